@@ -1,0 +1,28 @@
+# Shared helpers for the subsystem CMakeLists.
+
+# lumetra_unit_test(NAME SOURCES... LIBS ...): a GoogleTest executable run by CTest,
+# labelled "unit" so the sanitizer build can run exactly these.
+function(lumetra_unit_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name})
+  set(labels unit ${T_LABELS})
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}"
+    ENVIRONMENT "LUMETRA_AUDIO=null;LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# lumetra_e2e_test(NAME COMMAND...): an end-to-end test (real tools, servers); not
+# part of the sanitizer run.
+function(lumetra_e2e_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS e2e
+    ENVIRONMENT "LUMETRA_BUILD_DIR=${PROJECT_BINARY_DIR};LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# Resources generated at build time register here; resources/CMakeLists.txt embeds them.
+# lumetra_generated_resource(TYPE NAME FILE DEPENDS target-or-file)
+function(lumetra_generated_resource type name file)
+  set_property(GLOBAL APPEND PROPERTY LUMETRA_RESOURCE_ENTRIES "${type}|${name}|${file}")
+  set_property(GLOBAL APPEND PROPERTY LUMETRA_RESOURCE_FILES "${file}")
+endfunction()

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# ./test.sh: installs what is missing, builds, and runs every test: all tests in
+# the normal build, the unit tests again under AddressSanitizer and UBSan.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/scripts/deps.sh"
+jobs=$(nproc)
+
+"$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd "$here/build" && ctest --output-on-failure -j"$jobs" --timeout 600)
+
+"$here/scripts/build.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=ON -DLUMETRA_BENCH=OFF
+(cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs" -L unit --timeout 600)
+echo "all tests passed"
