@@ -1,0 +1,247 @@
+#include "platform/registry/registry_store.h"
+
+#include "platform/registry/registry_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumetra::platform {
+namespace {
+
+// Holds an exclusive lock on "<file>.lock" so writers in several processes take turns.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path)
+    {
+        m_fd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+bool WriteAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool MakeDirectories(const std::string& dir)
+{
+    if (dir.empty())
+        return true;
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash)))
+        return false;
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::mutex g_registryLock;
+std::unique_ptr<RegistryStore> g_registry;
+
+} // namespace
+
+RegistryStore::RegistryStore(std::string filePath) : m_filePath(std::move(filePath)) {}
+
+bool RegistryStore::Usable(std::string_view text)
+{
+    for (char c : text)
+        if (c == '\n' || c == '\r' || c == '\0')
+            return false;
+    return true;
+}
+
+void RegistryStore::ReloadIfChanged()
+{
+    if (m_filePath.empty()) {
+        m_loaded = true;
+        return;
+    }
+    struct stat st {};
+    if (::stat(m_filePath.c_str(), &st) != 0) {
+        if (!m_loaded || m_size >= 0)
+            m_data = RegistryData{};
+        m_loaded = true;
+        m_size = -1;
+        return;
+    }
+    long long mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    if (m_loaded && st.st_dev == m_device && st.st_ino == m_inode && st.st_size == m_size && mtimeNs == m_mtimeNs)
+        return;
+    std::string text;
+    int fd = ::open(m_filePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        char chunk[65536];
+        ssize_t n;
+        while ((n = ::read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                text.append(chunk, static_cast<size_t>(n));
+        ::close(fd);
+    }
+    m_data = ParseRegistryText(text);
+    m_loaded = true;
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    m_size = st.st_size;
+    m_mtimeNs = mtimeNs;
+}
+
+bool RegistryStore::Save(const RegistryData& data)
+{
+    if (m_filePath.empty())
+        return true;
+    std::string dir = DirectoryOf(m_filePath);
+    if (!MakeDirectories(dir))
+        return false;
+    std::string temp = m_filePath + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, FormatRegistryText(data)) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), m_filePath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    struct stat st {};
+    if (::stat(m_filePath.c_str(), &st) == 0) {
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+        m_size = st.st_size;
+        m_mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    return true;
+}
+
+bool RegistryStore::KeyExists(RegistryRoot root, std::string_view keyPath)
+{
+    std::lock_guard lock(m_lock);
+    ReloadIfChanged();
+    return m_data.FindKey(root, keyPath) != nullptr;
+}
+
+bool RegistryStore::CreateKey(RegistryRoot root, std::string_view keyPath)
+{
+    std::string path = RegistryData::NormaliseKeyPath(keyPath);
+    if (path.empty() || !Usable(path))
+        return false;
+    std::lock_guard lock(m_lock);
+    std::unique_ptr<FileLock> fileLock;
+    if (!m_filePath.empty())
+        fileLock = std::make_unique<FileLock>(m_filePath);
+    ReloadIfChanged();
+    if (m_data.FindKey(root, path))
+        return true;
+    RegistryData changed = m_data;
+    changed.CreateKey(root, path);
+    if (!Save(changed))
+        return false;
+    m_data = std::move(changed);
+    return true;
+}
+
+bool RegistryStore::SetValue(RegistryRoot root, std::string_view keyPath, std::string_view valueName,
+                             RegistryValue value)
+{
+    std::string path = RegistryData::NormaliseKeyPath(keyPath);
+    if (path.empty() || !Usable(path) || !Usable(valueName))
+        return false;
+    std::lock_guard lock(m_lock);
+    std::unique_ptr<FileLock> fileLock;
+    if (!m_filePath.empty())
+        fileLock = std::make_unique<FileLock>(m_filePath);
+    ReloadIfChanged();
+    // Change a copy: a failed write leaves the old value in memory as on disk.
+    RegistryData changed = m_data;
+    changed.SetValue(root, path, valueName, std::move(value));
+    if (!Save(changed))
+        return false;
+    m_data = std::move(changed);
+    return true;
+}
+
+std::optional<RegistryValue> RegistryStore::QueryValue(RegistryRoot root, std::string_view keyPath,
+                                                       std::string_view valueName)
+{
+    std::lock_guard lock(m_lock);
+    ReloadIfChanged();
+    const RegistryKey* key = m_data.FindKey(root, keyPath);
+    if (!key)
+        return std::nullopt;
+    auto it = key->values.find(RegistryData::Lower(valueName));
+    if (it == key->values.end())
+        return std::nullopt;
+    return it->second.second;
+}
+
+RegistryData RegistryStore::Snapshot()
+{
+    std::lock_guard lock(m_lock);
+    ReloadIfChanged();
+    return m_data;
+}
+
+std::string DefaultRegistryPath()
+{
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        base = "/tmp";
+    return base + "/lumetra/registry.reg";
+}
+
+RegistryStore& Registry()
+{
+    std::lock_guard lock(g_registryLock);
+    if (!g_registry)
+        g_registry = std::make_unique<RegistryStore>(DefaultRegistryPath());
+    return *g_registry;
+}
+
+void BindRegistry(std::string filePath)
+{
+    std::lock_guard lock(g_registryLock);
+    g_registry = std::make_unique<RegistryStore>(std::move(filePath));
+}
+
+} // namespace lumetra::platform
