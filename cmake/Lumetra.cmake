@@ -22,7 +22,15 @@ endfunction()
 
 # Resources generated at build time register here; resources/CMakeLists.txt embeds them.
 # lumetra_generated_resource(TYPE NAME FILE DEPENDS target-or-file)
+# A DEPENDS target makes the embedding wait for the generator (file-level
+# dependencies do not cross directories).
 function(lumetra_generated_resource type name file)
+  cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
   set_property(GLOBAL APPEND PROPERTY LUMETRA_RESOURCE_ENTRIES "${type}|${name}|${file}")
   set_property(GLOBAL APPEND PROPERTY LUMETRA_RESOURCE_FILES "${file}")
+  foreach(dep ${R_DEPENDS})
+    if(TARGET ${dep})
+      set_property(GLOBAL APPEND PROPERTY LUMETRA_RESOURCE_TARGETS "${dep}")
+    endif()
+  endforeach()
 endfunction()

@@ -19,6 +19,8 @@ public:
     bool Open(const char* path, int bufferSize = 4096);
     void Close();
     bool IsOpen() const;
+    // True when every byte of the file is an upper-case hex digit or a line end.
+    bool IsHexText() const;
 
     uint32_t ReadBits(int n);       // n 0..32; n < 1 gives 0 (the counter still moves by n)
     uint32_t ReadBit();

@@ -5,6 +5,8 @@
 
 namespace lumetra::mpeg {
 
+class BitReader;
+
 // The twelve header fields in stream order.
 struct FrameHeader {
     int32_t id;                 // 1 = MPEG-1, 0 = MPEG-2 LSF
@@ -21,7 +23,7 @@ struct FrameHeader {
     int32_t emphasis;
 };
 
-struct AllocationTable;  // layer II, see layer2 code
+struct AllocationTable;  // layer II, see allocation_table.h
 
 struct FrameParams {
     const FrameHeader* header = nullptr;
@@ -32,5 +34,29 @@ struct FrameParams {
     int32_t jsBound = 32;               // -1 for an impossible layer or mode extension
     int32_t sbLimit = 32;
 };
+
+inline constexpr int kModeStereo = 0;
+inline constexpr int kModeJointStereo = 1;
+inline constexpr int kModeDualChannel = 2;
+inline constexpr int kModeSingleChannel = 3;
+
+// Reads the 20 header bits that follow the sync word.
+void ReadFrameHeader(BitReader& reader, FrameHeader& header);
+
+// Channel count, subband limit (for layer II the allocation table is chosen and,
+// when its number changes, read into params.alloc) and joint-stereo bound.
+void DeriveFrameParams(FrameParams& params);
+
+// Bitrate in kbit/s, 0 for free format or an index outside the tables.
+int BitrateKbps(int id, int layer, int bitrateIndex);
+// Sampling frequency in kHz / Hz, 0 for the reserved index.
+double SampleRateKhz(int id, int samplingFrequency);
+int SampleRateHz(int id, int samplingFrequency);
+// Samples per channel in one frame and bits per slot.
+int SamplesPerFrame(int id, int layer);
+int SlotBits(int layer);
+// Frame length in bits from the header (padding included), 0 when it cannot be
+// computed (free format, reserved values).
+int FrameLengthBits(const FrameHeader& header);
 
 } // namespace lumetra::mpeg

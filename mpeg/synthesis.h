@@ -1,7 +1,7 @@
 #pragma once
 // Polyphase synthesis: 32 subband samples of one channel to 32 PCM samples.
 // History and window live as long as the object (the decoder context keeps one
-// for the whole process).
+// for the whole process); the window is read from "dewindow" on the first call.
 
 #include <cstdint>
 

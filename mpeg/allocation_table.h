@@ -1,0 +1,26 @@
+#pragma once
+// Layer II bit allocation tables, parsed from the embedded texts "alloc_0" to
+// "alloc_4": subband limit on the first line, then one line
+// "subband allocation steps bits grouping class" per pair the subband uses.
+
+#include <cstdint>
+
+namespace lumetra::mpeg {
+
+struct AllocationEntry {
+    int32_t steps;
+    int32_t bits;      // entry 0: width of the subband's allocation field
+    int32_t grouping;  // 3: three separate codes, 1: one code for three samples
+    int32_t quantClass;
+};
+
+struct AllocationTable {
+    AllocationEntry entry[32][16];
+};
+
+// Fills table (cleared first) from "alloc_<number>" ("alloc_0" for a number
+// outside 0..4) and returns its subband limit. A missing table shows
+// "Please check bit allocation table <name>" and ends the process with status 1.
+int ReadAllocationTable(int number, AllocationTable& table);
+
+} // namespace lumetra::mpeg

@@ -1,0 +1,417 @@
+#include "mpeg/decoder_context.h"
+
+#include "mpeg/allocation_table.h"
+#include "mpeg/bit_reader.h"
+#include "mpeg/diagnostics.h"
+#include "mpeg/error_message.h"
+#include "mpeg/frame_header.h"
+#include "mpeg/layer1_decoder.h"
+#include "mpeg/layer2_decoder.h"
+#include "mpeg/layer_samples.h"
+#include "mpeg/pcm_samples.h"
+#include "mpeg/synthesis.h"
+#ifdef LUMETRA_MPEG_LAYER3
+#include "mpeg/layer3/layer3_decoder.h"
+#endif
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace lumetra::mpeg {
+namespace {
+
+constexpr int kReaderBufferSize = 4096;
+constexpr uint32_t kSyncWord = 0xFFF;
+constexpr int kSyncBits = 12;
+constexpr int kSyncSearchSteps = 16384;
+
+void* AllocateZeroed(std::size_t bytes, const char* label)
+{
+    void* p = std::calloc(1, bytes);
+    if (!p)
+        FailAllocation(label);
+    return p;
+}
+
+const char* const kVersionNames[] = {"MPEG-2 LSF", "MPEG-1", "MPEG-2.5"};
+const char* const kLayerNames[] = {"I", "II", "III"};
+const char* const kModeNames[] = {"stereo", "j-stereo", "dual-ch", "single-ch", "multi-ch"};
+
+} // namespace
+
+struct DecoderContext::State {
+    std::atomic<MediaItem*> item{nullptr};
+    BitReader reader;
+    FrameHeader header{};
+    FrameParams params;
+    AllocationTable allocTable{};
+    unsigned long frameCounter = 0;
+    uint32_t totalBits = 0;
+    uint32_t bitsBetweenSyncs = 0;
+    int slotBits = 8;
+    int samplesPerFrame = 1152;
+    int granules = 2;
+    int errorProtection = 0;
+    uint32_t crcWord = 0;
+    int clips = 0;
+    int nominalBits = 0;
+    bool firstSyncSinceOpen = true;
+    bool headerShown = false;
+    PcmSamples* pcm = nullptr;
+    LayerSamples samples{};
+    Synthesis synthesis;
+#ifdef LUMETRA_MPEG_LAYER3
+    Layer3Decoder layer3;
+#endif
+
+    void FreeBuffers()
+    {
+        std::free(pcm);
+        std::free(samples.sample);
+        std::free(samples.fraction);
+        pcm = nullptr;
+        samples.sample = nullptr;
+        samples.fraction = nullptr;
+    }
+
+    int32_t ScanToTarget(int32_t target);
+    void ShowHeader() const;
+    int DecodeLayer1(int16_t* out);
+    int DecodeLayer2(int16_t* out);
+    void SkipAncillary();
+};
+
+DecoderContext::DecoderContext() : m_state(new State) {}
+
+DecoderContext::~DecoderContext()
+{
+    Close();
+    delete m_state;
+}
+
+bool DecoderContext::IsOpen() const
+{
+    return m_state->item.load() != nullptr;
+}
+
+int DecoderContext::LastClipCount() const
+{
+    return m_state->clips;
+}
+
+// Positions the file at the first frame that starts at or after target (counted
+// without the ID3v2 tag) by reading only the 4 header bytes of each frame and
+// seeking over its body; returns the samples per channel stepped over.
+int32_t DecoderContext::State::ScanToTarget(int32_t target)
+{
+    FILE* f = reader.File();
+    unsigned char b[10] = {};
+    long tagSize = 0;
+    std::size_t got = std::fread(b, 1, sizeof b, f);
+    if (got >= 3 && b[0] == 'I' && b[1] == 'D' && b[2] == '3') {
+        tagSize = ((((static_cast<long>(b[6]) << 7) | b[7]) << 7 | b[8]) << 7) | b[9];
+        std::fseek(f, tagSize, SEEK_CUR);
+    } else {
+        std::fseek(f, 0, SEEK_SET);
+    }
+
+    int64_t startSample = 0;
+    const long scanStart = std::ftell(f);
+    int c;
+    while ((c = getc(f)) != EOF && c != 0xFF) {
+    }
+    if (c == EOF) {
+        // Nothing that could start a frame (or hexadecimal text): the reader
+        // takes the stream from where the audio begins.
+        std::fseek(f, scanStart, SEEK_SET);
+    } else {
+        bool haveSync = true;
+        long syncPos = std::ftell(f) - 1;
+        for (;;) {
+            if (std::ftell(f) - tagSize >= target) {
+                if (haveSync)
+                    std::fseek(f, syncPos, SEEK_SET);
+                break;
+            }
+            if (!haveSync) {
+                while ((c = getc(f)) != EOF && c != 0xFF) {
+                }
+                if (c == EOF)
+                    break;
+                syncPos = std::ftell(f) - 1;
+            }
+            haveSync = false;
+            unsigned char h[3];
+            if (std::fread(h, 1, 3, f) < 3)
+                break;
+            if ((h[0] >> 4) != 0xF) {
+                std::fseek(f, -3, SEEK_CUR);
+                continue;
+            }
+            FrameHeader fh{};
+            fh.id = (h[0] >> 3) & 1;
+            fh.layer = 4 - ((h[0] >> 1) & 3);
+            fh.bitrateIndex = h[1] >> 4;
+            fh.samplingFrequency = (h[1] >> 2) & 3;
+            fh.padding = (h[1] >> 1) & 1;
+            slotBits = SlotBits(fh.layer);
+            samplesPerFrame = SamplesPerFrame(fh.id, fh.layer);
+            ++frameCounter;
+            if (fh.bitrateIndex == 0)
+                continue;  // free format: length unknown, look for the next sync from here
+            const int bits = FrameLengthBits(fh);
+            if (bits == 0) {
+                std::fseek(f, -3, SEEK_CUR);
+                continue;
+            }
+            if (nominalBits == 0)
+                nominalBits = bits;
+            std::fseek(f, bits / 8 - 4, SEEK_CUR);
+            startSample += samplesPerFrame;
+        }
+    }
+    reader.SetBitPosition(static_cast<uint32_t>(8 * std::ftell(f)));
+    reader.Resync();
+    return startSample > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                             : static_cast<int32_t>(startSample);
+}
+
+int32_t DecoderContext::Open(MediaItem& item, int32_t targetOffset)
+{
+    std::lock_guard lock(m_lock);
+    State& s = *m_state;
+    if (s.item.load()) {
+        s.reader.Close();
+        s.FreeBuffers();
+    }
+    s.nominalBits = 0;
+    s.frameCounter = 0;
+    s.totalBits = 0;
+    s.bitsBetweenSyncs = 0;
+    s.clips = 0;
+    s.firstSyncSinceOpen = true;
+    s.headerShown = false;
+    s.item = &item;
+#ifdef LUMETRA_MPEG_LAYER3
+    s.layer3.ResetForOpen();
+#endif
+    item.isPlaying = 1;
+
+    s.pcm = static_cast<PcmSamples*>(AllocateZeroed(sizeof(PcmSamples), "PCM Samp"));
+    s.samples.sample = static_cast<uint32_t(*)[3][32]>(AllocateZeroed(sizeof(uint32_t) * 2 * 3 * 32, "Sample"));
+    s.samples.fraction = static_cast<float(*)[3][32]>(AllocateZeroed(sizeof(float) * 2 * 3 * 32, "fraction"));
+    s.params = FrameParams{};
+    s.params.header = &s.header;
+    s.params.tableNumber = -1;
+    s.params.alloc = &s.allocTable;
+
+    if (!s.reader.Open(item.path, kReaderBufferSize)) {
+        item.isPlaying = 0;
+        item.endOfData = 1;
+        item.endOfQueue = 1;
+        return 0;
+    }
+    return s.ScanToTarget(targetOffset);
+}
+
+void DecoderContext::State::ShowHeader() const
+{
+    const FrameHeader& h = header;
+    DiagOut("HDR: s=FFF, id=%X, l=%X, ep=%s, br=%X, sf=%X, pd=%X, ", h.id, h.layer,
+            h.errorProtection ? "on" : "off", h.bitrateIndex, h.samplingFrequency, h.padding);
+    DiagOut("pr=%X, m=%X, js=%X, c=%X, o=%X, e=%X\n", h.extension, h.mode, h.modeExt, h.copyright, h.original,
+            h.emphasis);
+    DiagOut("alg.=%s, layer=%s, tot bitrate=%d, sfrq=%.1f\n", kVersionNames[h.id & 1],
+            kLayerNames[(h.layer - 1) % 3], BitrateKbps(h.id, h.layer, h.bitrateIndex),
+            SampleRateKhz(h.id, h.samplingFrequency));
+    DiagOut("mode=%s, sblim=%d, jsbd=%d, ch=%d\n", kModeNames[h.mode & 3], params.sbLimit, params.jsBound,
+            params.stereo);
+}
+
+int DecoderContext::State::DecodeLayer1(int16_t* out)
+{
+    layer1::ReadAllocation(reader, params, samples);
+    layer1::ReadScaleFactors(reader, params, samples);
+    if (errorProtection && layer1::Crc(params, samples) != crcWord)
+        return 0;
+    int16_t* start = out;
+    for (int block = 0; block < 12; ++block) {
+        layer1::ReadBlock(reader, params, samples);
+        for (int ch = 0; ch < params.stereo; ++ch)
+            clips += synthesis.Synthesize(samples.fraction[ch][0], ch, pcm->s[ch][0]);
+        out = WritePcmRows(*pcm, 1, params.stereo, out);
+    }
+    if (clips)
+        DiagOut("%d output samples clipped\n", clips);
+    return static_cast<int>(out - start);
+}
+
+int DecoderContext::State::DecodeLayer2(int16_t* out)
+{
+    layer2::ReadAllocation(reader, params, samples);
+    layer2::ReadScaleFactors(reader, params, samples);
+    if (errorProtection && layer2::Crc(params, samples) != crcWord)
+        return 0;
+    int16_t* start = out;
+    for (int i = 0; i < 12; ++i) {
+        layer2::ReadTriple(reader, params, i / 4, samples);
+        for (int ch = 0; ch < params.stereo; ++ch)
+            for (int row = 0; row < 3; ++row)
+                clips += synthesis.Synthesize(samples.fraction[ch][row], ch, pcm->s[ch][row]);
+        out = WritePcmRows(*pcm, 3, params.stereo, out);
+    }
+    if (clips)
+        DiagOut("%d samples clipped\n", clips);
+    return static_cast<int>(out - start);
+}
+
+// Frames may carry ancillary data after the audio; short remainders are read
+// away here, longer ones are left to the next sync search.
+void DecoderContext::State::SkipAncillary()
+{
+    if (header.bitrateIndex == 0)
+        return;
+    const int64_t frameBits = FrameLengthBits(header);
+    const int64_t used = static_cast<int64_t>(static_cast<uint32_t>(reader.BitPosition() - totalBits)) + 12;
+    const int64_t rest = frameBits - used;
+    if (rest > 0 && rest < 64)
+        for (int64_t i = 0; i < rest; ++i)
+            reader.ReadBits(1);
+}
+
+int DecoderContext::DecodeNextFrame(uint8_t* block)
+{
+    State& s = *m_state;
+    if (!s.item.load())
+        return 0;
+    std::lock_guard lock(m_lock);
+    MediaItem* item = s.item.load();
+    if (!item)
+        return 0;
+    if (!s.reader.IsOpen() || s.reader.AtEnd() || item->endOfQueue) {
+        item->endOfData = 1;
+        return 0;
+    }
+    auto* out = reinterpret_cast<int16_t*>(block);
+
+    while (!item->endOfQueue) {
+        const int found = s.reader.FindSync(kSyncWord, kSyncBits, kSyncSearchSteps);
+        s.bitsBetweenSyncs = s.reader.BitPosition() - s.totalBits;
+        s.totalBits += s.bitsBetweenSyncs;
+        item->streamReadPos = static_cast<int32_t>(s.totalBits / 8);
+        if (!found) {
+            WritePcmRows(*s.pcm, item->layer == 1 ? 1 : 3, item->channels == 1 ? 1 : 2, out);
+            DiagErr("Frame cannot be located\n");
+            DiagErr("Input stream may be empty\n");
+            item->endOfQueue = 1;
+            item->endOfData = 1;
+            return 0;
+        }
+        if (!s.firstSyncSinceOpen && s.bitsBetweenSyncs % static_cast<uint32_t>(s.slotBits) != 0)
+            DiagOut("Got %ld bits = %ld slots plus %ld\n", static_cast<long>(s.bitsBetweenSyncs),
+                    static_cast<long>(s.bitsBetweenSyncs / s.slotBits),
+                    static_cast<long>(s.bitsBetweenSyncs % s.slotBits));
+        ReadFrameHeader(s.reader, s.header);
+        const FrameHeader& h = s.header;
+        const bool accept = h.bitrateIndex != 15 && h.samplingFrequency != 3 && h.id == item->version &&
+                            h.layer == item->layer && h.mode == item->mode &&
+                            static_cast<int>(SampleRateKhz(h.id, h.samplingFrequency) * 1000) == item->sampleRate;
+        const bool firstSync = s.firstSyncSinceOpen;
+        s.firstSyncSinceOpen = false;
+        if (accept) {
+            if (s.nominalBits == 0 && !firstSync)
+                s.nominalBits = static_cast<int>(s.bitsBetweenSyncs);
+            DeriveFrameParams(s.params);
+            if (s.params.jsBound == -1 || h.layer < 1 || h.layer > 3)
+                item->endOfQueue = 1;
+            break;
+        }
+        if (s.nominalBits > 0) {
+            const uint64_t L = static_cast<uint64_t>(s.nominalBits);
+            const uint64_t total = s.totalBits;
+            uint64_t skip = (total / L + 1) * L - total;
+            for (; skip >= 32; skip -= 32)
+                s.reader.SkipBits(32);
+            s.reader.SkipBits(static_cast<int>(skip));
+        }
+        if (s.reader.AtEnd()) {
+            item->endOfData = 1;
+            return 0;
+        }
+    }
+    if (item->endOfQueue) {
+        item->endOfData = 1;
+        return 0;
+    }
+
+    const FrameHeader& h = s.header;
+    s.granules = h.id == 1 ? 2 : 1;
+    s.errorProtection = h.errorProtection;
+    if (s.errorProtection)
+        s.crcWord = s.reader.ReadBits(16);
+    ++s.frameCounter;
+    if (!s.headerShown) {
+        s.ShowHeader();
+        s.headerShown = true;
+    }
+    DiagOut("{%4lu}", s.frameCounter);
+
+    s.clips = 0;
+    int written = 0;
+    s.slotBits = SlotBits(h.layer);
+    s.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
+    switch (h.layer) {
+    case 1:
+        written = s.DecodeLayer1(out);
+        break;
+    case 2:
+        written = s.DecodeLayer2(out);
+        break;
+    default: {
+#ifdef LUMETRA_MPEG_LAYER3
+        int16_t* end = out;
+        s.clips = s.layer3.DecodeFrame(s.reader, h, s.params, s.synthesis, *s.pcm, end);
+        written = static_cast<int>(end - out);
+        if (s.clips)
+            DiagOut("%d samples clipped.\n", s.clips);
+#else
+        written = s.samplesPerFrame * s.params.stereo;
+        std::memset(out, 0, sizeof(int16_t) * static_cast<std::size_t>(written));
+#endif
+        break;
+    }
+    }
+
+    item->samplesPerFrame = s.samplesPerFrame;
+    s.SkipAncillary();
+    item->decoderCounter = static_cast<int32_t>(s.frameCounter - 1);
+    return written;
+}
+
+void DecoderContext::Close()
+{
+    State& s = *m_state;
+    if (!s.item.load())
+        return;
+    std::lock_guard lock(m_lock);
+    MediaItem* item = s.item.load();
+    if (!item)
+        return;
+    s.reader.Close();
+    s.FreeBuffers();
+    item->endOfData = 1;
+    item->layer = -1;
+    item->endOfQueue = 0;
+    item->isPlaying = 0;
+    s.item = nullptr;
+}
+
+DecoderContext& TheDecoder()
+{
+    static DecoderContext context;
+    return context;
+}
+
+} // namespace lumetra::mpeg

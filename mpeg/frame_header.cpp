@@ -1,0 +1,97 @@
+#include "mpeg/frame_header.h"
+
+#include "mpeg/bit_reader.h"
+#include "mpeg/layer2_decoder.h"
+#include "mpeg/tables.h"
+
+namespace lumetra::mpeg {
+
+void ReadFrameHeader(BitReader& reader, FrameHeader& h)
+{
+    h.id = static_cast<int32_t>(reader.ReadBits(1));
+    h.layer = 4 - static_cast<int32_t>(reader.ReadBits(2));
+    h.errorProtection = reader.ReadBits(1) ? 0 : 1;
+    h.bitrateIndex = static_cast<int32_t>(reader.ReadBits(4));
+    h.samplingFrequency = static_cast<int32_t>(reader.ReadBits(2));
+    h.padding = static_cast<int32_t>(reader.ReadBits(1));
+    h.extension = static_cast<int32_t>(reader.ReadBits(1));
+    h.mode = static_cast<int32_t>(reader.ReadBits(2));
+    h.modeExt = static_cast<int32_t>(reader.ReadBits(2));
+    h.copyright = static_cast<int32_t>(reader.ReadBits(1));
+    h.original = static_cast<int32_t>(reader.ReadBits(1));
+    h.emphasis = static_cast<int32_t>(reader.ReadBits(2));
+}
+
+int BitrateKbps(int id, int layer, int bitrateIndex)
+{
+    if (id < 0 || id > 2 || layer < 1 || layer > 3 || bitrateIndex < 0 || bitrateIndex > 14)
+        return 0;
+    return tables::kBitrateKbps[id][layer - 1][bitrateIndex];
+}
+
+double SampleRateKhz(int id, int samplingFrequency)
+{
+    if (id < 0 || id > 2 || samplingFrequency < 0 || samplingFrequency > 3)
+        return 0.0;
+    return tables::kSampleRateKhz[id][samplingFrequency];
+}
+
+int SampleRateHz(int id, int samplingFrequency)
+{
+    if (id < 0 || id > 2 || samplingFrequency < 0 || samplingFrequency > 3)
+        return 0;
+    return tables::kSampleRateHz[id][samplingFrequency];
+}
+
+int SamplesPerFrame(int id, int layer)
+{
+    if (layer == 1)
+        return 384;
+    if (layer == 3 && id == 0)
+        return 576;
+    return 1152;
+}
+
+int SlotBits(int layer)
+{
+    return layer == 1 ? 32 : 8;
+}
+
+int FrameLengthBits(const FrameHeader& h)
+{
+    if (h.layer < 1 || h.layer > 3)
+        return 0;
+    double khz = SampleRateKhz(h.id, h.samplingFrequency);
+    int kbps = BitrateKbps(h.id, h.layer, h.bitrateIndex);
+    if (khz == 0.0 || kbps == 0)
+        return 0;
+    const int slotBits = SlotBits(h.layer);
+    int slots = static_cast<int>(SamplesPerFrame(h.id, h.layer) / khz * kbps / slotBits);
+    if (slots == 0)
+        return 0;
+    if (h.padding)
+        ++slots;
+    return slots * slotBits;
+}
+
+void DeriveFrameParams(FrameParams& p)
+{
+    static constexpr int kJsBound[3][4] = {{4, 8, 12, 16}, {4, 8, 12, 16}, {0, 4, 8, 16}};
+    const FrameHeader& h = *p.header;
+    p.actualMode = h.mode;
+    p.stereo = h.mode == kModeSingleChannel ? 1 : 2;
+    if (h.layer == 2)
+        p.sbLimit = ChooseAllocationTable(p);
+    else
+        p.sbLimit = 32;
+    if (h.mode == kModeJointStereo) {
+        if (h.layer < 1 || h.layer > 3 || h.modeExt < 0 || h.modeExt > 3)
+            p.jsBound = -1;
+        else
+            p.jsBound = kJsBound[h.layer - 1][h.modeExt];
+    } else {
+        p.jsBound = p.sbLimit;
+    }
+}
+
+} // namespace lumetra::mpeg

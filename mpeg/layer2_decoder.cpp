@@ -1,0 +1,189 @@
+#include "mpeg/layer2_decoder.h"
+
+#include "mpeg/allocation_table.h"
+#include "mpeg/frame_crc.h"
+#include "mpeg/scale_factors.h"
+#include "mpeg/tables.h"
+
+#include <algorithm>
+
+namespace lumetra::mpeg {
+
+int AllocationTableNumber(int id, int samplingFrequency, int bitrateIndex, int channels)
+{
+    if (id != 1)
+        return 4;
+    const int perChannel = BitrateKbps(id, 2, bitrateIndex) / (channels > 0 ? channels : 1);
+    const int khz = static_cast<int>(SampleRateKhz(id, samplingFrequency));
+    if ((khz == 48 && perChannel >= 56) || (perChannel >= 56 && perChannel <= 80))
+        return 0;
+    if (khz != 48 && perChannel >= 96)
+        return 1;
+    if (khz != 32 && perChannel <= 48)
+        return 2;
+    return 3;
+}
+
+int ChooseAllocationTable(FrameParams& p)
+{
+    const FrameHeader& h = *p.header;
+    const int number = AllocationTableNumber(h.id, h.samplingFrequency, h.bitrateIndex, p.stereo);
+    if (number != p.tableNumber && p.alloc) {
+        p.sbLimit = std::clamp(ReadAllocationTable(number, *p.alloc), 0, 32);
+        p.tableNumber = number;
+    }
+    return p.sbLimit;
+}
+
+namespace layer2 {
+namespace {
+
+int Limit(const FrameParams& p)
+{
+    return std::clamp(p.sbLimit, 0, 32);
+}
+
+int Bound(const FrameParams& p)
+{
+    return std::clamp(p.jsBound, 0, Limit(p));
+}
+
+const AllocationEntry& Entry(const FrameParams& p, int sb, uint32_t a)
+{
+    return p.alloc->entry[sb][a & 15u];
+}
+
+double Dequantise(uint32_t code, const AllocationEntry& e)
+{
+    using tables::kDequantC;
+    using tables::kDequantD;
+    int x = 0;
+    while (x < 31 && (1 << x) < e.steps)
+        ++x;
+    if (x == 0)
+        return 0.0;
+    const double half = static_cast<double>(1u << (x - 1));
+    double f = ((code >> (x - 1)) & 1u) ? 0.0 : -1.0;
+    f += (code & ((1u << (x - 1)) - 1u)) / half;
+    const int q = std::clamp(e.quantClass, 0, 16);
+    f += kDequantD[q];
+    f *= kDequantC[q];
+    return f;
+}
+
+} // namespace
+
+void ReadAllocation(BitReader& reader, const FrameParams& p, LayerSamples& s)
+{
+    const int limit = Limit(p), bound = Bound(p);
+    for (int sb = 0; sb < bound; ++sb)
+        for (int ch = 0; ch < p.stereo; ++ch)
+            s.allocation[ch][sb] = reader.ReadBits(p.alloc->entry[sb][0].bits);
+    for (int sb = bound; sb < limit; ++sb)
+        s.allocation[0][sb] = s.allocation[1][sb] = reader.ReadBits(p.alloc->entry[sb][0].bits);
+    for (int sb = limit; sb < 32; ++sb)
+        s.allocation[0][sb] = s.allocation[1][sb] = 0;
+}
+
+void ReadScaleFactors(BitReader& reader, const FrameParams& p, LayerSamples& s)
+{
+    const int limit = Limit(p);
+    for (int sb = 0; sb < limit; ++sb)
+        for (int ch = 0; ch < p.stereo; ++ch)
+            if (s.allocation[ch][sb])
+                s.scfsi[ch][sb] = reader.ReadBits(2);
+    for (int sb = 0; sb < 32; ++sb) {
+        for (int ch = 0; ch < p.stereo; ++ch) {
+            uint32_t part[3];
+            if (sb >= limit || !s.allocation[ch][sb]) {
+                part[0] = part[1] = part[2] = 63;
+            } else {
+                switch (s.scfsi[ch][sb]) {
+                case 0:
+                    part[0] = reader.ReadBits(6);
+                    part[1] = reader.ReadBits(6);
+                    part[2] = reader.ReadBits(6);
+                    break;
+                case 1:
+                    part[0] = part[1] = reader.ReadBits(6);
+                    part[2] = reader.ReadBits(6);
+                    break;
+                case 2:
+                    part[0] = part[1] = part[2] = reader.ReadBits(6);
+                    break;
+                default:
+                    part[0] = reader.ReadBits(6);
+                    part[1] = part[2] = reader.ReadBits(6);
+                    break;
+                }
+            }
+            for (int k = 0; k < 3; ++k)
+                s.scaleIndex[ch][k][sb] = part[k];
+        }
+    }
+}
+
+void ReadTriple(BitReader& reader, const FrameParams& p, int part, LayerSamples& s)
+{
+    const int limit = Limit(p), bound = Bound(p);
+    for (int sb = 0; sb < limit; ++sb) {
+        for (int ch = 0; ch < p.stereo; ++ch) {
+            if (sb >= bound && ch == 1) {
+                for (int k = 0; k < 3; ++k)
+                    s.sample[1][k][sb] = s.sample[0][k][sb];
+                continue;
+            }
+            const uint32_t a = s.allocation[ch][sb];
+            if (!a) {
+                s.sample[ch][0][sb] = s.sample[ch][1][sb] = s.sample[ch][2][sb] = 0;
+                continue;
+            }
+            const AllocationEntry& e = Entry(p, sb, a);
+            if (e.grouping == 3) {
+                for (int k = 0; k < 3; ++k)
+                    s.sample[ch][k][sb] = reader.ReadBits(e.bits);
+            } else {
+                uint32_t code = reader.ReadBits(e.bits);
+                const uint32_t steps = e.steps > 0 ? static_cast<uint32_t>(e.steps) : 1u;
+                for (int k = 0; k < 3; ++k) {
+                    s.sample[ch][k][sb] = code % steps;
+                    code /= steps;
+                }
+            }
+        }
+    }
+    const auto& multiplier = ScaleFactorMultipliers();
+    for (int ch = 0; ch < p.stereo; ++ch) {
+        for (int sb = 0; sb < 32; ++sb) {
+            const uint32_t a = s.allocation[ch][sb];
+            if (sb >= limit || !a) {
+                s.fraction[ch][0][sb] = s.fraction[ch][1][sb] = s.fraction[ch][2][sb] = 0.0f;
+                continue;
+            }
+            const AllocationEntry& e = Entry(p, sb, a);
+            const double scale = multiplier[s.scaleIndex[ch][part][sb] & 63u];
+            for (int k = 0; k < 3; ++k)
+                s.fraction[ch][k][sb] = static_cast<float>(Dequantise(s.sample[ch][k][sb], e) * scale);
+        }
+    }
+}
+
+uint16_t Crc(const FrameParams& p, const LayerSamples& s)
+{
+    FrameCrc crc;
+    crc.AddHeader(*p.header);
+    const int limit = Limit(p), bound = Bound(p);
+    for (int sb = 0; sb < bound; ++sb)
+        for (int ch = 0; ch < p.stereo; ++ch)
+            crc.Add(s.allocation[ch][sb], p.alloc->entry[sb][0].bits);
+    for (int sb = bound; sb < limit; ++sb)
+        crc.Add(s.allocation[0][sb], p.alloc->entry[sb][0].bits);
+    for (int sb = 0; sb < limit; ++sb)
+        for (int ch = 0; ch < p.stereo; ++ch)
+            if (s.allocation[ch][sb])
+                crc.Add(s.scfsi[ch][sb], 2);
+    return crc.Value();
+}
+
+} // namespace layer2
+} // namespace lumetra::mpeg

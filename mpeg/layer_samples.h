@@ -1,0 +1,17 @@
+#pragma once
+// The per-frame arrays of layers I and II: allocation, scale factor selection
+// and indices, sample codes ("Sample") and dequantised fractions ("fraction").
+
+#include <cstdint>
+
+namespace lumetra::mpeg {
+
+struct LayerSamples {
+    uint32_t allocation[2][32];
+    uint32_t scfsi[2][32];
+    uint32_t scaleIndex[2][3][32];
+    uint32_t (*sample)[3][32];    // "Sample" work buffer, [2][3][32]
+    float (*fraction)[3][32];     // "fraction" work buffer, [2][3][32]
+};
+
+} // namespace lumetra::mpeg

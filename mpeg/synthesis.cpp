@@ -1,0 +1,66 @@
+#include "mpeg/synthesis.h"
+
+#include "mpeg/dct32.h"
+#include "mpeg/synthesis_window.h"
+
+#include <cstring>
+
+namespace lumetra::mpeg {
+
+Synthesis::Synthesis()
+{
+    std::memset(m_history, 0, sizeof m_history);
+    std::memset(m_window, 0, sizeof m_window);
+}
+
+int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
+{
+    if (!m_ready) {
+        ReadSynthesisWindow(m_window);
+        m_ready = true;
+    }
+    const int offset = m_offset[channel] = (m_offset[channel] - 64) & 1023;
+    float* history = m_history[channel];
+
+    // V[i] = sum cos((16 + i)(2k + 1) pi / 64) S[k] from the DCT X of S:
+    // V[0..15] = X[16..31], V[16] = 0, V[17..48] = -X[31..0], V[49..63] = -X[1..15].
+    double x[32];
+    Dct32(subbands, x);
+    float* v = history + offset;
+    for (int i = 0; i < 16; ++i)
+        v[i] = static_cast<float>(x[16 + i]);
+    v[16] = 0.0f;
+    for (int i = 17; i <= 48; ++i)
+        v[i] = static_cast<float>(-x[48 - i]);
+    for (int i = 49; i < 64; ++i)
+        v[i] = static_cast<float>(-x[i - 48]);
+
+    // Each window row of 32 coefficients meets 32 consecutive history values:
+    // the row start is a multiple of 32, so the 1023 mask never splits a row.
+    double sum[32] = {};
+    for (int i = 0; i < 16; ++i) {
+        const float* d = m_window + 32 * i;
+        const float* h = history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023);
+        for (int j = 0; j < 32; ++j)
+            sum[j] += static_cast<double>(d[j]) * h[j];
+    }
+
+    int clips = 0;
+    for (int j = 0; j < 32; ++j) {
+        double value = sum[j] * 32768.0;
+        if (value >= 32768.0) {
+            out[j] = 32767;
+            ++clips;
+        } else if (value < -32768.0) {
+            out[j] = -32768;
+            ++clips;
+        } else if (value == value) {
+            out[j] = static_cast<int16_t>(static_cast<int>(value));
+        } else {
+            out[j] = 0;  // NaN from damaged input
+        }
+    }
+    return clips;
+}
+
+} // namespace lumetra::mpeg
