@@ -1,0 +1,33 @@
+#pragma once
+// One output stream of a backend, driven only by the backend thread of the device
+// that owns it (QueuedWaveOut). Offsets count bytes of this stream since open.
+
+#include "platform/audio/wave_out.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace lumetra::platform::audio {
+
+class AudioSink {
+public:
+    virtual ~AudioSink() = default;
+    virtual int Open(const WaveFormat& format) = 0;  // a WaveResult
+    // Bytes that Write accepts now without blocking.
+    virtual size_t Writable() = 0;
+    virtual int Write(const uint8_t* data, size_t bytes) = 0;
+    virtual uint64_t WrittenBytes() = 0;
+    // Bytes the listener has heard: monotonic, never above WrittenBytes().
+    virtual uint64_t PlayedBytes() = 0;
+    virtual void Pause() = 0;   // keeps what is buffered
+    virtual void Resume() = 0;
+    // Drops what has not been played; PlayedBytes() == WrittenBytes() afterwards.
+    virtual void Flush() = 0;
+    // Nothing more is coming for now: play what is buffered even if it is short.
+    virtual void Drain() {}
+    // How long the backend thread may sleep while sound is playing.
+    virtual std::chrono::microseconds PollInterval() const { return std::chrono::milliseconds(5); }
+};
+
+} // namespace lumetra::platform::audio

@@ -1,0 +1,258 @@
+#include "platform/audio/queued_wave_out.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumetra::platform::audio {
+
+namespace {
+// Largest piece handed to the sink at once; also the scratch size.
+constexpr size_t kChunkBytes = 16384;
+} // namespace
+
+QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer,
+                             MixerLine line, DoneCallback done, ClosedHook closed)
+    : m_sink(std::move(sink)), m_format(format), m_mixer(mixer), m_line(line), m_done(std::move(done)),
+      m_closedHook(std::move(closed)), m_scratch(kChunkBytes)
+{
+}
+
+QueuedWaveOut::~QueuedWaveOut()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_closed && m_thread.joinable()) {
+            m_resetPending = true;
+            WaitForWorker(lock);
+        }
+    }
+    Shutdown();
+}
+
+int QueuedWaveOut::Start()
+{
+    int result = m_sink->Open(m_format);
+    if (result != kWaveOk)
+        return result;
+    m_thread = std::thread([this] { Run(); });
+    std::unique_lock lock(m_mutex);
+    m_served.wait(lock, [this] { return m_workerId != std::thread::id(); });
+    return kWaveOk;
+}
+
+void QueuedWaveOut::Shutdown()
+{
+    bool wasOpen = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        wasOpen = !m_closed;
+        m_closed = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable() && !OnWorker()) {
+        m_thread.join();
+        m_sink.reset();
+    }
+    if (wasOpen && m_closedHook)
+        m_closedHook();
+}
+
+int QueuedWaveOut::Prepare(WaveHeader* header)
+{
+    if (!header || (!header->data && header->bufferLength > 0))
+        return kWaveInvalidParam;
+    std::lock_guard lock(m_mutex);
+    if (m_closed)
+        return kWaveInvalidHandle;
+    header->flags |= kWhdrPrepared;
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Unprepare(WaveHeader* header)
+{
+    if (!header)
+        return kWaveInvalidParam;
+    std::lock_guard lock(m_mutex);
+    if (header->flags & kWhdrInQueue)
+        return kWaveStillPlaying;
+    header->flags &= ~static_cast<uint32_t>(kWhdrPrepared);
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Write(WaveHeader* header)
+{
+    if (!header)
+        return kWaveInvalidParam;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return kWaveInvalidHandle;
+        if (!(header->flags & kWhdrPrepared))
+            return kWaveUnprepared;
+        if (header->flags & kWhdrInQueue)
+            return kWaveStillPlaying;
+        header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrDone)) | kWhdrInQueue;
+        m_queue.push_back(Entry{header, 0, false});
+    }
+    m_wake.notify_all();
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Pause()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return kWaveInvalidHandle;
+    m_paused = true;
+    WaitForWorker(lock);
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Restart()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return kWaveInvalidHandle;
+    m_paused = false;
+    WaitForWorker(lock);
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Reset()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return kWaveInvalidHandle;
+    m_resetPending = true;
+    WaitForWorker(lock);
+    return kWaveOk;
+}
+
+int QueuedWaveOut::Close()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return kWaveInvalidHandle;
+        if (!m_queue.empty())
+            return kWaveStillPlaying;
+    }
+    Shutdown();
+    return kWaveOk;
+}
+
+uint64_t QueuedWaveOut::PositionSamples()
+{
+    return m_positionFrames.load();
+}
+
+void QueuedWaveOut::WaitForWorker(std::unique_lock<std::mutex>& lock)
+{
+    uint64_t ticket = ++m_requestSeq;
+    m_wake.notify_all();
+    if (OnWorker())
+        return;  // inside the done callback: acted on once it returns
+    m_served.wait(lock, [&] { return m_servedSeq >= ticket || m_quit; });
+}
+
+void QueuedWaveOut::DoReset(std::unique_lock<std::mutex>& lock)
+{
+    m_resetPending = false;
+    m_sink->Flush();
+    std::deque<Entry> returned;
+    returned.swap(m_queue);
+    m_sendIndex = 0;
+    m_sendPos = 0;
+    m_positionBase = m_sink->PlayedBytes();
+    m_positionFrames.store(0);
+    for (Entry& entry : returned) {
+        WaveHeader* header = entry.header;
+        header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrInQueue)) | kWhdrDone;
+        lock.unlock();
+        if (m_done)
+            m_done(this, header);
+        lock.lock();
+    }
+}
+
+void QueuedWaveOut::Run()
+{
+    std::unique_lock lock(m_mutex);
+    m_workerId = std::this_thread::get_id();
+    m_served.notify_all();
+    const uint32_t blockAlign = std::max<uint32_t>(1, m_format.blockAlign);
+    const int bits = m_format.bitsPerSample;
+
+    while (true) {
+        if (m_resetPending) {
+            DoReset(lock);
+            continue;
+        }
+        if (m_paused != m_sinkPaused) {
+            if (m_paused)
+                m_sink->Pause();
+            else
+                m_sink->Resume();
+            m_sinkPaused = m_paused;
+        }
+        const uint64_t ticket = m_requestSeq;
+
+        uint64_t played = m_sink->PlayedBytes();
+        m_positionFrames.store((played - std::min(played, m_positionBase)) / blockAlign);
+        if (!m_queue.empty() && m_queue.front().sent && played >= m_queue.front().endOffset) {
+            WaveHeader* header = m_queue.front().header;
+            m_queue.pop_front();
+            --m_sendIndex;
+            header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrInQueue)) | kWhdrDone;
+            lock.unlock();
+            if (m_done)
+                m_done(this, header);
+            lock.lock();
+            continue;
+        }
+
+        m_servedSeq = ticket;
+        m_served.notify_all();
+        if (m_quit)
+            break;
+
+        if (!m_sinkPaused && m_sendIndex < m_queue.size()) {
+            Entry& entry = m_queue[m_sendIndex];
+            // A trailing partial frame is not playable; it is dropped.
+            uint32_t length = entry.header->bufferLength / blockAlign * blockAlign;
+            size_t remaining = length - m_sendPos;
+            size_t room = m_sink->Writable() / blockAlign * blockAlign;
+            size_t n = std::min({remaining, room, m_scratch.size() / blockAlign * blockAlign});
+            if (remaining == 0 || n > 0) {
+                if (n > 0) {
+                    std::memcpy(m_scratch.data(), entry.header->data + m_sendPos, n);
+                    m_mixer.Apply(m_line, m_scratch.data(), n, bits);
+                    lock.unlock();
+                    m_sink->Write(m_scratch.data(), n);
+                    lock.lock();
+                    if (m_resetPending)
+                        continue;  // the entry may be gone already
+                    m_sendPos += static_cast<uint32_t>(n);
+                }
+                if (m_sendPos >= length) {
+                    entry.sent = true;
+                    entry.endOffset = m_sink->WrittenBytes();
+                    ++m_sendIndex;
+                    m_sendPos = 0;
+                }
+                continue;
+            }
+        }
+
+        if (m_queue.empty() || m_sinkPaused) {
+            m_wake.wait(lock);
+        } else {
+            if (m_sendIndex >= m_queue.size())
+                m_sink->Drain();
+            m_wake.wait_for(lock, m_sink->PollInterval());
+        }
+    }
+}
+
+} // namespace lumetra::platform::audio
