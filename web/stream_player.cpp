@@ -1,0 +1,184 @@
+#include "web/stream_player.h"
+
+#include "web/http_text.h"
+#include "web/stream_get.h"
+#include "web/stream_playlist.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace lumetra::web {
+namespace {
+
+void MakeDirectories(const std::string& dir)
+{
+    std::string partial;
+    std::stringstream parts(dir);
+    std::string part;
+    if (!dir.empty() && dir.front() == '/')
+        partial = "/";
+    while (std::getline(parts, part, '/')) {
+        if (part.empty())
+            continue;
+        partial += part + "/";
+        ::mkdir(partial.c_str(), 0700);
+    }
+}
+
+} // namespace
+
+StreamJob::~StreamJob()
+{
+    if (file)
+        std::fclose(file);
+}
+
+std::string DefaultProgramDirectory()
+{
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        base = "/tmp";
+    return base + "/lumetra/";
+}
+
+std::string StreamFilePath(const std::string& programDirectory)
+{
+    return programDirectory + " Streaming MP3";
+}
+
+StreamContext::StreamContext(std::string programDirectory) : m_programDirectory(std::move(programDirectory)) {}
+
+StreamContext::~StreamContext()
+{
+    StopStream(*this);
+}
+
+void StreamContext::SetProgressSink(std::function<void(int32_t, bool)> sink)
+{
+    m_sink = std::move(sink);
+}
+
+bool StreamContext::ThreadRunning() const
+{
+    return m_job && m_job->running.load();
+}
+bool StreamContext::Done() const
+{
+    return m_job && m_job->done.load() == 1;
+}
+int32_t StreamContext::Received() const
+{
+    return m_job ? m_job->received.load() : 0;
+}
+const std::string& StreamContext::Host() const
+{
+    static const std::string kNone;
+    return m_job ? m_job->host : kNone;
+}
+uint16_t StreamContext::Port() const
+{
+    return m_job ? m_job->port : 0;
+}
+const std::string& StreamContext::Path() const
+{
+    static const std::string kNone;
+    return m_job ? m_job->path : kNone;
+}
+
+void StreamThread(std::shared_ptr<StreamJob> job)
+{
+    job->done = 0;
+    if (job->progress)
+        job->progress(0, true);
+    StreamGet(job->caption, job->host, job->port, job->path, job->file, job->stop, job->received,
+              job->mediaReceived, [&job](int32_t total) {
+                  if (job->progress)
+                      job->progress(total, true);
+              });
+    job->running = false;
+    job->done = 1;
+    job->stop = 0;
+    if (job->progress)
+        job->progress(job->received.load(), false);
+}
+
+int StartPlaylistStream(const std::string& file, StreamContext& context)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return 1;
+    std::stringstream text;
+    text << in.rdbuf();
+    std::optional<std::string> address = FindStreamAddress(text.str());
+    if (!address)
+        return 0;
+    StopStream(context);
+
+    MakeDirectories(context.m_programDirectory);
+    std::string path = context.FilePath();
+    auto job = std::make_shared<StreamJob>();
+    job->file = std::fopen(path.c_str(), "w+b");
+    if (job->file)
+        ::chmod(path.c_str(), 0600);
+    job->caption = kStreamCaption;
+    if (!SplitHttpUrl(*address, job->host, job->port, job->path)) {
+        job->host.clear();
+        job->path = "/";
+    }
+    if (context.m_media)
+        context.m_media->streamState = 1;
+    auto sink = context.m_sink;
+    if (sink) {
+        // Progress goes through a weak reference: a job left running after a
+        // stop must not report into the next stream's counters.
+        job->progress = [sink, weak = std::weak_ptr<StreamJob>(job)](int32_t received, bool downloading) {
+            auto alive = weak.lock();
+            if (alive && alive->stop.load() != 1)
+                sink(received, downloading);
+        };
+    }
+    job->running = true;
+    context.m_job = job;
+    context.m_thread = std::thread(StreamThread, job);
+    return 1;
+}
+
+void StopStream(StreamContext& context)
+{
+    if (context.m_thread.joinable()) {
+        auto job = context.m_job;
+        job->stop = 1;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+        while (job->running.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (job->running.load())
+            context.m_thread.detach();  // it holds its own reference and ends by itself
+        else
+            context.m_thread.join();
+    }
+    if (context.m_job && !context.m_job->running.load() && context.m_job->file) {
+        std::fclose(context.m_job->file);
+        context.m_job->file = nullptr;
+    }
+    context.m_job.reset();
+    if (context.m_media) {
+        context.m_media->streamState = 0;
+    }
+    if (context.m_sink)
+        context.m_sink(0, false);
+}
+
+StreamContext& ProcessStream()
+{
+    static StreamContext context;
+    return context;
+}
+
+} // namespace lumetra::web
