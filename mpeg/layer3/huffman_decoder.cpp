@@ -1,0 +1,146 @@
+#include "mpeg/layer3/huffman_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace lumetra::mpeg {
+namespace {
+
+constexpr int kMaxCodeBits = 32;
+
+void ReportIllegalCode()
+{
+    std::fputs("Illegal Huffman code in data.\n", stdout);
+}
+
+uint32_t ConcealedValue(const HuffmanTable& t)
+{
+    const uint32_t x = t.xlen ? 2 * (t.xlen - 1) : 0;
+    const uint32_t y = t.ylen ? 2 * (t.ylen - 1) : 0;
+    return (x << 4) | (y & 0xf);
+}
+
+// One value of a pair: escape bits when it is the table's largest, then a sign.
+inline int32_t ReadMagnitudeAndSign(const BitReservoir& r, int32_t& pos, uint32_t v, const HuffmanTable& t)
+{
+    if (t.linbits && v == t.xlen - 1) {
+        v += r.PeekAt(pos) >> (32 - t.linbits);
+        pos += static_cast<int32_t>(t.linbits);
+    }
+    if (v == 0)
+        return 0;
+    const bool negative = r.PeekAt(pos) >> 31;
+    ++pos;
+    return negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+}
+
+} // namespace
+
+int WalkHuffmanTree(const HuffmanTable& t, uint32_t window, uint32_t& value)
+{
+    const uint8_t(*tree)[2] = t.tree;
+    const uint32_t length = t.treeLength;
+    uint32_t point = 0;
+    int used = 0;
+    while (tree[point][0] != 0) {
+        if (used == kMaxCodeBits)
+            return -1;
+        const int bit = static_cast<int>((window >> (31 - used)) & 1);
+        ++used;
+        uint32_t offset;
+        while ((offset = tree[point][bit]) >= kHuffmanJump) {
+            point += offset;
+            if (point >= length)
+                return -1;
+        }
+        point += offset;
+        if (point >= length)
+            return -1;
+    }
+    value = tree[point][1];
+    return used;
+}
+
+int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
+                  const HuffmanTables& tables, int32_t partEnd, int32_t q[kGranuleLines])
+{
+    int region1, region2;
+    if (g.windowSwitching && g.blockType == 2) {
+        region1 = 36;
+        region2 = kGranuleLines;
+    } else {
+        region1 = longBands[std::min(g.region0Count + 1, 22)];
+        region2 = longBands[std::min(g.region0Count + g.region1Count + 2, 22)];
+    }
+    const int bigEnd = std::min(2 * g.bigValues, kGranuleLines);
+    region1 = std::min(region1, bigEnd);
+    region2 = std::clamp(region2, region1, bigEnd);
+    const int bounds[4] = {0, region1, region2, bigEnd};
+
+    // Data past what the reservoir received (a damaged frame) is not decoded:
+    // the granule's remaining values stay 0.
+    const int32_t limit = reservoir.WrittenBits();
+    const int32_t dataEnd = std::min(partEnd, limit);
+    int32_t pos = reservoir.Position();
+    int i = 0;
+    bool truncated = false;
+    for (int region = 0; region < 3 && !truncated; ++region) {
+        const HuffmanTable& t = tables[g.tableSelect[region] & 31];
+        const int end = bounds[region + 1];
+        if (!t.tree || t.treeLength == 0) {
+            for (; i < end; ++i)
+                q[i] = 0;
+            continue;
+        }
+        for (; i < end; i += 2) {
+            uint32_t leaf;
+            const int used = WalkHuffmanTree(t, reservoir.PeekAt(pos), leaf);
+            if (used < 0) {
+                ReportIllegalCode();
+                leaf = ConcealedValue(t);
+                pos += kMaxCodeBits;
+            } else {
+                pos += used;
+            }
+            q[i] = ReadMagnitudeAndSign(reservoir, pos, leaf >> 4, t);
+            q[i + 1] = ReadMagnitudeAndSign(reservoir, pos, leaf & 0xf, t);
+            if (pos > limit) {
+                truncated = true;
+                break;
+            }
+        }
+    }
+
+    const HuffmanTable& quad = tables[32 + (g.count1TableSelect & 1)];
+    if (!truncated && quad.tree && quad.treeLength) {
+        while (pos < dataEnd && i + 4 <= kGranuleLines) {
+            uint32_t leaf;
+            const int used = WalkHuffmanTree(quad, reservoir.PeekAt(pos), leaf);
+            if (used < 0) {
+                ReportIllegalCode();
+                leaf = ConcealedValue(quad);
+                pos += kMaxCodeBits;
+            } else {
+                pos += used;
+            }
+            for (int k = 3; k >= 0; --k) {
+                int32_t v = (leaf >> k) & 1;
+                if (v) {
+                    if (reservoir.PeekAt(pos) >> 31)
+                        v = -1;
+                    ++pos;
+                }
+                q[i++] = v;
+            }
+            if (pos > dataEnd)
+                i -= 4;   // the last quadruple ran past this channel's data
+        }
+    }
+    reservoir.SetPosition(partEnd);
+    if (i < kGranuleLines)
+        std::memset(q + i, 0, sizeof(int32_t) * (kGranuleLines - i));
+    return i;
+}
+
+} // namespace lumetra::mpeg

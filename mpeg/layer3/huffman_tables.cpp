@@ -1,0 +1,141 @@
+#include "mpeg/layer3/huffman_tables.h"
+
+#include "platform/dialogs/message_box.h"
+#include "platform/resources/resources.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace lumetra::mpeg {
+namespace {
+
+// Trees beyond this many nodes are refused like an allocation failure: the
+// real ones have at most 512.
+constexpr uint32_t kMaxTreeLength = 1u << 16;
+constexpr int kLineLength = 100;
+
+void ShowError(const char* format, ...)
+{
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    platform::ShowMessageBox("Error Message", text);
+}
+
+// Reads the next line that is not a comment ("#" or a control character first);
+// an empty line at end of file.
+void ReadKeywordLine(FILE* stream, char (&line)[kLineLength])
+{
+    while (std::fgets(line, sizeof line, stream)) {
+        auto first = static_cast<unsigned char>(line[0]);
+        if (first != '#' && first >= 0x20)
+            return;
+    }
+    line[0] = '\0';
+}
+
+void SkipRestOfLine(FILE* stream)
+{
+    int c;
+    do {
+        c = std::fgetc(stream);
+    } while (c != EOF && c != '\n');
+}
+
+} // namespace
+
+int HuffmanTables::Read(FILE* stream)
+{
+    char line[kLineLength];
+    for (int n = 0; n < kHuffmanTableCount; ++n) {
+        HuffmanTable& t = m_tables[n];
+        t = HuffmanTable{};
+        m_trees[n].reset();
+
+        ReadKeywordLine(stream, line);
+        char keyword[kLineLength] = {};
+        char name[kLineLength] = {};
+        unsigned treeLength = 0;
+        if (std::sscanf(line, "%99s %99s %u %u %u %u", keyword, name, &treeLength, &t.xlen, &t.ylen,
+                        &t.linbits) < 1)
+            keyword[0] = '\0';
+        if (std::strcmp(keyword, ".end") == 0)
+            return n;
+        if (std::strcmp(keyword, ".table") != 0) {
+            ShowError("huffman table %u data corrupted\n", static_cast<unsigned>(n));
+            return -1;
+        }
+        t.linmax = t.linbits >= 32 ? 0xffffffffu : (1u << t.linbits) - 1;
+        std::snprintf(t.name, sizeof t.name, "%.3s", name);
+        if (std::atoi(name) != n) {
+            ShowError("wrong table number %u\n", static_cast<unsigned>(n));
+            return -2;
+        }
+
+        ReadKeywordLine(stream, line);
+        unsigned number = 0;
+        keyword[0] = '\0';
+        std::sscanf(line, "%99s %u", keyword, &number);
+        if (std::strcmp(keyword, ".reference") == 0) {
+            // Only an earlier table can lend its tree.
+            if (number >= static_cast<unsigned>(n) || m_tables[number].xlen != t.xlen
+                || m_tables[number].ylen != t.ylen) {
+                ShowError("wrong table %u reference\n", static_cast<unsigned>(n));
+                return -3;
+            }
+            t.reference = static_cast<int32_t>(number);
+            t.tree = m_tables[number].tree;
+            t.treeLength = m_tables[number].treeLength;
+        } else if (std::strcmp(keyword, ".treedata") == 0) {
+            uint8_t* tree = treeLength <= kMaxTreeLength ? new (std::nothrow) uint8_t[2 * treeLength + 2]() : nullptr;
+            if (!tree) {
+                ShowError("heaperror at table %d\n", n);
+                std::exit(-10);
+            }
+            m_trees[n].reset(tree);
+            for (unsigned i = 0; i < treeLength; ++i) {
+                unsigned a = 0, b = 0;
+                if (std::fscanf(stream, "%x %x", &a, &b) != 2)
+                    break;
+                tree[2 * i] = static_cast<uint8_t>(a);
+                tree[2 * i + 1] = static_cast<uint8_t>(b);
+            }
+            SkipRestOfLine(stream);
+            t.tree = reinterpret_cast<const uint8_t(*)[2]>(tree);
+            t.treeLength = treeLength;
+        } else {
+            ShowError("huffman decodertable error at table %d\n", n);
+        }
+    }
+    return kHuffmanTableCount;
+}
+
+void LoadHuffmanTablesOrExit(HuffmanTables& tables, FILE* stream)
+{
+    if (!stream) {
+        ShowError("Please check huffman table 'huffdec'\n");
+        std::exit(1);
+    }
+    int count = tables.Read(stream);
+    std::fclose(stream);
+    if (count != kHuffmanTableCount) {
+        ShowError("decoder table read error\n");
+        std::exit(4);
+    }
+}
+
+const HuffmanTables& TheHuffmanTables()
+{
+    static const HuffmanTables* tables = [] {
+        auto* t = new HuffmanTables;
+        LoadHuffmanTablesOrExit(*t, platform::OpenResourceStream("textfile", "huffdec"));
+        return t;
+    }();
+    return *tables;
+}
+
+} // namespace lumetra::mpeg

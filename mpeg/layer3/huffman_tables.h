@@ -1,0 +1,57 @@
+#pragma once
+// The 34 layer III Huffman code tables (0..31 for big values, 32 and 33 for
+// count1 quadruples), read as decoding trees from the "huffdec" text.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace lumetra::mpeg {
+
+// Node pair p: tree[p][0] == 0 makes a leaf whose value is tree[p][1]
+// (x * 16 + y, or 8v + 4w + 2x + y for the quadruple tables); otherwise the two
+// bytes are the forward distances for a 0 and a 1 bit, a distance of
+// kHuffmanJump or more being followed and then looked at again.
+struct HuffmanTable {
+    char name[4] = {};
+    uint32_t xlen = 0;
+    uint32_t ylen = 0;
+    uint32_t linbits = 0;
+    uint32_t linmax = 0;
+    int32_t reference = -1;                 // -1: own tree data
+    const uint8_t (*tree)[2] = nullptr;     // nullptr when the table has no tree
+    uint32_t treeLength = 0;
+};
+
+inline constexpr int kHuffmanTableCount = 34;
+inline constexpr uint8_t kHuffmanJump = 250;
+
+class HuffmanTables {
+public:
+    HuffmanTables() = default;
+    HuffmanTables(const HuffmanTables&) = delete;
+    HuffmanTables& operator=(const HuffmanTables&) = delete;
+
+    // Parses the text from stream. Returns the number of tables read (34), -1
+    // when a table's keyword line is damaged, -2 for a table out of sequence,
+    // -3 for a reference to a table of other dimensions. Those failures are
+    // shown in an "Error Message" box. Ends the process with status -10 when
+    // tree memory cannot be had.
+    int Read(FILE* stream);
+
+    const HuffmanTable& operator[](int i) const { return m_tables[i]; }
+
+private:
+    HuffmanTable m_tables[kHuffmanTableCount];
+    std::unique_ptr<uint8_t[]> m_trees[kHuffmanTableCount];
+};
+
+// Reads the tables from stream and closes it; a null stream (the text is
+// missing) ends the process with status 1, a read that does not give 34 tables
+// with status 4, each after its message.
+void LoadHuffmanTablesOrExit(HuffmanTables& tables, FILE* stream);
+
+// The process-wide tables, read from the embedded "huffdec" text on first use.
+const HuffmanTables& TheHuffmanTables();
+
+} // namespace lumetra::mpeg

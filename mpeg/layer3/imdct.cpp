@@ -1,0 +1,152 @@
+#include "mpeg/layer3/imdct.h"
+
+#include <cmath>
+
+namespace lumetra::mpeg {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr float kHalfSqrt3 = 0.866025403784438647f;
+
+// DCT-IV of size N = 4M / 2 (N even, M = N / 2) through an M-point DFT:
+// z[n] = x[2n] + i x[N-1-2n] turned by e^(-i pi n / N), transformed, turned by
+// e^(-i pi (k + 1/4) / N); then y[2k] = Re, y[N-1-2k] = -Im.
+template <int N>
+struct DctTwiddles {
+    float preCos[N / 2], preSin[N / 2], postCos[N / 2], postSin[N / 2];
+    DctTwiddles()
+    {
+        for (int n = 0; n < N / 2; ++n) {
+            preCos[n] = static_cast<float>(std::cos(kPi * n / N));
+            preSin[n] = static_cast<float>(std::sin(kPi * n / N));
+            postCos[n] = static_cast<float>(std::cos(kPi * (n + 0.25) / N));
+            postSin[n] = static_cast<float>(std::sin(kPi * (n + 0.25) / N));
+        }
+    }
+};
+
+const DctTwiddles<18>& Twiddles18()
+{
+    static const DctTwiddles<18> t;
+    return t;
+}
+const DctTwiddles<6>& Twiddles6()
+{
+    static const DctTwiddles<6> t;
+    return t;
+}
+
+// W9^(b c) for b, c = 1..2 (index (b - 1) * 2 + (c - 1)).
+struct Dft9Twiddles {
+    float c[4], s[4];
+    Dft9Twiddles()
+    {
+        for (int b = 1; b <= 2; ++b)
+            for (int k = 1; k <= 2; ++k) {
+                c[(b - 1) * 2 + k - 1] = static_cast<float>(std::cos(2 * kPi * b * k / 9));
+                s[(b - 1) * 2 + k - 1] = static_cast<float>(std::sin(2 * kPi * b * k / 9));
+            }
+    }
+};
+
+const Dft9Twiddles& TwiddlesDft9()
+{
+    static const Dft9Twiddles t;
+    return t;
+}
+
+// 3-point DFT (e^(-2 pi i n k / 3)) of (r[0], i[0]) .. at stride.
+inline void Dft3(float r0, float i0, float r1, float i1, float r2, float i2, float* outR, float* outI, int stride)
+{
+    const float sr = r1 + r2, si = i1 + i2;
+    const float dr = r1 - r2, di = i1 - i2;
+    const float mr = r0 - 0.5f * sr, mi = i0 - 0.5f * si;
+    outR[0] = r0 + sr;
+    outI[0] = i0 + si;
+    outR[stride] = mr + kHalfSqrt3 * di;
+    outI[stride] = mi - kHalfSqrt3 * dr;
+    outR[2 * stride] = mr - kHalfSqrt3 * di;
+    outI[2 * stride] = mi + kHalfSqrt3 * dr;
+}
+
+void Dct4Size18(const float x[18], float y[18])
+{
+    const DctTwiddles<18>& t = Twiddles18();
+    float tr[9], ti[9];
+    for (int n = 0; n < 9; ++n) {
+        const float a = x[2 * n], b = x[17 - 2 * n];
+        tr[n] = a * t.preCos[n] + b * t.preSin[n];
+        ti[n] = b * t.preCos[n] - a * t.preSin[n];
+    }
+    // 9-point DFT as 3 x 3: n = 3a + b, k = c + 3d.
+    float ar[3][3], ai[3][3];   // [b][c]
+    for (int b = 0; b < 3; ++b)
+        Dft3(tr[b], ti[b], tr[3 + b], ti[3 + b], tr[6 + b], ti[6 + b], ar[b], ai[b], 1);
+    const Dft9Twiddles& w = TwiddlesDft9();
+    for (int b = 1; b < 3; ++b) {
+        for (int c = 1; c < 3; ++c) {
+            const float cr = w.c[(b - 1) * 2 + c - 1], cs = w.s[(b - 1) * 2 + c - 1];
+            const float r = ar[b][c], i = ai[b][c];
+            ar[b][c] = r * cr + i * cs;
+            ai[b][c] = i * cr - r * cs;
+        }
+    }
+    float Tr[9], Ti[9];
+    for (int c = 0; c < 3; ++c)
+        Dft3(ar[0][c], ai[0][c], ar[1][c], ai[1][c], ar[2][c], ai[2][c], Tr + c, Ti + c, 3);
+    for (int k = 0; k < 9; ++k) {
+        const float sr = Tr[k] * t.postCos[k] + Ti[k] * t.postSin[k];
+        const float si = Ti[k] * t.postCos[k] - Tr[k] * t.postSin[k];
+        y[2 * k] = sr;
+        y[17 - 2 * k] = -si;
+    }
+}
+
+void Dct4Size6(const float x[6], float y[6])
+{
+    const DctTwiddles<6>& t = Twiddles6();
+    float tr[3], ti[3];
+    for (int n = 0; n < 3; ++n) {
+        const float a = x[2 * n], b = x[5 - 2 * n];
+        tr[n] = a * t.preCos[n] + b * t.preSin[n];
+        ti[n] = b * t.preCos[n] - a * t.preSin[n];
+    }
+    float Tr[3], Ti[3];
+    Dft3(tr[0], ti[0], tr[1], ti[1], tr[2], ti[2], Tr, Ti, 1);
+    for (int k = 0; k < 3; ++k) {
+        const float sr = Tr[k] * t.postCos[k] + Ti[k] * t.postSin[k];
+        const float si = Ti[k] * t.postCos[k] - Tr[k] * t.postSin[k];
+        y[2 * k] = sr;
+        y[5 - 2 * k] = -si;
+    }
+}
+
+} // namespace
+
+// With y the DCT-IV of in, the IMDCT is y unfolded: the first quarter is
+// y[9..17], the middle half -y reversed, the last quarter -y[0..8].
+void Imdct36(const float in[18], float out[36])
+{
+    float y[18];
+    Dct4Size18(in, y);
+    for (int i = 0; i < 9; ++i)
+        out[i] = y[i + 9];
+    for (int i = 9; i < 27; ++i)
+        out[i] = -y[26 - i];
+    for (int i = 27; i < 36; ++i)
+        out[i] = -y[i - 27];
+}
+
+void Imdct12(const float in[6], float out[12])
+{
+    float y[6];
+    Dct4Size6(in, y);
+    for (int i = 0; i < 3; ++i)
+        out[i] = y[i + 3];
+    for (int i = 3; i < 9; ++i)
+        out[i] = -y[8 - i];
+    for (int i = 9; i < 12; ++i)
+        out[i] = -y[i - 9];
+}
+
+} // namespace lumetra::mpeg

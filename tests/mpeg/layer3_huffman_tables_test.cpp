@@ -1,0 +1,183 @@
+#include "layer3_reference_codes.h"
+#include "mpeg/layer3/huffman_decoder.h"
+#include "mpeg/layer3/huffman_tables.h"
+#include "platform/dialogs/message_box.h"
+#include "platform/resources/resources.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace lumetra::mpeg {
+namespace {
+
+using test::ReferenceTables;
+
+FILE* TextStream(const std::string& text)
+{
+    FILE* f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    return f;
+}
+
+// Captures what the tables show in message boxes.
+class MessageCapture {
+public:
+    MessageCapture()
+    {
+        platform::SetMessageBoxPresenter([this](const platform::MessageBoxRequest& r) {
+            m_shown.push_back(r.caption + ": " + r.text);
+            return platform::kAnswerOk;
+        });
+    }
+    ~MessageCapture() { platform::SetMessageBoxPresenter(nullptr); }
+    const std::vector<std::string>& Shown() const { return m_shown; }
+
+private:
+    std::vector<std::string> m_shown;
+};
+
+TEST(HuffmanTables, EmbeddedTextGivesAllTablesWithTheirDimensions)
+{
+    HuffmanTables tables;
+    FILE* f = platform::OpenResourceStream("textfile", "HuffDec");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(tables.Read(f), 34);
+    std::fclose(f);
+    const auto& ref = ReferenceTables();
+    for (int n = 0; n < 34; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(std::string(tables[n].name), std::to_string(n));
+        EXPECT_EQ(static_cast<int>(tables[n].xlen), ref[n].xlen);
+        EXPECT_EQ(static_cast<int>(tables[n].ylen), ref[n].ylen);
+        EXPECT_EQ(static_cast<int>(tables[n].linbits), ref[n].linbits);
+        EXPECT_EQ(tables[n].linmax, (1u << tables[n].linbits) - 1);
+        EXPECT_EQ(tables[n].reference, ref[n].sameCodesAs);
+        if (ref[n].sameCodesAs >= 0) {
+            EXPECT_EQ(tables[n].tree, tables[ref[n].sameCodesAs].tree);
+            EXPECT_EQ(tables[n].treeLength, tables[ref[n].sameCodesAs].treeLength);
+        } else if (ref[n].codes.empty()) {
+            EXPECT_EQ(tables[n].treeLength, 0u);
+        } else {
+            // A complete binary tree over the code words, plus any relay nodes.
+            EXPECT_GE(tables[n].treeLength, 2 * ref[n].codes.size() - 1);
+        }
+    }
+}
+
+// Every code word of every table, followed by arbitrary bits, decodes to its
+// value using exactly its own bits.
+TEST(HuffmanTables, EveryCodeWordDecodesThroughTheTree)
+{
+    const HuffmanTables& tables = TheHuffmanTables();
+    int checked = 0;
+    bool jumpSeen = false;
+    for (const auto& ref : ReferenceTables()) {
+        const HuffmanTable& t = tables[ref.number];
+        const auto& codes = ref.sameCodesAs >= 0 ? ReferenceTables()[ref.sameCodesAs].codes : ref.codes;
+        for (uint32_t p = 0; p < t.treeLength; ++p)
+            jumpSeen |= t.tree[p][0] != 0 && (t.tree[p][0] >= kHuffmanJump || t.tree[p][1] >= kHuffmanJump);
+        for (const auto& code : codes) {
+            for (uint32_t tail : {0u, 0xffffffffu, 0x5a5a5a5au}) {
+                uint32_t window = 0;
+                for (size_t i = 0; i < code.bits.size(); ++i)
+                    window |= static_cast<uint32_t>(code.bits[i] == '1') << (31 - i);
+                window |= tail >> code.bits.size();
+                uint32_t value = 0xffff;
+                ASSERT_EQ(WalkHuffmanTree(t, window, value), static_cast<int>(code.bits.size()))
+                    << "table " << ref.number << " code " << code.bits;
+                ASSERT_EQ(value, code.value) << "table " << ref.number << " code " << code.bits;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 3 * (1410 + 7 * 256 + 7 * 256));
+    EXPECT_TRUE(jumpSeen) << "the large trees are expected to need jumps";
+}
+
+struct BadText {
+    const char* name;
+    std::string text;
+    int result;
+    const char* message;
+};
+
+std::string GoodPrefix()
+{
+    return "# comment\r\n\r\n.table 0 0 0 0 0\r\n.treedata\r\n\r\n"
+           ".table 1 7 2 2 0\r\n.treedata\r\n 2  1  0  0  2  1  0 10  1  2  0 11  0  1\r\n";
+}
+
+class HuffmanTablesBadText : public testing::TestWithParam<BadText> {};
+
+TEST_P(HuffmanTablesBadText, ReturnsItsCodeAndShowsItsText)
+{
+    MessageCapture capture;
+    HuffmanTables tables;
+    FILE* f = TextStream(GetParam().text);
+    EXPECT_EQ(tables.Read(f), GetParam().result);
+    std::fclose(f);
+    if (GetParam().message) {
+        ASSERT_EQ(capture.Shown().size(), 1u);
+        EXPECT_EQ(capture.Shown()[0], std::string("Error Message: ") + GetParam().message);
+    } else {
+        EXPECT_TRUE(capture.Shown().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HuffmanTablesBadText,
+    testing::Values(
+        BadText{"EndAfterTwoTables", GoodPrefix() + ".end\r\n", 2, nullptr},
+        BadText{"OtherKeyword", GoodPrefix() + ".tabel 2 17 3 3 0\r\n", -1, "huffman table 2 data corrupted\n"},
+        BadText{"EndOfFile", GoodPrefix(), -1, "huffman table 2 data corrupted\n"},
+        BadText{"OutOfSequence", GoodPrefix() + ".table 3 17 3 3 0\r\n.treedata\r\n", -2, "wrong table number 2\n"},
+        BadText{"ReferenceOfOtherSize", GoodPrefix() + ".table 2 7 3 3 0\r\n.reference 1\r\n", -3,
+                "wrong table 2 reference\n"},
+        BadText{"ReferenceForward", GoodPrefix() + ".table 2 7 2 2 0\r\n.reference 5\r\n", -3,
+                "wrong table 2 reference\n"},
+        BadText{"UnknownTreeKeyword", GoodPrefix() + ".table 2 7 2 2 0\r\n.treedate\r\n.end\r\n", 3,
+                "huffman decodertable error at table 2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HuffmanTables, ReferenceSharesTheEarlierTree)
+{
+    HuffmanTables tables;
+    FILE* f = TextStream(GoodPrefix() + ".table 2 7 2 2 3\r\n.reference 1\r\n.end\r\n");
+    EXPECT_EQ(tables.Read(f), 3);
+    std::fclose(f);
+    EXPECT_EQ(tables[2].tree, tables[1].tree);
+    EXPECT_EQ(tables[2].treeLength, 7u);
+    EXPECT_EQ(tables[2].linbits, 3u);
+    EXPECT_EQ(tables[2].linmax, 7u);
+    EXPECT_EQ(tables[2].reference, 1);
+}
+
+using HuffmanTablesDeathTest = testing::Test;
+
+TEST(HuffmanTablesDeathTest, MissingTextEndsTheProcessWithStatusOne)
+{
+    HuffmanTables tables;
+    EXPECT_EXIT(LoadHuffmanTablesOrExit(tables, nullptr), testing::ExitedWithCode(1),
+                "Please check huffman table 'huffdec'");
+}
+
+TEST(HuffmanTablesDeathTest, ShortTextEndsTheProcessWithStatusFour)
+{
+    HuffmanTables tables;
+    EXPECT_EXIT(LoadHuffmanTablesOrExit(tables, TextStream(GoodPrefix() + ".end\r\n")), testing::ExitedWithCode(4),
+                "decoder table read error");
+}
+
+TEST(HuffmanTablesDeathTest, TreeMemoryNotAvailableEndsTheProcess)
+{
+    HuffmanTables tables;
+    EXPECT_EXIT(tables.Read(TextStream(GoodPrefix() + ".table 2 4000000000 3 3 0\r\n.treedata\r\n")),
+                testing::ExitedWithCode(static_cast<unsigned char>(-10)), "heaperror at table 2");
+}
+
+} // namespace
+} // namespace lumetra::mpeg
