@@ -1,0 +1,65 @@
+#include "radio/receiver/radio_session.h"
+
+#include <mutex>
+
+#include "engine/engine_lock.h"
+#include "radio/receiver/radio_host.h"
+
+namespace lumetra::radio {
+
+RadioSession::RadioSession(RadioHost& host, FrameDecoder& decoder, platform::audio::AudioSystem& audio,
+                           RadioDisplay& display)
+    : m_host(host), m_decoder(decoder), m_status(host, display), m_protocol(*this), m_blocks(*this),
+      m_output(*this, audio)
+{
+}
+
+void RadioSession::Connect(std::string_view address)
+{
+    std::lock_guard lock(engine::EngineLock());
+    m_blocks.Vars().slowComputer = false;
+    m_blocks.Vars().slowLink = false;
+    if (m_output.IsOpen())
+        Stop();
+    m_output.SetQueued(0);
+    m_output.ResetLostTotal();
+    m_blocks.ConnectReset();
+    m_protocol.Connect(address);
+    m_blocks.Vars().lostSince = 0;
+    m_blocks.Vars().bitRateFigure = 0;
+}
+
+void RadioSession::Stop()
+{
+    std::lock_guard lock(engine::EngineLock());
+    m_protocol.LeaveGroup();
+    m_status.SetTitle(kRadioCaption);
+    m_output.StopAndClose();
+    m_protocol.SendLogoff();
+    m_host.CloseSocket();
+    m_host.Repaint();
+}
+
+void RadioSession::TimerTick()
+{
+    m_blocks.TimerTick();
+    m_protocol.OnTimer();
+}
+
+void RadioSession::Close()
+{
+    m_status.Display().active = 0;
+    m_output.CloseForWindowClose();
+    m_protocol.SendLogoff();
+    Destroy();
+    m_output.StopIdleIfPlaying();
+}
+
+void RadioSession::Destroy()
+{
+    m_output.Destroy();
+    m_host.CloseSocket();
+    m_host.Repaint();
+}
+
+} // namespace lumetra::radio

@@ -1,0 +1,278 @@
+#pragma once
+// Fake surroundings for a radio session: a settable clock, a socket that records
+// what is sent, a sound device that holds written buffers until the test plays
+// them, and a decoder whose samples say which datagram and piece they came from.
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/audio/wave_out.h"
+#include "radio/receiver/datagram.h"
+#include "radio/receiver/frame_decoder.h"
+#include "radio/receiver/radio_display.h"
+#include "radio/receiver/radio_host.h"
+#include "radio/receiver/radio_session.h"
+#include "radio/receiver/station_address.h"
+
+namespace lumetra::radio::testing {
+
+namespace audio = platform::audio;
+
+struct SentDatagram {
+    StationAddress to;
+    std::vector<uint8_t> bytes;
+    DatagramHeader Header() const { return ParseDatagram(bytes)->header; }
+};
+
+class FakeHost : public RadioHost {
+public:
+    uint32_t tick = 5000;
+    int64_t seconds = 1'700'000'000;
+    bool socketOpen = false;
+    int openError = 0;
+    std::vector<SentDatagram> sent;
+    std::vector<std::pair<std::string, std::string>> messages;  // caption, text
+    std::vector<std::string> statuses;                          // "text|flags" on each change
+    std::vector<std::string> titles;
+    std::vector<std::function<void()>> tasks;
+    RadioDisplay* display = nullptr;
+    int stopsPosted = 0;
+    int volumeApplied = 0;
+    uint32_t waveVolume = 0xC000C000;
+    bool idleSound = false;
+    int level = -1;
+    int levelNotices = 0;
+    bool filter = false;
+    bool discard = false;
+    std::string userId = "listener";
+
+    uint32_t TickMs() override { return tick; }
+    int64_t NowSeconds() override { return seconds; }
+    int OpenSocket(bool) override
+    {
+        socketOpen = openError == 0;
+        return openError;
+    }
+    void CloseSocket() override { socketOpen = false; }
+    bool SocketOpen() const override { return socketOpen; }
+    int SendDatagram(const StationAddress& to, std::span<const uint8_t> bytes) override
+    {
+        sent.push_back({to, {bytes.begin(), bytes.end()}});
+        return 0;
+    }
+    int JoinGroup(std::string_view) override { return 0; }
+    int LeaveGroup(std::string_view) override { return 0; }
+    void ShowMessage(const std::string& caption, const std::string& text) override { messages.emplace_back(caption, text); }
+    void Notify(std::string_view notice) override
+    {
+        if (notice == "UpdateVOL") {
+            ++levelNotices;
+            return;
+        }
+        std::string now = std::string(display->statusText) + "|" + std::string(display->statusFlags, 2);
+        if (statuses.empty() || statuses.back() != now)
+            statuses.push_back(now);
+    }
+    void SetTitle(const std::string& title) override { titles.push_back(title); }
+    void PostStop() override { ++stopsPosted; }
+    void PostFromDevice(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    void ApplyVolume() override { ++volumeApplied; }
+    uint32_t WaveVolume() override { return waveVolume; }
+    void SetWaveVolume(uint32_t v) override { waveVolume = v; }
+    void StartIdleSound() override { idleSound = true; }
+    void StopIdleSound() override { idleSound = false; }
+    void SetLevel(int value) override { level = value; }
+    bool RadioFilter() override { return filter; }
+    bool DiscardKeyHeld() override { return discard; }
+    std::string UserId() override { return userId; }
+
+    void RunTasks()
+    {
+        auto pending = std::move(tasks);
+        tasks.clear();
+        for (auto& t : pending)
+            t();
+    }
+    std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
+    bool SawStatus(const std::string& s) const
+    {
+        for (auto& x : statuses)
+            if (x == s)
+                return true;
+        return false;
+    }
+    std::vector<SentDatagram> SentOfKind(uint16_t kind, int length = -1) const
+    {
+        std::vector<SentDatagram> out;
+        for (auto& d : sent)
+            if (d.Header().kind == kind && (length < 0 || d.Header().length == length))
+                out.push_back(d);
+        return out;
+    }
+};
+
+// A device that keeps written buffers until Play hands them back.
+class FakeDevice : public audio::WaveOutDevice {
+public:
+    FakeDevice(audio::WaveFormat format, audio::DoneCallback done) : m_format(format), m_done(std::move(done)) {}
+    int Prepare(audio::WaveHeader* h) override { h->flags |= audio::kWhdrPrepared; return audio::kWaveOk; }
+    int Unprepare(audio::WaveHeader* h) override { h->flags &= ~uint32_t(audio::kWhdrPrepared); return audio::kWaveOk; }
+    int Write(audio::WaveHeader* h) override
+    {
+        if (failWrites)
+            return audio::kWaveError;
+        queue.push_back(h);
+        return audio::kWaveOk;
+    }
+    int Pause() override { paused = true; return audio::kWaveOk; }
+    int Restart() override { paused = false; ++restarts; return audio::kWaveOk; }
+    int Reset() override
+    {
+        while (!queue.empty())
+            ReturnFront();
+        return audio::kWaveOk;
+    }
+    int Close() override { closed = true; return audio::kWaveOk; }
+    uint64_t PositionSamples() override { return played.size(); }
+    const audio::WaveFormat& Format() const override { return m_format; }
+
+    // Plays n buffers (all when n < 0), recording their samples.
+    void Play(int n = -1)
+    {
+        while (!queue.empty() && n-- != 0) {
+            auto* h = queue.front();
+            played.insert(played.end(), h->data, h->data + h->bufferLength);
+            users.push_back(h->user);
+            ReturnFront();
+        }
+    }
+
+    std::deque<audio::WaveHeader*> queue;
+    std::vector<uint8_t> played;
+    std::vector<intptr_t> users;
+    bool paused = false;
+    bool closed = false;
+    bool failWrites = false;
+    int restarts = 0;
+
+private:
+    void ReturnFront()
+    {
+        auto* h = queue.front();
+        queue.pop_front();
+        h->flags |= audio::kWhdrDone;
+        m_done(this, h);
+    }
+    audio::WaveFormat m_format;
+    audio::DoneCallback m_done;
+};
+
+class FakeAudio : public audio::AudioSystem {
+public:
+    std::vector<uint32_t> refusedRates;
+    std::vector<uint32_t> queried;
+    FakeDevice* device = nullptr;  // the last one opened and still alive
+    int opens = 0;
+
+    int DeviceCount() override { return 1; }
+    int GetCaps(int, audio::DeviceCaps&) override { return audio::kWaveOk; }
+    int QueryFormat(int, const audio::WaveFormat& f) override
+    {
+        queried.push_back(f.samplesPerSec);
+        for (auto r : refusedRates)
+            if (r == f.samplesPerSec)
+                return audio::kWaveBadFormat;
+        return audio::kWaveOk;
+    }
+    int Open(int, const audio::WaveFormat& f, audio::DoneCallback done, std::unique_ptr<audio::WaveOutDevice>& out) override
+    {
+        auto d = std::make_unique<FakeDevice>(f, std::move(done));
+        device = d.get();
+        ++opens;
+        out = std::move(d);
+        return audio::kWaveOk;
+    }
+    std::string BackendName() const override { return "fake"; }
+};
+
+// Sample i of datagram q's frame: the payload's first byte plus the piece number,
+// so every 256-sample piece is recognisable after interleaving.
+class TaggingDecoder : public FrameDecoder {
+public:
+    int calls = 0;
+    void Decode(std::span<const uint8_t> payload, bool, std::span<uint8_t, kSamplesPerDatagram> out) override
+    {
+        ++calls;
+        uint8_t tag = payload.empty() ? 0 : payload[0];
+        for (int i = 0; i < kSamplesPerDatagram; ++i)
+            out[size_t(i)] = uint8_t(tag + i / 256);
+    }
+};
+
+inline std::vector<uint8_t> MakeDatagram(uint32_t seq, uint32_t stream, uint16_t kind, std::span<const uint8_t> payload)
+{
+    std::vector<uint8_t> out(kHeaderBytes + payload.size());
+    PutHeader(out.data(), {seq, stream, kind, uint16_t(payload.size())});
+    std::copy(payload.begin(), payload.end(), out.begin() + kHeaderBytes);
+    return out;
+}
+
+inline std::vector<uint8_t> MakeText(uint32_t seq, uint32_t stream, uint16_t kind, std::initializer_list<std::string> words)
+{
+    std::vector<uint8_t> payload;
+    for (auto& w : words) {
+        payload.insert(payload.end(), w.begin(), w.end());
+        payload.push_back(0);
+    }
+    return MakeDatagram(seq, stream, kind, payload);
+}
+
+inline constexpr uint32_t kStationIp = 0x7F000001;
+inline constexpr uint16_t kStationPort = 4000;
+inline constexpr uint32_t kStream = 0xABCD1234;
+inline constexpr uint16_t kKind8000 = kKindText;                               // rate code 0, coded 8000
+inline constexpr uint16_t kKind22050 = kKindText | 0x0100 | kKindNativeRate;   // coded 22050
+
+// A session on fake surroundings, connected to 127.0.0.1:4000.
+struct SessionRig {
+    FakeHost host;
+    FakeAudio audio;
+    TaggingDecoder decoder;
+    RadioDisplay display{};
+    RadioSession session{host, decoder, audio, display};
+
+    SessionRig()
+    {
+        host.display = &display;
+        session.Connect("127.0.0.1:4000");
+    }
+    void Receive(const std::vector<uint8_t>& bytes, uint16_t port = kStationPort)
+    {
+        session.OnDatagram(bytes, kStationIp, port);
+    }
+    void Start(uint32_t seq, uint16_t kind = kKind8000, const std::string& name = "Test FM")
+    {
+        Receive(MakeText(seq, kStream, kind, {"STARTSEQ", name, "song"}));
+    }
+    void Audio(uint32_t seq, uint8_t tag = 0)
+    {
+        uint8_t payload[8] = {tag, 1, 2, 3, 4, 5, 6, 7};
+        Receive(MakeDatagram(seq, kStream, kKindAudio, payload));
+    }
+    // Plays n buffers and delivers their done notices.
+    void Play(int n = -1)
+    {
+        audio.device->Play(n);
+        host.RunTasks();
+    }
+    void Tick(uint32_t ms)
+    {
+        host.tick += ms;
+        session.TimerTick();
+    }
+};
+
+} // namespace lumetra::radio::testing
