@@ -19,6 +19,18 @@ namespace {
 constexpr int kWaveMapper = -1;
 constexpr uint32_t kHalfVolume = 0x7FFF7FFF;
 
+audio::WaveFormat MonoByteFormat(int rate)
+{
+    audio::WaveFormat f;
+    f.formatTag = 1;
+    f.channels = 1;
+    f.samplesPerSec = uint32_t(rate);
+    f.avgBytesPerSec = uint32_t(rate);
+    f.blockAlign = 1;
+    f.bitsPerSample = 8;
+    return f;
+}
+
 } // namespace
 
 RadioOutput::RadioOutput(RadioSession& session, audio::AudioSystem& audioSystem)
@@ -38,10 +50,10 @@ RadioOutput::~RadioOutput()
 bool RadioOutput::Negotiate(audio::WaveFormat& format)
 {
     const ProtocolState& rates = m_session.Protocol().State();
-    format = audio::MakePcmFormat(1, rates.codedRate, 8);
+    format = MonoByteFormat(rates.codedRate);
     int result = m_audio.QueryFormat(kWaveMapper, format);
     if (result == audio::kWaveBadFormat) {
-        format = audio::MakePcmFormat(1, rates.outputRate, 8);
+        format = MonoByteFormat(rates.outputRate);
         result = m_audio.QueryFormat(kWaveMapper, format);
     }
     if (result == audio::kWaveBadFormat) {

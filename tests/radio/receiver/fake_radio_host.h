@@ -117,7 +117,15 @@ public:
 // A device that keeps written buffers until Play hands them back.
 class FakeDevice : public audio::WaveOutDevice {
 public:
-    FakeDevice(audio::WaveFormat format, audio::DoneCallback done) : m_format(format), m_done(std::move(done)) {}
+    FakeDevice(audio::WaveFormat format, audio::DoneCallback done, FakeDevice** owner)
+        : m_format(format), m_done(std::move(done)), m_owner(owner)
+    {
+    }
+    ~FakeDevice() override
+    {
+        if (*m_owner == this)
+            *m_owner = nullptr;
+    }
     int Prepare(audio::WaveHeader* h) override { h->flags |= audio::kWhdrPrepared; return audio::kWaveOk; }
     int Unprepare(audio::WaveHeader* h) override { h->flags &= ~uint32_t(audio::kWhdrPrepared); return audio::kWaveOk; }
     int Write(audio::WaveHeader* h) override
@@ -168,13 +176,14 @@ private:
     }
     audio::WaveFormat m_format;
     audio::DoneCallback m_done;
+    FakeDevice** m_owner;
 };
 
 class FakeAudio : public audio::AudioSystem {
 public:
     std::vector<uint32_t> refusedRates;
     std::vector<uint32_t> queried;
-    FakeDevice* device = nullptr;  // the last one opened and still alive
+    FakeDevice* device = nullptr;  // the open device, nullptr once it is gone
     int opens = 0;
 
     int DeviceCount() override { return 1; }
@@ -189,7 +198,7 @@ public:
     }
     int Open(int, const audio::WaveFormat& f, audio::DoneCallback done, std::unique_ptr<audio::WaveOutDevice>& out) override
     {
-        auto d = std::make_unique<FakeDevice>(f, std::move(done));
+        auto d = std::make_unique<FakeDevice>(f, std::move(done), &device);
         device = d.get();
         ++opens;
         out = std::move(d);

@@ -129,7 +129,7 @@ TEST(Reception, UnderrunLoopsIdleSoundAtHalfVolumeUntilSixteenQueued)
 
     for (uint32_t q = 24; q < 32; ++q)
         rig.Audio(q);
-    EXPECT_EQ(rig.host.Status(), "Buffering (100%)|sy");  // 8 queued + 8 received
+    EXPECT_EQ(rig.host.Status(), "Buffering (50%)|sy");  // shown before the block is queued
     EXPECT_TRUE(rig.host.idleSound);
     for (uint32_t q = 32; q < 40; ++q)
         rig.Audio(q);

@@ -1,0 +1,136 @@
+#include "app/headless_radio.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/headless.h"
+#include "engine/engine.h"
+#include "platform/audio/mixer.h"
+#include "radio/receiver/receiver.h"
+#include "settings/settings.h"
+
+namespace lumetra::app {
+namespace {
+
+struct RadioFrontEnd {
+    radio::RadioDisplay display{};
+    std::string lastStatus;
+    StationFileReader stationFiles;
+};
+
+RadioFrontEnd& Front()
+{
+    static RadioFrontEnd front;
+    return front;
+}
+
+void EmitStatusIfChanged()
+{
+    const radio::RadioDisplay& d = Front().display;
+    std::string line = "radio " + std::string(d.statusText);
+    if (d.statusFlags[0])
+        line += " " + std::string(d.statusFlags, d.statusFlags[1] ? 2 : 1);
+    if (line == Front().lastStatus)
+        return;
+    Front().lastStatus = line;
+    EmitEvent(line);
+}
+
+radio::ReceiverEnvironment MakeEnvironment()
+{
+    using platform::audio::MixerLine;
+    radio::ReceiverEnvironment env;
+    env.applyVolume = [] { engine::TheEngine().ApplyVolume(); };
+    env.setLevel = [](int level) { engine::TheEngine().SetLevel(level); };
+    env.waveVolume = [] {
+        uint32_t v = uint32_t(platform::audio::TheMixer().VolumeValue(MixerLine::Wave)) & 0xFFFF;
+        return v | v << 16;
+    };
+    env.setWaveVolume = [](uint32_t v) { platform::audio::TheMixer().SetVolumeValue(MixerLine::Wave, int32_t(v & 0xFFFF)); };
+    env.radioFilter = [] { return settings::CurrentSettings().radioFilter != 0; };
+    env.notice = [](std::string_view notice) {
+        if (notice == "UpdateInfo")
+            EmitStatusIfChanged();
+    };
+    env.titleChanged = [](const std::string& title) { EmitEvent("title " + title); };
+    return env;
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& suffix)
+{
+    return s.size() >= suffix.size() &&
+           std::equal(suffix.rbegin(), suffix.rend(), s.rbegin(),
+                      [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
+}
+
+} // namespace
+
+radio::RadioDisplay& RadioDisplayBlock()
+{
+    return Front().display;
+}
+
+// Opening a station ends the reception before it and starts from a clear block.
+void CloseAndClear()
+{
+    radio::CloseReceiver();
+    Front().display.Clear();
+    Front().lastStatus.clear();
+}
+
+bool OpenOnDisplay(const std::string& address)
+{
+    return radio::OpenReceiver(Front().display, address, MakeEnvironment()) != nullptr;
+}
+
+bool TuneStation(const std::string& address, const std::string& name)
+{
+    CloseAndClear();
+    radio::SetField(Front().display.stationName, name);
+    return OpenOnDisplay(address);
+}
+
+void SetStationFileReader(StationFileReader reader)
+{
+    Front().stationFiles = std::move(reader);
+}
+
+void RegisterRadioHeadlessCommands()
+{
+    RegisterHeadlessCommand("radio", [](const std::string& arg) {
+        if (arg.empty()) {
+            EmitEvent("error radio needs a station address");
+            return;
+        }
+        // The address text is cut at its first blank by the receiver; the rest names the station.
+        size_t blank = arg.find(' ');
+        std::string name = blank == std::string::npos ? std::string() : arg.substr(blank + 1);
+        if (!TuneStation(arg, name))
+            EmitEvent("error the receiver could not be opened");
+    });
+    RegisterHeadlessCommand("radio-stop", [](const std::string&) { radio::CloseReceiver(); });
+    RegisterBusyCheck([] {
+        radio::Receiver* receiver = radio::CurrentReceiver();
+        return receiver && receiver->Receiving();
+    });
+    RegisterShutdownStep([] { radio::CloseReceiver(); });
+    RegisterOpenHandler([](const std::string& path) {
+        if (!EndsWithNoCase(path, ".rdl"))
+            return false;
+        if (!Front().stationFiles) {
+            EmitEvent("error station files cannot be opened: " + path);
+            return true;
+        }
+        CloseAndClear();
+        std::optional<std::string> address = Front().stationFiles(path, Front().display);
+        if (!address) {
+            EmitEvent("error not a station file: " + path);
+            return true;
+        }
+        if (!OpenOnDisplay(*address))
+            EmitEvent("error the receiver could not be opened");
+        return true;
+    });
+}
+
+} // namespace lumetra::app
