@@ -16,7 +16,7 @@ namespace audio = platform::audio;
 
 namespace {
 
-constexpr int kWaveMapper = -1;
+constexpr int kDefaultDevice = 0;  // the system's default output
 constexpr uint32_t kHalfVolume = 0x7FFF7FFF;
 
 audio::WaveFormat MonoByteFormat(int rate)
@@ -51,17 +51,17 @@ bool RadioOutput::Negotiate(audio::WaveFormat& format)
 {
     const ProtocolState& rates = m_session.Protocol().State();
     format = MonoByteFormat(rates.codedRate);
-    int result = m_audio.QueryFormat(kWaveMapper, format);
+    int result = m_audio.QueryFormat(kDefaultDevice, format);
     if (result == audio::kWaveBadFormat) {
         format = MonoByteFormat(rates.outputRate);
-        result = m_audio.QueryFormat(kWaveMapper, format);
+        result = m_audio.QueryFormat(kDefaultDevice, format);
     }
     if (result == audio::kWaveBadFormat) {
         m_session.Host().ShowMessage(kRadioCaption, "The sound device cannot play this station's sound format.");
         return false;
     }
     if (result != audio::kWaveOk) {
-        m_session.Host().ShowMessage("Sound device error", "The sound device reported error " + std::to_string(result) + ".");
+        m_session.Host().ShowMessage("Sound device error", audio::WaveErrorText(result));
         return false;
     }
     return true;
@@ -70,13 +70,13 @@ bool RadioOutput::Negotiate(audio::WaveFormat& format)
 bool RadioOutput::OpenDevice(const audio::WaveFormat& format, std::unique_ptr<audio::WaveOutDevice>& out)
 {
     RadioHost& host = m_session.Host();
-    int result = m_audio.Open(kWaveMapper, format,
+    int result = m_audio.Open(kDefaultDevice, format,
                               [this, &host](audio::WaveOutDevice*, audio::WaveHeader* header) {
                                   host.PostFromDevice([this, header] { BufferDone(header); });
                               },
                               out);
     if (result != audio::kWaveOk || !out) {
-        host.ShowMessage("Sound device error", "The sound device reported error " + std::to_string(result) + ".");
+        host.ShowMessage("Sound device error", audio::WaveErrorText(result));
         out.reset();
         return false;
     }

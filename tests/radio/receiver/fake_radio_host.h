@@ -196,7 +196,8 @@ public:
                 return audio::kWaveBadFormat;
         return audio::kWaveOk;
     }
-    int Open(int, const audio::WaveFormat& f, audio::DoneCallback done, std::unique_ptr<audio::WaveOutDevice>& out) override
+    int OpenOnLine(int, const audio::WaveFormat& f, audio::MixerLine, audio::DoneCallback done,
+                   std::unique_ptr<audio::WaveOutDevice>& out) override
     {
         auto d = std::make_unique<FakeDevice>(f, std::move(done), &device);
         device = d.get();
@@ -205,6 +206,8 @@ public:
         return audio::kWaveOk;
     }
     std::string BackendName() const override { return "fake"; }
+    audio::Mixer& LineMixer() override { return mixer; }
+    audio::Mixer mixer;
 };
 
 // Sample i of datagram q's frame: the payload's first byte plus the piece number,
