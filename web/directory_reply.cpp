@@ -9,9 +9,6 @@
 namespace lumetra::web {
 namespace {
 
-// Size of the visibility table: levels beyond it are never shown.
-constexpr int kLevelTable = 100;
-
 int Decimal(std::string_view text)
 {
     size_t i = 0;
