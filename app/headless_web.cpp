@@ -1,0 +1,235 @@
+#include "app/headless_web.h"
+
+#include "app/headless.h"
+#include "app/headless_registry.h"
+#include "app/player_control.h"
+#include "engine/engine.h"
+#include "engine/stream_progress.h"
+#include "mpeg/stream_info.h"
+#include "web/http_get.h"
+#include "web/link_list.h"
+#include "web/proxy_settings.h"
+#include "web/station_directory.h"
+#include "web/stream_player.h"
+#include "web/stream_playlist.h"
+#include "web/stream_timer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <cstdio>
+#include <memory>
+
+namespace lumetra::app {
+namespace {
+
+bool EndsWithNoCase(const std::string& text, const char* ending)
+{
+    size_t n = std::char_traits<char>::length(ending);
+    if (text.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != ending[i])
+            return false;
+    return true;
+}
+
+// The directory's surroundings in headless mode: the receiver is driven through
+// the receiver's own headless commands, the shell's open action is printed.
+class HeadlessStationHost : public web::StationHost {
+public:
+    void ClearDisplay() override
+    {
+        m_name.clear();
+        m_record = web::StationRecord{};
+    }
+    void SetStationName(const std::string& name) override { m_name = name; }
+    void SetStationRecord(const web::StationRecord& record) override { m_record = record; }
+    bool ReceiverOpen() override { return m_receiverOpen; }
+    void CloseReceiver() override
+    {
+        DispatchHeadlessLine("radio-stop");
+        m_receiverOpen = false;
+    }
+    bool OpenReceiver(const std::string& addressText, const std::string& name) override
+    {
+        std::string address = addressText.substr(0, addressText.find(' '));
+        if (!DispatchHeadlessLine("radio " + address + (name.empty() ? "" : " " + name))) {
+            EmitEvent("error no receiver for " + address);
+            return false;
+        }
+        m_receiverOpen = true;
+        return true;
+    }
+    void OpenAddress(const std::string& address) override { EmitEvent("open " + address); }
+    void Wait(int milliseconds) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < milliseconds)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    const web::StationRecord& Record() const { return m_record; }
+
+private:
+    std::string m_name;
+    web::StationRecord m_record;
+    bool m_receiverOpen = false;
+};
+
+// The player as the stream's timer step sees it.
+class EngineStreamHost : public web::StreamPlaybackHost {
+public:
+    explicit EngineStreamHost(engine::Engine& engine) : m_engine(engine) {}
+    MediaItem& CurrentItem() override { return m_engine.CurrentItem(); }
+    bool PlayingOrPaused() override
+    {
+        auto state = m_engine.State();
+        return state == engine::kStatePlaying || state == engine::kStatePaused;
+    }
+    void OpenCurrent(const std::string& path, int32_t start) override { m_engine.OpenCurrent(path.c_str(), start); }
+    void PlayCurrent() override { m_engine.PlayCurrent(); }
+    void ReadFileSizeAndTags(MediaItem& item) override
+    {
+        std::lock_guard lock(m_engine.Lock());
+        mpeg::ReadFileSizeAndId3v1(item);
+    }
+    void SetStatusText(const std::string& text) override
+    {
+        if (text != m_lastStatus)
+            EmitEvent("status " + text);
+        m_lastStatus = text;
+    }
+
+private:
+    engine::Engine& m_engine;
+    std::string m_lastStatus;
+};
+
+struct WebFrontEnd {
+    explicit WebFrontEnd(PlayerControl& p) : player(p), engine(engine::TheEngine()), streamHost(engine) {}
+
+    PlayerControl& player;
+    engine::Engine& engine;
+    HeadlessStationHost stationHost;
+    EngineStreamHost streamHost;
+    web::StationDirectory directory{stationHost, web::ProcessHttpFetcher()};
+    web::StreamTimer streamTimer;
+    // The feeder paused a downloading stream that ran dry; it resumes once enough is in.
+    bool autoPaused = false;
+    engine::PlayerState lastState = engine::kStateIdle;
+
+    void PrintRows()
+    {
+        const auto& rows = directory.Rows();
+        for (size_t i = 0; i < rows.size(); ++i)
+            EmitEvent("row " + std::to_string(i) + " " + std::to_string(rows[i]->level) + " " + rows[i]->text);
+    }
+
+    void Tick()
+    {
+        web::StreamContext& stream = web::ProcessStream();
+        streamTimer.Tick(stream, streamHost);
+        MediaItem& item = engine.CurrentItem();
+        engine::PlayerState state = engine.State();
+        if (item.streamState == 2 && state == engine::kStatePaused && lastState != engine::kStatePaused)
+            autoPaused = stream.ThreadRunning() &&
+                         item.streamReadPos >= stream.Received() - engine::kStreamMarginBytes - web::kStreamChunk;
+        if (state != engine::kStatePaused || item.streamState == 0)
+            autoPaused = state == engine::kStatePaused && autoPaused;
+        if (autoPaused && state == engine::kStatePaused &&
+            (!stream.ThreadRunning() || stream.Received() - item.streamReadPos >= web::kStreamStartBytes)) {
+            autoPaused = false;
+            engine.PlayCurrent();
+            state = engine.State();
+        }
+        lastState = state;
+    }
+};
+
+std::unique_ptr<WebFrontEnd> g_web;
+
+} // namespace
+
+void RegisterWebHeadlessCommands(PlayerControl& player)
+{
+    g_web = std::make_unique<WebFrontEnd>(player);
+    WebFrontEnd& web = *g_web;
+
+    web::StreamContext& stream = web::ProcessStream();
+    stream.SetMedia(&web.engine.CurrentItem());
+    stream.SetProgressSink([](int32_t received, bool downloading) {
+        engine::TheStreamProgress().SetReceivedBytes(received);
+        engine::TheStreamProgress().SetDownloading(downloading);
+    });
+    web.engine.AddStopHook([] { web::StopStream(web::ProcessStream()); });
+
+    RegisterHeadlessCommand("directory", [&web](const std::string&) {
+        web.directory.FetchStationDirectory();
+        web.PrintRows();
+    });
+    RegisterHeadlessCommand("activate", [&web](const std::string& arg) {
+        char* end = nullptr;
+        long row = std::strtol(arg.c_str(), &end, 10);
+        if (arg.empty() || *end || row < 0 || row >= static_cast<long>(web.directory.Rows().size())) {
+            EmitEvent("error no such row: " + arg);
+            return;
+        }
+        web.directory.Select(static_cast<int>(row));
+        web.directory.ActivateDirectoryRow();
+        web.PrintRows();
+    });
+    RegisterHeadlessCommand("links", [](const std::string&) {
+        auto rows = web::FetchLinkList(web::ProcessHttpFetcher());
+        for (size_t i = 0; i < rows.size(); ++i)
+            EmitEvent("link " + std::to_string(i) + " " + rows[i]);
+    });
+    RegisterHeadlessCommand("proxy", [](const std::string& arg) {
+        // SERVER PORT USER PASSWORD; the password is the rest of the line.
+        web::ProxySettings values;
+        std::string rest = arg;
+        auto word = [&rest]() {
+            size_t space = rest.find(' ');
+            std::string w = rest.substr(0, space);
+            rest = space == std::string::npos ? std::string() : rest.substr(space + 1);
+            return w;
+        };
+        values.server = word();
+        if (values.server == "-")
+            values.server.clear();
+        values.port = word();
+        values.userId = word();
+        values.password = rest;
+        web::WriteProxySettings(values);
+    });
+    RegisterOpenHandler([&web](const std::string& path) {
+        if (EndsWithNoCase(path, ".rdl")) {
+            web.directory.SetRunning(true);
+            web.directory.OpenStationFile(path);
+            return true;
+        }
+        if (web::IsStreamPlaylistName(path)) {
+            web.player.Stop();
+            web.streamTimer.Reset();
+            web::StartPlaylistStream(path, web::ProcessStream());
+            web.player.ClearPlaylist();
+            return true;
+        }
+        return false;
+    });
+    RegisterTimerHook([&web] { web.Tick(); });
+    RegisterBusyCheck([&web] {
+        const MediaItem& item = web.engine.CurrentItem();
+        return item.streamState != 0 && (web::ProcessStream().ThreadRunning() || web.autoPaused ||
+                                         item.streamState == 1);
+    });
+    RegisterShutdownStep([] {
+        web::ProcessHttpFetcher().Cancel();
+        web::StopStream(web::ProcessStream());
+        std::remove(web::ProcessStream().FilePath().c_str());
+    });
+}
+
+} // namespace lumetra::app

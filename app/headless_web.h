@@ -1,0 +1,12 @@
+#pragma once
+// The web services in the headless front end: `directory`, `activate N`,
+// `links`, `proxy ...`, stream playlists and station files given to `play` or
+// at start-up, and the player's share of a stream on its timer.
+
+namespace lumetra::app {
+
+class PlayerControl;
+
+void RegisterWebHeadlessCommands(PlayerControl& player);
+
+} // namespace lumetra::app
