@@ -329,9 +329,12 @@ int DecoderContext::DecodeNextFrame(uint8_t* block)
             break;
         }
         if (s.nominalBits > 0) {
+            // Land on the next multiple of the nominal length from the start of
+            // the file, where the next frame of a constant-length stream starts.
             const uint64_t L = static_cast<uint64_t>(s.nominalBits);
-            const uint64_t total = s.totalBits;
-            uint64_t skip = (total / L + 1) * L - total;
+            const uint64_t next = (s.totalBits / L + 1) * L;
+            const uint64_t now = s.totalBits + 20;
+            uint64_t skip = next > now ? next - now : 0;
             for (; skip >= 32; skip -= 32)
                 s.reader.SkipBits(32);
             s.reader.SkipBits(static_cast<int>(skip));

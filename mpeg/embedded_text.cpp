@@ -2,10 +2,19 @@
 
 #include "platform/resources/resources.h"
 
+#include <atomic>
+
 namespace lumetra::mpeg {
+namespace {
+
+std::atomic<EmbeddedTextOpener> g_opener{nullptr};
+
+} // namespace
 
 FILE* OpenEmbeddedText(const char* name)
 {
+    if (EmbeddedTextOpener opener = g_opener.load())
+        return opener(name);
     return platform::OpenResourceStream("textfile", name);
 }
 
@@ -14,6 +23,11 @@ int CloseEmbeddedText(FILE* stream)
     if (stream)
         std::fclose(stream);
     return 1;
+}
+
+void SetEmbeddedTextOpener(EmbeddedTextOpener opener)
+{
+    g_opener = opener;
 }
 
 } // namespace lumetra::mpeg

@@ -11,4 +11,9 @@ FILE* OpenEmbeddedText(const char* name);
 // Closes a stream from OpenEmbeddedText (nullptr is ignored); always 1.
 int CloseEmbeddedText(FILE* stream);
 
+// Replaces where tables come from (nullptr restores the resources), so tests can
+// present missing or damaged tables.
+using EmbeddedTextOpener = FILE* (*)(const char* name);
+void SetEmbeddedTextOpener(EmbeddedTextOpener opener);
+
 } // namespace lumetra::mpeg

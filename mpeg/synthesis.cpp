@@ -46,20 +46,8 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
     }
 
     int clips = 0;
-    for (int j = 0; j < 32; ++j) {
-        double value = sum[j] * 32768.0;
-        if (value >= 32768.0) {
-            out[j] = 32767;
-            ++clips;
-        } else if (value < -32768.0) {
-            out[j] = -32768;
-            ++clips;
-        } else if (value == value) {
-            out[j] = static_cast<int16_t>(static_cast<int>(value));
-        } else {
-            out[j] = 0;  // NaN from damaged input
-        }
-    }
+    for (int j = 0; j < 32; ++j)
+        out[j] = ToPcm16(sum[j], clips);
     return clips;
 }
 

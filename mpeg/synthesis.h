@@ -7,6 +7,24 @@
 
 namespace lumetra::mpeg {
 
+// A window sum to a 16-bit sample: x 32768, truncated toward zero, limited to
+// -32768..32767; counts a clip when the limit was needed.
+inline int16_t ToPcm16(double sum, int& clips)
+{
+    const double value = sum * 32768.0;
+    if (value >= 32768.0) {
+        ++clips;
+        return 32767;
+    }
+    if (value < -32768.0) {
+        ++clips;
+        return -32768;
+    }
+    if (value != value)
+        return 0;  // NaN from damaged input
+    return static_cast<int16_t>(static_cast<int>(value));
+}
+
 class Synthesis {
 public:
     Synthesis();

@@ -1,0 +1,189 @@
+#include "mpeg/bit_reader.h"
+#include "stream_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace lumetra::mpeg {
+namespace {
+
+using test::TempDir;
+
+std::vector<uint8_t> RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<uint8_t>(rng());
+    return v;
+}
+
+// The oracle: bit i of the file, most significant first.
+uint32_t BitsAt(const std::vector<uint8_t>& bytes, std::size_t pos, int n)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i) {
+        std::size_t bit = pos + static_cast<std::size_t>(i);
+        v = (v << 1) | ((bytes[bit / 8] >> (7 - bit % 8)) & 1u);
+    }
+    return v;
+}
+
+TEST(BitReader, ReadsEveryWidthAcrossRefills)
+{
+    TempDir dir;
+    const auto bytes = RandomBytes(20000, 7);
+    const auto path = dir.Write("random.bin", bytes);
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    EXPECT_FALSE(r.IsHexText());
+    std::mt19937 rng(3);
+    std::size_t pos = 0;
+    while (pos + 32 < bytes.size() * 8 - 64) {
+        int n = static_cast<int>(rng() % 33);
+        if (rng() % 4 == 0)
+            r.SkipBits(n);
+        else
+            ASSERT_EQ(r.ReadBits(n), n ? BitsAt(bytes, pos, n) : 0u) << "at bit " << pos << " width " << n;
+        pos += static_cast<std::size_t>(n);
+        ASSERT_EQ(r.BitPosition(), pos);
+    }
+    EXPECT_FALSE(r.AtEnd());
+}
+
+TEST(BitReader, ZeroBitsLeaveThePositionAndOneBitReads)
+{
+    TempDir dir;
+    const auto path = dir.Write("a.bin", {0xA5, 0xFF, 0x00, 0x12, 0x34});
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    EXPECT_EQ(r.ReadBits(0), 0u);
+    EXPECT_EQ(r.BitPosition(), 0u);
+    EXPECT_EQ(r.ReadBit(), 1u);
+    EXPECT_EQ(r.ReadBit(), 0u);
+    EXPECT_EQ(r.ReadBits(6), 0x25u);
+    EXPECT_EQ(r.ReadBits(32), 0xFF001234u);
+}
+
+TEST(BitReader, HexTextIsReadTwoDigitsPerByte)
+{
+    TempDir dir;
+    const std::string text = "FFF3\r\n8A0C\n\x1A";
+    const auto path = dir.Write("a.hex", std::vector<uint8_t>(text.begin(), text.end()));
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    EXPECT_TRUE(r.IsHexText());
+    EXPECT_EQ(r.ReadBits(32), 0xFFF38A0Cu);
+}
+
+TEST(BitReader, LowerCaseDigitsMakeTheFileBinary)
+{
+    TempDir dir;
+    const std::string text = "fff3";
+    const auto path = dir.Write("a.hex", std::vector<uint8_t>(text.begin(), text.end()));
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    EXPECT_FALSE(r.IsHexText());
+    EXPECT_EQ(r.ReadBits(8), static_cast<uint32_t>('f'));
+}
+
+struct SyncCase {
+    std::vector<uint8_t> bytes;
+    int found;
+    uint32_t positionAfter;  // bit counter after the search when found
+};
+
+class FindSync : public ::testing::TestWithParam<SyncCase> {};
+
+TEST_P(FindSync, FindsTheWordAtFourBitBoundaries)
+{
+    TempDir dir;
+    auto bytes = GetParam().bytes;
+    bytes.resize(bytes.size() + 64, 0);  // room so the end is not reached
+    const auto path = dir.Write("s.bin", bytes);
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    EXPECT_EQ(r.FindSync(0xFFF, 12, 16384), GetParam().found);
+    if (GetParam().found) {
+        EXPECT_EQ(r.BitPosition(), GetParam().positionAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FindSync,
+                         ::testing::Values(SyncCase{{0xFF, 0xF0}, 1, 12}, SyncCase{{0x0F, 0xFF}, 1, 16},
+                                           SyncCase{{0x00, 0x00, 0xFF, 0xFB}, 1, 28},
+                                           // 0x7FF8: eleven ones at an odd offset are not a sync
+                                           SyncCase{{0x7F, 0xF8}, 0, 0}, SyncCase{{0x00}, 0, 0}));
+
+TEST(BitReader, SyncSearchStopsAfterItsStepLimit)
+{
+    TempDir dir;
+    std::vector<uint8_t> bytes(9000, 0);
+    bytes[8000] = 0xFF;
+    bytes[8001] = 0xF0;
+    const auto path = dir.Write("far.bin", bytes);
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    // The word starts 16000 nibbles in: the value after step 16000 must be tested.
+    EXPECT_EQ(r.FindSync(0xFFF, 12, 16001), 1);
+    BitReader r2;
+    ASSERT_TRUE(r2.Open(path.c_str()));
+    EXPECT_EQ(r2.FindSync(0xFFF, 12, 16000), 0);
+    EXPECT_FALSE(r2.AtEnd());
+}
+
+TEST(BitReader, UnalignedCounterIsFirstMovedToAFourBitBoundary)
+{
+    TempDir dir;
+    const auto path = dir.Write("a.bin", {0x0F, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0});
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    r.ReadBits(1);
+    EXPECT_EQ(r.FindSync(0xFFF, 12, 100), 1);
+    EXPECT_EQ(r.BitPosition(), 16u);
+}
+
+TEST(BitReader, ShortFilesEndTheStream)
+{
+    TempDir dir;
+    for (std::size_t size : {0u, 1u, 3u}) {
+        const std::vector<uint8_t> bytes = {0x12, 0x34, 0x56};
+        const auto path = dir.Write("short.bin", std::vector<uint8_t>(bytes.begin(), bytes.begin() + size));
+        BitReader r;
+        ASSERT_TRUE(r.Open(path.c_str()));
+        EXPECT_EQ(r.FindSync(0xFFF, 12, 16384), 0) << size;
+        EXPECT_TRUE(r.AtEnd()) << size;
+    }
+}
+
+TEST(BitReader, EndFlagComesAfterTheLastByte)
+{
+    TempDir dir;
+    const auto bytes = RandomBytes(5000, 11);
+    const auto path = dir.Write("a.bin", bytes);
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        ASSERT_EQ(r.ReadBits(8), bytes[i]) << i;
+        ASSERT_FALSE(r.AtEnd()) << i;
+    }
+    // Reads past the end go on without harm until the flag is set.
+    for (int i = 0; i < 4 && !r.AtEnd(); ++i)
+        r.ReadBits(8);
+    EXPECT_TRUE(r.AtEnd());
+    for (int i = 0; i < 10000; ++i)
+        r.ReadBits(32);
+    EXPECT_TRUE(r.AtEnd());
+}
+
+TEST(BitReader, MissingFileDoesNotOpen)
+{
+    BitReader r;
+    EXPECT_FALSE(r.Open("/nonexistent/file.mp3"));
+    EXPECT_FALSE(r.IsOpen());
+    EXPECT_TRUE(r.AtEnd());
+}
+
+} // namespace
+} // namespace lumetra::mpeg

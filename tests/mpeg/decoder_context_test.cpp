@@ -1,0 +1,257 @@
+#include "mpeg/decoder_context.h"
+#include "mpeg/frame_crc.h"
+#include "mpeg/stream_info.h"
+#include "stream_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace lumetra::mpeg {
+namespace {
+
+using test::Append;
+using test::FrameSpec;
+using test::SilentFrame;
+using test::TempDir;
+
+class DecoderContextTest : public ::testing::Test {
+protected:
+    // Writes bytes, analyses the file as the player does and returns the item.
+    MediaItem& Analysed(const std::vector<uint8_t>& bytes)
+    {
+        m_item = MakeMediaItem();
+        const std::string path = m_dir.Write("stream.mp2", bytes);
+        std::strcpy(m_item.path, path.c_str());
+        EXPECT_EQ(AnalyseMpegItem(m_item), 1);
+        return m_item;
+    }
+    // Decodes to the end; returns the values written per call.
+    std::vector<int> DecodeAll()
+    {
+        std::vector<int> counts;
+        while (!m_item.endOfData && counts.size() < 10000)
+            counts.push_back(m_decoder.DecodeNextFrame(m_block));
+        return counts;
+    }
+
+    TempDir m_dir;
+    MediaItem m_item{};
+    DecoderContext m_decoder;
+    uint8_t m_block[2 * 4608];
+};
+
+std::vector<uint8_t> Frames(const FrameSpec& spec, int count)
+{
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < count; ++i)
+        Append(bytes, SilentFrame(spec));
+    return bytes;
+}
+
+TEST_F(DecoderContextTest, OpenAtZeroDecodesEveryFrameThenEnds)
+{
+    FrameSpec spec;  // layer II, 48 kHz, 256 kbit/s: 768-byte frames
+    MediaItem& item = Analysed(Frames(spec, 10));
+    EXPECT_EQ(m_decoder.Open(item, 0), 0);
+    EXPECT_EQ(item.isPlaying, 1);
+    const auto counts = DecodeAll();
+    ASSERT_EQ(counts.size(), 11u);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(counts[i], 2304) << i;
+    EXPECT_EQ(counts[10], 0);
+    EXPECT_EQ(item.endOfData, 1);
+    EXPECT_EQ(item.endOfQueue, 1);
+    EXPECT_EQ(item.decoderCounter, 9);
+    EXPECT_EQ(item.samplesPerFrame, 1152);
+    m_decoder.Close();
+    EXPECT_EQ(item.layer, -1);
+    EXPECT_EQ(item.isPlaying, 0);
+    EXPECT_EQ(item.endOfQueue, 0);
+    m_decoder.Close();
+    EXPECT_FALSE(m_decoder.IsOpen());
+}
+
+struct OffsetCase {
+    int target;
+    int startSample;
+    long long firstReadPos;  // streamReadPos after the first decoded frame
+};
+
+class OpenAtOffset : public DecoderContextTest, public ::testing::WithParamInterface<OffsetCase> {};
+
+TEST_P(OpenAtOffset, ReturnsTheSamplesBeforeTheFirstFrameAtOrAfterTarget)
+{
+    MediaItem& item = Analysed(Frames(FrameSpec{}, 10));
+    const OffsetCase c = GetParam();
+    EXPECT_EQ(m_decoder.Open(item, c.target), c.startSample);
+    const int first = m_decoder.DecodeNextFrame(m_block);
+    if (c.firstReadPos >= 0) {
+        EXPECT_EQ(first, 2304);
+        EXPECT_EQ(item.streamReadPos, c.firstReadPos);
+    } else {
+        EXPECT_EQ(first, 0);
+        EXPECT_EQ(item.endOfData, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OpenAtOffset,
+                         ::testing::Values(OffsetCase{0, 0, 1}, OffsetCase{1, 0, 1}, OffsetCase{2, 1152, 769},
+                                           OffsetCase{768, 1152, 769}, OffsetCase{769, 2304, 1537},
+                                           OffsetCase{5000, 7 * 1152, 7 * 768 + 1},
+                                           OffsetCase{7680, 10 * 1152, -1}, OffsetCase{100000, 10 * 1152, -1}));
+
+TEST_F(DecoderContextTest, TargetIsCountedWithoutTheId3v2Tag)
+{
+    std::vector<uint8_t> bytes = test::Id3v2Header(3, 100);
+    bytes.resize(110, 0);
+    Append(bytes, Frames(FrameSpec{}, 4));
+    MediaItem& item = Analysed(bytes);
+    // Positions count from 10 bytes before the first audio byte, and a frame
+    // is taken once its sync byte has been read: the first frame serves
+    // targets up to 11.
+    EXPECT_EQ(m_decoder.Open(item, 11), 0);
+    m_decoder.Close();
+    Analysed(bytes);
+    EXPECT_EQ(m_decoder.Open(item, 12), 1152);
+}
+
+TEST_F(DecoderContextTest, FreeFormatFrameInTheScanAddsNoSamples)
+{
+    FrameSpec free;
+    free.bitrateIndex = 0;
+    std::vector<uint8_t> bytes = Frames(FrameSpec{}, 2);
+    auto freeFrame = SilentFrame(free);
+    freeFrame.resize(500, 0);
+    Append(bytes, freeFrame);
+    Append(bytes, Frames(FrameSpec{}, 2));
+    MediaItem& item = Analysed(bytes);
+    EXPECT_EQ(m_decoder.Open(item, 100000), 4 * 1152);
+}
+
+TEST_F(DecoderContextTest, AlternatingModesDecodeOnlyTheFirstFramesMode)
+{
+    FrameSpec stereo, joint;
+    joint.mode = kModeJointStereo;
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 8; ++i)
+        Append(bytes, SilentFrame(i % 2 ? joint : stereo));
+    MediaItem& item = Analysed(bytes);
+    m_decoder.Open(item, 0);
+    const auto counts = DecodeAll();
+    int decoded = 0;
+    for (int c : counts)
+        decoded += c > 0;
+    EXPECT_EQ(decoded, 4);
+    EXPECT_EQ(item.endOfData, 1);
+}
+
+TEST_F(DecoderContextTest, CrcMismatchDropsTheFrame)
+{
+    FrameSpec good;
+    good.protect = true;
+    FrameSpec bad = good;
+    bad.badCrc = true;
+    std::vector<uint8_t> bytes;
+    Append(bytes, SilentFrame(good));
+    Append(bytes, SilentFrame(bad));
+    Append(bytes, SilentFrame(good));
+    MediaItem& item = Analysed(bytes);
+    EXPECT_EQ(item.errorProtection, 1);
+    m_decoder.Open(item, 0);
+    const auto counts = DecodeAll();
+    ASSERT_GE(counts.size(), 3u);
+    EXPECT_EQ(counts[0], 2304);
+    EXPECT_EQ(counts[1], 0);
+    EXPECT_EQ(counts[2], 2304);
+}
+
+TEST_F(DecoderContextTest, CrcMismatchDropsALayerIFrame)
+{
+    FrameSpec good;
+    good.layer = 1;
+    good.protect = true;
+    good.bitrateIndex = 8;  // 256 kbit/s
+    FrameSpec bad = good;
+    bad.badCrc = true;
+    std::vector<uint8_t> bytes;
+    for (const auto& s : {good, bad, good, good})
+        Append(bytes, SilentFrame(s));
+    MediaItem& item = Analysed(bytes);
+    m_decoder.Open(item, 0);
+    const auto counts = DecodeAll();
+    ASSERT_GE(counts.size(), 4u);
+    EXPECT_EQ(counts[0], 768);
+    EXPECT_EQ(counts[1], 0);
+    EXPECT_EQ(counts[2], 768);
+    EXPECT_EQ(item.samplesPerFrame, 384);
+}
+
+TEST_F(DecoderContextTest, MonoLayerIIAt32kHzWrites1152ValuesPerCall)
+{
+    FrameSpec mono;
+    mono.mode = kModeSingleChannel;
+    mono.samplingFrequency = 2;
+    mono.bitrateIndex = 8;
+    MediaItem& item = Analysed(Frames(mono, 3));
+    EXPECT_EQ(item.channels, 1);
+    EXPECT_EQ(item.sampleRate, 32000);
+    m_decoder.Open(item, 0);
+    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 1152);
+}
+
+TEST_F(DecoderContextTest, Id3v1TrailerAfterTheLastFrameEndsTheStream)
+{
+    std::vector<uint8_t> bytes = Frames(FrameSpec{}, 3);
+    std::vector<uint8_t> tag(128, 0);
+    std::memcpy(tag.data(), "TAG", 3);
+    Append(bytes, tag);
+    MediaItem& item = Analysed(bytes);
+    m_decoder.Open(item, 0);
+    const auto counts = DecodeAll();
+    ASSERT_EQ(counts.size(), 4u);
+    EXPECT_EQ(counts[2], 2304);
+    EXPECT_EQ(item.endOfQueue, 1);
+}
+
+TEST_F(DecoderContextTest, HexTextDecodesLikeTheBinaryFile)
+{
+    const auto binary = Frames(FrameSpec{}, 3);
+    std::string text;
+    static const char digits[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < binary.size(); ++i) {
+        text += digits[binary[i] >> 4];
+        text += digits[binary[i] & 15];
+        if (i % 32 == 31)
+            text += "\r\n";
+    }
+    MediaItem& item = Analysed(std::vector<uint8_t>(text.begin(), text.end()));
+    EXPECT_EQ(item.layer, 2);
+    EXPECT_EQ(item.sampleRate, 48000);
+    m_decoder.Open(item, 0);
+    const auto counts = DecodeAll();
+    ASSERT_GE(counts.size(), 3u);
+    EXPECT_EQ(counts[0], 2304);
+    EXPECT_EQ(counts[2], 2304);
+}
+
+TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
+{
+    MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
+    std::strcpy(item.path, "/nonexistent/x.mp2");
+    EXPECT_EQ(m_decoder.Open(item, 0), 0);
+    EXPECT_EQ(item.isPlaying, 0);
+    EXPECT_EQ(item.endOfData, 1);
+    EXPECT_EQ(item.endOfQueue, 1);
+    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0);
+    m_decoder.Close();
+}
+
+TEST_F(DecoderContextTest, DecodeWhenClosedDoesNothing)
+{
+    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0);
+    m_decoder.Close();
+}
+
+} // namespace
+} // namespace lumetra::mpeg

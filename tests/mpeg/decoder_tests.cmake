@@ -1,0 +1,16 @@
+# Tests of the decoder outside layer III: bit reader, tables, synthesis, frame
+# loop, stream information; end-to-end accuracy of layers I and II, damaged files.
+lumetra_unit_test(mpeg_unit_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/bit_reader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decoder_context_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/stream_info_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/synthesis_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tables_test.cpp
+  LIBS lumetra_mpeg)
+
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+  lumetra_e2e_test(mpeg_layer12_accuracy ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/layer12_accuracy.py)
+  lumetra_e2e_test(mpeg_damaged_files ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/damaged_files.py)
+endif()
