@@ -1,0 +1,75 @@
+#pragma once
+// Encodes 2048 mono 16-bit samples into one wavelet frame that the decoder turns
+// back into 8-bit samples. Per frame: chooses the lifting step of each level, then
+// searches the smallest base step whose frame fits the byte budget, quantising
+// each level against what the decoder will have rebuilt so far (closed loop), and
+// keeps the shorter of the plain and run-length codes. Owns all its scratch, so
+// encoding allocates nothing.
+
+#include "radio/codec/wavelet_decoder.h"
+#include "radio/codec/wavelet_frame.h"
+#include "radio/codec/wavelet_transform.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace lumetra::radio {
+
+// A silent frame takes 10 bytes; no budget goes below this.
+inline constexpr std::size_t kMinFrameBytes = 16;
+
+struct EncoderSettings {
+    std::size_t maxPayloadBytes = 5120;  // the frame, header included
+    int scale = 4;                       // Q: internal units per output step
+    // Step ratios between levels to try; each frame takes the one that rebuilds it
+    // best within the budget. Coarse levels want finer steps where their errors
+    // spread over many samples, and equal ones where they do not.
+    std::vector<int> ratioPercents{70, 80, 90, 99, 110};
+    // Rate weight in squared steps per bit: a value is rounded toward zero when
+    // that saves a bit for less than this much added squared error.
+    double rateWeight = 0.2;
+};
+
+struct EncodedFrameInfo {
+    std::size_t bytes = 0;
+    int baseStep = 0;
+    int ratioPercent = 0;
+    uint16_t liftingMask = 0;
+    bool runLength = false;
+};
+
+class WaveletEncoder {
+public:
+    explicit WaveletEncoder(EncoderSettings settings = {});
+
+    const EncoderSettings& Settings() const { return m_settings; }
+    void SetSettings(const EncoderSettings& settings) { m_settings = settings; }
+
+    // Writes the frame into out; the budget is maxPayloadBytes, at most out's size
+    // and at least kMinFrameBytes. Returns its size and parameters (size 0 when out
+    // is shorter than kMinFrameBytes).
+    EncodedFrameInfo Encode(std::span<const int16_t, kFrameSamples> pcm, std::span<uint8_t> out);
+
+private:
+    void Analyse(uint16_t liftingMask);
+    uint16_t ChooseMask();
+    // Quantises every level for the given steps into m_coefficients.
+    void Quantise(const std::array<int32_t, kStepCount>& steps, uint16_t liftingMask);
+    int32_t QuantiseValue(int32_t value, int32_t step) const;
+    std::size_t CodedBytes(bool& runLength) const;
+    int64_t Distortion() const;
+    // Smallest base step that fits the budget at this ratio; 0 when none does.
+    int FitBaseStep(int ratio, uint16_t mask, std::size_t budget);
+
+    EncoderSettings m_settings;
+    TransformArray m_input{};
+    // m_levels[L]: the signal before the forward step at stride 2^(L+1); [11]: after all.
+    std::array<TransformArray, kTransformLevels + 1> m_levels{};
+    TransformArray m_rebuilt{};
+    Coefficients m_coefficients{};
+};
+
+} // namespace lumetra::radio
