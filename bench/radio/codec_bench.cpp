@@ -4,7 +4,7 @@
 // it, and prints the decode time per frame, the encoder's speed in times real
 // time and the SNR of the decoded 8-bit samples against the 16-bit source (with
 // the ceiling that 8-bit output alone allows).
-//   codec_bench [--bits-per-sample LIST] [--ratio R] [--rate-weight W] [--input FILE]
+//   codec_bench [--bits-per-sample LIST] [--ratio R,R,...] [--rate-weight W] [--input FILE]
 
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
             std::stringstream list(argv[k + 1]);
             for (std::string item; std::getline(list, item, ',');) bitsPerSample.push_back(std::stod(item));
         } else if (opt == "--ratio") {
-            base.ratioPercents = {std::atoi(argv[k + 1])};
+            base.ratioPercents.clear();
+            std::stringstream list(argv[k + 1]);
+            for (std::string item; std::getline(list, item, ',');) base.ratioPercents.push_back(std::stoi(item));
         } else if (opt == "--rate-weight") {
             base.rateWeight = std::atof(argv[k + 1]);
         } else if (opt == "--input") {

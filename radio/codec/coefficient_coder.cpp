@@ -1,8 +1,23 @@
 #include "radio/codec/coefficient_coder.h"
 
+#include <algorithm>
+#include <array>
+
 namespace lumetra::radio {
 
 namespace {
+
+// Value-code length of every coefficient value, indexed by value + 2048.
+constexpr auto kValueBits = [] {
+    std::array<uint8_t, 4096> bits{};
+    for (int v = kMinCoefficient; v <= kMaxCoefficient; ++v)
+        bits[static_cast<std::size_t>(v - kMinCoefficient)] = static_cast<uint8_t>(ValueCodeBits(v, 0));
+    return bits;
+}();
+
+int Bits(int16_t value, int startCount) {
+    return kValueBits[static_cast<std::size_t>(value - kMinCoefficient)] - startCount;
+}
 
 void WriteValue(FrameBitWriter& out, int value, int startCount) {
     const int magnitude = value < 0 ? -value : value;
@@ -27,7 +42,7 @@ struct Sink {
         if (out) out->Write(v, n);
     }
     void Value(int v, int startCount) {
-        bits += static_cast<std::size_t>(ValueCodeBits(v, startCount));
+        bits += static_cast<std::size_t>(Bits(static_cast<int16_t>(v), startCount));
         if (out) WriteValue(*out, v, startCount);
     }
 };
@@ -54,7 +69,9 @@ std::size_t RunLength(const Coefficients& c, FrameBitWriter* out) {
             }
             int z = end;
             while (z < kFrameSamples && c[z] == 0) ++z;
-            if (z == kFrameSamples || z - end >= CutLength(width)) break;
+            // A zero run that ends the frame only costs a count field.
+            const int cut = z == kFrameSamples ? width + 1 : CutLength(width);
+            if (z - end >= cut) break;
             const int take = std::min(z, p + maxField);
             hasZero = true;
             end = take;
@@ -63,7 +80,11 @@ std::size_t RunLength(const Coefficients& c, FrameBitWriter* out) {
         const bool nonZero = n > 0 && !hasZero;
         sink.Field(static_cast<uint32_t>(n), width);
         sink.Field(nonZero ? 1 : 0, 1);
-        for (int k = p; k < end; ++k) sink.Value(c[k], nonZero ? 1 : 0);
+        if (out) {
+            for (int k = p; k < end; ++k) sink.Value(c[k], nonZero ? 1 : 0);
+        } else {
+            for (int k = p; k < end; ++k) sink.bits += static_cast<std::size_t>(Bits(c[k], nonZero ? 1 : 0));
+        }
         p = end;
         if (p == kFrameSamples) break;
         int zeros = 0;
@@ -79,6 +100,11 @@ std::size_t RunLength(const Coefficients& c, FrameBitWriter* out) {
 }
 
 std::size_t Plain(const Coefficients& c, FrameBitWriter* out) {
+    if (!out) {
+        std::size_t bits = 0;
+        for (int16_t v : c) bits += static_cast<std::size_t>(Bits(v, 0));
+        return bits;
+    }
     Sink sink{out};
     for (int16_t v : c) sink.Value(v, 0);
     return sink.bits;

@@ -53,25 +53,34 @@ uint16_t WaveletEncoder::ChooseMask() {
     return mask;
 }
 
-int32_t WaveletEncoder::QuantiseValue(int32_t value, int32_t step) const {
-    if (step <= 0) return 0;
-    // Each step away from zero costs one more bit, the first one two; values past
-    // the signed codes all cost the same escape and are simply rounded.
-    const double x = std::abs(value) / static_cast<double>(step);
-    int32_t q = static_cast<int32_t>(std::floor(x + 0.5));
-    if (q >= 1 && q <= kMaxSignedZeros) {
-        const int bitsSaved = q == 1 ? 2 : 1;
-        const double addedError = (x - (q - 1)) * (x - (q - 1)) - (x - q) * (x - q);
-        if (addedError < m_settings.rateWeight * bitsSaved) --q;
-    }
+WaveletEncoder::LevelQuantiser WaveletEncoder::QuantiserFor(int32_t step) const {
+    LevelQuantiser q;
+    q.step = step;
+    q.inverse = step > 0 ? 1.0 / step : 0.0;
     // Keep within the code's range and the 16-bit product the decoder forms.
-    q = std::min({q, kMaxCoefficient, 32767 / step});
+    q.largest = step > 0 ? std::min(kMaxCoefficient, 32767 / step) : 0;
+    q.rateWeight = m_settings.rateWeight;
+    return q;
+}
+
+// Each step away from zero costs one more bit, the first one two; values past the
+// signed codes all cost the same escape and are simply rounded. Rounding down from
+// q adds (x - q + 1)^2 - (x - q)^2 = 2x - 2q + 1 squared steps of error, worth it
+// when that is below the rate weight times the bits saved.
+int32_t WaveletEncoder::LevelQuantiser::operator()(int32_t value) const {
+    const double x = std::abs(value) * inverse;
+    auto q = static_cast<int32_t>(x + 0.5);
+    if (q >= 1 && q <= kMaxSignedZeros) {
+        const double bitsSaved = q == 1 ? 2.0 : 1.0;
+        if (2 * x < 2 * q - 1 + rateWeight * bitsSaved) --q;
+    }
+    q = std::min(q, largest);
     return value < 0 ? -q : q;
 }
 
 void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint16_t liftingMask) {
     const TransformArray& top = m_levels[kTransformLevels];
-    const int32_t c0 = QuantiseValue(top[0] - kBoundaryValue, steps[kTransformLevels]);
+    const int32_t c0 = QuantiserFor(steps[kTransformLevels])(top[0] - kBoundaryValue);
     m_coefficients[0] = static_cast<int16_t>(c0);
     m_rebuilt[0] = static_cast<int16_t>(c0 * steps[kTransformLevels] + kBoundaryValue);
     m_rebuilt[kFrameSamples] = kBoundaryValue;
@@ -82,6 +91,7 @@ void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint
         const LiftingStep step = LiftingStepFor(liftingMask, s);
         const TransformArray& target = m_levels[level];
         const int32_t q = steps[level];
+        const LevelQuantiser quantise = QuantiserFor(q);
         int index = FirstIndexOfLevel(level);
         for (int i = 0; i < kFrameSamples; i += s, --index) {
             // The detail that would bring the decoder's next level to the target,
@@ -98,7 +108,7 @@ void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint
                                                           m_rebuilt[i + s]);
                 detail = target[i] - target[i + half] + p;
             }
-            const int32_t c = QuantiseValue(detail, q);
+            const int32_t c = quantise(detail);
             m_coefficients[index] = static_cast<int16_t>(c);
             m_rebuilt[i + half] = static_cast<int16_t>(c * q);
         }
@@ -122,23 +132,44 @@ int64_t WaveletEncoder::Distortion() const {
     return sum;
 }
 
-int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget) {
+int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, int guess) {
     bool runLength = false;
     auto fits = [&](int base) {
         Quantise(LevelSteps(base, ratio), mask);
         return CodedBytes(runLength) <= budget;
     };
-    if (fits(1)) return 1;
-    // The size shrinks as the step grows, nearly always: search, then make sure.
-    int low = 2, high = kMaxBaseStep;
+    // The size shrinks as the step grows, nearly always. Bracket the answer from
+    // the previous frame's step (neighbouring frames need similar ones), then halve.
+    int low = 1, high = kMaxBaseStep;  // answer in [low, high] if any
+    guess = std::clamp(guess, 1, kMaxBaseStep);
+    if (fits(guess)) {
+        high = guess;
+        for (int span = 1; high > 1; span *= 2) {
+            const int probe = std::max(1, high - span);
+            if (!fits(probe)) {
+                low = probe + 1;
+                break;
+            }
+            high = probe;
+        }
+    } else {
+        low = guess + 1;
+        for (int span = 1; low <= kMaxBaseStep; span *= 2) {
+            const int probe = std::min(kMaxBaseStep, low + span);
+            if (fits(probe)) {
+                high = probe;
+                break;
+            }
+            low = probe + 1;
+        }
+        if (low > kMaxBaseStep) return 0;
+    }
     while (low < high) {
         const int mid = (low + high) / 2;
         if (fits(mid)) high = mid;
         else low = mid + 1;
     }
-    for (int base = low; base <= kMaxBaseStep; base += 1 + base / 16)
-        if (fits(base)) return base;
-    return fits(kMaxBaseStep) ? kMaxBaseStep : 0;
+    return fits(low) ? low : 0;
 }
 
 EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> pcm,
@@ -160,10 +191,12 @@ EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> 
 
     int bestRatio = -1, bestBase = 0;
     int64_t bestDistortion = 0;
-    for (int ratio : m_settings.ratioPercents) {
-        ratio = std::clamp(ratio, 0, kMaxRatioPercent);
-        const int base = FitBaseStep(ratio, mask, budget);
+    m_lastBase.resize(m_settings.ratioPercents.size(), 32);
+    for (std::size_t r = 0; r < m_settings.ratioPercents.size(); ++r) {
+        const int ratio = std::clamp(m_settings.ratioPercents[r], 0, kMaxRatioPercent);
+        const int base = FitBaseStep(ratio, mask, budget, m_lastBase[r]);
         if (base == 0) continue;
+        m_lastBase[r] = base;
         const int64_t distortion = Distortion();
         if (bestRatio < 0 || distortion < bestDistortion) {
             bestRatio = ratio;

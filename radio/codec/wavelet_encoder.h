@@ -46,7 +46,10 @@ public:
     explicit WaveletEncoder(EncoderSettings settings = {});
 
     const EncoderSettings& Settings() const { return m_settings; }
-    void SetSettings(const EncoderSettings& settings) { m_settings = settings; }
+    void SetSettings(const EncoderSettings& settings) {
+        m_settings = settings;
+        m_lastBase.clear();
+    }
 
     // Writes the frame into out; the budget is maxPayloadBytes, at most out's size
     // and at least kMinFrameBytes. Returns its size and parameters (size 0 when out
@@ -58,11 +61,19 @@ private:
     uint16_t ChooseMask();
     // Quantises every level for the given steps into m_coefficients.
     void Quantise(const std::array<int32_t, kStepCount>& steps, uint16_t liftingMask);
-    int32_t QuantiseValue(int32_t value, int32_t step) const;
+    struct LevelQuantiser {
+        int32_t step = 0;
+        double inverse = 0;
+        int32_t largest = 0;
+        double rateWeight = 0;
+        int32_t operator()(int32_t value) const;
+    };
+    LevelQuantiser QuantiserFor(int32_t step) const;
     std::size_t CodedBytes(bool& runLength) const;
     int64_t Distortion() const;
-    // Smallest base step that fits the budget at this ratio; 0 when none does.
-    int FitBaseStep(int ratio, uint16_t mask, std::size_t budget);
+    // Smallest base step that fits the budget at this ratio, searched from guess;
+    // 0 when none does.
+    int FitBaseStep(int ratio, uint16_t mask, std::size_t budget, int guess);
 
     EncoderSettings m_settings;
     TransformArray m_input{};
@@ -70,6 +81,7 @@ private:
     std::array<TransformArray, kTransformLevels + 1> m_levels{};
     TransformArray m_rebuilt{};
     Coefficients m_coefficients{};
+    std::vector<int> m_lastBase;  // per ratio, the step of the previous frame
 };
 
 } // namespace lumetra::radio
