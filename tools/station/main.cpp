@@ -2,6 +2,7 @@
 // `lumetra-station --demo` serves the demo set on 127.0.0.1:3456 and up.
 
 #include "tools/station/datagram_log.h"
+#include "tools/station/directory_service.h"
 #include "tools/station/signal_watcher.h"
 #include "tools/station/station.h"
 #include "tools/station/station_config.h"
@@ -18,9 +19,11 @@ using namespace lumetra::station;
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     StationSetConfig config;
+    DirectoryServiceOptions directory;
     std::string error;
     bool help = false;
-    if (!ParseStationArguments(argc, argv, config, error, help)) {
+    if (!ExtractDirectoryOptions(argc, argv, directory, error) ||
+        !ParseStationArguments(argc, argv, config, error, help)) {
         std::fprintf(stderr, "lumetra-station: %s\n%s", error.c_str(), StationUsage());
         return 2;
     }
@@ -43,6 +46,24 @@ int main(int argc, char** argv) {
             return 1;
         }
         stations.push_back(std::move(station));
+    }
+
+    // The directory lists the stations as they are bound (a port 0 became a real one).
+    std::unique_ptr<DirectoryService> service;
+    if (directory.enabled) {
+        service = std::make_unique<DirectoryService>(directory, [&stations] {
+            std::vector<DirectoryStation> list;
+            for (const auto& s : stations) {
+                const StationConfig& c = s->Config();
+                list.push_back({c.name, c.address, s->BoundPort(), c.category, c.speed, c.description});
+            }
+            return list;
+        });
+        if (!service->Start(error)) {
+            std::fprintf(stderr, "lumetra-station: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("directory on http://%s:%u/\n", directory.address.c_str(), service->Port());
     }
 
     SignalWatcher watcher([&](bool paused) { for (auto& s : stations) s->SetPaused(paused); },

@@ -44,6 +44,8 @@ StationSetConfig DemoStations() {
 const char* StationUsage() {
     return "usage: lumetra-station [--demo] [GLOBAL...] [STATION OPTIONS...] [--station NAME STATION OPTIONS...]...\n"
            "Global: --log FILE (every datagram received)  --log-sent  --seed N  --duration SECONDS\n"
+           "Directory web service (on with --demo or --directory-port): --directory-port N  --no-directory\n"
+           "  --directory-message ID:TEXT  --directory-version VERSION:URL  --directory-refresh SECONDS\n"
            "Station (before any --station they apply to the first station):\n"
            "  --station NAME      start another station\n"
            "  --address A         IPv4 address to serve on (default 127.0.0.1)\n"
