@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libpulse-dev libasound2-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils
+  mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins
   xvfb imagemagick fonts-liberation tinyproxy python3 curl procps
 )
 

@@ -1,0 +1,300 @@
+// PulseAudio (and PipeWire's Pulse server) output: one playback stream per device
+// on a threaded mainloop. Pause corks the stream so that what the server holds
+// stays queued; the played position comes from the stream's interpolated clock.
+
+#include "platform/audio/backends.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace lumetra::platform::audio {
+
+namespace {
+
+constexpr int kTargetLatencyMs = 100;
+constexpr int kStartMs = 20;   // the server starts playing once this much is queued
+
+void SignalLoop(void* loop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+}
+
+class PulseSink : public AudioSink {
+public:
+    explicit PulseSink(std::string clientName) : m_clientName(std::move(clientName)) {}
+
+    ~PulseSink() override
+    {
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_stream) {
+            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
+            pa_stream_disconnect(m_stream);
+            pa_stream_unref(m_stream);
+        }
+        if (m_context) {
+            pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+        }
+        pa_threaded_mainloop_unlock(m_loop);
+        pa_threaded_mainloop_stop(m_loop);
+        pa_threaded_mainloop_free(m_loop);
+    }
+
+    int Open(const WaveFormat& format) override
+    {
+        m_spec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+        m_spec.rate = format.samplesPerSec;
+        m_spec.channels = static_cast<uint8_t>(format.channels);
+        m_blockAlign = format.blockAlign;
+        m_loop = pa_threaded_mainloop_new();
+        if (!m_loop || pa_threaded_mainloop_start(m_loop) < 0)
+            return kWaveNoDriver;
+        pa_threaded_mainloop_lock(m_loop);
+        int result = Connect();
+        pa_threaded_mainloop_unlock(m_loop);
+        return result;
+    }
+
+    size_t Writable() override
+    {
+        Lock lock(m_loop);
+        if (!StreamGood())
+            return 0;
+        size_t n = pa_stream_writable_size(m_stream);
+        return n == static_cast<size_t>(-1) ? 0 : n;
+    }
+
+    int Write(const uint8_t* data, size_t bytes) override
+    {
+        Lock lock(m_loop);
+        m_written += bytes;
+        m_underflow = false;
+        m_triggered = false;
+        if (!StreamGood())
+            return kWaveError;
+        return pa_stream_write(m_stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0 ? kWaveError : kWaveOk;
+    }
+
+    uint64_t WrittenBytes() override { return m_written; }
+
+    uint64_t PlayedBytes() override
+    {
+        Lock lock(m_loop);
+        if (!StreamGood()) {
+            // A lost server plays nothing more; hand everything back.
+            m_played = m_written;
+            return m_played;
+        }
+        RefreshTiming();
+        pa_usec_t usec = 0;
+        const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+        if (timing && pa_stream_get_time(m_stream, &usec) == 0) {
+            // The clock is extrapolated; it must not run past what the server has
+            // actually taken from the stream, or the tail would be cut off by a close.
+            uint64_t taken = timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
+            uint64_t bytes = std::min<uint64_t>(pa_usec_to_bytes(usec, &m_spec), taken);
+            m_played = std::max(m_played, std::min(bytes, m_written));
+        }
+        if (m_underflow && m_played < m_written && !m_corked) {
+            // The server ran dry: what it took is in the sink's own buffer and
+            // will be heard once that latency has passed.
+            auto latency = std::chrono::microseconds(timing ? timing->sink_usec : 0);
+            if (std::chrono::steady_clock::now() - m_underflowAt >= latency)
+                m_played = m_written;
+        }
+        return m_played;
+    }
+
+    void Pause() override { Cork(true); }
+    void Resume() override { Cork(false); }
+
+    void Flush() override
+    {
+        Lock lock(m_loop);
+        if (!StreamGood())
+            return;
+        Wait(pa_stream_flush(m_stream, SuccessCallback, this));
+        Wait(pa_stream_update_timing_info(m_stream, SuccessCallback, this));
+        const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+        uint64_t readIndex = timing && timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
+        m_written = std::max(m_played, std::min(m_written, readIndex));
+        m_underflow = false;
+    }
+
+    void Drain() override
+    {
+        Lock lock(m_loop);
+        if (m_triggered || !StreamGood() || m_corked)
+            return;
+        m_triggered = true;
+        // Starts playback of a tail shorter than the start threshold.
+        if (pa_operation* op = pa_stream_trigger(m_stream, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+
+    std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(5); }
+
+private:
+    struct Lock {
+        explicit Lock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
+        ~Lock() { pa_threaded_mainloop_unlock(m_loop); }
+        pa_threaded_mainloop* m_loop;
+    };
+
+    static void SuccessCallback(pa_stream*, int, void* self)
+    {
+        SignalLoop(static_cast<PulseSink*>(self)->m_loop);
+    }
+
+    static void UnderflowCallback(pa_stream*, void* self)
+    {
+        auto* sink = static_cast<PulseSink*>(self);
+        sink->m_underflow = true;
+        sink->m_underflowAt = std::chrono::steady_clock::now();
+    }
+
+    // Keeps the server's read index at most about 20 ms old.
+    void RefreshTiming()
+    {
+        auto now = std::chrono::steady_clock::now();
+        if (m_timingPending || now - m_timingAsked < std::chrono::milliseconds(20))
+            return;
+        m_timingAsked = now;
+        m_timingPending = true;
+        pa_operation* op = pa_stream_update_timing_info(
+            m_stream, [](pa_stream*, int, void* self) { static_cast<PulseSink*>(self)->m_timingPending = false; },
+            this);
+        if (op)
+            pa_operation_unref(op);
+        else
+            m_timingPending = false;
+    }
+
+    bool StreamGood() const
+    {
+        return m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY &&
+               pa_context_get_state(m_context) == PA_CONTEXT_READY;
+    }
+
+    // Waits (mainloop locked) for an operation unless the connection dies first.
+    void Wait(pa_operation* op)
+    {
+        if (!op)
+            return;
+        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && StreamGood())
+            pa_threaded_mainloop_wait(m_loop);
+        pa_operation_unref(op);
+    }
+
+    void Cork(bool cork)
+    {
+        Lock lock(m_loop);
+        if (!StreamGood() || cork == m_corked)
+            return;
+        m_corked = cork;
+        Wait(pa_stream_cork(m_stream, cork ? 1 : 0, SuccessCallback, this));
+        if (!cork)
+            m_triggered = false;
+    }
+
+    int Connect()
+    {
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), m_clientName.c_str());
+        if (!m_context)
+            return kWaveNoDriver;
+        pa_context_set_state_callback(m_context, [](pa_context*, void* loop) { SignalLoop(loop); }, m_loop);
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return kWaveNoDriver;
+        while (true) {
+            pa_context_state_t state = pa_context_get_state(m_context);
+            if (state == PA_CONTEXT_READY)
+                break;
+            if (!PA_CONTEXT_IS_GOOD(state))
+                return kWaveNoDriver;
+            pa_threaded_mainloop_wait(m_loop);
+        }
+        m_stream = pa_stream_new(m_context, "Lumetra playback", &m_spec, nullptr);
+        if (!m_stream)
+            return kWaveBadFormat;
+        pa_stream_set_state_callback(m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
+        pa_stream_set_underflow_callback(m_stream, UnderflowCallback, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.minreq = attr.prebuf;
+        attr.fragsize = static_cast<uint32_t>(-1);
+        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                    PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
+            return kWaveNoDriver;
+        while (true) {
+            pa_stream_state_t state = pa_stream_get_state(m_stream);
+            if (state == PA_STREAM_READY)
+                return kWaveOk;
+            if (!PA_STREAM_IS_GOOD(state) || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
+                return kWaveNoDriver;
+            pa_threaded_mainloop_wait(m_loop);
+        }
+    }
+
+    std::string m_clientName;
+    pa_sample_spec m_spec{};
+    uint32_t m_blockAlign = 1;
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    uint64_t m_written = 0;
+    uint64_t m_played = 0;
+    bool m_corked = false;
+    bool m_triggered = false;
+    bool m_underflow = false;
+    bool m_timingPending = false;
+    std::chrono::steady_clock::time_point m_timingAsked;
+    std::chrono::steady_clock::time_point m_underflowAt;
+};
+
+} // namespace
+
+bool PulseServerAnswers()
+{
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop)
+        return false;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Lumetra probe");
+    bool ready = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+        while (std::chrono::steady_clock::now() < deadline) {
+            pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY) {
+                ready = true;
+                break;
+            }
+            if (!PA_CONTEXT_IS_GOOD(state))
+                break;
+            if (pa_mainloop_prepare(loop, 50 * 1000) < 0 || pa_mainloop_poll(loop) < 0 ||
+                pa_mainloop_dispatch(loop) < 0)
+                break;
+        }
+    }
+    if (context) {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    pa_mainloop_free(loop);
+    return ready;
+}
+
+std::unique_ptr<AudioSink> MakePulseSink(const std::string& clientName)
+{
+    return std::make_unique<PulseSink>(clientName);
+}
+
+} // namespace lumetra::platform::audio
