@@ -19,6 +19,8 @@
 #include <QEventLoop>
 
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <memory>
 
 namespace lumetra::app {
@@ -121,6 +123,27 @@ struct WebFrontEnd {
     bool autoPaused = false;
     engine::PlayerState lastState = engine::kStateIdle;
 
+    // Web commands run one after another: a fetch dispatches events, and a
+    // command read meanwhile waits for the running one instead of cutting in.
+    bool commandRunning = false;
+    std::deque<std::function<void()>> pending;
+
+    void RunInOrder(std::function<void()> command)
+    {
+        if (commandRunning) {
+            pending.push_back(std::move(command));
+            return;
+        }
+        commandRunning = true;
+        command();
+        while (!pending.empty()) {
+            auto next = std::move(pending.front());
+            pending.pop_front();
+            next();
+        }
+        commandRunning = false;
+    }
+
     void PrintRows()
     {
         const auto& rows = directory.Rows();
@@ -167,10 +190,12 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
     web.engine.AddStopHook([] { web::StopStream(web::ProcessStream()); });
 
     RegisterHeadlessCommand("directory", [&web](const std::string&) {
-        web.directory.FetchStationDirectory();
-        web.PrintRows();
+        web.RunInOrder([&web] {
+            web.directory.FetchStationDirectory();
+            web.PrintRows();
+        });
     });
-    RegisterHeadlessCommand("activate", [&web](const std::string& arg) {
+    RegisterHeadlessCommand("activate", [&web](const std::string& arg) { web.RunInOrder([&web, arg] {
         char* end = nullptr;
         long row = std::strtol(arg.c_str(), &end, 10);
         if (arg.empty() || *end || row < 0 || row >= static_cast<long>(web.directory.Rows().size())) {
@@ -180,13 +205,15 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         web.directory.Select(static_cast<int>(row));
         web.directory.ActivateDirectoryRow();
         web.PrintRows();
+    }); });
+    RegisterHeadlessCommand("links", [&web](const std::string&) {
+        web.RunInOrder([] {
+            auto rows = web::FetchLinkList(web::ProcessHttpFetcher());
+            for (size_t i = 0; i < rows.size(); ++i)
+                EmitEvent("link " + std::to_string(i) + " " + rows[i]);
+        });
     });
-    RegisterHeadlessCommand("links", [](const std::string&) {
-        auto rows = web::FetchLinkList(web::ProcessHttpFetcher());
-        for (size_t i = 0; i < rows.size(); ++i)
-            EmitEvent("link " + std::to_string(i) + " " + rows[i]);
-    });
-    RegisterHeadlessCommand("proxy", [](const std::string& arg) {
+    RegisterHeadlessCommand("proxy", [&web](const std::string& arg) { web.RunInOrder([arg] {
         // SERVER PORT USER PASSWORD; the password is the rest of the line.
         web::ProxySettings values;
         std::string rest = arg;
@@ -203,11 +230,13 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         values.userId = word();
         values.password = rest;
         web::WriteProxySettings(values);
-    });
+    }); });
     RegisterOpenHandler([&web](const std::string& path) {
         if (EndsWithNoCase(path, ".rdl")) {
-            web.directory.SetRunning(true);
-            web.directory.OpenStationFile(path);
+            web.RunInOrder([&web, path] {
+                web.directory.SetRunning(true);
+                web.directory.OpenStationFile(path);
+            });
             return true;
         }
         if (web::IsStreamPlaylistName(path)) {
@@ -221,6 +250,8 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
     });
     RegisterTimerHook([&web] { web.Tick(); });
     RegisterBusyCheck([&web] {
+        if (web.commandRunning)
+            return true;
         const MediaItem& item = web.engine.CurrentItem();
         return item.streamState != 0 && (web::ProcessStream().ThreadRunning() || web.autoPaused ||
                                          item.streamState == 1);

@@ -3,11 +3,35 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bin=$here/build
-if [ -x "$bin/app/lumetra" ]; then
-  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$bin/app/lumetra" --has-window 2>/dev/null; then
-    exec "$bin/app/lumetra" "$@"
+# The station directory (and its demo stations) comes from lumetra-station on this
+# machine: start it in the background for this session when nothing answers on
+# the directory port and no other directory is configured.
+station_pid=""
+start_demo_station() {
+  local station=$bin/tools/station/lumetra-station
+  [ -x "$station" ] && [ -z "${LUMETRA_DIRECTORY:-}" ] || return 0
+  if ! (exec 3<>/dev/tcp/127.0.0.1/8642) 2>/dev/null; then
+    "$station" --demo >/dev/null 2>&1 </dev/null &
+    station_pid=$!
   fi
-  exec "$bin/app/lumetra" --headless "$@"
+}
+run_player() {
+  if [ -z "$station_pid" ]; then
+    exec "$@"
+  fi
+  local rc=0
+  "$@" || rc=$?
+  kill "$station_pid" 2>/dev/null || true
+  wait "$station_pid" 2>/dev/null || true
+  exit "$rc"
+}
+
+if [ -x "$bin/app/lumetra" ]; then
+  start_demo_station
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$bin/app/lumetra" --has-window 2>/dev/null; then
+    run_player "$bin/app/lumetra" "$@"
+  fi
+  run_player "$bin/app/lumetra" --headless "$@"
 fi
 if [ $# -ge 1 ] && [ -x "$bin/tools/lumetra-decode" ]; then
   out=${TMPDIR:-/tmp}/lumetra-decoded.wav

@@ -1,0 +1,282 @@
+#!/usr/bin/env python3
+"""The web services through `lumetra --headless`, against real servers on
+loopback: lumetra-station's directory service, the test's HTTP fixture server
+(an MP3 stream, also throttled) and tinyproxy with Basic authorisation."""
+import os
+import queue
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import wave
+
+build = os.environ["LUMETRA_BUILD_DIR"]
+source = os.environ["LUMETRA_SOURCE_DIR"]
+player_bin = os.path.join(build, "app", "lumetra")
+station_bin = os.path.join(build, "tools", "station", "lumetra-station")
+decode_bin = os.path.join(build, "tools", "decode", "lumetra-decode")
+fixture = os.path.join(source, "tests", "web", "http_fixture_server.py")
+work = tempfile.mkdtemp(prefix="lumetra-web-e2e-")
+failures = []
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_listening(port):
+    for _ in range(250):
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            time.sleep(0.02)
+    return False
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what, flush=True)
+    else:
+        print("ok:", what, flush=True)
+    return condition
+
+
+class Player:
+    def __init__(self, name, args=(), extra_env=None):
+        self.dir = os.path.join(work, name)
+        os.makedirs(self.dir)
+        env = dict(os.environ)
+        env.update({
+            "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
+            "XDG_DATA_HOME": os.path.join(self.dir, "data"),
+            "XDG_RUNTIME_DIR": self.dir,
+            "LUMETRA_AUDIO": "null",
+            "LUMETRA_DRIVES": self.dir,
+        })
+        env.update(extra_env or {})
+        self.proc = subprocess.Popen([player_bin, "--headless", *args], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, text=True)
+        self.lines = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+        self.err = []
+        threading.Thread(target=lambda: self.err.extend(self.proc.stderr), daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.rstrip("\n"))
+        self.lines.put(None)
+
+    def send(self, command):
+        self.proc.stdin.write(command + "\n")
+        self.proc.stdin.flush()
+
+    def expect(self, predicate, timeout=20):
+        """Events until one satisfies predicate; returns it (or None on time-out or exit)."""
+        end = time.time() + timeout
+        while time.time() < end:
+            try:
+                line = self.lines.get(timeout=max(0.01, end - time.time()))
+            except queue.Empty:
+                break
+            if line is None:
+                return None
+            self.seen.append(line)
+            if predicate(line):
+                return line
+        return None
+
+    def rows_after(self, command, count_hint=None, timeout=20):
+        """Sends a command and gathers the row events it prints (ended by a quiet moment)."""
+        self.send(command)
+        rows = []
+        first = self.expect(lambda l: l.startswith("row ") or l.startswith("error"), timeout)
+        if first is None or first.startswith("error"):
+            return rows
+        rows.append(first)
+        while True:
+            line = self.expect(lambda l: True, 0.7)
+            if line is None:
+                break
+            if line.startswith("row "):
+                rows.append(line)
+        return rows
+
+    def finish(self, timeout=60):
+        try:
+            self.proc.stdin.close()
+        except BrokenPipeError:
+            pass
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            return None
+        while True:
+            line = self.expect(lambda l: True, 0.2)
+            if line is None:
+                break
+        return self.proc.returncode
+
+
+def start_station():
+    port = free_port()
+    udp = free_port()
+    proc = subprocess.Popen([station_bin, "--demo", "--directory-port", str(port),
+                             "--directory-message", "4:Welcome to the demo", "--directory-version",
+                             "1.40:http://www.lumetra.example/download/", "--port", str(udp)],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not wait_listening(port):
+        proc.kill()
+        raise SystemExit("lumetra-station did not start its directory service")
+    return proc, port
+
+
+def directory_and_links(directory_port):
+    env = {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port}
+    p = Player("directory", extra_env=env)
+    rows = p.rows_after("directory")
+    check(rows and rows[0] == "row 0 1 + Demo", "directory shows its category: %s" % rows)
+    check(any(l == "message Message from Lumetra Software: Welcome to the demo" for l in p.seen),
+          "directory message shown")
+    check(any(l.startswith("message New version: A newer version") for l in p.seen), "newer version asked")
+    check(any(l == "open http://www.lumetra.example/download/" for l in p.seen), "download address opened on Yes")
+    rows = p.rows_after("activate 0")
+    check(len(rows) >= 2 and rows[1].startswith("row 1 2 +* 127.0.0.1:"), "category opens: %s" % rows)
+    p.seen.clear()
+    again = p.rows_after("directory")
+    check(again == rows, "refresh keeps the category open")
+    check(not any(l.startswith("message") for l in p.seen), "message and version only once")
+    p.send("links")
+    link = p.expect(lambda l: l.startswith("link "))
+    check(link == "link 0 http://www.lumetra.example/", "links fetched: %s" % link)
+    p.send("quit")
+    check(p.finish() == 0, "directory run exits 0")
+    # A second run: the message is remembered, the version is asked again.
+    p2 = Player("directory2", extra_env=env)
+    shutil.copytree(os.path.join(p.dir, "config"), os.path.join(p2.dir, "config"), dirs_exist_ok=True)
+    p2.proc.kill()
+    p2.proc.wait()
+    p3 = Player("directory3", extra_env=dict(env, XDG_CONFIG_HOME=os.path.join(p.dir, "config")))
+    p3.rows_after("directory")
+    check(not any(l.startswith("message Message from") for l in p3.seen), "message not shown again next run")
+    check(any(l.startswith("message New version") for l in p3.seen), "version asked again next run")
+    p3.send("quit")
+    p3.finish()
+
+
+def proxy(directory_port):
+    proxy_port = free_port()
+    conf = os.path.join(work, "tinyproxy.conf")
+    with open(conf, "w") as f:
+        f.write("Port %d\nListen 127.0.0.1\nTimeout 10\nAllow 127.0.0.1\nBasicAuth alice w0nder-land\n"
+                "DisableViaHeader Yes\nLogLevel Critical\nLogFile \"%s/tp.log\"\nPidFile \"%s/tp.pid\"\n"
+                % (proxy_port, work, work))
+    tp = subprocess.Popen(["tinyproxy", "-d", "-c", conf], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        check(wait_listening(proxy_port), "tinyproxy listens")
+        p = Player("proxy", extra_env={"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
+        p.send("proxy 127.0.0.1 %d alice wrong" % proxy_port)
+        rows = p.rows_after("directory")
+        check("dialog Proxy Information" in p.seen, "wrong password opens the proxy dialog")
+        check(rows == ["row 0 1 + Failed to get the station directory."], "cancelled dialog: fetch fails: %s" % rows)
+        p.send("proxy 127.0.0.1 %d alice w0nder-land" % proxy_port)
+        rows = p.rows_after("directory")
+        check(rows and rows[0] == "row 0 1 + Demo", "right password fetches through the proxy: %s" % rows)
+        p.send("proxy - 0")
+        rows = p.rows_after("directory")
+        check(rows and rows[0] == "row 0 1 + Demo", "no proxy after '-': %s" % rows)
+        p.send("quit")
+        p.finish()
+        reg = open(os.path.join(p.dir, "config", "lumetra", "registry.reg")).read()
+        check('"ProxyServer"=""' in reg and "w0nder" not in reg, "proxy values stored, password scrambled")
+    finally:
+        tp.kill()
+        tp.wait()
+
+
+def read_wav(path):
+    with wave.open(path, "rb") as w:
+        return w.getnchannels(), w.getframerate(), w.readframes(w.getnframes())
+
+
+def stream(throttled):
+    name = "stream-slow" if throttled else "stream"
+    root = os.path.join(work, name + "-www")
+    os.makedirs(root)
+    raw = os.path.join(work, name + ".wav")
+    mp3 = os.path.join(root, "song.mp3")
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", raw, "synth", "6", "sine", "300:900",
+                    "sine", "450"], check=True)
+    subprocess.run(["lame", "--quiet", "-b", "64", "--cbr", raw, mp3], check=True)
+    reference = os.path.join(work, name + "-ref.wav")
+    subprocess.run([decode_bin, mp3, reference], check=True, stdout=subprocess.DEVNULL)
+    server = subprocess.Popen([sys.executable, fixture, root], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              text=True)
+    port = int(server.stdout.readline())
+    try:
+        target = "/slow/song.mp3?rate=6000&after=70000" if throttled else "/song.mp3"
+        pls = os.path.join(work, name + ".pls")
+        with open(pls, "w") as f:
+            f.write("[playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1:%d%s\n" % (port, target))
+        out = os.path.join(work, name + "-out.wav")
+        p = Player(name, [pls], extra_env={"LUMETRA_AUDIO": "file:" + out})
+        code = p.finish(timeout=90)
+        check(code == 0, "%s: player ends by itself" % name)
+        states = [l for l in p.seen if l.startswith("state ")]
+        if throttled:
+            paused = "state paused" in states
+            check(paused, "%s: pauses near the downloaded end: %s" % (name, states))
+            if paused:
+                after = states[states.index("state paused") + 1:]
+                check("state playing" in after, "%s: resumes by itself" % name)
+        channels, rate, got = read_wav(out)
+        _, _, want = read_wav(reference)
+        check((channels, rate) == (2, 44100), "%s: output format %d ch %d Hz" % (name, channels, rate))
+        prime = 1024
+        check(got[:prime] == bytes(prime), "%s: priming silence first" % name)
+        body = got[prime:]
+        check(body == want, "%s: then exactly the decoded file (%d vs %d bytes)" % (name, len(body), len(want)))
+        check(not os.path.exists(os.path.join(p.dir, "data", "lumetra", " Streaming MP3")),
+              "%s: stream file deleted at shutdown" % name)
+    finally:
+        server.stdin.close()
+        server.kill()
+        server.wait()
+
+
+def main():
+    for tool in (player_bin, station_bin, decode_bin):
+        if not os.access(tool, os.X_OK):
+            print("missing", tool)
+            return 1
+    station, directory_port = start_station()
+    try:
+        directory_and_links(directory_port)
+        proxy(directory_port)
+    finally:
+        station.kill()
+        station.wait()
+    stream(False)
+    stream(True)
+    shutil.rmtree(work, ignore_errors=True)
+    if failures:
+        print("%d failed" % len(failures))
+        return 1
+    print("all passed")
+    return 0
+
+
+sys.exit(main())
