@@ -1,16 +1,19 @@
 #include "app/headless_web.h"
 
 #include "app/headless.h"
+#include "app/headless_radio.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/engine.h"
 #include "engine/stream_progress.h"
 #include "mpeg/stream_info.h"
+#include "radio/receiver/receiver.h"
 #include "web/http_get.h"
 #include "web/link_list.h"
 #include "web/proxy_settings.h"
 #include "web/station_directory.h"
 #include "web/stream_player.h"
+#include "web/stream_get.h"
 #include "web/stream_playlist.h"
 #include "web/stream_timer.h"
 
@@ -26,43 +29,38 @@
 namespace lumetra::app {
 namespace {
 
-bool EndsWithNoCase(const std::string& text, const char* ending)
+void FillStationFields(radio::RadioDisplay& display, const web::StationRecord& record)
 {
-    size_t n = std::char_traits<char>::length(ending);
-    if (text.size() < n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != ending[i])
-            return false;
-    return true;
+    radio::SetField(display.location, record.location);
+    radio::SetField(display.webAddress, record.webUrl);
+    radio::SetField(display.description, record.description);
+    radio::SetField(display.category, record.category);
+    radio::SetField(display.email, record.email);
 }
 
-// The directory's surroundings in headless mode: the receiver is driven through
-// the receiver's own headless commands, the shell's open action is printed.
+// The directory's surroundings in headless mode: the receiver and its display
+// block are the radio front end's; the shell's open action is printed.
 class HeadlessStationHost : public web::StationHost {
 public:
-    void ClearDisplay() override
+    void ClearDisplay() override { RadioDisplayBlock().Clear(); }
+    void SetStationName(const std::string& name) override { radio::SetField(RadioDisplayBlock().stationName, name); }
+    void SetStationRecord(const web::StationRecord& record) override
     {
-        m_name.clear();
-        m_record = web::StationRecord{};
+        m_record = record;
+        FillStationFields(RadioDisplayBlock(), record);
     }
-    void SetStationName(const std::string& name) override { m_name = name; }
-    void SetStationRecord(const web::StationRecord& record) override { m_record = record; }
-    bool ReceiverOpen() override { return m_receiverOpen; }
-    void CloseReceiver() override
-    {
-        DispatchHeadlessLine("radio-stop");
-        m_receiverOpen = false;
-    }
+    bool ReceiverOpen() override { return radio::CurrentReceiver() != nullptr; }
+    void CloseReceiver() override { radio::CloseReceiver(); }
     bool OpenReceiver(const std::string& addressText, const std::string& name) override
     {
-        std::string address = addressText.substr(0, addressText.find(' '));
-        if (!DispatchHeadlessLine("radio " + address + (name.empty() ? "" : " " + name))) {
-            EmitEvent("error no receiver for " + address);
-            return false;
-        }
-        m_receiverOpen = true;
-        return true;
+        // Tuning starts from a clear block; the record just fetched goes back in.
+        web::StationRecord record = m_record;
+        bool opened = TuneStation(addressText, name);
+        FillStationFields(RadioDisplayBlock(), record);
+        m_record = web::StationRecord{};
+        if (!opened)
+            EmitEvent("error the receiver could not be opened");
+        return opened;
     }
     void OpenAddress(const std::string& address) override { EmitEvent("open " + address); }
     void Wait(int milliseconds) override
@@ -73,12 +71,8 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 
-    const web::StationRecord& Record() const { return m_record; }
-
 private:
-    std::string m_name;
     web::StationRecord m_record;
-    bool m_receiverOpen = false;
 };
 
 // The player as the stream's timer step sees it.
@@ -232,13 +226,6 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         web::WriteProxySettings(values);
     }); });
     RegisterOpenHandler([&web](const std::string& path) {
-        if (EndsWithNoCase(path, ".rdl")) {
-            web.RunInOrder([&web, path] {
-                web.directory.SetRunning(true);
-                web.directory.OpenStationFile(path);
-            });
-            return true;
-        }
         if (web::IsStreamPlaylistName(path)) {
             web.player.Stop();
             web.streamTimer.Reset();
@@ -247,6 +234,15 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
             return true;
         }
         return false;
+    });
+    // Station files are opened by the radio front end; the directory reads them
+    // and fetches their station record into the display block first.
+    SetStationFileReader([&web](const std::string& path, radio::RadioDisplay&) -> std::optional<std::string> {
+        std::optional<web::StationFileEntry> entry = web::ReadStationFile(path);
+        if (!entry)
+            return std::nullopt;
+        web.directory.FetchStationInfo(entry->node);
+        return entry->address;
     });
     RegisterTimerHook([&web] { web.Tick(); });
     RegisterBusyCheck([&web] {

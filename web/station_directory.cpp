@@ -203,31 +203,39 @@ int StationDirectory::OpenStationByIndex(int index)
     return 0;
 }
 
-void StationDirectory::OpenStationFile(const std::string& path)
+std::optional<StationFileEntry> ReadStationFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (in && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        size_t space = line.find(' ');
-        std::string addressText = line.substr(0, space);
-        std::string name = space == std::string::npos ? std::string("no name") : line.substr(space + 1);
-        if (auto address = ParseDottedAddress(addressText)) {
-            std::string dotted = FormatDottedAddress(*address);
-            char hex[32];
-            if (address->port)
-                std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X.%d", address->bytes[0], address->bytes[1],
-                              address->bytes[2], address->bytes[3], *address->port);
-            else
-                std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", address->bytes[0], address->bytes[1],
-                              address->bytes[2], address->bytes[3]);
-            m_fileNode = std::make_unique<StationNode>();
-            m_fileNode->text = ("* " + dotted + " 24 ?/? " + name).substr(0, kNodeTextLimit);
-            m_fileNode->addressHex = hex;
-            m_fileNode->level = 1;
-            OpenStation(*m_fileNode, dotted);
-        }
+    if (!in || !std::getline(in, line))
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    size_t space = line.find(' ');
+    std::optional<StationAddressBytes> address = ParseDottedAddress(line.substr(0, space));
+    if (!address)
+        return std::nullopt;
+    std::string name = space == std::string::npos ? std::string("no name") : line.substr(space + 1);
+    StationFileEntry entry;
+    entry.address = FormatDottedAddress(*address);
+    char hex[32];
+    if (address->port)
+        std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X.%d", address->bytes[0], address->bytes[1], address->bytes[2],
+                      address->bytes[3], *address->port);
+    else
+        std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", address->bytes[0], address->bytes[1], address->bytes[2],
+                      address->bytes[3]);
+    entry.node.text = ("* " + entry.address + " 24 ?/? " + name).substr(0, kNodeTextLimit);
+    entry.node.addressHex = hex;
+    entry.node.level = 1;
+    return entry;
+}
+
+void StationDirectory::OpenStationFile(const std::string& path)
+{
+    if (std::optional<StationFileEntry> entry = ReadStationFile(path)) {
+        m_fileNode = std::make_unique<StationNode>(entry->node);
+        OpenStation(*m_fileNode, entry->address);
     }
     m_running = false;
 }

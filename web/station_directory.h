@@ -16,6 +16,14 @@ namespace lumetra::web {
 
 class HttpFetcher;
 
+// A station file's first line: the node made up for it and the address text.
+struct StationFileEntry {
+    StationNode node;
+    std::string address;
+};
+// Nothing when the file cannot be read or its first line has no readable address.
+std::optional<StationFileEntry> ReadStationFile(const std::string& path);
+
 inline constexpr size_t kDirectoryCapacity = 1048576;
 inline constexpr size_t kStationRecordCapacity = 16384;
 inline constexpr int kDefaultAutoRefreshSeconds = 60;
