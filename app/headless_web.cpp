@@ -153,7 +153,8 @@ struct WebFrontEnd {
         engine::PlayerState state = engine.State();
         if (item.streamState == 2 && state == engine::kStatePaused && lastState != engine::kStatePaused)
             autoPaused = stream.ThreadRunning() &&
-                         item.streamReadPos >= stream.Received() - engine::kStreamMarginBytes - web::kStreamChunk;
+                         int64_t{item.streamReadPos} >= int64_t{stream.Received()} - engine::kStreamMarginBytes -
+                                                         static_cast<int64_t>(web::kStreamChunk);
         if (state != engine::kStatePaused || item.streamState == 0)
             autoPaused = state == engine::kStatePaused && autoPaused;
         if (autoPaused && state == engine::kStatePaused &&
