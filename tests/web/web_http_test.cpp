@@ -477,6 +477,37 @@ TEST_F(DirectoryTest, StationFileOpensItsAddress)
     EXPECT_FALSE(m_directory.Running());
 }
 
+// ---- against lumetra-station's directory service
+
+TEST_F(DirectoryTest, LumetraStationServesDirectoryRecordsAndLinks)
+{
+    const char* build = std::getenv("LUMETRA_BUILD_DIR");
+    std::string station = std::string(build ? build : "") + "/tools/station/lumetra-station";
+    if (!build || access(station.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "lumetra-station not built";
+    int port = test::FreeLoopbackPort();
+    ChildProcess service({station, "--directory-port", std::to_string(port), "--port", "0", "--category", "Test",
+                          "--speed", "16k", "--directory-message", "9:Hi from the station"},
+                         true);
+    ASSERT_TRUE(test::WaitForListener(port));
+    setenv("LUMETRA_DIRECTORY", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
+    m_directory.FetchStationDirectory();
+    EXPECT_EQ(RowTexts(m_directory), (std::vector<std::string>{"+ Test"}));
+    EXPECT_EQ(m_messages, (std::vector<std::string>{"Message from Lumetra Software: Hi from the station"}));
+    Activate("+ Test");
+    ASSERT_EQ(m_directory.Rows().size(), 2u);
+    std::string stationRow = m_directory.Rows()[1]->text;
+    EXPECT_TRUE(stationRow.starts_with("+* 127.0.0.1:")) << stationRow;
+    Activate(stationRow);
+    ASSERT_EQ(m_host.opened.size(), 1u);
+    EXPECT_EQ(m_host.name, "Lumetra Demo");
+    EXPECT_TRUE(m_host.record.location.ends_with("(this machine)")) << m_host.record.location;
+    EXPECT_EQ(m_host.record.category, "Test");
+    auto links = FetchLinkList(m_fetcher);
+    ASSERT_FALSE(links.empty());
+    EXPECT_EQ(links[0], "http://www.lumetra.example/");
+}
+
 // ---- links
 
 TEST_F(WebTest, LinksFromServerThenCacheThenDefaults)
