@@ -9,46 +9,63 @@ namespace {
 
 // 1 / (2 cos(pi (2n + 1) / (2N))) for the butterflies of size N.
 template <int N>
-std::array<double, N / 2> MakeScales()
+std::array<float, N / 2> MakeScales()
 {
-    std::array<double, N / 2> s{};
+    std::array<float, N / 2> s{};
     for (int n = 0; n < N / 2; ++n)
-        s[n] = 0.5 / std::cos(std::numbers::pi * (2 * n + 1) / (2.0 * N));
+        s[n] = static_cast<float>(0.5 / std::cos(std::numbers::pi * (2 * n + 1) / (2.0 * N)));
     return s;
 }
 
+const std::array<float, 16> kScale32 = MakeScales<32>();
+const std::array<float, 8> kScale16 = MakeScales<16>();
+const std::array<float, 4> kScale8 = MakeScales<8>();
+const std::array<float, 2> kScale4 = MakeScales<4>();
+const std::array<float, 1> kScale2 = MakeScales<2>();
+
 template <int N>
-struct Dct {
-    static void Run(const double* x, double* out)
-    {
-        static const std::array<double, N / 2> scale = MakeScales<N>();
-        double a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
+const float* Scales()
+{
+    if constexpr (N == 32)
+        return kScale32.data();
+    else if constexpr (N == 16)
+        return kScale16.data();
+    else if constexpr (N == 8)
+        return kScale8.data();
+    else if constexpr (N == 4)
+        return kScale4.data();
+    else
+        return kScale2.data();
+}
+
+template <int N>
+inline void Dct(const float* x, float* out)
+{
+    if constexpr (N == 1) {
+        out[0] = x[0];
+    } else {
+        const float* scale = Scales<N>();
+        float a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
         for (int n = 0; n < N / 2; ++n) {
             a[n] = x[n] + x[N - 1 - n];
             b[n] = (x[n] - x[N - 1 - n]) * scale[n];
         }
-        Dct<N / 2>::Run(a, ea);
-        Dct<N / 2>::Run(b, eb);
-        for (int k = 0; k < N / 2; ++k) {
+        Dct<N / 2>(a, ea);
+        Dct<N / 2>(b, eb);
+        for (int k = 0; k < N / 2 - 1; ++k) {
             out[2 * k] = ea[k];
-            out[2 * k + 1] = eb[k] + (k + 1 < N / 2 ? eb[k + 1] : 0.0);
+            out[2 * k + 1] = eb[k] + eb[k + 1];
         }
+        out[N - 2] = ea[N / 2 - 1];
+        out[N - 1] = eb[N / 2 - 1];
     }
-};
-
-template <>
-struct Dct<1> {
-    static void Run(const double* x, double* out) { out[0] = x[0]; }
-};
+}
 
 } // namespace
 
-void Dct32(const float in[32], double out[32])
+void Dct32(const float in[32], float out[32])
 {
-    double x[32];
-    for (int i = 0; i < 32; ++i)
-        x[i] = in[i];
-    Dct<32>::Run(x, out);
+    Dct<32>(in, out);
 }
 
 } // namespace lumetra::mpeg

@@ -4,6 +4,6 @@
 
 namespace lumetra::mpeg {
 
-void Dct32(const float in[32], double out[32]);
+void Dct32(const float in[32], float out[32]);
 
 } // namespace lumetra::mpeg

@@ -57,15 +57,14 @@ double Dequantise(uint32_t code, const AllocationEntry& e)
 {
     using tables::kDequantC;
     using tables::kDequantD;
-    int x = 0;
-    while (x < 31 && (1 << x) < e.steps)
-        ++x;
-    if (x == 0)
+    if (e.steps < 2)
         return 0.0;
-    const double half = static_cast<double>(1u << (x - 1));
-    double f = ((code >> (x - 1)) & 1u) ? 0.0 : -1.0;
-    f += (code & ((1u << (x - 1)) - 1u)) / half;
-    const int q = std::clamp(e.quantClass, 0, 16);
+    // x: the smallest number with 2^x >= steps.
+    const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
+    const uint32_t half = 1u << (x - 1);
+    double f = (code & half) ? 0.0 : -1.0;
+    f += static_cast<double>(code & (half - 1u)) * (1.0 / half);
+    const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
     f += kDequantD[q];
     f *= kDequantC[q];
     return f;

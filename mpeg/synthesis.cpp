@@ -24,25 +24,25 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
 
     // V[i] = sum cos((16 + i)(2k + 1) pi / 64) S[k] from the DCT X of S:
     // V[0..15] = X[16..31], V[16] = 0, V[17..48] = -X[31..0], V[49..63] = -X[1..15].
-    double x[32];
+    float x[32];
     Dct32(subbands, x);
     float* v = history + offset;
     for (int i = 0; i < 16; ++i)
-        v[i] = static_cast<float>(x[16 + i]);
+        v[i] = x[16 + i];
     v[16] = 0.0f;
     for (int i = 17; i <= 48; ++i)
-        v[i] = static_cast<float>(-x[48 - i]);
+        v[i] = -x[48 - i];
     for (int i = 49; i < 64; ++i)
-        v[i] = static_cast<float>(-x[i - 48]);
+        v[i] = -x[i - 48];
 
     // Each window row of 32 coefficients meets 32 consecutive history values:
     // the row start is a multiple of 32, so the 1023 mask never splits a row.
-    double sum[32] = {};
+    float sum[32] = {};
     for (int i = 0; i < 16; ++i) {
         const float* d = m_window + 32 * i;
         const float* h = history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023);
         for (int j = 0; j < 32; ++j)
-            sum[j] += static_cast<double>(d[j]) * h[j];
+            sum[j] += d[j] * h[j];
     }
 
     int clips = 0;

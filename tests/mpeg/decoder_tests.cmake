@@ -14,3 +14,12 @@ if(Python3_FOUND)
   lumetra_e2e_test(mpeg_layer12_accuracy ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/layer12_accuracy.py)
   lumetra_e2e_test(mpeg_damaged_files ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/damaged_files.py)
 endif()
+
+# Counts every allocation our code makes while frames decode (the sanitizers
+# bring their own allocator, so only in the normal build).
+if(NOT LUMETRA_SANITIZE)
+  lumetra_unit_test(mpeg_no_allocation_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/no_allocation_test.cpp
+    LIBS lumetra_mpeg)
+  target_link_options(mpeg_no_allocation_test PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
+endif()

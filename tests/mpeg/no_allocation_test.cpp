@@ -1,0 +1,161 @@
+// Decoding a frame allocates nothing: every heap allocation made by our code
+// (operator new, malloc, calloc, realloc) is counted while frames decode.
+#include "mpeg/decoder_context.h"
+#include "mpeg/stream_info.h"
+#include "stream_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// The replacement operators pair malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+std::atomic<bool> g_counting{false};
+std::atomic<long> g_allocations{0};
+
+void Count()
+{
+    if (g_counting.load(std::memory_order_relaxed))
+        g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
+extern "C" {
+void* __real_malloc(std::size_t);
+void* __real_calloc(std::size_t, std::size_t);
+void* __real_realloc(void*, std::size_t);
+void* __wrap_malloc(std::size_t n)
+{
+    Count();
+    return __real_malloc(n);
+}
+void* __wrap_calloc(std::size_t n, std::size_t size)
+{
+    Count();
+    return __real_calloc(n, size);
+}
+void* __wrap_realloc(void* p, std::size_t n)
+{
+    Count();
+    return __real_realloc(p, n);
+}
+}
+
+void* operator new(std::size_t n)
+{
+    Count();
+    if (void* p = __real_malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n)
+{
+    return operator new(n);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace lumetra::mpeg {
+namespace {
+
+using test::Append;
+using test::FrameSpec;
+using test::SilentFrame;
+
+struct StreamCase {
+    const char* name;
+    std::vector<uint8_t> (*make)();
+};
+
+std::vector<uint8_t> Layer1()
+{
+    FrameSpec s;
+    s.layer = 1;
+    s.bitrateIndex = 8;
+    s.protect = true;
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 40; ++i)
+        Append(bytes, SilentFrame(s));
+    return bytes;
+}
+
+std::vector<uint8_t> Layer2()
+{
+    FrameSpec a, b;
+    b.mode = kModeJointStereo;  // rejected frames are stepped over too
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 40; ++i)
+        Append(bytes, SilentFrame(i % 3 ? a : b));
+    return bytes;
+}
+
+std::vector<uint8_t> Layer3()
+{
+    // MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417-byte frames, side information
+    // all zero (no main data), so every granule decodes to silence.
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 40; ++i) {
+        std::vector<uint8_t> frame(417, 0);
+        frame[0] = 0xFF;
+        frame[1] = 0xFB;
+        frame[2] = 0x90;
+        Append(bytes, frame);
+    }
+    return bytes;
+}
+
+class NoAllocation : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(NoAllocation, WhileFramesDecode)
+{
+    test::TempDir dir;
+    MediaItem item = MakeMediaItem();
+    std::strcpy(item.path, dir.Write("s.mp3", GetParam().make()).c_str());
+    ASSERT_EQ(AnalyseMpegItem(item), 1);
+    DecoderContext decoder;
+    g_allocations = 0;
+    g_counting = true;
+    decoder.Open(item, 0);
+    g_counting = false;
+    EXPECT_GT(g_allocations.load(), 0) << "the work buffers of an open are counted";
+    static uint8_t block[2 * 4608];
+    decoder.DecodeNextFrame(block);  // first use: tables and stream buffers
+    g_allocations = 0;
+    g_counting = true;
+    int frames = 0;
+    while (!item.endOfData && frames < 1000)
+        frames += decoder.DecodeNextFrame(block) > 0;
+    g_counting = false;
+    EXPECT_GT(frames, 10);
+    EXPECT_EQ(g_allocations.load(), 0);
+    decoder.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, NoAllocation,
+                         ::testing::Values(StreamCase{"layer1", Layer1}, StreamCase{"layer2", Layer2},
+                                           StreamCase{"layer3", Layer3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace lumetra::mpeg
