@@ -88,8 +88,7 @@ int ReadSideInfo(Bits& bits, SideInfo& si, const FrameHeader& header, int channe
 }
 
 // Bytes of main data carried by a frame: what remains after header, CRC word
-// and side information. Free-format frames (bitrate 0) are measured by the
-// caller instead.
+// and side information. Free-format frames (bitrate 0) are measured instead.
 int MainDataSlots(const FrameHeader& header, int channels);
 
 } // namespace lumetra::mpeg
