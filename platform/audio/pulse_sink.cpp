@@ -13,7 +13,7 @@ namespace lumetra::platform::audio {
 
 namespace {
 
-constexpr int kTargetLatencyMs = 100;
+constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
 
 void SignalLoop(void* loop)

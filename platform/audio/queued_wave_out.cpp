@@ -1,5 +1,7 @@
 #include "platform/audio/queued_wave_out.h"
 
+#include "platform/thread_priority.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -178,6 +180,8 @@ void QueuedWaveOut::DoReset(std::unique_lock<std::mutex>& lock)
 
 void QueuedWaveOut::Run()
 {
+    // Feeding the sink must not starve behind the user interface.
+    SetCurrentThreadPriority(ThreadPriority::High);
     std::unique_lock lock(m_mutex);
     m_workerId = std::this_thread::get_id();
     m_served.notify_all();
