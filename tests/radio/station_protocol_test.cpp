@@ -177,12 +177,13 @@ bool Audible(const Datagram& d) {
 
 // ---- start of a stream -------------------------------------------------------------
 
+// Sped up to about 30 datagrams a second whatever the rate.
 struct StartCase { std::vector<std::string> args; uint16_t rateBits; };
 class StationStart : public testing::TestWithParam<StartCase> {};
 
 TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio) {
     std::vector<std::string> args{"--station", "Test Radio", "--title", "Test Song", "--stream-id", "4242",
-                                  "--start-seq", "5000", "--speed-factor", "8"};
+                                  "--start-seq", "5000"};
     args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
     StationProcess station(args);
     ASSERT_NE(station.Port(), 0);
@@ -215,10 +216,10 @@ TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, StationStart, testing::Values(
-    StartCase{{"--rate", "8000"}, 0x0000},
-    StartCase{{"--rate", "16000"}, 0x0100},
-    StartCase{{"--rate", "32000"}, 0x0200},
-    StartCase{{"--rate", "22050", "--native"}, 0x0500}));
+    StartCase{{"--rate", "8000", "--speed-factor", "8"}, 0x0000},
+    StartCase{{"--rate", "16000", "--speed-factor", "4"}, 0x0100},
+    StartCase{{"--rate", "32000", "--speed-factor", "2"}, 0x0200},
+    StartCase{{"--rate", "22050", "--native", "--speed-factor", "3"}, 0x0500}));
 
 // ---- refusals ----------------------------------------------------------------------
 
@@ -333,6 +334,107 @@ TEST(StationPause, PausedStationSendsNothingThenResumesFurtherOn) {
     auto next = client.WaitFor(0x8000, 2000);
     ASSERT_TRUE(next);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+}
+
+// ---- faults ----------------------------------------------------------------------
+
+std::vector<uint32_t> AudioSequences(const std::vector<std::string>& faults, int ms) {
+    std::vector<std::string> args{"--speed-factor", "8", "--songtext-every", "0"};
+    args.insert(args.end(), faults.begin(), faults.end());
+    StationProcess station(args);
+    Client client(station.Port());
+    client.Logon();
+    EXPECT_TRUE(client.WaitFor(0x0004, 2000));
+    std::vector<uint32_t> seqs;
+    for (const auto& d : OfKind(client.Collect(ms), 0x8000)) seqs.push_back(d.seq);
+    client.Logoff();
+    return seqs;
+}
+
+TEST(StationFaults, DuplicateSendsEveryDatagramTwice) {
+    const auto seqs = AudioSequences({"--duplicate", "100"}, 600);
+    ASSERT_GE(seqs.size(), 6u);
+    for (std::size_t k = 0; k + 1 < seqs.size(); k += 2) EXPECT_EQ(seqs[k], seqs[k + 1]);
+}
+
+TEST(StationFaults, ReorderSwapsNeighbours) {
+    const auto seqs = AudioSequences({"--reorder", "100"}, 600);
+    ASSERT_GE(seqs.size(), 6u);
+    for (std::size_t k = 0; k + 1 < seqs.size(); k += 2) EXPECT_EQ(seqs[k], seqs[k + 1] + 1);
+}
+
+TEST(StationFaults, TotalLossSendsNoAudioButStillAnswers) {
+    EXPECT_TRUE(AudioSequences({"--loss", "100"}, 600).empty());
+}
+
+TEST(StationFaults, PartialLossLeavesGapsThatResendsCouldFill) {
+    const auto seqs = AudioSequences({"--loss", "50", "--seed", "7"}, 1200);
+    ASSERT_GE(seqs.size(), 5u);
+    const auto span = seqs.back() - seqs.front() + 1;
+    EXPECT_LT(seqs.size(), span * 85 / 100);
+    EXPECT_GT(seqs.size(), span * 15 / 100);
+    EXPECT_TRUE(std::is_sorted(seqs.begin(), seqs.end()));
+}
+
+TEST(StationFaults, DelayHoldsEveryDatagramBack) {
+    StationProcess station({"--speed-factor", "8", "--delay", "1500"});
+    Client client(station.Port());
+    client.Logon();
+    ASSERT_TRUE(client.WaitFor(0x0004, 2000));
+    EXPECT_TRUE(OfKind(client.Collect(700), 0x8000).empty());
+    EXPECT_TRUE(client.WaitFor(0x8000, 3000));
+}
+
+// ---- audio from files -------------------------------------------------------------
+
+// Zero crossings of the decoded frames, as a frequency.
+double DecodedFrequency(const std::vector<Datagram>& audio, int codedRate) {
+    long crossings = 0, samples = 0;
+    for (const auto& d : audio) {
+        std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
+        lumetra::radio::DecodeFrame(d.payload, false, 2, s);
+        for (int k = 1; k < lumetra::radio::kFrameSamples; ++k)
+            if ((s[k - 1] < 128) != (s[k] < 128)) ++crossings;
+        samples += lumetra::radio::kFrameSamples;
+    }
+    return samples ? crossings / 2.0 * codedRate / static_cast<double>(samples) : 0;
+}
+
+struct FileCase { std::string make; std::string file; int rate; };
+class StationFile : public testing::TestWithParam<FileCase> {};
+
+TEST_P(StationFile, PlaysTheFileAtTheCodedRate) {
+    const auto dir = std::filesystem::temp_directory_path() / ("station_file_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / GetParam().file).string();
+    const std::string make = "cd '" + dir.string() + "' && " + GetParam().make + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    {
+        StationProcess station({"--file", path, "--rate", std::to_string(GetParam().rate), "--speed-factor",
+                                GetParam().rate == 8000 ? "8" : "4"});
+        Client client(station.Port());
+        client.Logon();
+        const auto start = client.WaitFor(0x0004, 5000);
+        ASSERT_TRUE(start);
+        EXPECT_EQ(start->Words().at(2), "tone");
+        const auto audio = OfKind(client.Collect(800), 0x8000);
+        ASSERT_GE(audio.size(), 4u);
+        EXPECT_NEAR(DecodedFrequency(audio, GetParam().rate), 440.0, 10.0);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StationFile, testing::Values(
+    FileCase{"sox -n -r 8000 -b 16 -c 1 tone.wav synth 3 sine 440 gain -6", "tone.wav", 8000},
+    FileCase{"sox -n -r 44100 -b 16 -c 2 tone.wav synth 3 sine 440 gain -6 && lame --quiet tone.wav tone.mp3",
+             "tone.mp3", 16000}));
+
+TEST(StationFile, UnreadableFileStopsTheStationWithAMessage) {
+    const std::string cmd = std::string(LUMETRA_STATION_BINARY) +
+                            " --port 0 --file /nonexistent/none.mp3 >/dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 } // namespace
