@@ -13,6 +13,7 @@
 #include "web/proxy_settings.h"
 #include "web/station_directory.h"
 #include "web/stream_player.h"
+#include "web/stream_timer.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -612,6 +613,71 @@ TEST_F(StreamTest, PlaylistWithoutAddressChangesNothing)
     WaitDone(stream);
     EXPECT_TRUE(stream.Done());
     EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), "");
+}
+
+struct FakePlayback : StreamPlaybackHost {
+    MediaItem item = MakeMediaItem();
+    bool playing = false;
+    std::vector<std::string> calls;
+    std::vector<std::string> statuses;
+    MediaItem& CurrentItem() override { return item; }
+    bool PlayingOrPaused() override { return playing; }
+    void OpenCurrent(const std::string& path, int32_t start) override
+    {
+        calls.push_back("open " + path + " " + std::to_string(start));
+    }
+    void PlayCurrent() override
+    {
+        calls.push_back("play");
+        playing = true;
+    }
+    void ReadFileSizeAndTags(MediaItem& i) override
+    {
+        calls.push_back("tags");
+        i.fileSize = static_cast<int32_t>(test::ReadFile(i.path).size());
+    }
+    void SetStatusText(const std::string& text) override
+    {
+        if (statuses.empty() || statuses.back() != text)
+            statuses.push_back(text);
+    }
+};
+
+// The player's timer: status while the first 64000 bytes arrive, then playback
+// of the stream file, and the final size once the download has ended.
+TEST_F(StreamTest, TimerStartsPlaybackAfterTheFirst64000Bytes)
+{
+    test::WriteFile(m_root + "/slow.bin", std::string(100000, 's'));
+    StreamContext stream(m_dir + "/data/");
+    FakePlayback player;
+    player.item.bitrate = 64;
+    player.item.sampleRate = 44100;
+    stream.SetMedia(&player.item);
+    StreamTimer timer;
+    ASSERT_EQ(StartPlaylistStream(Playlist("/slow/slow.bin?rate=100000&after=20000"), stream), 1);
+    for (int i = 0; i < 400 && stream.ThreadRunning(); ++i) {
+        timer.Tick(stream, player);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    timer.Tick(stream, player);
+    timer.Tick(stream, player);
+    ASSERT_FALSE(player.statuses.empty());
+    EXPECT_TRUE(player.statuses[0].starts_with("streaming ")) << player.statuses[0];
+    for (const std::string& status : player.statuses) {
+        int bytes = std::atoi(status.c_str() + 10);
+        EXPECT_GE(bytes, 0);
+        EXPECT_LT(bytes, kStreamStartBytes);
+    }
+    std::string file = m_dir + "/data/ Streaming MP3";
+    ASSERT_GE(player.calls.size(), 3u);
+    EXPECT_EQ(player.calls[0], "open " + file + " 0");
+    EXPECT_EQ(player.calls[1], "play");
+    EXPECT_EQ(player.calls[2], "tags");
+    EXPECT_EQ(player.calls.size(), 3u);
+    EXPECT_EQ(player.item.streamState, 2);
+    EXPECT_EQ(player.item.fileSize, 100000);
+    EXPECT_EQ(player.item.totalSamples, static_cast<int32_t>(100000.0 * 44100 / 8000));
+    EXPECT_STREQ(player.item.path, file.c_str());
 }
 
 } // namespace
