@@ -157,8 +157,11 @@ struct WebFrontEnd {
                                                          static_cast<int64_t>(web::kStreamChunk);
         if (state != engine::kStatePaused || item.streamState == 0)
             autoPaused = state == engine::kStatePaused && autoPaused;
+        // Resume once the download is three seconds of sound beyond the margin
+        // (or complete), so the feeder can fill its queue again at once.
+        int64_t resumeBytes = engine::kStreamMarginBytes + int64_t{item.bitrate} * 125 * engine::kQueueSeconds;
         if (autoPaused && state == engine::kStatePaused &&
-            (!stream.ThreadRunning() || stream.Received() - item.streamReadPos >= web::kStreamStartBytes)) {
+            (!stream.ThreadRunning() || int64_t{stream.Received()} - item.streamReadPos >= resumeBytes)) {
             autoPaused = false;
             engine.PlayCurrent();
             state = engine.State();

@@ -12,12 +12,16 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
         m_finalSizeRead = false;
         return;
     }
-    // A new file size (read when the download ends) changes the length at once.
+    int32_t received = stream.Received();
+    bool finished = !stream.ThreadRunning();
+    // While the download runs the file is as long as what has arrived, and the
+    // length follows it so the decoder never stops at the size seen when
+    // playback started; the final size comes with the tags when it ends.
+    if (!finished && received > item.fileSize)
+        item.fileSize = received;
     if (item.bitrate / 8 > 0)
         item.totalSamples = static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate /
                                                  ((item.bitrate / 8) * 1000.0));
-    int32_t received = stream.Received();
-    bool finished = !stream.ThreadRunning();
     std::string file = stream.FilePath();
     if (item.streamState == 1 && received < kStreamStartBytes && !finished) {
         char text[64];
