@@ -37,12 +37,12 @@ inline int32_t ReadMagnitudeAndSign(const BitReservoir& r, int32_t& pos, uint32_
 
 } // namespace
 
-int WalkHuffmanTree(const HuffmanTable& t, uint32_t window, uint32_t& value)
+namespace {
+
+int WalkFrom(const HuffmanTable& t, uint32_t window, uint32_t point, int used, uint32_t& value)
 {
     const uint8_t(*tree)[2] = t.tree;
     const uint32_t length = t.treeLength;
-    uint32_t point = 0;
-    int used = 0;
     while (tree[point][0] != 0) {
         if (used == kMaxCodeBits)
             return -1;
@@ -60,6 +60,41 @@ int WalkHuffmanTree(const HuffmanTable& t, uint32_t window, uint32_t& value)
     }
     value = tree[point][1];
     return used;
+}
+
+// The walk with its first bits taken from the table's lookup.
+inline int DecodeCode(const HuffmanTable& t, uint32_t window, uint32_t& value)
+{
+    const HuffmanLookupEntry e = t.lookup[window >> (32 - kHuffmanLookupBits)];
+    if (e.kind == HuffmanLookupEntry::kLeaf) {
+        value = e.target;
+        return e.bits;
+    }
+    if (e.kind == HuffmanLookupEntry::kNode)
+        return WalkFrom(t, window, e.target, e.bits, value);
+    return WalkFrom(t, window, 0, 0, value);
+}
+
+// Applies the sign bit that follows a non-zero value in window at used.
+inline int32_t Signed(uint32_t v, uint32_t window, int& used)
+{
+    if (v == 0)
+        return 0;
+    const bool negative = (window << used) & 0x80000000u;
+    ++used;
+    return negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+}
+
+} // namespace
+
+int WalkHuffmanTree(const HuffmanTable& t, uint32_t window, uint32_t& value)
+{
+    return WalkFrom(t, window, 0, 0, value);
+}
+
+int DecodeHuffmanCode(const HuffmanTable& t, uint32_t window, uint32_t& value)
+{
+    return t.lookup ? DecodeCode(t, window, value) : WalkFrom(t, window, 0, 0, value);
 }
 
 int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
@@ -93,18 +128,28 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
                 q[i] = 0;
             continue;
         }
+        // Values that need escape bits: the largest of a table with linbits.
+        const uint32_t escape = t.linbits ? t.xlen - 1 : 0x100;
         for (; i < end; i += 2) {
+            const uint32_t window = reservoir.PeekAt(pos);
             uint32_t leaf;
-            const int used = WalkHuffmanTree(t, reservoir.PeekAt(pos), leaf);
+            int used = DecodeCode(t, window, leaf);
             if (used < 0) {
                 ReportIllegalCode();
                 leaf = ConcealedValue(t);
-                pos += kMaxCodeBits;
+                used = kMaxCodeBits;
+            }
+            const uint32_t x = leaf >> 4, y = leaf & 0xf;
+            if (used <= 30 && x != escape && y != escape) {
+                // Both signs still lie within the window.
+                q[i] = Signed(x, window, used);
+                q[i + 1] = Signed(y, window, used);
+                pos += used;
             } else {
                 pos += used;
+                q[i] = ReadMagnitudeAndSign(reservoir, pos, x, t);
+                q[i + 1] = ReadMagnitudeAndSign(reservoir, pos, y, t);
             }
-            q[i] = ReadMagnitudeAndSign(reservoir, pos, leaf >> 4, t);
-            q[i + 1] = ReadMagnitudeAndSign(reservoir, pos, leaf & 0xf, t);
             if (pos > limit) {
                 truncated = true;
                 break;
@@ -115,23 +160,30 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
     const HuffmanTable& quad = tables[32 + (g.count1TableSelect & 1)];
     if (!truncated && quad.tree && quad.treeLength) {
         while (pos < dataEnd && i + 4 <= kGranuleLines) {
+            const uint32_t window = reservoir.PeekAt(pos);
             uint32_t leaf;
-            const int used = WalkHuffmanTree(quad, reservoir.PeekAt(pos), leaf);
-            if (used < 0) {
-                ReportIllegalCode();
-                leaf = ConcealedValue(quad);
-                pos += kMaxCodeBits;
-            } else {
+            int used = DecodeCode(quad, window, leaf);
+            if (used >= 0 && used <= 28) {
+                // The code and its up to four signs lie within the window.
+                for (int k = 3; k >= 0; --k)
+                    q[i++] = Signed((leaf >> k) & 1, window, used);
                 pos += used;
-            }
-            for (int k = 3; k >= 0; --k) {
-                int32_t v = (leaf >> k) & 1;
-                if (v) {
-                    if (reservoir.PeekAt(pos) >> 31)
-                        v = -1;
-                    ++pos;
+            } else {
+                if (used < 0) {
+                    ReportIllegalCode();
+                    leaf = ConcealedValue(quad);
+                    used = kMaxCodeBits;
                 }
-                q[i++] = v;
+                pos += used;
+                for (int k = 3; k >= 0; --k) {
+                    int32_t v = (leaf >> k) & 1;
+                    if (v) {
+                        if (reservoir.PeekAt(pos) >> 31)
+                            v = -1;
+                        ++pos;
+                    }
+                    q[i++] = v;
+                }
             }
             if (pos > dataEnd)
                 i -= 4;   // the last quadruple ran past this channel's data

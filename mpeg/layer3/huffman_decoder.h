@@ -16,6 +16,8 @@ inline constexpr int kGranuleLines = 576;
 // significant). Returns the bits used and the leaf value, or -1 when no leaf is
 // reached within 32 bits (an illegal code).
 int WalkHuffmanTree(const HuffmanTable& t, uint32_t window, uint32_t& value);
+// The same result, its first bits taken from the table's lookup.
+int DecodeHuffmanCode(const HuffmanTable& t, uint32_t window, uint32_t& value);
 
 // Decodes into q[0..575] (position p is subband p / 18, slot p % 18), reading
 // the reservoir from its position up to partEnd, where the reservoir is left.

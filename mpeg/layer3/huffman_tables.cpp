@@ -46,6 +46,29 @@ void SkipRestOfLine(FILE* stream)
     } while (c != EOF && c != '\n');
 }
 
+// Where the walk of the tree stands after the bits of prefix (most significant
+// first), as the decoder would walk it.
+HuffmanLookupEntry LookupFor(const HuffmanTable& t, uint32_t prefix)
+{
+    uint32_t point = 0;
+    for (int used = 0;; ++used) {
+        if (t.tree[point][0] == 0)
+            return {t.tree[point][1], static_cast<uint8_t>(used), HuffmanLookupEntry::kLeaf};
+        if (used == kHuffmanLookupBits)
+            return {static_cast<uint16_t>(point), static_cast<uint8_t>(used), HuffmanLookupEntry::kNode};
+        const int bit = (prefix >> (kHuffmanLookupBits - 1 - used)) & 1;
+        uint32_t offset;
+        while ((offset = t.tree[point][bit]) >= kHuffmanJump) {
+            point += offset;
+            if (point >= t.treeLength)
+                return {0, 0, HuffmanLookupEntry::kWalk};
+        }
+        point += offset;
+        if (point >= t.treeLength)
+            return {0, 0, HuffmanLookupEntry::kWalk};
+    }
+}
+
 } // namespace
 
 int HuffmanTables::Read(FILE* stream)
@@ -55,6 +78,7 @@ int HuffmanTables::Read(FILE* stream)
         HuffmanTable& t = m_tables[n];
         t = HuffmanTable{};
         m_trees[n].reset();
+        m_lookups[n].reset();
 
         ReadKeywordLine(stream, line);
         char keyword[kLineLength] = {};
@@ -90,6 +114,7 @@ int HuffmanTables::Read(FILE* stream)
             t.reference = static_cast<int32_t>(number);
             t.tree = m_tables[number].tree;
             t.treeLength = m_tables[number].treeLength;
+            t.lookup = m_tables[number].lookup;
         } else if (std::strcmp(keyword, ".treedata") == 0) {
             uint8_t* tree = treeLength <= kMaxTreeLength ? new (std::nothrow) uint8_t[2 * treeLength + 2]() : nullptr;
             if (!tree) {
@@ -107,6 +132,12 @@ int HuffmanTables::Read(FILE* stream)
             SkipRestOfLine(stream);
             t.tree = reinterpret_cast<const uint8_t(*)[2]>(tree);
             t.treeLength = treeLength;
+            if (treeLength) {
+                m_lookups[n].reset(new HuffmanLookupEntry[1u << kHuffmanLookupBits]);
+                for (uint32_t prefix = 0; prefix < (1u << kHuffmanLookupBits); ++prefix)
+                    m_lookups[n][prefix] = LookupFor(t, prefix);
+                t.lookup = m_lookups[n].get();
+            }
         } else {
             ShowError("huffman decodertable error at table %d\n", n);
         }

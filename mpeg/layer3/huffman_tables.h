@@ -12,6 +12,16 @@ namespace lumetra::mpeg {
 // (x * 16 + y, or 8v + 4w + 2x + y for the quadruple tables); otherwise the two
 // bytes are the forward distances for a 0 and a 1 bit, a distance of
 // kHuffmanJump or more being followed and then looked at again.
+// The first kHuffmanLookupBits bits of a code looked up at once: either a leaf
+// within them, or the node where the bit-by-bit walk goes on.
+inline constexpr int kHuffmanLookupBits = 8;
+struct HuffmanLookupEntry {
+    enum Kind : uint8_t { kLeaf, kNode, kWalk };   // kWalk: walk from the root
+    uint16_t target;   // leaf value or node index
+    uint8_t bits;      // bits used
+    Kind kind;
+};
+
 struct HuffmanTable {
     char name[4] = {};
     uint32_t xlen = 0;
@@ -21,6 +31,7 @@ struct HuffmanTable {
     int32_t reference = -1;                 // -1: own tree data
     const uint8_t (*tree)[2] = nullptr;     // nullptr when the table has no tree
     uint32_t treeLength = 0;
+    const HuffmanLookupEntry* lookup = nullptr;   // 2^kHuffmanLookupBits entries with the tree
 };
 
 inline constexpr int kHuffmanTableCount = 34;
@@ -44,6 +55,7 @@ public:
 private:
     HuffmanTable m_tables[kHuffmanTableCount];
     std::unique_ptr<uint8_t[]> m_trees[kHuffmanTableCount];
+    std::unique_ptr<HuffmanLookupEntry[]> m_lookups[kHuffmanTableCount];
 };
 
 // Reads the tables from stream and closes it; a null stream (the text is

@@ -69,17 +69,84 @@ void Reorder(float* xr, int firstBand, const int16_t* sb)
     std::memcpy(xr + start, tmp, sizeof(float) * n);
 }
 
+inline Float4 Load4(const float* p)
+{
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void Store4(float* p, Float4 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Butterflies across each subband boundary up to boundaries: the 8 lines
+// below it (read downward) against the 8 above.
 void AliasReduce(float* xr, int boundaries, const Windows& win)
 {
+    const Float4 cs0 = Load4(win.cs), cs1 = Load4(win.cs + 4);
+    const Float4 ca0 = Load4(win.ca), ca1 = Load4(win.ca + 4);
     for (int sb = 1; sb <= boundaries; ++sb) {
-        float* up = xr + 18 * sb - 1;   // counts down from the last line of subband sb - 1
+        float* up = xr + 18 * sb - 8;   // lines 18 sb - 8 .. 18 sb - 1
         float* down = xr + 18 * sb;
-        for (int i = 0; i < 8; ++i) {
-            const float bu = up[-i];
-            const float bd = down[i];
-            up[-i] = bu * win.cs[i] - bd * win.ca[i];
-            down[i] = bd * win.cs[i] + bu * win.ca[i];
-        }
+        // up reversed: lane i holds line 18 sb - 1 - i.
+        const Float4 u0 = __builtin_shufflevector(Load4(up + 4), Load4(up + 4), 3, 2, 1, 0);
+        const Float4 u1 = __builtin_shufflevector(Load4(up), Load4(up), 3, 2, 1, 0);
+        const Float4 d0 = Load4(down), d1 = Load4(down + 4);
+        const Float4 nu0 = u0 * cs0 - d0 * ca0, nu1 = u1 * cs1 - d1 * ca1;
+        Store4(down, d0 * cs0 + u0 * ca0);
+        Store4(down + 4, d1 * cs1 + u1 * ca1);
+        Store4(up + 4, __builtin_shufflevector(nu0, nu0, 3, 2, 1, 0));
+        Store4(up, __builtin_shufflevector(nu1, nu1, 3, 2, 1, 0));
+    }
+}
+
+// Subbands sb..sb+3 of a long block (in: their 4 x 18 lines), frequency
+// inversion included: lanes 1 and 3 are odd subbands.
+void LongGroup(const float* in, const float* w, float (*overlap)[32], float (*out)[32], int sb)
+{
+    Float4 x[18];
+    for (int k = 0; k < 18; ++k)
+        x[k] = Float4{in[k], in[18 + k], in[36 + k], in[54 + k]};
+    Float4 res[36];
+    Imdct36(x, res);
+    const Float4 invert = {1.0f, -1.0f, 1.0f, -1.0f};
+    for (int i = 0; i < 18; i += 2) {
+        Store4(&out[i][sb], res[i] * w[i] + Load4(&overlap[i][sb]));
+        Store4(&out[i + 1][sb], (res[i + 1] * w[i + 1] + Load4(&overlap[i + 1][sb])) * invert);
+    }
+    for (int i = 0; i < 18; ++i)
+        Store4(&overlap[i][sb], res[18 + i] * w[18 + i]);
+}
+
+void LongSubband(const float* in, const float* w, float (*overlap)[32], float (*out)[32], int sb)
+{
+    float res[36];
+    Imdct36(in, res);
+    for (int i = 0; i < 18; ++i) {
+        const float v = res[i] * w[i] + overlap[i][sb];
+        out[i][sb] = (sb & i & 1) ? -v : v;
+        overlap[i][sb] = res[18 + i] * w[18 + i];
+    }
+}
+
+// Three 12-point transforms, windowed and overlapped at 6, 12 and 18.
+void ShortSubband(const float* in, const float* w, float (*overlap)[32], float (*out)[32], int sb)
+{
+    float res[36] = {};
+    for (int win = 0; win < 3; ++win) {
+        const float part[6] = {in[win], in[3 + win], in[6 + win], in[9 + win], in[12 + win], in[15 + win]};
+        float o[12];
+        Imdct12(part, o);
+        float* dst = res + 6 + 6 * win;
+        for (int i = 0; i < 12; ++i)
+            dst[i] += o[i] * w[i];
+    }
+    for (int i = 0; i < 18; ++i) {
+        const float v = res[i] + overlap[i][sb];
+        out[i][sb] = (sb & i & 1) ? -v : v;
+        overlap[i][sb] = res[18 + i];
     }
 }
 
@@ -121,43 +188,29 @@ void HybridFilter::Run(float* xr, int count, const GranuleChannelInfo& g, const 
         limit = std::max(limit, mixed ? 2 : 0);
     limit = std::min(limit, 32);
 
-    float (*overlap)[18] = m_overlap[ch & 1];
-    for (int sb = 0; sb < limit; ++sb) {
-        const float* in = xr + 18 * sb;
-        float* prev = overlap[sb];
-        float res[36];
-        if (!shortBlock || (mixed && sb < 2)) {
-            const float* w = win.block[shortBlock ? 0 : (g.blockType & 3)];
-            Imdct36(in, res);
-            for (int i = 0; i < 36; ++i)
-                res[i] *= w[i];
-        } else {
-            std::memset(res, 0, sizeof res);
-            for (int w = 0; w < 3; ++w) {
-                const float part[6] = {in[w], in[3 + w], in[6 + w], in[9 + w], in[12 + w], in[15 + w]};
-                float o[12];
-                Imdct12(part, o);
-                float* dst = res + 6 + 6 * w;
-                for (int i = 0; i < 12; ++i)
-                    dst[i] += o[i] * win.block[2][i];
-            }
-        }
-        for (int i = 0; i < 18; ++i) {
-            out[i][sb] = res[i] + prev[i];
-            prev[i] = res[18 + i];
+    float (*overlap)[32] = m_overlap[ch & 1];
+    int sb = 0;
+    if (!shortBlock) {
+        // Four subbands at a time; those past the limit hold zeros.
+        const float* w = win.block[g.blockType & 3];
+        for (; sb < limit; sb += 4)
+            LongGroup(xr + 18 * sb, w, overlap, out, sb);
+    } else {
+        for (; sb < limit; ++sb) {
+            if (mixed && sb < 2)
+                LongSubband(xr + 18 * sb, win.block[0], overlap, out, sb);
+            else
+                ShortSubband(xr + 18 * sb, win.block[2], overlap, out, sb);
         }
     }
-    for (int sb = limit; sb < 32; ++sb) {
-        float* prev = overlap[sb];
-        for (int i = 0; i < 18; ++i) {
-            out[i][sb] = prev[i];
-            prev[i] = 0.0f;
+    // Subbands without values: the overlap alone. Frequency inversion (odd
+    // slots of odd subbands change sign) is done on every path.
+    for (int i = 0; i < 18; ++i) {
+        for (int s = sb; s < 32; ++s) {
+            out[i][s] = (s & i & 1) ? -overlap[i][s] : overlap[i][s];
+            overlap[i][s] = 0.0f;
         }
     }
-    // Frequency inversion: odd slots of odd subbands change sign.
-    for (int i = 1; i < 18; i += 2)
-        for (int sb = 1; sb < 32; sb += 2)
-            out[i][sb] = -out[i][sb];
 }
 
 } // namespace lumetra::mpeg

@@ -21,7 +21,7 @@ public:
              float out[18][32]);
 
 private:
-    float m_overlap[2][32][18];
+    alignas(16) float m_overlap[2][18][32];   // [channel][slot][subband]
     bool m_resetPending = true;
 };
 

@@ -55,12 +55,14 @@ const Dft9Twiddles& TwiddlesDft9()
     return t;
 }
 
-// 3-point DFT (e^(-2 pi i n k / 3)) of (r[0], i[0]) .. at stride.
-inline void Dft3(float r0, float i0, float r1, float i1, float r2, float i2, float* outR, float* outI, int stride)
+// 3-point DFT (e^(-2 pi i n k / 3)) of (r0, i0), (r1, i1), (r2, i2) to outR,
+// outI at stride.
+template <class T>
+inline void Dft3(T r0, T i0, T r1, T i1, T r2, T i2, T* outR, T* outI, int stride)
 {
-    const float sr = r1 + r2, si = i1 + i2;
-    const float dr = r1 - r2, di = i1 - i2;
-    const float mr = r0 - 0.5f * sr, mi = i0 - 0.5f * si;
+    const T sr = r1 + r2, si = i1 + i2;
+    const T dr = r1 - r2, di = i1 - i2;
+    const T mr = r0 - 0.5f * sr, mi = i0 - 0.5f * si;
     outR[0] = r0 + sr;
     outI[0] = i0 + si;
     outR[stride] = mr + kHalfSqrt3 * di;
@@ -69,34 +71,35 @@ inline void Dft3(float r0, float i0, float r1, float i1, float r2, float i2, flo
     outI[2 * stride] = mi + kHalfSqrt3 * dr;
 }
 
-void Dct4Size18(const float x[18], float y[18])
+template <class T>
+void Dct4Size18(const T x[18], T y[18])
 {
     const DctTwiddles<18>& t = Twiddles18();
-    float tr[9], ti[9];
+    T tr[9], ti[9];
     for (int n = 0; n < 9; ++n) {
-        const float a = x[2 * n], b = x[17 - 2 * n];
+        const T a = x[2 * n], b = x[17 - 2 * n];
         tr[n] = a * t.preCos[n] + b * t.preSin[n];
         ti[n] = b * t.preCos[n] - a * t.preSin[n];
     }
     // 9-point DFT as 3 x 3: n = 3a + b, k = c + 3d.
-    float ar[3][3], ai[3][3];   // [b][c]
+    T ar[3][3], ai[3][3];   // [b][c]
     for (int b = 0; b < 3; ++b)
         Dft3(tr[b], ti[b], tr[3 + b], ti[3 + b], tr[6 + b], ti[6 + b], ar[b], ai[b], 1);
     const Dft9Twiddles& w = TwiddlesDft9();
     for (int b = 1; b < 3; ++b) {
         for (int c = 1; c < 3; ++c) {
             const float cr = w.c[(b - 1) * 2 + c - 1], cs = w.s[(b - 1) * 2 + c - 1];
-            const float r = ar[b][c], i = ai[b][c];
+            const T r = ar[b][c], i = ai[b][c];
             ar[b][c] = r * cr + i * cs;
             ai[b][c] = i * cr - r * cs;
         }
     }
-    float Tr[9], Ti[9];
+    T Tr[9], Ti[9];
     for (int c = 0; c < 3; ++c)
         Dft3(ar[0][c], ai[0][c], ar[1][c], ai[1][c], ar[2][c], ai[2][c], Tr + c, Ti + c, 3);
     for (int k = 0; k < 9; ++k) {
-        const float sr = Tr[k] * t.postCos[k] + Ti[k] * t.postSin[k];
-        const float si = Ti[k] * t.postCos[k] - Tr[k] * t.postSin[k];
+        const T sr = Tr[k] * t.postCos[k] + Ti[k] * t.postSin[k];
+        const T si = Ti[k] * t.postCos[k] - Tr[k] * t.postSin[k];
         y[2 * k] = sr;
         y[17 - 2 * k] = -si;
     }
@@ -125,16 +128,29 @@ void Dct4Size6(const float x[6], float y[6])
 
 // With y the DCT-IV of in, the IMDCT is y unfolded: the first quarter is
 // y[9..17], the middle half -y reversed, the last quarter -y[0..8].
-void Imdct36(const float in[18], float out[36])
+template <class T>
+inline void Unfold36(const T y[18], T out[36])
 {
-    float y[18];
-    Dct4Size18(in, y);
     for (int i = 0; i < 9; ++i)
         out[i] = y[i + 9];
     for (int i = 9; i < 27; ++i)
         out[i] = -y[26 - i];
     for (int i = 27; i < 36; ++i)
         out[i] = -y[i - 27];
+}
+
+void Imdct36(const float in[18], float out[36])
+{
+    float y[18];
+    Dct4Size18(in, y);
+    Unfold36(y, out);
+}
+
+void Imdct36(const Float4 in[18], Float4 out[36])
+{
+    Float4 y[18];
+    Dct4Size18(in, y);
+    Unfold36(y, out);
 }
 
 void Imdct12(const float in[6], float out[12])

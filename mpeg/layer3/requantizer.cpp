@@ -34,15 +34,20 @@ inline float Gain(const float* gain, int index)
     return gain[std::clamp(index, 0, kGainEntries - 1)];
 }
 
-// Lines [begin, end) of one band with one gain; stops at count.
+// Lines [begin, end) of one band with one gain; stops at count. The sign of q
+// goes straight into the sign bit of the product. |q| beyond the power table
+// (only from damaged data) is clamped to its last entry.
 inline void ScaleBand(const int32_t* q, int begin, int end, int count, float gain, const float* power, float* xr)
 {
     end = std::min(end, count);
     for (int i = begin; i < end; ++i) {
         const int32_t v = q[i];
-        const uint32_t a = static_cast<uint32_t>(v < 0 ? -v : v);
-        const float m = a < kPowerEntries ? power[a] : static_cast<float>(std::pow(static_cast<double>(a), 4.0 / 3.0));
-        xr[i] = v < 0 ? -gain * m : gain * m;
+        const uint32_t a = std::min(static_cast<uint32_t>(v < 0 ? -v : v), static_cast<uint32_t>(kPowerEntries - 1));
+        uint32_t bits;
+        const float product = gain * power[a];
+        std::memcpy(&bits, &product, sizeof bits);
+        bits |= static_cast<uint32_t>(v) & 0x80000000u;
+        std::memcpy(&xr[i], &bits, sizeof bits);
     }
 }
 

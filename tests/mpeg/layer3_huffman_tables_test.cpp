@@ -98,6 +98,25 @@ TEST(HuffmanTables, EveryCodeWordDecodesThroughTheTree)
     EXPECT_TRUE(jumpSeen) << "the large trees are expected to need jumps";
 }
 
+// The lookup that starts each code gives what the walk gives, for arbitrary bits.
+TEST(HuffmanTables, LookupAgreesWithTheWalk)
+{
+    const HuffmanTables& tables = TheHuffmanTables();
+    uint32_t bits = 12345;
+    for (int n = 0; n < kHuffmanTableCount; ++n) {
+        const HuffmanTable& t = tables[n];
+        if (!t.treeLength)
+            continue;
+        for (int k = 0; k < 20000; ++k) {
+            bits = bits * 1664525u + 1013904223u;
+            const uint32_t window = k < 256 ? (static_cast<uint32_t>(k) << 24) | (bits >> 8) : bits;
+            uint32_t walked = 0, looked = 0;
+            ASSERT_EQ(DecodeHuffmanCode(t, window, looked), WalkHuffmanTree(t, window, walked)) << "table " << n;
+            ASSERT_EQ(looked, walked) << "table " << n;
+        }
+    }
+}
+
 struct BadText {
     const char* name;
     std::string text;
