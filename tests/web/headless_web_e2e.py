@@ -130,9 +130,14 @@ class Player:
         return self.proc.returncode
 
 
+station_udp = 0
+
+
 def start_station():
+    global station_udp
     port = free_port()
     udp = free_port()
+    station_udp = udp
     proc = subprocess.Popen([station_bin, "--demo", "--directory-port", str(port),
                              "--directory-message", "4:Welcome to the demo", "--directory-version",
                              "1.40:http://www.lumetra.example/download/", "--port", str(udp)],
@@ -158,6 +163,20 @@ def directory_and_links(directory_port):
     again = p.rows_after("directory")
     check(again == rows, "refresh keeps the category open")
     check(not any(l.startswith("message") for l in p.seen), "message and version only once")
+    # A station row tunes in: the record is fetched, the receiver logs on.
+    p.send("activate 1")
+    tuned = p.expect(lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
+    check(tuned is not None and tuned.startswith("title Radio Lumetra (Lumetra Demo"),
+          "station row tunes in: %s" % tuned)
+    p.send("radio-stop")
+    # A station file does the same.
+    rdl = os.path.join(work, "demo.rdl")
+    with open(rdl, "w") as f:
+        f.write("127.0.0.1:%d Demo From File\n" % station_udp)
+    p.send("play " + rdl)
+    tuned = p.expect(lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
+    check(tuned is not None and tuned.startswith("title Radio Lumetra ("), "station file tunes in: %s" % tuned)
+    p.send("radio-stop")
     p.send("links")
     link = p.expect(lambda l: l.startswith("link "))
     check(link == "link 0 http://www.lumetra.example/", "links fetched: %s" % link)
