@@ -59,9 +59,13 @@ public:
     {
         if (m_closed)
             return;
+        m_stopped = true;
         m_owner.AppendLog("Stopped by User\n");
         Close();
     }
+
+    // Ended by the time-out or a cancel rather than by the server.
+    bool Stopped() const { return m_stopped; }
 
 private:
     void LookedUp(const QHostInfo& info)
@@ -149,6 +153,7 @@ private:
         platform::ShowMessageBox(m_caption, "Failed to contact the web server.  Try again later");
         if (m_closed)
             return;
+        m_stopped = true;
         m_owner.AppendLog("Stopped by User\n");
         std::this_thread::sleep_for(std::chrono::seconds(1));
         Close();
@@ -185,6 +190,7 @@ private:
     QTcpSocket* m_socket = nullptr;
     int m_lookupId = -1;
     bool m_closed = false;
+    bool m_stopped = false;
 };
 
 namespace {
@@ -267,11 +273,13 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
         } else {
             request = "GET " + path + " HTTP/1.0\r\n\r\n";
         }
+        bool stopped = false;
         {
             HttpFetchSession session(*this, caption, lookupHost, connectPort, request, buffer, capacity);
             m_session = &session;
             session.Run();
             m_session = nullptr;
+            stopped = session.Stopped();
         }
         if (buffer.empty())
             break;
@@ -281,6 +289,9 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
         int length = 0;
         std::string lastModified;
         int kind = ParseHttpHeader(std::string_view(buffer).substr(0, end + 4), length, lastModified);
+        // A stopped fetch counts only when its reply said how long it is and all came.
+        if (kind == kReplyOk && stopped && (length <= 0 || buffer.size() - (end + 4) < static_cast<size_t>(length)))
+            break;
         if (kind == kReplyOk) {
             buffer.erase(0, end + 4);
             result = 1;

@@ -5,6 +5,8 @@ Prints its port on the first line of standard output, then serves:
   /status/NNN          "HTTP/1.0 NNN ..." with a short body
   /big/N               a 200 reply whose body is N bytes
   /silent              accepts, reads the request, never answers
+  /stall               a 200 header promising 1000 bytes, then 7 bytes and nothing more
+  /endless             a 200 reply without length whose body never ends
   /echo                a 200 reply whose body is the request received
   /noblank             a status line and body without an empty line
   /slow/NAME?rate=R&after=A  file NAME from the root, the first A bytes at once, then R bytes a second
@@ -65,6 +67,14 @@ class Handler(socketserver.BaseRequestHandler):
                 self.send(simple, b"200 OK", bytes((i % 251 for i in range(n))))
             elif path == "/silent":
                 time.sleep(60)
+            elif path == "/stall":
+                self.request.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\npartial")
+                time.sleep(60)
+            elif path == "/endless":
+                self.request.sendall(b"HTTP/1.0 200 OK\r\n\r\n")
+                while True:
+                    self.request.sendall(b"x" * 4096)
+                    time.sleep(0.01)
             elif path == "/echo":
                 self.send(simple, b"200 OK", raw)
             elif path == "/noblank":

@@ -159,6 +159,16 @@ TEST_F(WebTest, SilentServerTimesOutWithTheMessage)
     EXPECT_NE(m_fetcher.ProgressLog().find("Stopped by User\n"), std::string::npos);
 }
 
+// A reply cut short by the time-out is not taken for a whole one.
+TEST_F(WebTest, StalledAndEndlessRepliesTimeOutAndFail)
+{
+    m_fetcher.SetTimeoutMs(800);
+    std::string body;
+    EXPECT_EQ(Fetch("/stall", body), 0);
+    EXPECT_EQ(Fetch("/endless", body, 16384), 0);
+    EXPECT_EQ(m_messages.size(), 2u);
+}
+
 // A listener whose accept queue is full leaves further connects pending.
 TEST_F(WebTest, PendingConnectTimesOut)
 {
