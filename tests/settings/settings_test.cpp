@@ -70,3 +70,53 @@ TEST_F(SettingsTest, LastMessageIdNegativeReadsAsZero)
 }
 
 } // namespace
+
+#include "settings/preferences.h"
+
+namespace {
+
+TEST_F(SettingsTest, PreferencesOkStoresAndCancelChangesNothing)
+{
+    Settings s;
+    Put("Settings\\ConnectionSpeed", "5");
+    LoadSettings(s);
+    auto before = platform::Registry().Snapshot();
+    PreferencesView view = OpenPreferences(s);
+    // Opening (and cancelling) writes nothing.
+    EXPECT_TRUE(platform::Registry().Snapshot() == before);
+    EXPECT_EQ(kConnectionSpeeds[static_cast<size_t>(view.connectionSpeed)].name, "Intranet/LAN");
+    // CheckMP3file 1: ticked and greyed.
+    EXPECT_TRUE(view.defaultPlayer);
+    EXPECT_FALSE(view.defaultPlayerEnabled);
+    EXPECT_EQ(view.minWavSizeText, "1000");
+    view.minWavSizeText = "250";
+    view.radioFilter = true;
+    AcceptPreferences(view, s);
+    Settings back;
+    LoadSettings(back);
+    EXPECT_EQ(back.minWavSize, 250);
+    EXPECT_EQ(back.radioFilter, 1);
+    EXPECT_EQ(back.connectionSpeed, 5);
+    for (auto [text, value] : {std::pair{"12345678", 1234567}, {"abc", 0}, {"  42", 42}, {"", 0}}) {
+        view.minWavSizeText = text;
+        AcceptPreferences(view, s);
+        EXPECT_EQ(s.minWavSize, value) << text;
+    }
+}
+
+TEST_F(SettingsTest, SetupLeavesCheckAtTwoUntilOk)
+{
+    Put("Settings\\CheckMP3file", "2");
+    Settings s;
+    LoadSettings(s);
+    PreferencesView view = OpenPreferences(s);
+    EXPECT_TRUE(view.defaultPlayer);
+    EXPECT_TRUE(view.defaultPlayerEnabled);
+    view.defaultPlayer = false;
+    AcceptPreferences(view, s);
+    Settings back;
+    LoadSettings(back);
+    EXPECT_EQ(back.checkMp3File, 0);
+}
+
+} // namespace
