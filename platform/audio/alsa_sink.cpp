@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace lumetra::platform::audio {
@@ -16,6 +17,7 @@ namespace {
 
 constexpr unsigned kBufferUs = 100000;
 constexpr unsigned kPeriodUs = 20000;
+constexpr size_t kDeadWritable = 1 << 20;
 
 class AlsaSink : public AudioSink {
 public:
@@ -81,19 +83,31 @@ public:
     {
         if (m_paused)
             return 0;
+        if (m_dead)
+            return kDeadWritable;
         snd_pcm_sframes_t avail = snd_pcm_avail_update(m_pcm);
         if (avail < 0) {
             Recover(static_cast<int>(avail));
             avail = snd_pcm_avail_update(m_pcm);
+            if (avail < 0 && avail != -EAGAIN) {
+                // The device is gone: what is left is swallowed and handed back.
+                m_dead = true;
+                return kDeadWritable;
+            }
         }
         return avail > 0 ? static_cast<size_t>(avail) * m_blockAlign : 0;
     }
 
     int Write(const uint8_t* data, size_t bytes) override
     {
-        Remember(data, bytes);
         m_written += bytes;
-        return Push(data, bytes);
+        if (m_dead)
+            return kWaveError;
+        Remember(data, bytes);
+        int result = Push(data, bytes);
+        if (result != kWaveOk)
+            m_dead = true;
+        return result;
     }
 
     uint64_t WrittenBytes() override { return m_written; }
@@ -103,7 +117,7 @@ public:
         if (m_paused)
             return m_played;
         snd_pcm_state_t state = snd_pcm_state(m_pcm);
-        if (state == SND_PCM_STATE_DISCONNECTED || state == SND_PCM_STATE_SETUP) {
+        if (m_dead || state == SND_PCM_STATE_DISCONNECTED || state == SND_PCM_STATE_SETUP) {
             m_played = m_written;  // the device went away: nothing more will be heard
             return m_played;
         }
@@ -194,9 +208,13 @@ private:
     int Push(const uint8_t* data, size_t bytes)
     {
         snd_pcm_uframes_t frames = bytes / m_blockAlign;
+        int stalls = 0;
         while (frames > 0) {
             snd_pcm_sframes_t n = snd_pcm_writei(m_pcm, data, frames);
             if (n == -EAGAIN) {
+                // Two seconds without room: the device has stopped taking sound.
+                if (++stalls > 40)
+                    return kWaveError;
                 snd_pcm_wait(m_pcm, 50);
                 continue;
             }
@@ -239,6 +257,7 @@ private:
     uint64_t m_rate = 1;
     uint64_t m_outsideFrames = 0;  // delay beyond the PCM's own buffer
     bool m_dry = false;
+    bool m_dead = false;
     std::chrono::steady_clock::time_point m_dryUntil;
     std::vector<uint8_t> m_history;
     std::vector<uint8_t> m_held;
@@ -248,11 +267,19 @@ private:
 
 bool AlsaDeviceOpens(const std::string& pcm)
 {
-    snd_pcm_t* handle = nullptr;
-    if (snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
-        return false;
-    snd_pcm_close(handle);
-    return true;
+    // A plugin PCM may fail for a moment while its server is busy: a few tries.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        snd_pcm_t* handle = nullptr;
+        int result = snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+        if (result >= 0) {
+            snd_pcm_close(handle);
+            return true;
+        }
+        if (result == -ENOENT || result == -ENODEV || result == -EINVAL)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 std::unique_ptr<AudioSink> MakeAlsaSink(const std::string& pcm)

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
+constexpr size_t kDeadWritable = 1 << 20;
 
 void SignalLoop(void* loop)
 {
@@ -65,7 +66,7 @@ public:
     {
         Lock lock(m_loop);
         if (!StreamGood())
-            return 0;
+            return kDeadWritable;  // a lost server swallows the rest at once
         size_t n = pa_stream_writable_size(m_stream);
         return n == static_cast<size_t>(-1) ? 0 : n;
     }

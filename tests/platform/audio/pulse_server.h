@@ -59,6 +59,16 @@ public:
 
     bool Running() const { return m_server > 0; }
 
+    // Ends the server at once, as a crash would.
+    void Kill()
+    {
+        if (m_server > 0) {
+            kill(m_server, SIGKILL);
+            waitpid(m_server, nullptr, 0);
+            m_server = -1;
+        }
+    }
+
     // A null sink in the given format, made the default sink.
     bool UseSink(const std::string& name, const std::string& format, int rate, int channels)
     {
