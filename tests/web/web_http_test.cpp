@@ -559,11 +559,12 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     for (int i = 0; i < 300000; ++i)
         data += static_cast<char>(i * 7);
     test::WriteFile(m_root + "/" + Quote("/radio.mp3"), data);
-    StreamContext stream(m_dir + "/data/");
+    // Declared before the stream, which reports into them until it is destroyed.
     MediaItem item = MakeMediaItem();
-    stream.SetMedia(&item);
     std::vector<int32_t> seen;
     std::mutex seenLock;
+    StreamContext stream(m_dir + "/data/");
+    stream.SetMedia(&item);
     stream.SetProgressSink([&](int32_t received, bool) {
         std::lock_guard lock(seenLock);
         seen.push_back(received);
@@ -607,8 +608,8 @@ TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
 
 TEST_F(StreamTest, PlaylistWithoutAddressChangesNothing)
 {
-    StreamContext stream(m_dir + "/data/");
     MediaItem item = MakeMediaItem();
+    StreamContext stream(m_dir + "/data/");
     stream.SetMedia(&item);
     std::string file = m_dir + "/x.m3u";
     test::WriteFile(file, "http://127.0.0.1/no-line-end");
@@ -658,8 +659,8 @@ struct FakePlayback : StreamPlaybackHost {
 TEST_F(StreamTest, TimerStartsPlaybackAfterTheFirst64000Bytes)
 {
     test::WriteFile(m_root + "/slow.bin", std::string(100000, 's'));
-    StreamContext stream(m_dir + "/data/");
     FakePlayback player;
+    StreamContext stream(m_dir + "/data/");
     player.item.bitrate = 64;
     player.item.sampleRate = 44100;
     stream.SetMedia(&player.item);
