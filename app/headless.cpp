@@ -1,0 +1,132 @@
+#include "app/headless.h"
+#include "app/headless_registry.h"
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+namespace lumetra::app {
+namespace {
+
+struct Registry {
+    std::mutex lock;
+    std::map<std::string, std::function<void(const std::string&)>> commands;
+    std::vector<std::function<bool()>> busyChecks;
+    std::vector<std::function<void()>> shutdownSteps;
+    std::vector<std::function<bool(const std::string&)>> openHandlers;
+    std::vector<std::function<void()>> timerHooks;
+};
+
+Registry& TheRegistry()
+{
+    static Registry registry;
+    return registry;
+}
+
+std::mutex& OutputLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+template <typename T>
+std::vector<T> Snapshot(std::vector<T>& list)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    return list;
+}
+
+} // namespace
+
+void RegisterHeadlessCommand(std::string name, std::function<void(const std::string& arg)> handler)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().commands[std::move(name)] = std::move(handler);
+}
+
+void EmitEvent(const std::string& line)
+{
+    std::lock_guard guard(OutputLock());
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void RegisterBusyCheck(std::function<bool()> check)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().busyChecks.push_back(std::move(check));
+}
+
+void RegisterShutdownStep(std::function<void()> step)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().shutdownSteps.push_back(std::move(step));
+}
+
+void RegisterOpenHandler(std::function<bool(const std::string& path)> handler)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().openHandlers.push_back(std::move(handler));
+}
+
+void RegisterTimerHook(std::function<void()> hook)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().timerHooks.push_back(std::move(hook));
+}
+
+void SplitCommandLine(const std::string& line, std::string& name, std::string& arg)
+{
+    std::size_t space = line.find(' ');
+    name = line.substr(0, space);
+    arg = space == std::string::npos ? std::string() : line.substr(space + 1);
+}
+
+bool DispatchHeadlessLine(const std::string& line)
+{
+    std::string name, arg;
+    SplitCommandLine(line, name, arg);
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard guard(TheRegistry().lock);
+        auto it = TheRegistry().commands.find(name);
+        if (it == TheRegistry().commands.end())
+            return false;
+        handler = it->second;
+    }
+    handler(arg);
+    return true;
+}
+
+bool AnyBusy()
+{
+    for (auto& check : Snapshot(TheRegistry().busyChecks)) {
+        if (check())
+            return true;
+    }
+    return false;
+}
+
+bool OfferToOpenHandlers(const std::string& path)
+{
+    for (auto& handler : Snapshot(TheRegistry().openHandlers)) {
+        if (handler(path))
+            return true;
+    }
+    return false;
+}
+
+void RunShutdownSteps()
+{
+    for (auto& step : Snapshot(TheRegistry().shutdownSteps))
+        step();
+}
+
+void RunTimerHooks()
+{
+    for (auto& hook : Snapshot(TheRegistry().timerHooks))
+        hook();
+}
+
+} // namespace lumetra::app

@@ -1,0 +1,153 @@
+#include "app/headless_front_end.h"
+#include "app/headless.h"
+#include "app/headless_commands.h"
+#include "app/headless_registry.h"
+#include "app/player_control.h"
+#include "engine/wave_device_choice.h"
+#include "engine/window_message.h"
+#include "platform/dialogs/message_box.h"
+#include "platform/thread_priority.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace lumetra::app {
+namespace {
+
+constexpr int kMsgOpenCommandLine = 1057;
+
+platform::MessageAnswer DefaultAnswer(const platform::MessageBoxRequest& request)
+{
+    if (request.defaultAnswer != platform::kAnswerOk)
+        return request.defaultAnswer;
+    switch (request.buttons) {
+    case platform::MessageButtons::YesNo:
+    case platform::MessageButtons::YesNoCancel:
+        return platform::kAnswerYes;
+    case platform::MessageButtons::RetryCancel:
+        return platform::kAnswerRetry;
+    default:
+        return platform::kAnswerOk;
+    }
+}
+
+} // namespace
+
+HeadlessFrontEnd::HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio)
+    : m_engine(engine), m_audio(audio)
+{
+}
+
+int HeadlessFrontEnd::Run(const std::string& commandLineFile)
+{
+    if (commandLineFile.size() >= 2 && commandLineFile[0] == '/' && (commandLineFile[1] == 'q' || commandLineFile[1] == 'Q'))
+        return 0;
+    m_commandLineFile = commandLineFile;
+
+    platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
+        EmitEvent("message " + request.caption + ": " + request.text);
+        return DefaultAnswer(request);
+    });
+    platform::SetDialogPresenter([](const std::string& title) {
+        EmitEvent("dialog " + title);
+        return false;
+    });
+
+    int device = engine::ChooseWaveDevice(m_audio);
+    if (device < 0)
+        return 1;
+    m_engine.SetDeviceNumber(device);
+    m_timer.setInterval(50);
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+    m_timer.start();
+
+    PlayerControl player(m_engine);
+    m_player = &player;
+    m_window.SetHandler(engine::kMsgEndOfTrack, [this](intptr_t wParam, intptr_t) {
+        EmitEvent("end");
+        m_player->EndOfTrack(wParam);
+    });
+    m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
+    RegisterPlayerEvents(m_engine);
+    RegisterAllHeadlessCommands(player);
+
+    m_engine.SetMainWindow(&m_window);
+    platform::RaiseProcessPriority();
+    m_engine.Start();
+    engine::PostWindowMessage(&m_window, kMsgOpenCommandLine, 0, 0);
+    StartReadingInput();
+
+    QCoreApplication::exec();
+    m_player = nullptr;
+    return 0;
+}
+
+void HeadlessFrontEnd::OpenCommandLineFile()
+{
+    const std::string& path = m_commandLineFile;
+    if (path.empty() || OfferToOpenHandlers(path))
+        return;
+    m_player->ClearPlaylist();
+    if (!m_player->AddEntry(path)) {
+        EmitEvent("error not playable: " + path);
+        return;
+    }
+    m_player->SelectRow(0);
+    m_player->Play();
+}
+
+// Lines are read on their own thread and handed to the main thread in order; the
+// end of input follows the last line.
+void HeadlessFrontEnd::StartReadingInput()
+{
+    std::thread([this] {
+        std::string line;
+        while (std::getline(std::cin, line))
+            QMetaObject::invokeMethod(this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { m_inputEnded = true; }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void HeadlessFrontEnd::HandleLine(std::string line)
+{
+    if (m_closing)
+        return;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.empty())
+        return;
+    if (line == "quit") {
+        Shutdown();
+        return;
+    }
+    if (!DispatchHeadlessLine(line))
+        EmitEvent("error unknown command: " + line);
+}
+
+void HeadlessFrontEnd::Tick()
+{
+    if (m_closing)
+        return;
+    RunTimerHooks();
+    if (m_inputEnded && !AnyBusy())
+        Shutdown();
+}
+
+void HeadlessFrontEnd::Shutdown()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_timer.stop();
+    m_engine.Decoder().Close();
+    RunShutdownSteps();
+    if (m_engine.CurrentItem().mediaType != MEDIA_CDTRACK)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    m_engine.Shutdown();
+    QCoreApplication::quit();
+}
+
+} // namespace lumetra::app

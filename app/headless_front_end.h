@@ -1,0 +1,41 @@
+#pragma once
+// The player without windows: commands from standard input, events on standard
+// output, the same start-up and shutdown order as the window.
+
+#include "app/main_window.h"
+#include "engine/engine.h"
+#include "platform/audio/wave_out.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <string>
+
+namespace lumetra::app {
+
+class PlayerControl;
+
+class HeadlessFrontEnd : public QObject {
+public:
+    HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio);
+    // Runs until quit or the end of input; returns the exit status.
+    int Run(const std::string& commandLineFile);
+
+private:
+    void HandleLine(std::string line);
+    void OpenCommandLineFile();
+    void Tick();
+    void Shutdown();
+    void StartReadingInput();
+
+    engine::Engine& m_engine;
+    platform::audio::AudioSystem& m_audio;
+    MainWindow m_window;
+    QTimer m_timer;
+    PlayerControl* m_player = nullptr;
+    std::string m_commandLineFile;
+    bool m_inputEnded = false;
+    bool m_closing = false;
+};
+
+} // namespace lumetra::app

@@ -1,0 +1,20 @@
+#pragma once
+// What the subsystems registered through headless.h, read by the front end.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lumetra::app {
+
+// Runs the command named by the first word of line; false when none is known.
+bool DispatchHeadlessLine(const std::string& line);
+bool AnyBusy();
+bool OfferToOpenHandlers(const std::string& path);
+void RunShutdownSteps();
+void RunTimerHooks();
+
+// Splits "word rest of line" at the first space.
+void SplitCommandLine(const std::string& line, std::string& name, std::string& arg);
+
+} // namespace lumetra::app

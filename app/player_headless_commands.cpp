@@ -1,0 +1,120 @@
+#include "app/headless.h"
+#include "app/headless_commands.h"
+#include "app/headless_registry.h"
+#include "app/player_control.h"
+#include "engine/media_item_text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace lumetra::app {
+namespace {
+
+const char* StateName(engine::PlayerState state)
+{
+    switch (state) {
+    case engine::kStatePlaying:
+        return "playing";
+    case engine::kStateStopped:
+        return "stopped";
+    case engine::kStatePaused:
+        return "paused";
+    default:
+        return "idle";
+    }
+}
+
+std::string ItemLine(const MediaItem& item)
+{
+    return "item " + engine::ItemDisplayName(item, item.path) + "|" +
+           std::string(item.performer, strnlen(item.performer, sizeof item.performer)) + "|" +
+           std::to_string(item.bitrate) + "|" + std::to_string(item.sampleRate) + "|" + std::to_string(item.mediaType);
+}
+
+std::string PositionLine(engine::Engine& engine)
+{
+    const MediaItem& item = engine.CurrentItem();
+    int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
+    return "position " + std::to_string(engine.PlayedPosition() / rate) + " " + std::to_string(item.totalSamples / rate);
+}
+
+bool ParseNumber(const std::string& text, double& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end && *end == '\0';
+}
+
+} // namespace
+
+void RegisterPlayerHeadlessCommands(PlayerControl& player)
+{
+    RegisterHeadlessCommand("play", [&player](const std::string& arg) {
+        if (arg.empty()) {
+            player.Play();
+            return;
+        }
+        if (OfferToOpenHandlers(arg))
+            return;
+        player.ClearPlaylist();
+        if (!player.AddEntry(arg)) {
+            EmitEvent("error not playable: " + arg);
+            return;
+        }
+        player.SelectRow(0);
+        player.Play();
+    });
+    RegisterHeadlessCommand("add", [&player](const std::string& arg) {
+        if (!player.AddEntry(arg))
+            EmitEvent("error not playable: " + arg);
+    });
+    RegisterHeadlessCommand("pause", [&player](const std::string&) { player.Pause(); });
+    RegisterHeadlessCommand("stop", [&player](const std::string&) { player.Stop(); });
+    RegisterHeadlessCommand("next", [&player](const std::string&) { player.Next(); });
+    RegisterHeadlessCommand("prev", [&player](const std::string&) { player.Previous(); });
+    RegisterHeadlessCommand("shuffle", [&player](const std::string&) { player.ToggleShuffle(); });
+    RegisterHeadlessCommand("repeat", [&player](const std::string&) { player.ToggleRepeat(); });
+    RegisterHeadlessCommand("mute", [&player](const std::string&) { player.ToggleMute(); });
+    RegisterHeadlessCommand("seek", [&player](const std::string& arg) {
+        double seconds = 0;
+        if (!ParseNumber(arg, seconds) || seconds < 0) {
+            EmitEvent("error bad seek time: " + arg);
+            return;
+        }
+        if (!player.SeekSeconds(seconds))
+            EmitEvent("error nothing loaded to seek");
+    });
+    RegisterHeadlessCommand("volume", [&player](const std::string& arg) {
+        double value = 0;
+        if (!ParseNumber(arg, value) || value < 0 || value > 65535) {
+            EmitEvent("error bad volume: " + arg);
+            return;
+        }
+        player.SetVolume(static_cast<int32_t>(value));
+    });
+}
+
+void RegisterPlayerEvents(engine::Engine& engine)
+{
+    engine.SetStateObserver([](engine::PlayerState state) { EmitEvent(std::string("state ") + StateName(state)); });
+    engine.SetItemObserver([](const MediaItem& item) { EmitEvent(ItemLine(item)); });
+    RegisterHeadlessCommand("status", [&engine](const std::string&) {
+        EmitEvent(std::string("state ") + StateName(engine.State()));
+        EmitEvent(PositionLine(engine));
+        EmitEvent(ItemLine(engine.CurrentItem()));
+    });
+    RegisterBusyCheck([&engine] { return engine.State() == engine::kStatePlaying || engine.DeviceOpen(); });
+    int ticks = 0;
+    RegisterTimerHook([&engine, ticks]() mutable {
+        if (++ticks < 20)
+            return;
+        ticks = 0;
+        if (engine.State() == engine::kStatePlaying)
+            EmitEvent(PositionLine(engine));
+    });
+}
+
+} // namespace lumetra::app

@@ -1,0 +1,28 @@
+#pragma once
+// What the engine needs of an MPEG decoder: the information reader and the decoder
+// context. The process uses the real decoder (DefaultDecoderSource); tests hand the
+// engine their own.
+
+#include "engine/media_item.h"
+
+#include <cstdint>
+
+namespace lumetra::engine {
+
+class DecoderSource {
+public:
+    virtual ~DecoderSource() = default;
+    // Fills the MPEG fields and tags of item; layer -1 when it is not playable.
+    virtual int ReadInfo(MediaItem& item) = 0;
+    // Opens item at a byte offset; returns the sample position reached.
+    virtual int32_t Open(MediaItem& item, int32_t byteOffset) = 0;
+    // One frame into block (channels x 4608 bytes) as interleaved 16-bit samples;
+    // sets the item's endOfData when the input is exhausted.
+    virtual void DecodeNextFrame(uint8_t* block) = 0;
+    virtual void Close() = 0;
+};
+
+// The process's decoder (mpeg::TheDecoder and the stream analysis).
+DecoderSource& DefaultDecoderSource();
+
+} // namespace lumetra::engine

@@ -1,0 +1,437 @@
+#include "engine/engine.h"
+#include "engine/media_dispatch.h"
+#include "engine/media_type_detection.h"
+#include "engine/window_message.h"
+#include "platform/dialogs/message_box.h"
+#include "platform/thread_priority.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace lumetra::engine {
+
+using platform::audio::kWaveOk;
+using platform::audio::WaveFormat;
+using platform::audio::WaveHeader;
+using platform::audio::WaveOutDevice;
+
+namespace {
+
+constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
+constexpr const char* kDeviceBusyText = "Another program is using your sound card.  Please close it and try again.";
+
+void CopyText(char* dst, std::size_t size, const char* src)
+{
+    std::size_t n = strnlen(src, size - 1);
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
+bool IsMciType(int32_t type)
+{
+    return type == MEDIA_CDTRACK || type == MEDIA_MIDI || type == MEDIA_WAVE || type == MEDIA_ASF;
+}
+
+// Peak of every 32nd sample, the meter's 0..8192 scale.
+int32_t BufferLevel(const WaveHeader& h)
+{
+    const auto* samples = reinterpret_cast<const int16_t*>(h.data);
+    std::size_t count = h.bufferLength / 2;
+    int32_t peak = 0;
+    for (std::size_t i = 0; i < count; i += 32) {
+        int32_t v = std::abs(static_cast<int32_t>(samples[i]));
+        if (v > peak)
+            peak = v;
+    }
+    return peak / 4;
+}
+
+} // namespace
+
+Engine::Engine(const EngineDependencies& deps)
+    : m_lock(deps.lock), m_audio(deps.audio), m_decoder(deps.decoder), m_stream(deps.stream), m_volume(deps.mixer),
+      m_item(MakeMediaItem())
+{
+    m_item.layer = -1;
+}
+
+Engine::~Engine()
+{
+    Shutdown();
+}
+
+void Engine::Start()
+{
+    if (m_bufferThread.joinable())
+        return;
+    m_bufferThread = std::thread([this] { BufferThreadMain(); });
+}
+
+void Engine::Shutdown()
+{
+    if (!m_bufferThread.joinable())
+        return;
+    m_decoder.Close();
+    {
+        std::lock_guard lock(m_lock);
+        if (m_deviceOpen)
+            RequestStopLocked();
+    }
+    WaitDeviceClosed();
+    m_queue.Post({kMsgThreadQuit, 0, 0});
+    m_bufferThread.join();
+}
+
+void Engine::SetState(PlayerState state)
+{
+    int32_t old = m_state.exchange(state);
+    if (old != state && m_stateObserver)
+        m_stateObserver(state);
+}
+
+int Engine::OpenCurrent(const char* path, int32_t startPosition)
+{
+    m_decoder.Close();
+    {
+        std::lock_guard lock(m_lock);
+        if (m_deviceOpen)
+            RequestStopLocked();
+    }
+    WaitDeviceClosed();
+
+    std::lock_guard lock(m_lock);
+    if (IsMciType(m_item.mediaType)) {
+        // The media-control sources stop here once they exist.
+        m_item.layer = -1;
+        m_item.isPlaying = 0;
+        m_item.mciDevice = 0;
+    }
+    for (auto& hook : m_openHooks)
+        hook();
+
+    m_item.decoderParam = 0;
+    m_item.layer = -1;
+    m_item.endOfData = 0;
+    m_item.endOfQueue = 0;
+    m_item.decoderCounter = -1;
+    CopyText(m_item.path, sizeof m_item.path, path);
+    CopyText(m_item.title, sizeof m_item.title, "n/a");
+    CopyText(m_item.performer, sizeof m_item.performer, "n/a");
+    m_item.webLink[0] = '\0';
+
+    m_decodePosition = 0;
+    m_playedPosition = 0;
+    m_outputStarted = false;
+    if (State() != kStatePaused)
+        SetState(kStateIdle);
+
+    m_item.mediaType = DetectMediaType(m_item.path);
+    if (m_item.mediaType != MEDIA_MIDI)
+        FillMediaInfo(m_item, m_decoder);
+
+    m_level = 0;
+    if (m_itemObserver)
+        m_itemObserver(m_item);
+
+    int32_t position = StartMedia(m_item, startPosition, m_decoder);
+    m_decodePosition = position;
+    m_playedPosition = position;
+    return 1;
+}
+
+void Engine::PlayCurrent()
+{
+    std::lock_guard lock(m_lock);
+    if (m_item.mediaType != MEDIA_MPEG || m_item.layer == -1)
+        return;
+    SetState(kStatePlaying);
+    if (m_deviceOpen && m_device)
+        m_device->Restart();
+    m_item.isPlaying = 1;
+    FeedOutput();
+    ApplyVolume();
+}
+
+void Engine::PauseCurrent()
+{
+    std::lock_guard lock(m_lock);
+    if (State() != kStatePlaying)
+        return;
+    SetState(kStatePaused);
+    if (m_item.mediaType == MEDIA_MPEG) {
+        m_level = 0;
+        PauseDeviceLocked();
+    }
+}
+
+void Engine::StopAll()
+{
+    SetState(kStateStopped);
+    m_decodePosition = 0;
+    m_playedPosition = 0;
+    m_decoder.Close();
+    std::lock_guard lock(m_lock);
+    if (m_deviceOpen)
+        RequestStopLocked();
+    m_item.layer = -1;
+    m_item.isPlaying = 0;
+    m_item.mciDevice = 0;
+    for (auto& hook : m_stopHooks)
+        hook();
+    m_level = 0;
+}
+
+void Engine::ApplyVolume()
+{
+    std::lock_guard lock(m_lock);
+    m_volume.Apply();
+}
+
+void Engine::PauseDeviceLocked()
+{
+    if (m_device)
+        m_device->Pause();
+}
+
+void Engine::RequestStopLocked()
+{
+    m_stopRequest = true;
+    if (m_device)
+        m_device->Reset();
+    // With nothing out, no returning buffer would close the device: close it here.
+    if (m_queued < 1) {
+        m_stopRequest = false;
+        m_outputStarted = false;
+        m_playedPosition = 0;
+        m_decodePosition = 0;
+        CloseDeviceLocked();
+        SetState(kStateStopped);
+    }
+}
+
+void Engine::CloseDeviceLocked()
+{
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
+    m_pool.Release();
+    {
+        std::lock_guard guard(m_closedMutex);
+        m_deviceOpen = false;
+    }
+    m_closed.notify_all();
+}
+
+void Engine::WaitDeviceClosed()
+{
+    std::unique_lock guard(m_closedMutex);
+    m_closed.wait(guard, [this] { return !m_deviceOpen; });
+}
+
+bool Engine::OpenWaveOutput()
+{
+    std::lock_guard lock(m_lock);
+    int channels = m_item.channels & 0xFFFF;
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = static_cast<uint16_t>(channels);
+    format.samplesPerSec = static_cast<uint32_t>(m_item.sampleRate);
+    format.bitsPerSample = 16;
+    format.blockAlign = static_cast<uint16_t>(channels * 2);
+    format.avgBytesPerSec = format.samplesPerSec * format.blockAlign;
+
+    std::time_t started = std::time(nullptr);
+    for (;;) {
+        if (m_deviceOpen)
+            return true;
+        if (m_audio.QueryFormat(m_deviceNumber, format) == kWaveOk &&
+            m_audio.Open(m_deviceNumber, format,
+                         [this](WaveOutDevice* device, WaveHeader* header) { BufferDone(device, header); },
+                         m_device) == kWaveOk &&
+            m_device) {
+            // Enough frame buffers for the three-second queue, allocated once per open.
+            int64_t target = static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
+            int64_t frames = (target + m_item.samplesPerFrame - 1) / m_item.samplesPerFrame;
+            m_pool.Allocate(static_cast<std::size_t>(frames + 2), static_cast<std::size_t>(channels) * kBlockBytesPerChannel);
+            m_deviceOpen = true;
+            return true;
+        }
+        m_device.reset();
+        if (std::time(nullptr) - started >= 2)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool Engine::QueueFull() const
+{
+    return static_cast<int64_t>(m_item.samplesPerFrame) * m_queued >= static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
+}
+
+// One frame into a pooled buffer and out to the device; false when none is free
+// or the device refused it.
+bool Engine::QueueFrame()
+{
+    WaveHeader* h = m_pool.Take();
+    if (!h)
+        return false;
+    int32_t spf = m_item.samplesPerFrame;
+    uint32_t length = static_cast<uint32_t>((m_item.channels & 0xFFFF) * spf * 2);
+    if (m_item.totalSamples >= m_decodePosition + spf) {
+        // A decoder that finds no more data leaves silence, not the previous frame.
+        std::memset(h->data, 0, length);
+        m_decoder.DecodeNextFrame(h->data);
+        m_decodePosition += spf;
+    } else {
+        std::memset(h->data, 0, length);
+    }
+    h->bufferLength = length;
+    h->flags = 0;
+    h->loops = 0;
+    h->user = m_decodePosition;
+    if (m_device->Prepare(h) == kWaveOk && m_device->Write(h) == kWaveOk) {
+        ++m_queued;
+        return true;
+    }
+    m_device->Unprepare(h);
+    m_pool.Give(h);
+    return false;
+}
+
+void Engine::FeedOutput()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_outputStarted) {
+        if (m_item.layer == -1)
+            return;
+        int channels = m_item.channels & 0xFFFF;
+        if (channels < 1 || channels > 2 || m_item.sampleRate <= 0 || m_item.samplesPerFrame <= 0 ||
+            m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytesPerChannel / 4))
+            return;
+        if (!OpenWaveOutput()) {
+            platform::ShowMessageBox(kProductCaption, kDeviceBusyText);
+            SetState(kStateStopped);
+        } else {
+            m_outputStarted = true;
+        }
+        if (m_deviceOpen) {
+            ApplyVolume();
+            m_device->Pause();
+            WaveHeader* priming = m_pool.Priming();
+            if (m_device->Prepare(priming) == kWaveOk && m_device->Write(priming) == kWaveOk)
+                ++m_queued;
+        }
+        if (!m_outputStarted)
+            return;
+    }
+    if (State() == kStateStopped || !m_device)
+        return;
+
+    bool refused = false;
+    while (State() != kStatePaused) {
+        if (QueueFull() || m_item.endOfData || m_item.endOfQueue)
+            break;
+        if (m_item.streamState == 0 || !m_stream.Downloading()) {
+            if (m_item.totalSamples < m_decodePosition + m_item.samplesPerFrame) {
+                m_item.endOfData = 1;
+                m_item.endOfQueue = 1;
+                break;
+            }
+        } else if (m_item.streamReadPos >= m_stream.ReceivedBytes() - kStreamMarginBytes) {
+            if (State() == kStatePlaying) {
+                SetState(kStatePaused);
+                m_level = 0;
+                PauseDeviceLocked();
+            }
+            break;
+        }
+        if (m_stopRequest)
+            break;
+        if (!QueueFrame()) {
+            refused = true;
+            break;
+        }
+        if (State() == kStateStopped)
+            return;
+    }
+
+    if (refused && m_queued < 1) {
+        // Nothing is out, so no returning buffer would ever end this item.
+        platform::ShowMessageBox("Error", "WaveOut Error");
+        RequestStopLocked();
+        return;
+    }
+
+    PlayerState state = State();
+    if (state != kStateStopped && state != kStatePaused &&
+        (m_item.endOfData || m_item.endOfQueue || QueueFull())) {
+        m_device->Restart();
+        SetState(kStatePlaying);
+    }
+}
+
+void Engine::BufferDone(WaveOutDevice* device, WaveHeader* header)
+{
+    m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)});
+}
+
+void Engine::BufferThreadMain()
+{
+    platform::SetCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    for (;;) {
+        ThreadMessage m = m_queue.Wait();
+        if (m.message == kMsgThreadQuit)
+            break;
+        if (m.message == kMsgBufferDone)
+            HandleBufferDone(reinterpret_cast<WaveHeader*>(m.lParam));
+    }
+}
+
+void Engine::HandleBufferDone(WaveHeader* header)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_pool.Owns(header)) {
+        platform::ShowMessageBox("Error", "WaveOut Error");
+        return;
+    }
+    m_playedPosition = static_cast<int32_t>(header->user);
+    --m_queued;
+    if (m_device)
+        m_device->Unprepare(header);
+    if (State() == kStatePlaying)
+        m_level = BufferLevel(*header);
+    m_pool.Give(header);
+
+    if (m_queued < 1) {
+        m_level = 0;
+        if (m_stopRequest) {
+            m_stopRequest = false;
+            m_outputStarted = false;
+            m_playedPosition = 0;
+            m_decodePosition = 0;
+            CloseDeviceLocked();
+            SetState(kStateStopped);
+        } else if (m_item.endOfData) {
+            m_outputStarted = false;
+            m_playedPosition = 0;
+            m_decodePosition = 0;
+            CloseDeviceLocked();
+            SetState(kStateStopped);
+            PostWindowMessage(m_mainWindow.load(), kMsgEndOfTrack, 0, 0);
+        } else {
+            // Underrun: hold the device until three seconds are queued again.
+            PauseDeviceLocked();
+            if (m_deviceOpen)
+                FeedOutput();
+        }
+    } else if (m_deviceOpen && !m_stopRequest && !m_queue.HasPending(kMsgBufferDone)) {
+        // Returned buffers still waiting are counted first, so the queue count is
+        // the device's and a decoder slower than real time shows as an underrun.
+        FeedOutput();
+    }
+}
+
+} // namespace lumetra::engine

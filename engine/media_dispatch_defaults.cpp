@@ -1,0 +1,15 @@
+#include "engine/media_dispatch.h"
+
+namespace lumetra::engine {
+
+int FillMediaInfo(MediaItem& item)
+{
+    return FillMediaInfo(item, DefaultDecoderSource());
+}
+
+int32_t StartMedia(MediaItem& item, int32_t startPosition)
+{
+    return StartMedia(item, startPosition, DefaultDecoderSource());
+}
+
+} // namespace lumetra::engine

@@ -1,0 +1,154 @@
+#pragma once
+// An engine over the fake sound system and decoder, with a main window that
+// counts end-of-track notices and a presenter that keeps message boxes.
+
+#include "engine/engine.h"
+#include "engine/window_message.h"
+#include "fake_audio.h"
+#include "fake_decoder.h"
+#include "fake_mixer.h"
+#include "platform/dialogs/message_box.h"
+
+#include <QCoreApplication>
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace lumetra::engine::testing {
+
+class NoticeCounter : public QObject {
+public:
+    std::atomic<int> endNotices{0};
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == WindowMessageEvent::EventType()) {
+            auto* m = static_cast<WindowMessageEvent*>(e);
+            if (m->message == kMsgEndOfTrack && m->wParam == 0)
+                ++endNotices;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "engine_test";
+            static char* argv[] = {name, nullptr};
+            new QCoreApplication(argc, argv);
+        }
+    }
+
+    void SetUp() override
+    {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("lumetra-engine-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        platform::SetMessageBoxPresenter([this](const platform::MessageBoxRequest& r) {
+            std::lock_guard g(m_messageLock);
+            m_messages.push_back(r.caption + ": " + r.text);
+            return platform::kAnswerOk;
+        });
+    }
+
+    void TearDown() override
+    {
+        m_engine.reset();
+        platform::SetMessageBoxPresenter(nullptr);
+        std::filesystem::remove_all(m_dir);
+    }
+
+    Engine& MakeEngine()
+    {
+        m_engine = std::make_unique<Engine>(EngineDependencies{audio, decoder, mixer, stream, lock});
+        m_engine->SetMainWindow(&window);
+        m_engine->Start();
+        return *m_engine;
+    }
+
+    // A file that looks like MPEG audio to the type detection, played as track.
+    std::string Track(const std::string& name, const FakeTrack& track)
+    {
+        std::string path = (m_dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        std::string bytes(2000, '\0');
+        bytes[0] = '\xFF';
+        bytes[1] = '\xFB';
+        out << bytes;
+        decoder.Describe(path, track);
+        return path;
+    }
+
+    // What a device plays for frames [first, last) of track, after the priming buffer.
+    static std::vector<uint8_t> Expected(const FakeTrack& t, int32_t first, int32_t last, bool priming = true)
+    {
+        std::vector<uint8_t> bytes(priming ? 1024 : 0, 0);
+        for (int32_t f = first; f < last; ++f) {
+            for (int32_t i = 0; i < t.samplesPerFrame * t.channels; ++i) {
+                int16_t s = FakeSample(f, i);
+                bytes.push_back(static_cast<uint8_t>(s & 0xFF));
+                bytes.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
+            }
+        }
+        return bytes;
+    }
+
+    // Runs the event loop until pred holds (false after a minute: a hang).
+    template <typename Pred>
+    bool WaitFor(Pred pred)
+    {
+        for (int i = 0; i < 60000; ++i) {
+            QCoreApplication::sendPostedEvents();
+            if (pred())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
+    // Lets queued notices arrive, so a second one would be counted.
+    void Settle()
+    {
+        for (int i = 0; i < 50; ++i) {
+            QCoreApplication::sendPostedEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    std::vector<std::string> Messages()
+    {
+        std::lock_guard g(m_messageLock);
+        return m_messages;
+    }
+
+    EventLog log;
+    FakeAudio audio{log};
+    FakeDecoder decoder{log};
+    FakeMixer mixer;
+    StreamProgress stream;
+    std::recursive_mutex lock;
+    NoticeCounter window;
+
+private:
+    std::filesystem::path m_dir;
+    std::mutex m_messageLock;
+    std::vector<std::string> m_messages;
+    std::unique_ptr<Engine> m_engine;
+};
+
+} // namespace lumetra::engine::testing

@@ -1,0 +1,325 @@
+#include "engine_fixture.h"
+
+#include <algorithm>
+
+namespace lumetra::engine::testing {
+namespace {
+
+// Every "restart N" in the log, N being the buffers queued at the device.
+std::vector<int> Restarts(EventLog& log)
+{
+    std::vector<int> counts;
+    for (const auto& e : log.Entries()) {
+        if (e.rfind("restart ", 0) == 0)
+            counts.push_back(std::stoi(e.substr(8)));
+    }
+    return counts;
+}
+
+int CountEntries(EventLog& log, const std::string& text)
+{
+    auto entries = log.Entries();
+    return static_cast<int>(std::count(entries.begin(), entries.end(), text));
+}
+
+struct QueueCase {
+    int32_t sampleRate;
+    int32_t samplesPerFrame;
+    int buffers;  // priming buffer included
+};
+
+class QueueTargetTest : public EngineTest, public ::testing::WithParamInterface<QueueCase> {};
+
+// Sound starts exactly when three seconds (the priming buffer counted as a frame)
+// are queued; stopping then closes the device only with every buffer back.
+TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
+{
+    audio.clock = false;
+    FakeTrack t;
+    t.sampleRate = GetParam().sampleRate;
+    t.samplesPerFrame = GetParam().samplesPerFrame;
+    t.frames = 2000;
+    Engine& engine = MakeEngine();
+    std::string path = Track("long.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+
+    EXPECT_EQ(Restarts(log), std::vector<int>{GetParam().buffers});
+    EXPECT_EQ(engine.QueuedCount(), GetParam().buffers);
+    EXPECT_EQ(engine.State(), kStatePlaying);
+    EXPECT_EQ(decoder.decoded, GetParam().buffers - 1);
+
+    // Ten buffers played (the priming one first) are replaced at once.
+    audio.LastDevice()->PlayBuffers(10);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard g(lock);
+        return engine.PlayedPosition() == 9 * t.samplesPerFrame;
+    }));
+    {
+        std::lock_guard g(lock);
+        EXPECT_EQ(engine.QueuedCount(), GetParam().buffers);
+        EXPECT_EQ(decoder.decoded, GetParam().buffers - 1 + 10);
+    }
+
+    engine.StopAll();
+    ASSERT_TRUE(WaitFor([&] { return !engine.DeviceOpen(); }));
+    Settle();
+    EXPECT_EQ(window.endNotices, 0);
+    EXPECT_EQ(CountEntries(log, "close"), 1);
+    EXPECT_EQ(CountEntries(log, "close refused"), 0);
+    EXPECT_EQ(engine.State(), kStateStopped);
+    EXPECT_EQ(engine.PlayedPosition(), 0);
+    EXPECT_EQ(engine.DecodePosition(), 0);
+    EXPECT_EQ(engine.CurrentItem().layer, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, QueueTargetTest,
+                         ::testing::Values(QueueCase{48000, 1152, 125}, QueueCase{44100, 1152, 115},
+                                           QueueCase{22050, 576, 115}, QueueCase{32000, 384, 250},
+                                           QueueCase{8000, 576, 42}));
+
+struct EndCase {
+    const char* name;
+    int32_t frames;        // frames the decoder has
+    int32_t totalSamples;  // the item's length
+    int32_t playedFrames;  // frames that reach the device with sound
+    bool silentTail;       // one more frame that the decoder could not fill
+};
+
+class NaturalEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {};
+
+// Short items start at once, play every frame within their length and end with
+// exactly one notice, leaving the device closed and the positions at 0.
+TEST_P(NaturalEndTest, PlaysToTheEndWithOneNotice)
+{
+    FakeTrack t;
+    t.frames = GetParam().frames;
+    t.totalSamples = GetParam().totalSamples;
+    Engine& engine = MakeEngine();
+    std::string path = Track("short.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+    int queuedFrames = GetParam().playedFrames + (GetParam().silentTail ? 1 : 0);
+    EXPECT_EQ(Restarts(log).at(0), std::min(queuedFrames + 1, 115));
+
+    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
+    Settle();
+    EXPECT_EQ(window.endNotices, 1);
+    EXPECT_EQ(engine.State(), kStateStopped);
+    EXPECT_FALSE(engine.DeviceOpen());
+    EXPECT_EQ(engine.PlayedPosition(), 0);
+    EXPECT_TRUE(engine.CurrentItem().endOfData);
+
+    std::vector<uint8_t> expected = Expected(t, 0, GetParam().playedFrames);
+    if (GetParam().silentTail)
+        expected.resize(expected.size() + static_cast<std::size_t>(t.samplesPerFrame * t.channels * 2), 0);
+    EXPECT_EQ(audio.Recording(0), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, NaturalEndTest,
+                         ::testing::Values(EndCase{"under_three_seconds", 50, 50 * 1152, 50, false},
+                                           EndCase{"length_bounds_decoding", 60, 50 * 1152 + 500, 50, false},
+                                           EndCase{"decoder_runs_dry", 40, 50 * 1152, 40, true},
+                                           EndCase{"longer_than_queue", 400, 400 * 1152, 400, false},
+                                           EndCase{"empty", 0, 0, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A device that plays faster than the decoder feeds it runs dry; the engine then
+// holds the device until three seconds are queued again, and no frame is lost.
+TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
+{
+    audio.drainOnWrite = true;
+    FakeTrack t;
+    t.frames = 400;
+    Engine& engine = MakeEngine();
+    std::string path = Track("slow.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
+    Settle();
+    EXPECT_EQ(window.endNotices, 1);
+
+    std::vector<int> restarts = Restarts(log);
+    ASSERT_GE(restarts.size(), 3u);
+    for (std::size_t i = 0; i + 1 < restarts.size(); ++i)
+        EXPECT_EQ(restarts[i], 115) << "restart " << i;
+    // Each underrun is a pause with nothing left at the device.
+    auto entries = log.Entries();
+    int underruns = 0;
+    bool started = false;
+    for (const auto& e : entries) {
+        if (e.rfind("restart", 0) == 0)
+            started = true;
+        if (started && e == "pause 0")
+            ++underruns;
+    }
+    EXPECT_EQ(underruns, static_cast<int>(restarts.size()) - 1);
+    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 400));
+}
+
+// Opening another item first waits until the old device has closed: the new item
+// is opened only after that, and the old one never reports its end.
+TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
+{
+    FakeTrack a;
+    a.frames = 3000;
+    FakeTrack b;
+    b.frames = 30;
+    b.sampleRate = 22050;
+    b.channels = 1;
+    b.samplesPerFrame = 576;
+    Engine& engine = MakeEngine();
+    std::string first = Track("a.mp3", a);
+    std::string second = Track("b.mp3", b);
+    engine.OpenCurrent(first.c_str(), 0);
+    engine.PlayCurrent();
+    ASSERT_TRUE(WaitFor([&] { return engine.PlayedPosition() > 20 * 1152; }));
+
+    engine.OpenCurrent(second.c_str(), 0);
+    int reset = log.Find("reset");
+    int closed = log.Find("close");
+    int opened = log.Find("decoder open " + second);
+    ASSERT_GE(reset, 0);
+    ASSERT_GT(closed, reset);
+    EXPECT_GT(opened, closed);
+    EXPECT_EQ(engine.State(), kStateIdle);
+
+    engine.PlayCurrent();
+    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
+    Settle();
+    EXPECT_EQ(window.endNotices, 1);
+    EXPECT_EQ(CountEntries(log, "close refused"), 0);
+    EXPECT_GT(log.Find("open 22050 1"), closed);
+    EXPECT_EQ(audio.Recording(1), Expected(b, 0, 30));
+}
+
+// Pause holds the device and resumes where it stopped: the recording is the
+// whole item, in order.
+TEST_F(EngineTest, PauseAndResumeLoseNothing)
+{
+    audio.clock = false;
+    FakeTrack t;
+    t.frames = 300;
+    Engine& engine = MakeEngine();
+    std::string path = Track("p.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+    audio.LastDevice()->PlayBuffers(20);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard g(lock);
+        return engine.PlayedPosition() == 19 * 1152;
+    }));
+    engine.PauseCurrent();
+    EXPECT_EQ(engine.State(), kStatePaused);
+    EXPECT_EQ(engine.Level(), 0);
+    audio.LastDevice()->PlayBuffers(5);  // a paused device plays nothing
+    Settle();
+    EXPECT_EQ(engine.PlayedPosition(), 19 * 1152);
+
+    engine.PlayCurrent();
+    EXPECT_EQ(engine.State(), kStatePlaying);
+    while (window.endNotices == 0) {
+        if (FakeDevice* d = audio.LastDevice(); d && engine.DeviceOpen())
+            d->PlayBuffers(1);
+        QCoreApplication::sendPostedEvents();
+    }
+    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 300));
+}
+
+// A stream still downloading is read no closer than 10240 bytes to what has
+// arrived; the engine pauses there and goes on once more has arrived.
+TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
+{
+    audio.clock = false;
+    FakeTrack t;
+    t.frames = 200;
+    t.bytesPerFrame = 400;
+    Engine& engine = MakeEngine();
+    std::string path = Track("stream.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.CurrentItem().streamState = 2;
+    stream.SetDownloading(true);
+    stream.SetReceivedBytes(40 * 400 + 10240);
+    engine.PlayCurrent();
+    // Frames are read until the read position reaches the margin.
+    EXPECT_EQ(decoder.decoded, 40);
+    EXPECT_EQ(engine.State(), kStatePaused);
+    EXPECT_TRUE(Restarts(log).empty());
+
+    stream.SetReceivedBytes(100 * 400 + 10240);
+    engine.PlayCurrent();
+    EXPECT_EQ(decoder.decoded, 100);
+    EXPECT_EQ(engine.State(), kStatePaused);
+
+    stream.SetDownloading(false);
+    engine.PlayCurrent();
+    while (window.endNotices == 0) {
+        if (FakeDevice* d = audio.LastDevice(); d && engine.DeviceOpen())
+            d->PlayBuffers(1);
+        QCoreApplication::sendPostedEvents();
+    }
+    EXPECT_EQ(decoder.decoded, 200);
+    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 200));
+}
+
+// A busy device: after two seconds of retries the user is told, the player
+// stops and nothing is queued.
+TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
+{
+    audio.refuseFormat = true;
+    FakeTrack t;
+    Engine& engine = MakeEngine();
+    std::string path = Track("busy.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+    EXPECT_EQ(engine.State(), kStateStopped);
+    EXPECT_GT(audio.queries, 1);
+    EXPECT_EQ(audio.opened, 0);
+    EXPECT_EQ(engine.QueuedCount(), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Lumetra Media Player (tm): Another program is using your sound card.  "
+                                                   "Please close it and try again."});
+}
+
+// A device that takes nothing cannot leave the player waiting for buffers.
+TEST_F(EngineTest, RefusedWritesStopThePlayer)
+{
+    audio.refuseWrites = true;
+    FakeTrack t;
+    Engine& engine = MakeEngine();
+    std::string path = Track("refuse.mp3", t);
+    engine.OpenCurrent(path.c_str(), 0);
+    engine.PlayCurrent();
+    EXPECT_EQ(engine.State(), kStateStopped);
+    EXPECT_FALSE(engine.DeviceOpen());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Error: WaveOut Error"});
+}
+
+// Items the engine cannot play leave it idle and open no device.
+TEST_F(EngineTest, UnplayableItemsStartNothing)
+{
+    Engine& engine = MakeEngine();
+    std::string missing = "/nonexistent/x.mp3";
+    engine.OpenCurrent(missing.c_str(), 0);
+    engine.PlayCurrent();
+    EXPECT_EQ(engine.CurrentItem().layer, -1);
+    EXPECT_EQ(engine.CurrentItem().mediaType, MEDIA_NONE);
+    EXPECT_EQ(engine.State(), kStateIdle);
+    EXPECT_EQ(audio.opened, 0);
+}
+
+// Seeking opens the item at a byte offset: the output starts at the frame there.
+TEST_F(EngineTest, StartPositionSkipsToTheFrame)
+{
+    FakeTrack t;
+    t.frames = 100;
+    Engine& engine = MakeEngine();
+    std::string path = Track("seek.mp3", t);
+    engine.OpenCurrent(path.c_str(), 60 * 400);
+    EXPECT_EQ(engine.DecodePosition(), 60 * 1152);
+    engine.PlayCurrent();
+    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
+    EXPECT_EQ(audio.Recording(0), Expected(t, 60, 100));
+}
+
+} // namespace
+} // namespace lumetra::engine::testing

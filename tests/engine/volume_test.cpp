@@ -1,0 +1,241 @@
+#include "engine/output_volume.h"
+#include "engine/random_draw.h"
+#include "engine/volume_knob.h"
+#include "engine/volume_mapping.h"
+#include "engine/wave_device_choice.h"
+#include "fake_audio.h"
+#include "fake_mixer.h"
+#include "platform/dialogs/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace lumetra::engine {
+namespace {
+
+using platform::audio::MixerLine;
+using testing::FakeMixer;
+
+struct MappingCase {
+    MixerControl control;
+    MixerLine line;
+    uint32_t volume;
+    int32_t expected;
+};
+
+class MappingTest : public ::testing::TestWithParam<MappingCase> {};
+
+TEST_P(MappingTest, ScalesByTheMaximum)
+{
+    const auto& c = GetParam();
+    EXPECT_EQ(VolumeToControlValue(c.control, c.line, c.volume), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MappingTest,
+    ::testing::Values(
+        MappingCase{{0, 65535, false}, MixerLine::Wave, kInitialVolume, 32767},
+        MappingCase{{0, 65535, false}, MixerLine::Master, 0xFFFF, 65535},
+        MappingCase{{0, 65535, false}, MixerLine::Cd, 0, 0},
+        // Only the low half counts.
+        MappingCase{{0, 65535, false}, MixerLine::Midi, 0x00001234, 0x1234},
+        MappingCase{{0, 65535, false}, MixerLine::Midi, 0x12340000, 0},
+        // Unsigned: the minimum is added on the master line only.
+        MappingCase{{100, 1000, false}, MixerLine::Master, 65535, 1100},
+        MappingCase{{100, 1000, false}, MixerLine::Wave, 65535, 1000},
+        MappingCase{{100, 1000, false}, MixerLine::Cd, 32767, 499},
+        // Signed: minimum + maximum x v / 65535 on every line, truncated toward zero.
+        MappingCase{{-10000, 0, true}, MixerLine::Wave, 65535, -10000},
+        MappingCase{{-10000, 2000, true}, MixerLine::Cd, 32768, -10000 + 1000},
+        MappingCase{{-6400, 6400, true}, MixerLine::Master, 1, -6400},
+        MappingCase{{-6400, 6400, true}, MixerLine::Midi, 65535, 0}));
+
+struct LevelCase {
+    int32_t reading;
+    bool isSigned;
+    MixerLine line;
+    int32_t previous;
+    int draw;
+    int32_t expected;
+};
+
+class LevelTest : public ::testing::TestWithParam<LevelCase> {};
+
+TEST_P(LevelTest, MeterToLevel)
+{
+    const auto& c = GetParam();
+    EXPECT_EQ(LevelFromMeter(c.reading, c.isSigned, c.line, c.previous, c.draw), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Meters, LevelTest,
+                         ::testing::Values(LevelCase{32767, true, MixerLine::Wave, 0, 0, 8191},
+                                           LevelCase{-32768, true, MixerLine::Wave, 0, 0, 8192},
+                                           LevelCase{-7, true, MixerLine::Midi, 0, 0, 1},
+                                           LevelCase{65535, false, MixerLine::Wave, 0, 0, 16383},
+                                           // A silent wave line drops at once.
+                                           LevelCase{0, true, MixerLine::Wave, 5000, 3, 0},
+                                           // The MIDI line falls off by 90..94 percent.
+                                           LevelCase{0, true, MixerLine::Midi, 5000, 0, 4500},
+                                           LevelCase{0, true, MixerLine::Midi, 5000, 4, 4700},
+                                           LevelCase{0, true, MixerLine::Midi, 5000, 32767, 4600},
+                                           LevelCase{0, true, MixerLine::Midi, 0, 4, 0},
+                                           LevelCase{400, true, MixerLine::Midi, 5000, 4, 100}));
+
+TEST(RandomDraws, FollowTheUnseededGenerator)
+{
+    RandomGenerator g;
+    // state 1 -> 2745024 -> ...; draws are bits 16..30.
+    EXPECT_EQ(g.Draw(), 41);
+    EXPECT_EQ(g.Draw(), 18467);
+    EXPECT_EQ(g.Draw(), 6334);
+}
+
+TEST(OutputVolume, MuteAndUnmuteRestoreAllFourLines)
+{
+    FakeMixer mixer;
+    mixer.At(MixerLine::Cd).controls.volume = {-10000, 0, true};
+    OutputVolume volume(mixer);
+    volume.Apply();
+    EXPECT_EQ(mixer.At(MixerLine::Master).value, 32767);
+    EXPECT_EQ(mixer.At(MixerLine::Midi).value, 32767);
+    EXPECT_EQ(mixer.At(MixerLine::Wave).value, 32767);
+    EXPECT_EQ(mixer.At(MixerLine::Cd).value, -10000);
+
+    volume.SetStoredVolume(50000);
+    EXPECT_EQ(volume.Volume(), (50000u << 16) | 50000u);
+    volume.SetMuted(true);
+    volume.Apply();
+    for (auto line : {MixerLine::Master, MixerLine::Midi, MixerLine::Wave})
+        EXPECT_EQ(mixer.At(line).value, 0);
+    volume.SetMuted(false);
+    volume.Apply();
+    for (auto line : {MixerLine::Master, MixerLine::Midi, MixerLine::Wave})
+        EXPECT_EQ(mixer.At(line).value, 50000);
+    // Lines are looked up once and kept.
+    EXPECT_EQ(mixer.finds, 4);
+}
+
+TEST(OutputVolume, MissingLineLeavesTheOthersWorkingAndIsRetried)
+{
+    FakeMixer mixer;
+    mixer.At(MixerLine::Cd).present = false;
+    OutputVolume volume(mixer);
+    volume.Apply();
+    EXPECT_EQ(mixer.At(MixerLine::Cd).writes, 0);
+    EXPECT_EQ(mixer.At(MixerLine::Wave).value, 32767);
+    mixer.At(MixerLine::Cd).present = true;
+    volume.Apply();
+    EXPECT_EQ(mixer.At(MixerLine::Cd).value, 32767);
+}
+
+TEST(OutputVolume, LevelOutputReadsTheMeterInsteadOfSetting)
+{
+    FakeMixer mixer;
+    OutputVolume volume(mixer);
+    mixer.At(MixerLine::Wave).meter = -20000;
+    int32_t level = 0;
+    volume.SetWaveVolume(12345, &level);
+    EXPECT_EQ(level, 5000);
+    EXPECT_EQ(mixer.At(MixerLine::Wave).writes, 0);
+    mixer.At(MixerLine::Midi).meter = 0;
+    level = 1000;
+    volume.SetMidiVolume(12345, &level);
+    EXPECT_GE(level, 900);
+    EXPECT_LE(level, 940);
+    // Lines without a meter leave the level alone.
+    level = 77;
+    volume.SetMasterVolume(0);
+    EXPECT_EQ(level, 77);
+}
+
+// The knob: the angle turned times 15000, plus a push for the cursor far above or
+// below the centre, clamped to 0..65535.
+TEST(VolumeKnob, AngleAndPush)
+{
+    KnobDrag drag = BeginKnobDrag(100, 80, 30000);  // straight above a centre at (100, 100)
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 100, 80, 30000), 30000);
+    // A quarter turn clockwise (to the right of the centre).
+    double a = std::atan2(100.0 - 120, 0.0) + 3.1416;
+    double b = std::atan2(0.0, 20.0) + 3.1416;
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 120, 100, 30000), static_cast<int32_t>(30000 + (b - a) * 15000));
+    // Far above the centre: dy = 50 pushes by (50 - 30) x 500, reference x = centre x -> factor -500.
+    drag = BeginKnobDrag(100, 50, 30000);
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 100, 50, 30000), 30000 - 20 * 500);
+    // Reference to the left of the centre (dx > 0): the push adds.
+    drag = BeginKnobDrag(90, 50, 30000);
+    double turned = (std::atan2(10.0, 50.0) - std::atan2(10.0, 50.0)) * 15000;
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 90, 50, 30000), static_cast<int32_t>(30000 + turned + 20 * 500));
+    // Clamped at both ends.
+    drag = BeginKnobDrag(90, 50, 65000);
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 90, -200, 65000), 65535);
+    drag = BeginKnobDrag(100, 50, 100);
+    EXPECT_EQ(TurnKnob(drag, 100, 100, 100, -200, 100), 0);
+}
+
+TEST(VolumeKnob, CrossingTheCutTakesANewReference)
+{
+    // Just left and just right of straight below the centre differ by almost 2 pi.
+    KnobDrag drag = BeginKnobDrag(99, 120, 20000);
+    int32_t v = TurnKnob(drag, 100, 100, 101, 120, 25000);
+    EXPECT_EQ(drag.referenceX, 101);
+    EXPECT_EQ(drag.referenceY, 120);
+    EXPECT_EQ(drag.referenceVolume, 25000);
+    EXPECT_EQ(v, 25000);
+}
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<uint32_t> formats;  // one per device
+    std::vector<platform::MessageAnswer> answers;
+    int expected;
+    std::vector<std::string> boxes;  // "caption|buttons"
+};
+
+class DeviceChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(DeviceChoiceTest, AsksThroughMessageBoxes)
+{
+    const auto& c = GetParam();
+    testing::EventLog log;
+    testing::FakeAudio audio(log);
+    audio.devices.clear();
+    for (std::size_t i = 0; i < c.formats.size(); ++i)
+        audio.devices.push_back(platform::audio::DeviceCaps{"Dev" + std::to_string(i), 1, 2, 3, c.formats[i], 2});
+    std::vector<std::string> boxes;
+    std::vector<std::string> texts;
+    std::size_t next = 0;
+    platform::SetMessageBoxPresenter([&](const platform::MessageBoxRequest& r) {
+        boxes.push_back(r.caption + (r.buttons == platform::MessageButtons::YesNo ? "|yesno" : "|ok"));
+        texts.push_back(r.text);
+        return next < c.answers.size() ? c.answers[next++] : platform::kAnswerOk;
+    });
+    EXPECT_EQ(ChooseWaveDevice(audio), c.expected);
+    platform::SetMessageBoxPresenter(nullptr);
+    EXPECT_EQ(boxes, c.boxes);
+    if (c.formats.size() == 2 && c.formats[0] == 0 && c.formats[1] == 0x10) {
+        EXPECT_EQ(texts[0], "Device ID:0\nDev0\nMID:1\tPID:2\nVersion:3\nFormat:0\nChannels:2\n"
+                            "\nThis device doesn't support 22kHz 8-bit mono.\nClick OK for next device.");
+        EXPECT_EQ(texts[1], "Device ID:1\nDev1\nMID:1\tPID:2\nVersion:3\nFormat:16\nChannels:2\n"
+                            "\nThis is the last device,\nClick YES to select this device.\nClick NO to quit.");
+    }
+}
+
+using platform::kAnswerNo;
+using platform::kAnswerOk;
+using platform::kAnswerYes;
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, DeviceChoiceTest,
+    ::testing::Values(
+        ChoiceCase{"none", {}, {}, -1, {"Error|ok"}},
+        ChoiceCase{"one_is_silent", {0}, {}, 0, {}},
+        ChoiceCase{"second_supports", {0, 0x10}, {kAnswerOk, kAnswerYes}, 1,
+                   {"Wave Device Information|ok", "Wave Device Information|yesno"}},
+        ChoiceCase{"first_accepted", {0x10, 0x10, 0x10}, {kAnswerYes}, 0, {"Wave Device Information|yesno"}},
+        ChoiceCase{"all_declined", {0x10, 0x10}, {kAnswerNo, kAnswerNo}, -1,
+                   {"Wave Device Information|yesno", "Wave Device Information|yesno", "Error|ok"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace lumetra::engine
