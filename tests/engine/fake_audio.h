@@ -205,8 +205,8 @@ public:
         ++queries;
         return refuseFormat ? platform::audio::kWaveAllocated : platform::audio::kWaveOk;
     }
-    int Open(int, const platform::audio::WaveFormat& format, platform::audio::DoneCallback done,
-             std::unique_ptr<platform::audio::WaveOutDevice>& out) override
+    int OpenOnLine(int, const platform::audio::WaveFormat& format, platform::audio::MixerLine,
+                   platform::audio::DoneCallback done, std::unique_ptr<platform::audio::WaveOutDevice>& out) override
     {
         auto recording = std::make_shared<std::vector<uint8_t>>();
         auto device = std::make_unique<FakeDevice>(format, std::move(done), m_log, clock, refuseWrites, drainOnWrite, recording);
@@ -221,6 +221,7 @@ public:
         return platform::audio::kWaveOk;
     }
     std::string BackendName() const override { return "fake"; }
+    platform::audio::Mixer& LineMixer() override { return m_mixer; }
 
     FakeDevice* LastDevice()
     {
@@ -240,6 +241,7 @@ public:
 
 private:
     EventLog& m_log;
+    platform::audio::Mixer m_mixer;
     std::mutex m_lock;
     FakeDevice* m_last = nullptr;
     std::vector<std::shared_ptr<std::vector<uint8_t>>> m_recordings;
