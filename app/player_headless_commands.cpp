@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace lumetra::app {
@@ -107,11 +108,11 @@ void RegisterPlayerEvents(engine::Engine& engine)
         EmitEvent(ItemLine(engine.CurrentItem()));
     });
     RegisterBusyCheck([&engine] { return engine.State() == engine::kStatePlaying || engine.DeviceOpen(); });
-    int ticks = 0;
-    RegisterTimerHook([&engine, ticks]() mutable {
-        if (++ticks < 20)
+    auto ticks = std::make_shared<int>(0);
+    RegisterTimerHook([&engine, ticks] {
+        if (++*ticks < 20)
             return;
-        ticks = 0;
+        *ticks = 0;
         if (engine.State() == engine::kStatePlaying)
             EmitEvent(PositionLine(engine));
     });

@@ -1,0 +1,141 @@
+"""Shared pieces of the headless end-to-end tests: a private environment, test
+media made with sox/lame/twolame, the player run with a script on standard input,
+and the decoder tool's output as the reference."""
+
+import os
+import select
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+import wave
+
+BUILD = os.environ.get("LUMETRA_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
+PLAYER = os.environ.get("LUMETRA_PLAYER", os.path.join(BUILD, "app", "lumetra"))
+DECODE = os.environ.get("LUMETRA_DECODE", os.path.join(BUILD, "tools", "decode", "lumetra-decode"))
+PRIMING = b"\0" * 1024
+LAYER3 = os.environ.get("LUMETRA_LAYER3") == "1"
+LIMIT = 120  # seconds before a run counts as hung
+
+
+def need(*tools):
+    missing = [t for t in tools if shutil.which(t) is None]
+    if missing:
+        raise unittest.SkipTest("missing tools: " + " ".join(missing))
+
+
+class Scratch:
+    """A temporary folder with XDG places of its own."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="lumetra-e2e-")
+        self.env = dict(os.environ)
+        for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"), ("XDG_RUNTIME_DIR", "runtime")):
+            path = os.path.join(self.dir, sub)
+            os.makedirs(path, mode=0o700)
+            self.env[var] = path
+        self.env["LUMETRA_DRIVES"] = os.path.join(self.dir, "drives")
+        self.env["LUMETRA_CDROM"] = ""
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def cleanup(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def make_tone(scratch, name, rate, channels, seconds):
+    wav = scratch.path(name + ".wav")
+    subprocess.run(["sox", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", wav, "synth", str(seconds),
+                    "sine", "300-2000", "sine", "550", "vol", "0.6"], check=True, capture_output=True)
+    return wav
+
+
+def make_mpeg(scratch, name, encoder, rate, channels, kbps, seconds):
+    """An MPEG file; returns its path."""
+    wav = make_tone(scratch, name, rate, channels, seconds)
+    out = scratch.path(name)
+    if encoder == "lame":
+        mode = "m" if channels == 1 else "j"
+        subprocess.run(["lame", "--quiet", "-b", str(kbps), "--cbr", "-m", mode, "--resample", str(rate / 1000),
+                        wav, out], check=True, capture_output=True)
+    else:
+        mode = ["-m", "m"] if channels == 1 else []
+        subprocess.run(["twolame", "--quiet", "-b", str(kbps), *mode, wav, out], check=True, capture_output=True)
+    return out
+
+
+def read_wav(path):
+    with wave.open(path, "rb") as w:
+        return w.getframerate(), w.getnchannels(), w.readframes(w.getnframes())
+
+
+def decoded(scratch, mpeg):
+    """What the decoder tool makes of a file: rate, channels, PCM bytes."""
+    out = mpeg + ".decoded.wav"
+    subprocess.run([DECODE, mpeg, out], check=True, capture_output=True)
+    return read_wav(out)
+
+
+def engine_frames(path, kbps, rate, samples_per_frame):
+    """Frames the engine plays: it decodes while a whole frame fits in the length
+    estimate file size x rate / ((kbps / 8) x 1000)."""
+    total = os.path.getsize(path) * rate // ((kbps // 8) * 1000)
+    return total // samples_per_frame
+
+
+class Player:
+    """lumetra --headless with commands written as the test goes; events read
+    line by line."""
+
+    def __init__(self, scratch, audio, args=(), extra_env=None):
+        env = dict(scratch.env)
+        env["LUMETRA_AUDIO"] = audio
+        if extra_env:
+            env.update(extra_env)
+        self.proc = subprocess.Popen([PLAYER, "--headless", *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env=env, text=True, bufsize=1)
+        self.events = []
+
+    def send(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+
+    def wait_for(self, predicate, limit=LIMIT):
+        """Reads events until one satisfies predicate; returns it."""
+        deadline = time.monotonic() + limit
+        for event in self.events:
+            if predicate(event):
+                return event
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([self.proc.stdout], [], [], 0.5)
+            if not ready:
+                continue
+            line = self.proc.stdout.readline()
+            if line == "":
+                break
+            line = line.rstrip("\n")
+            self.events.append(line)
+            if predicate(line):
+                return line
+        raise AssertionError("event not seen; events so far: %r" % self.events)
+
+    def finish(self, limit=LIMIT):
+        """Ends the input and waits for the exit; returns (status, events)."""
+        try:
+            out, err = self.proc.communicate(timeout=limit)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.communicate()
+            raise AssertionError("player did not exit; events: %r" % self.events)
+        self.events += [l for l in out.split("\n") if l]
+        self.stderr = err
+        return self.proc.returncode, self.events
+
+
+def run_script(scratch, audio, lines, args=(), extra_env=None):
+    player = Player(scratch, audio, args, extra_env)
+    for line in lines:
+        player.send(line)
+    return player.finish()
