@@ -265,8 +265,14 @@ private:
 
 } // namespace
 
+// alsa-lib prints its own complaints (unknown PCM, no server) on standard error;
+// the caller reports failures itself.
+static void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
 bool AlsaDeviceOpens(const std::string& pcm)
 {
+    static const bool quiet = (snd_lib_error_set_handler(QuietAlsaErrors), true);
+    (void)quiet;
     // A plugin PCM may fail for a moment while its server is busy: a few tries.
     for (int attempt = 0; attempt < 3; ++attempt) {
         snd_pcm_t* handle = nullptr;
