@@ -4,7 +4,7 @@
 // it, and prints the decode time per frame, the encoder's speed in times real
 // time and the SNR of the decoded 8-bit samples against the 16-bit source (with
 // the ceiling that 8-bit output alone allows).
-//   codec_bench [--bits-per-sample LIST] [--ratio R,R,...] [--rate-weight W] [--input FILE]
+//   codec_bench [--bits-per-sample LIST] [--choices MASK:RATIO,...] [--rate-weight W] [--input FILE]
 
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
@@ -32,7 +32,7 @@ bool MakeSignal(int rate, const std::string& path) {
     // Four plucked chords over a soft bass line and a little noise, normalised.
     const std::string tmp = path + ".raw.wav";
     std::ostringstream cmd;
-    cmd << "sox -n -r " << rate << " -b 16 -c 1 '" << tmp << "'"
+    cmd << "sox -R -n -r " << rate << " -b 16 -c 1 '" << tmp << "'"
         << " synth 1 pluck C3 pluck E4 pluck G4 pluck C5 sine 65 pinknoise remix - :"
         << " synth 1 pluck F3 pluck A4 pluck C5 pluck F5 sine 87 pinknoise remix - :"
         << " synth 1 pluck G2 pluck B3 pluck D4 pluck G5 sine 98 pinknoise remix - :"
@@ -76,10 +76,13 @@ int main(int argc, char** argv) {
             bitsPerSample.clear();
             std::stringstream list(argv[k + 1]);
             for (std::string item; std::getline(list, item, ',');) bitsPerSample.push_back(std::stod(item));
-        } else if (opt == "--ratio") {
-            base.ratioPercents.clear();
+        } else if (opt == "--choices") {
+            // MASK:RATIO,... with masks in hexadecimal (FFFF: smallest details).
+            base.choices.clear();
             std::stringstream list(argv[k + 1]);
-            for (std::string item; std::getline(list, item, ',');) base.ratioPercents.push_back(std::stoi(item));
+            for (std::string item; std::getline(list, item, ',');)
+                base.choices.push_back({static_cast<uint16_t>(std::stoul(item.substr(0, item.find(':')), nullptr, 16)),
+                                        std::stoi(item.substr(item.find(':') + 1))});
         } else if (opt == "--rate-weight") {
             base.rateWeight = std::atof(argv[k + 1]);
         } else if (opt == "--input") {

@@ -134,9 +134,13 @@ int64_t WaveletEncoder::Distortion() const {
 
 int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, int guess) {
     bool runLength = false;
+    int evaluated = 0;
+    bool evaluatedFits = false;
     auto fits = [&](int base) {
         Quantise(LevelSteps(base, ratio), mask);
-        return CodedBytes(runLength) <= budget;
+        evaluated = base;
+        evaluatedFits = CodedBytes(runLength) <= budget;
+        return evaluatedFits;
     };
     // The size shrinks as the step grows, nearly always. Bracket the answer from
     // the previous frame's step (neighbouring frames need similar ones), then halve.
@@ -169,6 +173,8 @@ int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, in
         if (fits(mid)) high = mid;
         else low = mid + 1;
     }
+    // Leave the coefficients and the rebuilt frame of the answer behind.
+    if (evaluated == low) return evaluatedFits ? low : 0;
     return fits(low) ? low : 0;
 }
 
@@ -186,24 +192,34 @@ EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> 
     }
     m_input[kFrameSamples] = kBoundaryValue;
 
-    const uint16_t mask = ChooseMask();
-    Analyse(mask);
-
+    // Candidate lifting steps and step ratios; the one that rebuilds best is kept.
+    const uint16_t chosen = ChooseMask();
+    uint16_t mask = chosen;
     int bestRatio = -1, bestBase = 0;
     int64_t bestDistortion = 0;
-    m_lastBase.resize(m_settings.ratioPercents.size(), 32);
-    for (std::size_t r = 0; r < m_settings.ratioPercents.size(); ++r) {
-        const int ratio = std::clamp(m_settings.ratioPercents[r], 0, kMaxRatioPercent);
-        const int base = FitBaseStep(ratio, mask, budget, m_lastBase[r]);
+    m_lastBase.resize(m_settings.choices.size(), 32);
+    uint16_t analysed = 0xFFFF;
+    for (std::size_t k = 0; k < m_settings.choices.size(); ++k) {
+        const EncoderChoice& choice = m_settings.choices[k];
+        const uint16_t m = choice.liftingMask == kSmallestDetailsMask ? chosen : (choice.liftingMask & 0x7FF);
+        if (m != analysed) {
+            Analyse(m);
+            analysed = m;
+        }
+        const int ratio = std::clamp(choice.ratioPercent, 0, kMaxRatioPercent);
+        const int base = FitBaseStep(ratio, m, budget, m_lastBase[k]);
         if (base == 0) continue;
-        m_lastBase[r] = base;
+        m_lastBase[k] = base;
         const int64_t distortion = Distortion();
         if (bestRatio < 0 || distortion < bestDistortion) {
+            mask = m;
             bestRatio = ratio;
             bestBase = base;
             bestDistortion = distortion;
         }
     }
+    if (mask != analysed) Analyse(mask);
+
     bool runLength = false;
     std::size_t bytes = 0;
     if (bestRatio >= 0) {

@@ -1,9 +1,10 @@
 #pragma once
 // Encodes 2048 mono 16-bit samples into one wavelet frame that the decoder turns
-// back into 8-bit samples. Per frame: chooses the lifting step of each level, then
-// searches the smallest base step whose frame fits the byte budget, quantising
-// each level against what the decoder will have rebuilt so far (closed loop), and
-// keeps the shorter of the plain and run-length codes. Owns all its scratch, so
+// back into 8-bit samples. Per frame, for a few choices of lifting steps and of
+// step ratio, it searches the smallest base step whose frame fits the byte budget,
+// quantising each level against what the decoder will have rebuilt so far (closed
+// loop), and keeps the choice that rebuilds the frame best, coded in the shorter of
+// the plain and run-length forms. Owns all its scratch, so
 // encoding allocates nothing.
 
 #include "radio/codec/wavelet_decoder.h"
@@ -21,13 +22,23 @@ namespace lumetra::radio {
 // A silent frame takes 10 bytes; no budget goes below this.
 inline constexpr std::size_t kMinFrameBytes = 16;
 
+// In a choice, the mask whose levels each have the smaller details.
+inline constexpr uint16_t kSmallestDetailsMask = 0xFFFF;
+
+struct EncoderChoice {
+    uint16_t liftingMask = kSmallestDetailsMask;
+    int ratioPercent = 100;
+};
+
 struct EncoderSettings {
     std::size_t maxPayloadBytes = 5120;  // the frame, header included
     int scale = 4;                       // Q: internal units per output step
-    // Step ratios between levels to try; each frame takes the one that rebuilds it
-    // best within the budget. Coarse levels want finer steps where their errors
-    // spread over many samples, and equal ones where they do not.
-    std::vector<int> ratioPercents{70, 80, 90, 99, 110};
+    // Lifting masks and step ratios to try; each frame takes the pair that
+    // rebuilds it best within the budget. Sum-and-difference levels spread a
+    // coarse error over many samples and want finer coarse steps (ratio below
+    // 100); interpolating levels keep errors local and want coarser ones.
+    std::vector<EncoderChoice> choices{{kSmallestDetailsMask, 110}, {0x7FF, 110}, {0x7E0, 110},
+                                       {0x000, 70}, {0x000, 80}, {0x7FF, 120}};
     // Rate weight in squared steps per bit: a value is rounded toward zero when
     // that saves a bit for less than this much added squared error.
     double rateWeight = 0.2;
@@ -81,7 +92,7 @@ private:
     std::array<TransformArray, kTransformLevels + 1> m_levels{};
     TransformArray m_rebuilt{};
     Coefficients m_coefficients{};
-    std::vector<int> m_lastBase;  // per ratio, the step of the previous frame
+    std::vector<int> m_lastBase;  // per choice, the step of the previous frame
 };
 
 } // namespace lumetra::radio

@@ -48,7 +48,7 @@ int Encode(const std::string& in, const std::string& out, const std::vector<std:
         if (k + 1 >= opts.size() || !ParseInt(opts[k + 1].c_str(), v)) return Usage();
         if (opts[k] == "--bytes" && v > 0) settings.maxPayloadBytes = static_cast<std::size_t>(v);
         else if (opts[k] == "--offset" && v >= 0) offset = v;
-        else if (opts[k] == "--ratio" && v >= 0 && v <= radio::kMaxRatioPercent) settings.ratioPercents = {static_cast<int>(v)};
+        else if (opts[k] == "--ratio" && v >= 0 && v <= radio::kMaxRatioPercent) for (auto& choice : settings.choices) choice.ratioPercent = static_cast<int>(v);
         else if (opts[k] == "--scale" && v >= 1 && v <= 4) settings.scale = static_cast<int>(v);
         else return Usage();
         ++k;
