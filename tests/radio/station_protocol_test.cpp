@@ -336,6 +336,21 @@ TEST(StationPause, PausedStationSendsNothingThenResumesFurtherOn) {
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
 }
 
+TEST(StationPause, PauseWindowKeepsTheSequenceRunning) {
+    // Paused for the first 1.5 stream seconds (0.75 s at double speed): the first
+    // audio after it is numbered as if it had been sent all along.
+    StationProcess station({"--speed-factor", "2", "--pause-after", "0", "--pause-for", "1.5",
+                            "--start-seq", "0", "--songtext-every", "0"});
+    Client client(station.Port());
+    client.Logon();
+    const auto start = client.WaitFor(0x0004, 2000);
+    ASSERT_TRUE(start);
+    ASSERT_LE(start->seq, 2u);
+    const auto first = client.WaitFor(0x8000, 3000);
+    ASSERT_TRUE(first);
+    EXPECT_GE(first->seq, 5u);  // 1.5 s of 256 ms frames have gone by
+}
+
 // ---- faults ----------------------------------------------------------------------
 
 std::vector<uint32_t> AudioSequences(const std::vector<std::string>& faults, int ms) {
