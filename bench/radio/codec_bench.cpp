@@ -3,8 +3,10 @@
 // then be at that rate), encodes it frame by frame at several bit rates, decodes
 // it, and prints the decode time per frame, the encoder's speed in times real
 // time and the SNR of the decoded 8-bit samples against the 16-bit source (with
-// the ceiling that 8-bit output alone allows).
-//   codec_bench [--bits-per-sample LIST] [--choices MASK:RATIO,...] [--rate-weight W] [--input FILE]
+// the ceiling that 8-bit output alone allows). Frames are interleaved as stations
+// send them unless --interleave 0.
+//   codec_bench [--bits-per-sample LIST] [--choices MASK:RATIO,...] [--rate-weight W]
+//               [--interleave 0|1] [--input FILE]
 
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
@@ -70,6 +72,7 @@ int main(int argc, char** argv) {
     std::vector<double> bitsPerSample{1.0, 1.5, 2.0, 3.0, 4.0};
     radio::EncoderSettings base;
     std::string input;
+    bool interleave = true;
     for (int k = 1; k + 1 < argc; k += 2) {
         const std::string opt = argv[k];
         if (opt == "--bits-per-sample") {
@@ -85,6 +88,8 @@ int main(int argc, char** argv) {
                                         std::stoi(item.substr(item.find(':') + 1))});
         } else if (opt == "--rate-weight") {
             base.rateWeight = std::atof(argv[k + 1]);
+        } else if (opt == "--interleave") {
+            interleave = std::atoi(argv[k + 1]) != 0;
         } else if (opt == "--input") {
             input = argv[k + 1];
         } else {
@@ -105,8 +110,21 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no test signal at %d Hz (is sox installed?) %s\n", rate, error.c_str());
             return 1;
         }
-        const std::size_t frames = pcm.samples.size() / radio::kFrameSamples;
+        // Whole blocks of eight frames; each frame carries every eighth 256-sample
+        // piece of its block, as a station sends them (SNR is the same either way
+        // round, the order being a permutation).
+        const std::size_t block = 8 * radio::kFrameSamples;
+        const std::size_t frames = pcm.samples.size() / block * 8;
         const std::size_t n = frames * radio::kFrameSamples;
+        if (interleave) {
+            std::vector<int16_t> sent(n);
+            for (std::size_t b = 0; b < n / block; ++b)
+                for (std::size_t d = 0; d < 8; ++d)
+                    for (std::size_t j = 0; j < 8; ++j)
+                        std::copy_n(&pcm.samples[b * block + (8 * j + d) * 256], 256,
+                                    &sent[b * block + d * radio::kFrameSamples + j * 256]);
+            pcm.samples = std::move(sent);
+        }
         for (double bps : bitsPerSample) {
             radio::EncoderSettings settings = base;
             settings.maxPayloadBytes = static_cast<std::size_t>(bps * radio::kFrameSamples / 8);
