@@ -85,7 +85,6 @@ int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& hea
 
     int clips = 0;
     for (int gr = 0; gr < (mpeg1 ? 2 : 1); ++gr) {
-        int32_t q[kGranuleLines];
         float xr[2][kGranuleLines];
         int count[2] = {0, 0};
         for (int ch = 0; ch < channels; ++ch) {
@@ -95,8 +94,10 @@ int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& hea
                 ReadScaleFactorsMpeg1(m_reservoir, g, si.scfsi[ch], gr, m_scaleFactors[ch]);
             else
                 ReadScaleFactorsLsf(m_reservoir, g, intensity && ch == 1, m_scaleFactors[ch]);
-            count[ch] = DecodeHuffman(m_reservoir, g, bands.longBands, tables, start + g.part2_3Length, q);
-            Requantize(q, count[ch], g, m_scaleFactors[ch], bands, xr[ch]);
+            GainSegments gains;
+            BuildGainSegments(g, m_scaleFactors[ch], bands, gains);
+            count[ch] = DecodeHuffmanRequantized(m_reservoir, g, bands.longBands, tables, start + g.part2_3Length,
+                                                 gains, xr[ch]);
         }
         if (middleSide || intensity)
             ProcessStereo(xr, count, middleSide, intensity, !mpeg1, si.gr[gr][1], m_scaleFactors[1], bands);

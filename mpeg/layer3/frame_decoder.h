@@ -34,7 +34,13 @@ public:
         SideInfo si;
         if (!ReadSideInfo(bits, si, header, channels) || slots < 0)
             return GiveUp(header, channels, out);
-        for (int i = 0; i < slots; ++i)
+        int i = 0;
+        for (; i + 4 <= slots; i += 4) {
+            const uint32_t word = bits.ReadBits(32);
+            for (int shift = 24; shift >= 0; shift -= 8)
+                m_reservoir.AppendByte(word >> shift);
+        }
+        for (; i < slots; ++i)
             m_reservoir.AppendByte(bits.ReadBits(8));
         return DecodeMainData(si, slots, header, channels, synthesis, pcm, out);
     }

@@ -1,5 +1,7 @@
 #include "mpeg/layer3/huffman_decoder.h"
 
+#include "mpeg/layer3/requantizer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -97,8 +99,58 @@ int DecodeHuffmanCode(const HuffmanTable& t, uint32_t window, uint32_t& value)
     return t.lookup ? DecodeCode(t, window, value) : WalkFrom(t, window, 0, 0, value);
 }
 
-int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
-                  const HuffmanTables& tables, int32_t partEnd, int32_t q[kGranuleLines])
+namespace {
+
+// Quantised values as they are.
+struct QuantizedSink {
+    int32_t* q;
+    void Pair(int i, int32_t x, int32_t y)
+    {
+        q[i] = x;
+        q[i + 1] = y;
+    }
+    void Zero(int begin, int end)
+    {
+        if (begin < end)
+            std::memset(q + begin, 0, sizeof(int32_t) * (end - begin));
+    }
+};
+
+// Values requantised on the way, with the gain of their run of lines. Pairs
+// never straddle runs: every run starts at an even line.
+struct RequantizingSink {
+    float* xr;
+    const GainSegments& segments;
+    const float* power;
+    int segment = 0;
+    int segmentEnd;
+    float gain;
+
+    RequantizingSink(float* out, const GainSegments& s)
+        : xr(out), segments(s), power(PowerTable()), segmentEnd(s.count ? s.end[0] : kGranuleLines),
+          gain(s.count ? s.gain[0] : 0.0f)
+    {
+    }
+    void Pair(int i, int32_t x, int32_t y)
+    {
+        while (i >= segmentEnd && segment + 1 < segments.count) {
+            ++segment;
+            segmentEnd = segments.end[segment];
+            gain = segments.gain[segment];
+        }
+        xr[i] = RequantizeValue(x, gain, power);
+        xr[i + 1] = RequantizeValue(y, gain, power);
+    }
+    void Zero(int begin, int end)
+    {
+        if (begin < end)
+            std::memset(xr + begin, 0, sizeof(float) * (end - begin));
+    }
+};
+
+template <class Sink>
+int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
+               const HuffmanTables& tables, int32_t partEnd, Sink& sink)
 {
     int region1, region2;
     if (g.windowSwitching && g.blockType == 2) {
@@ -124,8 +176,8 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
         const HuffmanTable& t = tables[g.tableSelect[region] & 31];
         const int end = bounds[region + 1];
         if (!t.tree || t.treeLength == 0) {
-            for (; i < end; ++i)
-                q[i] = 0;
+            sink.Zero(i, end);
+            i = std::max(i, end);
             continue;
         }
         // Values that need escape bits: the largest of a table with linbits.
@@ -142,13 +194,15 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
             const uint32_t x = leaf >> 4, y = leaf & 0xf;
             if (used <= 30 && x != escape && y != escape) {
                 // Both signs still lie within the window.
-                q[i] = Signed(x, window, used);
-                q[i + 1] = Signed(y, window, used);
+                const int32_t sx = Signed(x, window, used);
+                const int32_t sy = Signed(y, window, used);
+                sink.Pair(i, sx, sy);
                 pos += used;
             } else {
                 pos += used;
-                q[i] = ReadMagnitudeAndSign(reservoir, pos, x, t);
-                q[i + 1] = ReadMagnitudeAndSign(reservoir, pos, y, t);
+                const int32_t sx = ReadMagnitudeAndSign(reservoir, pos, x, t);
+                const int32_t sy = ReadMagnitudeAndSign(reservoir, pos, y, t);
+                sink.Pair(i, sx, sy);
             }
             if (pos > limit) {
                 truncated = true;
@@ -163,10 +217,11 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
             const uint32_t window = reservoir.PeekAt(pos);
             uint32_t leaf;
             int used = DecodeCode(quad, window, leaf);
+            int32_t v[4];
             if (used >= 0 && used <= 28) {
                 // The code and its up to four signs lie within the window.
-                for (int k = 3; k >= 0; --k)
-                    q[i++] = Signed((leaf >> k) & 1, window, used);
+                for (int k = 0; k < 4; ++k)
+                    v[k] = Signed((leaf >> (3 - k)) & 1, window, used);
                 pos += used;
             } else {
                 if (used < 0) {
@@ -175,24 +230,42 @@ int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const in
                     used = kMaxCodeBits;
                 }
                 pos += used;
-                for (int k = 3; k >= 0; --k) {
-                    int32_t v = (leaf >> k) & 1;
-                    if (v) {
+                for (int k = 0; k < 4; ++k) {
+                    v[k] = (leaf >> (3 - k)) & 1;
+                    if (v[k]) {
                         if (reservoir.PeekAt(pos) >> 31)
-                            v = -1;
+                            v[k] = -1;
                         ++pos;
                     }
-                    q[i++] = v;
                 }
             }
+            sink.Pair(i, v[0], v[1]);
+            sink.Pair(i + 2, v[2], v[3]);
+            i += 4;
             if (pos > dataEnd)
                 i -= 4;   // the last quadruple ran past this channel's data
         }
     }
     reservoir.SetPosition(partEnd);
-    if (i < kGranuleLines)
-        std::memset(q + i, 0, sizeof(int32_t) * (kGranuleLines - i));
+    sink.Zero(i, kGranuleLines);
     return i;
+}
+
+} // namespace
+
+int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
+                  const HuffmanTables& tables, int32_t partEnd, int32_t q[kGranuleLines])
+{
+    QuantizedSink sink{q};
+    return DecodeInto(reservoir, g, longBands, tables, partEnd, sink);
+}
+
+int DecodeHuffmanRequantized(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
+                             const HuffmanTables& tables, int32_t partEnd, const GainSegments& gains,
+                             float xr[kGranuleLines])
+{
+    RequantizingSink sink(xr, gains);
+    return DecodeInto(reservoir, g, longBands, tables, partEnd, sink);
 }
 
 } // namespace lumetra::mpeg

@@ -4,6 +4,7 @@
 
 #include "mpeg/layer3/bit_reservoir.h"
 #include "mpeg/layer3/huffman_tables.h"
+#include "mpeg/layer3/requantizer.h"
 #include "mpeg/layer3/side_info.h"
 
 #include <cstdint>
@@ -24,5 +25,11 @@ int DecodeHuffmanCode(const HuffmanTable& t, uint32_t window, uint32_t& value);
 // Returns the number of positions decoded; all later ones are 0.
 int DecodeHuffman(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
                   const HuffmanTables& tables, int32_t partEnd, int32_t q[kGranuleLines]);
+
+// The same decoding with each value requantised as it is decoded (the values
+// equal Requantize() of DecodeHuffman()'s output).
+int DecodeHuffmanRequantized(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16_t longBands[23],
+                             const HuffmanTables& tables, int32_t partEnd, const GainSegments& gains,
+                             float xr[kGranuleLines]);
 
 } // namespace lumetra::mpeg

@@ -34,21 +34,12 @@ inline float Gain(const float* gain, int index)
     return gain[std::clamp(index, 0, kGainEntries - 1)];
 }
 
-// Lines [begin, end) of one band with one gain; stops at count. The sign of q
-// goes straight into the sign bit of the product. |q| beyond the power table
-// (only from damaged data) is clamped to its last entry.
+// Lines [begin, end) of one band with one gain; stops at count.
 inline void ScaleBand(const int32_t* q, int begin, int end, int count, float gain, const float* power, float* xr)
 {
     end = std::min(end, count);
-    for (int i = begin; i < end; ++i) {
-        const int32_t v = q[i];
-        const uint32_t a = std::min(static_cast<uint32_t>(v < 0 ? -v : v), static_cast<uint32_t>(kPowerEntries - 1));
-        uint32_t bits;
-        const float product = gain * power[a];
-        std::memcpy(&bits, &product, sizeof bits);
-        bits |= static_cast<uint32_t>(v) & 0x80000000u;
-        std::memcpy(&xr[i], &bits, sizeof bits);
-    }
+    for (int i = begin; i < end; ++i)
+        xr[i] = RequantizeValue(q[i], gain, power);
 }
 
 } // namespace
@@ -69,35 +60,44 @@ BandLayout BandLayoutFor(int id, int samplingFrequency)
 const float* GainTable() { return TheTables().gain; }
 const float* PowerTable() { return TheTables().power; }
 
-void Requantize(const int32_t* q, int count, const GranuleChannelInfo& g, const ScaleFactors& sf,
-                const BandLayout& bands, float* xr)
+void BuildGainSegments(const GranuleChannelInfo& g, const ScaleFactors& sf, const BandLayout& bands,
+                       GainSegments& segments)
 {
     const Tables& t = TheTables();
-    count = std::clamp(count, 0, kLines);
     const int base = g.globalGain + 128;
     const int shift = 2 * (1 + g.scalefacScale);
     const bool shortBlock = g.windowSwitching && g.blockType == 2;
-
-    int longEnd = shortBlock ? (g.mixedBlock ? bands.mixedLongBands : 0) : 22;
+    int n = 0;
+    const int longEnd = shortBlock ? (g.mixedBlock ? bands.mixedLongBands : 0) : 22;
     for (int sfb = 0; sfb < longEnd; ++sfb) {
-        const int begin = bands.longBands[sfb];
-        if (begin >= count)
-            break;
         const int pre = g.preflag ? layer3_tables::kPretab[sfb] : 0;
-        const float gain = Gain(t.gain, base - shift * (sf.l[sfb] + pre));
-        ScaleBand(q, begin, bands.longBands[sfb + 1], count, gain, t.power, xr);
+        segments.end[n] = bands.longBands[sfb + 1];
+        segments.gain[n++] = Gain(t.gain, base - shift * (sf.l[sfb] + pre));
     }
     if (shortBlock) {
         for (int sfb = g.mixedBlock ? 3 : 0; sfb < 13; ++sfb) {
             const int width = bands.shortBands[sfb + 1] - bands.shortBands[sfb];
-            int begin = 3 * bands.shortBands[sfb];
-            if (begin >= count)
-                break;
-            for (int w = 0; w < 3; ++w, begin += width) {
-                const float gain = Gain(t.gain, base - 8 * g.subblockGain[w] - shift * sf.s[w][sfb]);
-                ScaleBand(q, begin, begin + width, count, gain, t.power, xr);
+            int end = 3 * bands.shortBands[sfb];
+            for (int w = 0; w < 3; ++w) {
+                end += width;
+                segments.end[n] = static_cast<int16_t>(end);
+                segments.gain[n++] = Gain(t.gain, base - 8 * g.subblockGain[w] - shift * sf.s[w][sfb]);
             }
         }
+    }
+    segments.count = n;
+}
+
+void Requantize(const int32_t* q, int count, const GranuleChannelInfo& g, const ScaleFactors& sf,
+                const BandLayout& bands, float* xr)
+{
+    GainSegments segments;
+    BuildGainSegments(g, sf, bands, segments);
+    count = std::clamp(count, 0, kLines);
+    int begin = 0;
+    for (int s = 0; s < segments.count && begin < count; ++s) {
+        ScaleBand(q, begin, segments.end[s], count, segments.gain[s], PowerTable(), xr);
+        begin = segments.end[s];
     }
     if (count < kLines)
         std::memset(xr + count, 0, sizeof(float) * (kLines - count));

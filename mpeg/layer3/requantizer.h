@@ -6,7 +6,9 @@
 #include "mpeg/layer3/scale_factors.h"
 #include "mpeg/layer3/side_info.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace lumetra::mpeg {
 
@@ -25,6 +27,31 @@ inline constexpr int kGainEntries = 384;
 inline constexpr int kPowerEntries = 8208;
 const float* GainTable();
 const float* PowerTable();
+
+// gain * |v|^(4/3) with the sign of v put straight into the sign bit; |v|
+// beyond the power table (only from damaged data) is clamped to its end.
+inline float RequantizeValue(int32_t v, float gain, const float* power)
+{
+    const uint32_t a = std::min(static_cast<uint32_t>(v < 0 ? -v : v), static_cast<uint32_t>(kPowerEntries - 1));
+    const float product = gain * power[a];
+    uint32_t bits;
+    std::memcpy(&bits, &product, sizeof bits);
+    bits |= static_cast<uint32_t>(v) & 0x80000000u;
+    float result;
+    std::memcpy(&result, &bits, sizeof result);
+    return result;
+}
+
+// The gain of each run of lines of one granule and channel, in bitstream order:
+// run r covers lines [end[r - 1], end[r]) (long bands, then for short blocks
+// each band's three windows).
+struct GainSegments {
+    int16_t end[48];
+    float gain[48];
+    int count;
+};
+void BuildGainSegments(const GranuleChannelInfo& g, const ScaleFactors& sf, const BandLayout& bands,
+                       GainSegments& segments);
 
 // Writes xr[0..575] from q[0..count-1] (later values are 0).
 void Requantize(const int32_t* q, int count, const GranuleChannelInfo& g, const ScaleFactors& sf,

@@ -153,6 +153,23 @@ TEST_P(HuffmanRoundTrip, DecodesWhatTheReferenceCodesEncode)
         EXPECT_EQ(r.Position(), end);
         for (int i = 0; i < 576; ++i)
             ASSERT_EQ(q[i], s.values[i]) << "position " << i;
+
+        // Requantised while decoding: the same values as afterwards.
+        GranuleChannelInfo gq = g;
+        gq.globalGain = 150 + table;
+        gq.preflag = count1;
+        ScaleFactors sf{};
+        for (int b = 0; b < 22; ++b)
+            sf.l[b] = (b * 5 + table) % 16;
+        const BandLayout bands = BandLayoutFor(1, 0);
+        float expected[576], fused[576];
+        Requantize(q, count, gq, sf, bands, expected);
+        GainSegments gains;
+        BuildGainSegments(gq, sf, bands, gains);
+        r.SetPosition(0);
+        EXPECT_EQ(DecodeHuffmanRequantized(r, gq, kBands, TheHuffmanTables(), end, gains, fused), count);
+        for (int i = 0; i < 576; ++i)
+            ASSERT_EQ(fused[i], expected[i]) << "position " << i;
     }
 }
 

@@ -6,6 +6,7 @@ lumetra_unit_test(layer3_unit_test
     ${CMAKE_CURRENT_LIST_DIR}/layer3_huffman_decoder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layer3_reference_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layer3_reservoir_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/layer3_scale_factors_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layer3_transform_test.cpp
   LIBS lumetra_mpeg_layer3)
 target_compile_definitions(layer3_unit_test PRIVATE LUMETRA_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -143,6 +143,61 @@ TEST(HybridFilter, ShortBlocksOverlapThreeWindows)
     }
 }
 
+// Mixed blocks: subbands 0 and 1 long (normal window, alias reduction between
+// them only), the rest short from short band 3 on.
+TEST(HybridFilter, MixedBlocksAreLongBelowSubbandTwo)
+{
+    static const int16_t sb[14] = {0, 4, 8, 12, 16, 22, 30, 40, 52, 66, 84, 106, 136, 192};
+    static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    GranuleChannelInfo g{};
+    g.windowSwitching = 1;
+    g.blockType = 2;
+    g.mixedBlock = 1;
+    float xr[576];
+    double longPart[36];
+    float line[3][192] = {};
+    for (int i = 0; i < 36; ++i)
+        longPart[i] = xr[i] = value(rng);
+    for (int band = 3; band < 13; ++band) {
+        const int width = sb[band + 1] - sb[band];
+        for (int w = 0; w < 3; ++w)
+            for (int f = 0; f < width; ++f)
+                xr[3 * sb[band] + w * width + f] = line[w][sb[band] + f] = value(rng);
+    }
+    for (int i = 0; i < 8; ++i) {
+        const double cs = 1 / std::sqrt(1 + c[i] * c[i]), ca = c[i] / std::sqrt(1 + c[i] * c[i]);
+        const double bu = longPart[17 - i], bd = longPart[18 + i];
+        longPart[17 - i] = bu * cs - bd * ca;
+        longPart[18 + i] = bd * cs + bu * ca;
+    }
+    HybridFilter filter;
+    float out[18][32];
+    filter.Run(xr, 576, g, sb, 0, out);
+    for (int s = 0; s < 32; ++s) {
+        double result[36] = {};
+        if (s < 2) {
+            float in[18];
+            for (int k = 0; k < 18; ++k)
+                in[k] = static_cast<float>(longPart[18 * s + k]);
+            const auto y = DirectImdct(in, 36);
+            for (int i = 0; i < 36; ++i)
+                result[i] = y[i] * LongWindow(0, i);
+        } else {
+            for (int w = 0; w < 3; ++w) {
+                const auto y = DirectImdct(&line[w][6 * s], 12);
+                for (int i = 0; i < 12; ++i)
+                    result[6 + 6 * w + i] += y[i] * std::sin(kPi / 12 * (i + 0.5));
+            }
+        }
+        for (int i = 0; i < 18; ++i) {
+            const double sign = (s & 1) && (i & 1) ? -1 : 1;
+            ASSERT_NEAR(out[i][s], sign * result[i], 5e-5) << "subband " << s << " slot " << i;
+        }
+    }
+}
+
 TEST(Requantizer, TablesFollowTheirDefinitions)
 {
     for (int i = 0; i < kGainEntries; ++i)
