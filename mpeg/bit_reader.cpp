@@ -3,73 +3,57 @@
 #include "mpeg/error_message.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 
 namespace lumetra::mpeg {
 
-// The buffer is consumed from its high end downward: the next byte has the next
-// lower index. A refill keeps the last few unread bytes at the top, so a reader
-// that stops short of the end can always see a little ahead.
-struct BitReader::Impl {
-    FILE* file = nullptr;
-    unsigned char* buf = nullptr;
-    int size = 0;
-    uint32_t counter = 0;
-    int byteIdx = 0;
-    int bitIdx = 0;
-    int eob = 0;        // slot where the file ran out; 0 while it has more data
-    bool eos = false;
-    bool hex = false;
-
-    int ReadFileByte()
-    {
-        if (!hex)
-            return getc_unlocked(file);
-        int digits[2];
-        int have = 0;
-        while (have < 2) {
-            int c = getc_unlocked(file);
-            if (c == EOF)
-                return -1;
-            if (c >= '0' && c <= '9')
-                digits[have++] = c - '0';
-            else if (c >= 'A' && c <= 'F')
-                digits[have++] = c - 'A' + 10;
-        }
-        return digits[0] * 16 + digits[1];
+int BitReader::ReadFileByte()
+{
+    if (!m_hex)
+        return getc_unlocked(m_file);
+    int digits[2];
+    int have = 0;
+    while (have < 2) {
+        int c = getc_unlocked(m_file);
+        if (c == EOF)
+            return -1;
+        if (c >= '0' && c <= '9')
+            digits[have++] = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digits[have++] = c - 'A' + 10;
     }
+    return digits[0] * 16 + digits[1];
+}
 
-    void Refill()
-    {
-        for (int i = byteIdx; i >= 0; --i)
-            buf[size - 1 - byteIdx + i] = buf[i];
-        for (int i = size - 2 - byteIdx; i >= 0; --i) {
-            int c = ReadFileByte();
-            if (c < 0) {
-                eob = i;
-                break;
-            }
-            buf[i] = static_cast<unsigned char>(c);
+// Keeps the unread bytes (index 0 up to the current one) at the top of the
+// buffer, in order, and fills the space below them from the file.
+void BitReader::Refill()
+{
+    for (int i = m_byteIdx; i >= 0; --i)
+        m_buf[m_size - 1 - m_byteIdx + i] = m_buf[i];
+    for (int i = m_size - 2 - m_byteIdx; i >= 0; --i) {
+        int c = ReadFileByte();
+        if (c < 0) {
+            m_eob = i;
+            break;
         }
-        byteIdx = size - 1;
+        m_buf[i] = static_cast<unsigned char>(c);
     }
+    m_byteIdx = m_size - 1;
+}
 
-    void NextByte()
-    {
-        bitIdx = 8;
-        if (byteIdx >= 0)
-            --byteIdx;
-        if (byteIdx < 4 || byteIdx < eob) {
-            if (eob)
-                eos = true;
-            else
-                Refill();
-        }
+void BitReader::NextByte()
+{
+    m_bitIdx = 8;
+    if (m_byteIdx >= 0)
+        --m_byteIdx;
+    if (m_byteIdx < 4 || m_byteIdx < m_eob) {
+        if (m_eob)
+            m_eos = true;
+        else
+            Refill();
     }
-
-    unsigned Current() const { return byteIdx >= 0 ? buf[byteIdx] : 0u; }
-};
+}
 
 BitReader::~BitReader()
 {
@@ -99,97 +83,71 @@ bool BitReader::Open(const char* path, int bufferSize)
     auto* buf = new (std::nothrow) unsigned char[bufferSize]();
     if (!buf)
         FailAllocation("buffer");
-    m_impl = new Impl;
-    m_impl->file = file;
-    m_impl->buf = buf;
-    m_impl->size = bufferSize;
-    m_impl->hex = hex;
+    m_file = file;
+    m_buf = buf;
+    m_size = bufferSize;
+    m_hex = hex;
+    m_counter = 0;
+    m_byteIdx = 0;
+    m_bitIdx = 0;
+    m_eob = 0;
+    m_eos = false;
     return true;
 }
 
 void BitReader::Close()
 {
-    if (!m_impl)
-        return;
-    if (m_impl->file)
-        std::fclose(m_impl->file);
-    delete[] m_impl->buf;
-    delete m_impl;
-    m_impl = nullptr;
+    if (m_file)
+        std::fclose(m_file);
+    delete[] m_buf;
+    m_file = nullptr;
+    m_buf = nullptr;
+    m_size = 0;
+    m_byteIdx = 0;
+    m_bitIdx = 0;
+    m_eob = 0;
+    m_eos = false;
 }
 
-bool BitReader::IsOpen() const
-{
-    return m_impl != nullptr;
-}
-
-bool BitReader::IsHexText() const
-{
-    return m_impl && m_impl->hex;
-}
-
-uint32_t BitReader::ReadBits(int n)
+uint32_t BitReader::ReadBitsSlow(int n)
 {
     if (n > 32)
         ShowErrorMessage("Cannot read or write more than %d bits at a time.\n", 32);
-    Impl& r = *m_impl;
-    r.counter += static_cast<uint32_t>(n);
+    m_counter += static_cast<uint32_t>(n);
+    if (!m_buf)
+        return 0;
     uint64_t value = 0;
     int left = n;
     while (left > 0) {
-        if (r.bitIdx == 0)
-            r.NextByte();
-        int take = left < r.bitIdx ? left : r.bitIdx;
-        unsigned bits = (r.Current() & ((1u << r.bitIdx) - 1)) >> (r.bitIdx - take);
+        if (m_bitIdx == 0)
+            NextByte();
+        int take = left < m_bitIdx ? left : m_bitIdx;
+        unsigned bits = (Current() & ((1u << m_bitIdx) - 1)) >> (m_bitIdx - take);
         value = (value << take) | bits;
-        r.bitIdx -= take;
+        m_bitIdx -= take;
         left -= take;
     }
     return static_cast<uint32_t>(value);
 }
 
-uint32_t BitReader::ReadBit()
-{
-    Impl& r = *m_impl;
-    r.counter += 1;
-    if (r.bitIdx == 0)
-        r.NextByte();
-    --r.bitIdx;
-    return (r.Current() >> r.bitIdx) & 1u;
-}
-
 void BitReader::SkipBits(int n)
 {
-    Impl& r = *m_impl;
-    r.counter += static_cast<uint32_t>(n);
+    m_counter += static_cast<uint32_t>(n);
+    if (!m_buf)
+        return;
     int left = n;
     while (left > 0) {
-        if (r.bitIdx == 0)
-            r.NextByte();
-        int take = left < r.bitIdx ? left : r.bitIdx;
-        r.bitIdx -= take;
+        if (m_bitIdx == 0)
+            NextByte();
+        int take = left < m_bitIdx ? left : m_bitIdx;
+        m_bitIdx -= take;
         left -= take;
     }
 }
 
-uint32_t BitReader::BitPosition() const
-{
-    return m_impl->counter;
-}
-
-void BitReader::SetBitPosition(uint32_t bits)
-{
-    m_impl->counter = bits;
-}
-
-bool BitReader::AtEnd() const
-{
-    return !m_impl || m_impl->eos;
-}
-
 int BitReader::FindSync(uint32_t pattern, int nbits, int limit)
 {
-    uint32_t misalign = m_impl->counter % 4;
+    uint32_t misalign = m_counter % 4;
     if (misalign)
         ReadBits(static_cast<int>(4 - misalign));
     uint32_t value = ReadBits(nbits);
@@ -205,17 +163,12 @@ int BitReader::FindSync(uint32_t pattern, int nbits, int limit)
     return AtEnd() ? 0 : 1;
 }
 
-FILE* BitReader::File() const
-{
-    return m_impl ? m_impl->file : nullptr;
-}
-
 void BitReader::Resync()
 {
-    m_impl->byteIdx = 0;
-    m_impl->bitIdx = 0;
-    m_impl->eob = 0;
-    m_impl->eos = false;
+    m_byteIdx = 0;
+    m_bitIdx = 0;
+    m_eob = 0;
+    m_eos = false;
 }
 
 } // namespace lumetra::mpeg

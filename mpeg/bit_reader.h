@@ -18,27 +18,51 @@ public:
     // Opens path for reading, detects binary or hexadecimal text; false on failure.
     bool Open(const char* path, int bufferSize = 4096);
     void Close();
-    bool IsOpen() const;
+    bool IsOpen() const { return m_file != nullptr; }
     // True when every byte of the file is an upper-case hex digit or a line end.
-    bool IsHexText() const;
+    bool IsHexText() const { return m_hex; }
 
-    uint32_t ReadBits(int n);       // n 0..32; n < 1 gives 0 (the counter still moves by n)
-    uint32_t ReadBit();
+    // n 0..32; n < 1 gives 0 (the counter still moves by n).
+    uint32_t ReadBits(int n)
+    {
+        if (n > 0 && n <= m_bitIdx) {  // within the current byte
+            m_counter += static_cast<uint32_t>(n);
+            m_bitIdx -= n;
+            return (Current() >> m_bitIdx) & ((1u << n) - 1u);
+        }
+        return ReadBitsSlow(n);
+    }
+    uint32_t ReadBit() { return ReadBits(1); }
     void SkipBits(int n);
-    uint32_t BitPosition() const;   // the bit counter
-    void SetBitPosition(uint32_t bits);
-    bool AtEnd() const;             // the end-of-stream flag
+    uint32_t BitPosition() const { return m_counter; }  // the bit counter
+    void SetBitPosition(uint32_t bits) { m_counter = bits; }
+    bool AtEnd() const { return !m_file || m_eos; }    // the end-of-stream flag
     // 1 when pattern (nbits wide) is found at a 4-bit boundary within limit steps.
     int FindSync(uint32_t pattern, int nbits, int limit);
 
     // Direct file access for the frame scan and tag reading (bypasses the buffer).
-    FILE* File() const;
+    FILE* File() const { return m_file; }
     // Drops buffered bytes so the next read refills from the file's current position.
     void Resync();
 
 private:
-    struct Impl;
-    Impl* m_impl = nullptr;
+    uint32_t ReadBitsSlow(int n);
+    unsigned Current() const { return m_byteIdx >= 0 ? m_buf[m_byteIdx] : 0u; }
+    void NextByte();
+    void Refill();
+    int ReadFileByte();
+
+    // The buffer is consumed from its high end downward: the next byte has the
+    // next lower index.
+    FILE* m_file = nullptr;
+    unsigned char* m_buf = nullptr;
+    int m_size = 0;
+    uint32_t m_counter = 0;
+    int m_byteIdx = 0;
+    int m_bitIdx = 0;   // bits left in the current byte
+    int m_eob = 0;      // slot where the file ran out; 0 while it has more data
+    bool m_eos = false;
+    bool m_hex = false;
 };
 
 } // namespace lumetra::mpeg

@@ -177,6 +177,20 @@ TEST(BitReader, EndFlagComesAfterTheLastByte)
     EXPECT_TRUE(r.AtEnd());
 }
 
+TEST(BitReader, MoreThan32BitsShowsTheErrorMessageAndGoesOn)
+{
+    TempDir dir;
+    const auto path = dir.Write("a.bin", std::vector<uint8_t>(64, 0xA5));
+    BitReader r;
+    ASSERT_TRUE(r.Open(path.c_str()));
+    ::testing::internal::CaptureStderr();
+    r.ReadBits(40);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Error Message: Cannot read or write more than 32 bits at a time.\n\n");
+    EXPECT_EQ(r.BitPosition(), 40u);
+    EXPECT_EQ(r.ReadBits(8), 0xA5u);
+}
+
 TEST(BitReader, MissingFileDoesNotOpen)
 {
     BitReader r;

@@ -1,4 +1,5 @@
 #include "mpeg/decoder_context.h"
+#include "mpeg/diagnostics.h"
 #include "mpeg/frame_crc.h"
 #include "mpeg/stream_info.h"
 #include "stream_builder.h"
@@ -245,6 +246,34 @@ TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
     EXPECT_EQ(item.endOfQueue, 1);
     EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0);
     m_decoder.Close();
+}
+
+TEST_F(DecoderContextTest, DiagnosticLinesOnlyWhenSwitchedOn)
+{
+    MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
+    for (bool on : {false, true}) {
+        SetDiagnostics(on);
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        m_decoder.Open(item, 0);
+        DecodeAll();
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        m_decoder.Close();
+        item.layer = 2;
+        item.endOfData = 0;
+        if (!on) {
+            EXPECT_EQ(out, "");
+            EXPECT_EQ(err, "");
+            continue;
+        }
+        EXPECT_EQ(out, "HDR: s=FFF, id=1, l=2, ep=off, br=C, sf=1, pd=0, pr=0, m=0, js=0, c=0, o=0, e=0\n"
+                       "alg.=MPEG-1, layer=II, tot bitrate=256, sfrq=48.0\n"
+                       "mode=stereo, sblim=27, jsbd=27, ch=2\n"
+                       "{   1}{   2}");
+        EXPECT_EQ(err, "Frame cannot be located\nInput stream may be empty\n");
+    }
+    SetDiagnostics(false);
 }
 
 TEST_F(DecoderContextTest, DecodeWhenClosedDoesNothing)

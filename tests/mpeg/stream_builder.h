@@ -142,7 +142,8 @@ public:
         std::string path = m_path + "/" + name;
         FILE* f = std::fopen(path.c_str(), "wb");
         if (f) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            if (!bytes.empty())
+                std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
         }
         return path;
