@@ -45,9 +45,22 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
             sum[j] += d[j] * h[j];
     }
 
+    // Scaling by 2^15 is exact, so the plain conversion below equals ToPcm16
+    // whenever nothing needs limiting; only then the slow path is skipped.
+    float scaled[32];
+    bool limit = false;
+    for (int j = 0; j < 32; ++j) {
+        scaled[j] = sum[j] * 32768.0f;
+        limit |= !(scaled[j] < 32768.0f && scaled[j] >= -32768.0f);
+    }
     int clips = 0;
-    for (int j = 0; j < 32; ++j)
-        out[j] = ToPcm16(sum[j], clips);
+    if (limit) {
+        for (int j = 0; j < 32; ++j)
+            out[j] = ToPcm16(sum[j], clips);
+    } else {
+        for (int j = 0; j < 32; ++j)
+            out[j] = static_cast<int16_t>(static_cast<int>(scaled[j]));
+    }
     return clips;
 }
 
