@@ -1,11 +1,15 @@
 #include "app/headless_commands.h"
 
+#include "app/headless_radio.h"
+#include "app/headless_web.h"
+
 namespace lumetra::app {
 
 void RegisterAllHeadlessCommands(PlayerControl& player)
 {
     RegisterPlayerHeadlessCommands(player);
-    // The receiver and the web services register theirs here.
+    RegisterRadioHeadlessCommands();
+    RegisterWebHeadlessCommands(player);
 }
 
 } // namespace lumetra::app
