@@ -13,6 +13,11 @@ start_demo_station() {
   if ! (exec 3<>/dev/tcp/127.0.0.1/8642) 2>/dev/null; then
     "$station" --demo >/dev/null 2>&1 </dev/null &
     station_pid=$!
+    # Give it a moment to listen, so the first directory fetch finds it.
+    for _ in $(seq 50); do
+      (exec 3<>/dev/tcp/127.0.0.1/8642) 2>/dev/null && break
+      sleep 0.1
+    done
   fi
 }
 run_player() {
