@@ -81,10 +81,17 @@ TEST(AllocationTables, TextHasOneCrLfLinePerAllocation)
 TEST(SynthesisWindowText, HasFourEntriesPerLineAndBlankLines)
 {
     const std::string text = ResourceText("dewindow");
-    ASSERT_GT(text.size(), 10000u);
-    const std::regex group("(D\\[[ \\d]{3}\\]=[ -]\\d\\.\\d{9} ){4}\\r\\n \\r\\n");
-    for (int line = 0; line < 128; ++line)
-        ASSERT_TRUE(std::regex_match(text.substr(static_cast<std::size_t>(line) * 85, 85), group)) << line;
+    EXPECT_EQ(text.size(), 10876u);
+    const std::regex line("(D\\[[ \\d]{3}\\] = -?\\d\\.\\d{9}){4}");
+    std::size_t pos = 0;
+    for (int n = 0; n < 128; ++n) {
+        const std::size_t end = text.find('\n', pos);
+        ASSERT_NE(end, std::string::npos) << n;
+        ASSERT_TRUE(std::regex_match(text.substr(pos, end - pos), line)) << n;
+        ASSERT_EQ(text.substr(end, 3), "\n \n") << n;
+        pos = end + 3;
+    }
+    EXPECT_EQ(pos, text.size());
 }
 
 struct TableChoice {

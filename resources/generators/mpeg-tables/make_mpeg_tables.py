@@ -35,18 +35,13 @@ def allocation_text(table):
 
 
 def window_text(values):
-    """128 lines of four entries "D[  i]= v" (v with nine decimals after a minus
-    sign or a blank), each entry followed by a blank; every line is followed by
-    a line holding a single blank."""
+    """128 lines of four entries "D[  i] = v" (v with nine decimals; negative
+    values carry their minus sign after the blank), written one after another;
+    every line is followed by a line holding a single blank."""
     out = []
     for line in range(128):
-        entries = []
-        for k in range(4):
-            i = 4 * line + k
-            v = values[i]
-            sign = "-" if v.startswith("-") else " "
-            entries.append("D[%3d]=%s%s " % (i, sign, v.lstrip("-")))
-        out.append("".join(entries) + CRLF + " " + CRLF)
+        entries = ["D[%3d] = %s" % (4 * line + k, values[4 * line + k]) for k in range(4)]
+        out.append("".join(entries) + "\n \n")
     return "".join(out)
 
 
