@@ -46,7 +46,7 @@ const char* StationUsage() {
            "Global: --log FILE (every datagram received)  --log-sent  --seed N  --duration SECONDS\n"
            "Directory web service (on with --demo or --directory-port): --directory-port N  --no-directory\n"
            "  --directory-message ID:TEXT  --directory-version VERSION:URL  --directory-refresh SECONDS\n"
-           "Station (before any --station they apply to the first station):\n"
+           "Station (before any --station they shape the first station; each --station starts afresh):\n"
            "  --station NAME      start another station\n"
            "  --address A         IPv4 address to serve on (default 127.0.0.1)\n"
            "  --port N            UDP port (default 3456; 0 picks a free one)\n"
@@ -122,6 +122,16 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
         if (opt == "--native") { s.nativeRate = true; continue; }
         if (opt == "--no-resend") { s.refuseResends = true; continue; }
         if (opt == "--log-sent") { config.logSent = true; continue; }
+        static const std::set<std::string> kValued{
+            "--station", "--log", "--seed", "--duration", "--address", "--port", "--category", "--speed",
+            "--description", "--file", "--title", "--rate", "--bitrate", "--songtext-every", "--answer",
+            "--max-listeners", "--start-seq", "--stream-id", "--probes", "--probe-interval", "--loss",
+            "--reorder", "--duplicate", "--delay", "--drop-seq", "--pause-after", "--pause-for",
+            "--speed-factor"};
+        if (!kValued.count(opt)) {
+            error = "unknown option " + opt;
+            return false;
+        }
         if (k + 1 >= args.size()) {
             error = opt + " needs a value";
             return false;
@@ -132,12 +142,11 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
         bool ok = true;
         if (opt == "--station") {
             // The first --station names the station that earlier options shaped.
+            // Each further one starts afresh, on the next port of the same address.
             if (named || current > 0) {
-                StationConfig next = s;
+                StationConfig next;
+                next.address = s.address;
                 next.port = static_cast<uint16_t>(s.port == 0 ? 0 : s.port + 1);
-                next.file.clear();
-                next.title.clear();
-                next.streamId = 0;
                 config.stations.push_back(next);
                 current = config.stations.size() - 1;
             }
@@ -176,10 +185,6 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
         else if (opt == "--pause-after") { ok = ToDouble(value, d) && d >= 0; s.pauseAfterSeconds = d; }
         else if (opt == "--pause-for") { ok = ToDouble(value, d) && d >= 0; s.pauseForSeconds = d; }
         else if (opt == "--speed-factor") { ok = ToDouble(value, d) && d > 0 && d <= 1000; s.speedFactor = d; }
-        else {
-            error = "unknown option " + opt;
-            return false;
-        }
         if (!ok) {
             error = "bad value for " + opt + ": " + value;
             return false;
