@@ -138,7 +138,8 @@ def start_station():
     port = free_port()
     udp = free_port()
     station_udp = udp
-    proc = subprocess.Popen([station_bin, "--demo", "--directory-port", str(port),
+    # One station on a free port (the demo set's fixed ports could be in use).
+    proc = subprocess.Popen([station_bin, "--category", "Demo", "--speed", "16k", "--directory-port", str(port),
                              "--directory-message", "4:Welcome to the demo", "--directory-version",
                              "1.40:http://www.lumetra.example/download/", "--port", str(udp)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
