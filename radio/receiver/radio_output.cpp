@@ -144,6 +144,7 @@ void RadioOutput::Flush(BlockRecord& block)
     std::lock_guard lock(engine::EngineLock());
     int lost = ConcealBlock(block.samples, block.received, m_memory);
     m_lostTotal += lost;
+    ++m_blocksFlushed;
     if (lost > 0)
         AddNoise(block.samples, NoiseAmplitude(lost), std::rand);
     if (!m_device)

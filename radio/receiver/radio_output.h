@@ -41,11 +41,16 @@ public:
     void StopIdleIfPlaying();    // and give the saved volume back
 
     void ResetConcealment() { m_memory.Reset(); }
-    void ResetLostTotal() { m_lostTotal = 0; }
+    void ResetLostTotal()
+    {
+        m_lostTotal = 0;
+        m_blocksFlushed = 0;
+    }
     int Queued() const { return m_queued; }
     void SetQueued(int queued) { m_queued = queued; }
     int DeviceRate() const { return m_deviceRate; }
     int LostTotal() const { return m_lostTotal; }
+    int BlocksFlushed() const { return m_blocksFlushed; }
     bool IdlePlaying() const { return m_idle; }
 
 private:
@@ -76,6 +81,7 @@ private:
     uint32_t m_savedVolume = 0;
     ConcealmentMemory m_memory;
     int m_lostTotal = 0;
+    int m_blocksFlushed = 0;
     std::vector<std::unique_ptr<Buffer>> m_buffers;
 };
 

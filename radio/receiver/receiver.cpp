@@ -4,6 +4,7 @@
 #include <QSettings>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -85,6 +86,9 @@ void Receiver::Close()
         return;
     WritePosition();
     m_timer.stop();
+    const RadioOutput& output = m_session->Output();
+    std::fprintf(stderr, "radio: concealed %d of %d sub-blocks\n", output.LostTotal(),
+                 output.BlocksFlushed() * kSubBlocksPerBlock);
     m_session->Close();
     m_closed = true;
     if (onClosed)

@@ -1,0 +1,491 @@
+// The receiver against the real station over loopback: lumetra-station playing a
+// known WAV, `lumetra --headless` recording what it plays into a WAV file. The
+// recording is compared with the source and with the codec's own round trip.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "radio/codec/wavelet_decoder.h"
+#include "radio/codec/wavelet_encoder.h"
+#include "radio/receiver/concealment.h"
+#include "radio/receiver/idle_sound.h"
+
+namespace lumetra::radio {
+namespace {
+
+constexpr int kRate = 8000;
+constexpr int kFrame = 2048;
+
+std::string BuildDir()
+{
+    const char* d = std::getenv("LUMETRA_BUILD_DIR");
+    return d ? d : ".";
+}
+
+std::string Tool(const std::string& relative)
+{
+    return BuildDir() + "/" + relative;
+}
+
+uint16_t FreeUdpPort()
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t n = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Unsigned 8-bit samples of a WAV file (16-bit sources are cut to their high byte).
+std::vector<uint8_t> ReadSamples8(const std::string& path)
+{
+    auto bytes = ReadFile(path);
+    auto wav = ParseWav(bytes);
+    std::vector<uint8_t> out;
+    if (!wav)
+        return out;
+    if (wav->format.bitsPerSample == 8)
+        return {wav->data.begin(), wav->data.end()};
+    for (size_t i = 0; i + 1 < wav->data.size(); i += 2) {
+        int s = int16_t(wav->data[i] | wav->data[i + 1] << 8);
+        out.push_back(uint8_t(std::clamp((s + 128) / 256 + 128, 0, 255)));
+    }
+    return out;
+}
+
+std::vector<int16_t> ReadSamples16(const std::string& path)
+{
+    auto bytes = ReadFile(path);
+    auto wav = ParseWav(bytes);
+    std::vector<int16_t> out;
+    if (!wav || wav->format.bitsPerSample != 16)
+        return out;
+    for (size_t i = 0; i + 1 < wav->data.size(); i += 2)
+        out.push_back(int16_t(wav->data[i] | wav->data[i + 1] << 8));
+    return out;
+}
+
+double Snr(const std::vector<uint8_t>& x, const std::vector<uint8_t>& ref, size_t from, size_t count, size_t refOffset)
+{
+    double signal = 0, noise = 0;
+    for (size_t i = from; i < from + count && i < x.size(); ++i) {
+        double r = double(ref[(refOffset + i) % ref.size()]) - 128;
+        double e = double(x[i]) - 128 - r;
+        signal += r * r;
+        noise += e * e;
+    }
+    return noise == 0 ? 99.0 : 10 * std::log10(signal / noise);
+}
+
+// The source offset (a multiple of 256 samples) that best explains the recording.
+size_t Align(const std::vector<uint8_t>& recorded, const std::vector<uint8_t>& ref, size_t from)
+{
+    size_t best = 0;
+    double bestSnr = -1e9;
+    for (size_t o = 0; o < ref.size(); o += kSubBlockSamples) {
+        double s = Snr(recorded, ref, from, kBlockSamples, o);
+        if (s > bestSnr) {
+            bestSnr = s;
+            best = o;
+        }
+    }
+    return best;
+}
+
+// What the station's frames turn into at the receiver when nothing is lost: each
+// block of eight frames carries its 256-sample pieces interleaved, encoded with
+// the station's byte budget and decoded.
+std::vector<uint8_t> CodecRoundTrip(const std::vector<int16_t>& source, size_t budgetBytes)
+{
+    EncoderSettings settings;
+    settings.maxPayloadBytes = budgetBytes;
+    WaveletEncoder encoder(settings);
+    std::vector<uint8_t> out(source.size() - source.size() % kBlockSamples, 128);
+    std::array<int16_t, kFrame> frame{};
+    std::vector<uint8_t> payload(5120);
+    std::array<uint8_t, kFrame> decoded{};
+    for (size_t block = 0; block < out.size(); block += kBlockSamples) {
+        for (int d = 0; d < 8; ++d) {
+            for (int j = 0; j < 8; ++j)
+                for (int i = 0; i < kSubBlockSamples; ++i)
+                    frame[size_t(j * 256 + i)] = source[block + size_t((8 * j + d) * 256 + i)];
+            auto info = encoder.Encode(frame, payload);
+            DecodeFrame(std::span<const uint8_t>(payload.data(), info.bytes), false, 2, decoded);
+            for (int j = 0; j < 8; ++j)
+                for (int i = 0; i < kSubBlockSamples; ++i)
+                    out[block + size_t((8 * j + d) * 256 + i)] = decoded[size_t(j * 256 + i)];
+        }
+    }
+    return out;
+}
+
+class Child {
+public:
+    void Start(const std::string& program, const QStringList& args, const QProcessEnvironment& env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.setProgram(QString::fromStdString(program));
+        m_process.setArguments(args);
+        m_process.start();
+        ASSERT_TRUE(m_process.waitForStarted(5000)) << program;
+    }
+    void Send(const std::string& line) { m_process.write((line + "\n").c_str()); }
+    void CloseInput() { m_process.closeWriteChannel(); }
+    // Reads whatever lines are ready.
+    void Pump()
+    {
+        m_process.waitForReadyRead(20);
+        while (m_process.canReadLine())
+            lines.push_back(m_process.readLine().trimmed().toStdString());
+        m_errors += m_process.readAllStandardError().toStdString();
+    }
+    bool WaitForLine(const std::string& prefix, int timeoutMs)
+    {
+        QElapsedTimer t;
+        t.start();
+        size_t seen = 0;
+        while (t.elapsed() < timeoutMs) {
+            Pump();
+            for (; seen < lines.size(); ++seen)
+                if (lines[seen].rfind(prefix, 0) == 0)
+                    return true;
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+        }
+        return false;
+    }
+    bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+    bool Finish(int timeoutMs)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (m_process.state() != QProcess::NotRunning && t.elapsed() < timeoutMs)
+            Pump();
+        Pump();
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+            return false;
+        }
+        return m_process.exitCode() == 0;
+    }
+    void Kill()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    const std::string& Errors() const { return m_errors; }
+    ~Child() { Kill(); }
+
+    std::vector<std::string> lines;
+
+private:
+    QProcess m_process;
+    std::string m_errors;
+};
+
+class RadioStationE2e : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "radio_e2e";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        source = Path("source.wav");
+        // A sweep over a steady tone: every block differs, nothing is silent.
+        int rc = std::system(("sox -q -n -r 8000 -b 16 -c 1 " + source +
+                              " synth 16 sine 200-1200 synth 16 sine mix 330 vol 0.6").c_str());
+        ASSERT_EQ(rc, 0) << "sox is needed";
+        port = FreeUdpPort();
+        env = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+            std::string d = Path(v);
+            std::system(("mkdir -p -m 700 " + d).c_str());
+            env.insert(v, QString::fromStdString(d));
+        }
+        env.insert("LUMETRA_AUDIO", QString::fromStdString("file:" + Path("out.wav")));
+        env.insert("LUMETRA_DRIVES", QString::fromStdString(Path("drives")));
+    }
+
+    std::string Path(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
+
+    void StartStation(QStringList extra)
+    {
+        QStringList args{"--port", QString::number(port), "--file", QString::fromStdString(source),
+                         "--log", QString::fromStdString(Path("station.log")), "--seed", "7"};
+        args += extra;
+        station.Start(Tool("tools/station/lumetra-station"), args, env);
+        station.WaitForLine("station", 5000);
+    }
+
+    void StartPlayer()
+    {
+        player.Start(Tool("app/lumetra"), {"--headless"}, env);
+        player.Send("volume 65535");
+        player.Send("radio 127.0.0.1:" + std::to_string(port) + " Loopback FM");
+    }
+
+    // The events "radio <text> <flags>" in order, texts only.
+    std::vector<std::string> RadioTexts() const
+    {
+        std::vector<std::string> out;
+        for (auto& l : player.lines)
+            if (l.rfind("radio ", 0) == 0)
+                out.push_back(l.substr(6, l.size() > 9 ? l.size() - 9 : 0));
+        return out;
+    }
+
+    // The station's name as its start message gives it.
+    std::string StationName() const { return "Lumetra Demo"; }
+
+    // Sequence number of the start message the station sent.
+    long StartSequence()
+    {
+        std::ifstream in(Path("station.log"));
+        std::string line;
+        std::regex start("^tx .* seq=([0-9]+) .*kind=0x0004 .*payload=5354415254534551");
+        std::smatch m;
+        while (std::getline(in, line))
+            if (std::regex_search(line, m, start))
+                return std::stol(m[1]);
+        return -1;
+    }
+
+    // "radio: concealed N of M sub-blocks" from the player's diagnostics.
+    std::pair<int, int> Concealed() const
+    {
+        std::smatch m;
+        std::regex re("radio: concealed ([0-9]+) of ([0-9]+) sub-blocks");
+        std::string e = player.Errors();
+        if (std::regex_search(e, m, re))
+            return {std::stoi(m[1]), std::stoi(m[2])};
+        return {-1, -1};
+    }
+
+    size_t CountInLog(const std::string& needle)
+    {
+        std::ifstream in(Path("station.log"));
+        std::string line;
+        size_t n = 0;
+        while (std::getline(in, line))
+            if (line.find(needle) != std::string::npos)
+                ++n;
+        return n;
+    }
+
+    QTemporaryDir dir;
+    std::string source;
+    uint16_t port = 0;
+    QProcessEnvironment env;
+    Child station;
+    Child player;
+};
+
+TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
+{
+    StartStation({});
+    StartPlayer();
+    ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 15000)) << player.Errors();
+    player.WaitForLine("radio never", 4000);  // let a few more seconds play
+    player.Send("radio-stop");
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+
+    auto texts = RadioTexts();
+    std::vector<std::string> wanted{"Attempting Connection", "Connected: waiting for signal", "Buffering (",
+                                    "Recovering Transmission", "Receiving Transmission"};
+    size_t at = 0;
+    for (auto& t : texts)
+        if (at < wanted.size() && t.rfind(wanted[at], 0) == 0)
+            ++at;
+    EXPECT_EQ(at, wanted.size()) << "status events out of order";
+    EXPECT_TRUE(player.Has("title Radio Lumetra (" + StationName() + ")"));
+
+    auto recorded = ReadSamples8(Path("out.wav"));
+    ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples)) << "too little was played";
+    auto src16 = ReadSamples16(source);
+    auto src8 = ReadSamples8(source);
+    auto roundTrip = CodecRoundTrip(src16, 512);
+    size_t offset = Align(recorded, src8, 0);
+    size_t span = recorded.size() - recorded.size() % kBlockSamples;
+    double snrSource = Snr(recorded, src8, 0, span, offset);
+    double snrRoundTrip = Snr(recorded, roundTrip, 0, span, offset);
+    double codecSnr = Snr(roundTrip, src8, 0, roundTrip.size(), 0);
+    std::printf("clean: %zu samples played; SNR against the source %.1f dB, against the codec round trip %.1f dB; "
+                "the round trip itself %.1f dB against the source\n",
+                recorded.size(), snrSource, snrRoundTrip, codecSnr);
+    EXPECT_GT(snrRoundTrip, 25.0);
+    EXPECT_NEAR(snrSource, codecSnr, 3.0);
+}
+
+TEST_F(RadioStationE2e, ResendsFillMostHolesOfFivePercentLoss)
+{
+    StartStation({"--loss", "5"});
+    StartPlayer();
+    ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 15000)) << player.Errors();
+    player.WaitForLine("radio never", 5000);
+    player.Send("radio-stop");
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    auto [lost, total] = Concealed();
+    size_t requests = CountInLog("kind=0x0008 length=0 ");
+    std::printf("5%% loss with resends: %zu resend requests, %d of %d sub-blocks concealed\n", requests, lost, total);
+    ASSERT_GT(total, 0);
+    EXPECT_GT(requests, 0u);
+    // Without resends about 5% of the sub-blocks would be holes.
+    EXPECT_LT(lost, total * 5 / 100 / 2);
+}
+
+TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
+{
+    // Every twentieth datagram never arrives, and asking again does not help.
+    QString drops;
+    for (int s = 10; s < 4000; s += 20)
+        drops += (drops.isEmpty() ? "" : ",") + QString::number(s);
+    StartStation({"--no-resend", "--drop-seq", drops, "--log-sent"});
+    StartPlayer();
+    ASSERT_TRUE(player.WaitForLine("radio Losing Transmission: Approximating lost sound", 15000)) << player.Errors();
+    player.WaitForLine("radio never", 5000);
+    player.Send("radio-stop");
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    EXPECT_TRUE(player.Has("radio Losing Transmission: Approximating lost sound sr"));
+
+    long start = StartSequence();
+    ASSERT_GE(start, 0);
+    auto recorded = ReadSamples8(Path("out.wav"));
+    ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples));
+    // The recording starts with the first block after the start message.
+    long firstBase = (start & ~7L) + 8;
+    std::vector<uint8_t> silenced = recorded;
+    int holes = 0;
+    for (size_t block = 0; block + kBlockSamples <= recorded.size(); block += kBlockSamples) {
+        long base = firstBase + long(block / kBlockSamples) * 8;
+        for (int d = 0; d < 8; ++d) {
+            if ((base + d) % 20 != 10)
+                continue;
+            for (int j = 0; j < 8; ++j, ++holes)
+                std::fill_n(silenced.begin() + long(block) + (8 * j + d) * 256, 256, uint8_t(128));
+        }
+    }
+    auto src8 = ReadSamples8(source);
+    size_t offset = Align(recorded, src8, 0);
+    size_t span = recorded.size() - recorded.size() % kBlockSamples;
+    double concealed = Snr(recorded, src8, 0, span, offset);
+    double silence = Snr(silenced, src8, 0, span, offset);
+    auto [lost, total] = Concealed();
+    std::printf("refused resends: %d holes in %zu samples (receiver: %d of %d sub-blocks concealed); SNR against the "
+                "source: concealment %.1f dB, silence in the holes %.1f dB\n",
+                holes, span, lost, total, concealed, silence);
+    EXPECT_EQ(lost, holes);
+    EXPECT_GT(concealed, silence + 1.0);
+}
+
+TEST_F(RadioStationE2e, PausedStationIsLostWithIdleSoundThenRecovers)
+{
+    StartStation({"--pause-after", "7", "--pause-for", "11"});
+    StartPlayer();
+    ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 12000)) << player.Errors();
+    ASSERT_TRUE(player.WaitForLine("radio Transmission Lost br", 12000)) << player.Errors();
+    ASSERT_TRUE(player.WaitForLine("radio Transmission Lost (0:05) sr", 8000)) << player.Errors();
+    ASSERT_TRUE(player.WaitForLine("radio Recovering Transmission", 12000)) << player.Errors();
+    player.Send("radio-stop");
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+
+    // The idle sound played on a second device at half the wave volume.
+    auto idle = ReadSamples8(Path("out-1.wav"));
+    auto resource = ReadSamples8(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
+                                 "/resources/wave/IDLE.wav");
+    ASSERT_FALSE(idle.empty());
+    ASSERT_FALSE(resource.empty());
+    auto peak = [](const std::vector<uint8_t>& v) {
+        int p = 0;
+        for (uint8_t x : v)
+            p = std::max(p, std::abs(int(x) - 128));
+        return p;
+    };
+    std::printf("paused station: idle sound %zu samples, peak %d against the resource's %d\n", idle.size(), peak(idle),
+                peak(resource));
+    EXPECT_GE(idle.size(), resource.size());
+    EXPECT_NEAR(peak(idle), peak(resource) / 2.0, 1.5);
+}
+
+struct RefusalCase {
+    const char* answer;
+    const char* message;  // "" for none
+    const char* status;
+};
+
+class RadioRefusalE2e : public RadioStationE2e, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RadioRefusalE2e, StationWordEndsTheLogon)
+{
+    StartStation({"--answer", GetParam().answer});
+    StartPlayer();
+    player.CloseInput();  // end of input waits only while a station is received
+    ASSERT_TRUE(player.Finish(15000)) << player.Errors();
+    if (*GetParam().message)
+        EXPECT_TRUE(player.Has(std::string("message Radio Lumetra: ") + GetParam().message));
+    EXPECT_TRUE(player.Has(std::string("radio ") + GetParam().status + " sr"));
+    EXPECT_EQ(CountInLog("kind=0x0010 "), 1u) << "one logoff";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RadioRefusalE2e,
+    ::testing::Values(RefusalCase{"busy", "", "Station has too many listeners."},
+                      RefusalCase{"closed", "It is a closed site, please contact the site administrator to let you in.",
+                                  "Station has too many listeners."},
+                      RefusalCase{"intranet", "This site is only broadcasting to domain network only.",
+                                  "Connection Failed - No internet connection"},
+                      RefusalCase{"no14400", "The site is not supporting 14400 connection.",
+                                  "Connection Failed - No 14,400 connection"}));
+
+TEST_F(RadioStationE2e, SilentStationGetsTenLogonsThenTooManyListeners)
+{
+    StartStation({"--answer", "silent"});
+    StartPlayer();
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(15000)) << player.Errors();
+    EXPECT_TRUE(player.Has("radio Station has too many listeners sr"));
+    EXPECT_EQ(CountInLog("kind=0x0004 "), 10u);
+}
+
+} // namespace
+} // namespace lumetra::radio
