@@ -224,7 +224,13 @@ void Station::OnClock() {
 void Station::ProduceFrame(bool send) {
     ++m_framesDone;
     const uint32_t seq = ++m_lastSequence;
-    m_audio.NextFrame(m_pcm);
+    const uint32_t d = seq % 8;
+    if (d == 0 || !m_blockFilled) {
+        m_audio.NextFrame(m_block);
+        m_blockFilled = true;
+    }
+    for (uint32_t j = 0; j < 8; ++j)
+        std::copy_n(m_block.begin() + (8 * j + d) * 256, 256, m_pcm.begin() + j * 256);
     if (!send || m_listeners.empty()) return;
     const radio::EncodedFrameInfo info = m_encoder.Encode(m_pcm, m_payload);
     SentFrame& slot = m_history[seq % m_history.size()];

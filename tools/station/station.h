@@ -80,6 +80,11 @@ private:
     std::vector<Listener> m_listeners;
     std::array<SentFrame, 64> m_history{};
     std::array<int16_t, radio::kFrameSamples> m_pcm{};
+    // Eight frames of source sound; datagram d of a block carries its 256-sample
+    // pieces d, d + 8, ..., d + 56, so a lost datagram leaves short holes that the
+    // receiver fills from their neighbours.
+    std::array<int16_t, 8 * radio::kFrameSamples> m_block{};
+    bool m_blockFilled = false;
     std::vector<uint8_t> m_payload;
 };
 
