@@ -358,24 +358,35 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
 
 TEST_F(RadioStationE2e, ResendsFillMostHolesOfFivePercentLoss)
 {
-    StartStation({"--loss", "5"});
+    // Sent four times faster than played, so many blocks pass in a short run.
+    StartStation({"--loss", "5", "--speed-factor", "4"});
     StartPlayer();
     ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 15000)) << player.Errors();
-    player.WaitForLine("radio never", 5000);
+    player.WaitForLine("radio never", 6000);
     player.Send("radio-stop");
     player.CloseInput();
     ASSERT_TRUE(player.Finish(5000)) << player.Errors();
     auto [lost, total] = Concealed();
     size_t requests = CountInLog("kind=0x0008 length=0 ");
-    std::printf("5%% loss with resends: %zu resend requests, %d of %d sub-blocks concealed\n", requests, lost, total);
-    ASSERT_GT(total, 0);
+    std::printf("5%% loss with resends: %zu resend requests, %d of %d sub-blocks concealed (%.2f%%)\n", requests, lost,
+                total, total ? 100.0 * lost / total : 0.0);
+    ASSERT_GT(total, 8 * kSubBlocksPerBlock);
     EXPECT_GT(requests, 0u);
-    // Without resends about 5% of the sub-blocks would be holes.
+    // Without resends about 5% of the sub-blocks would be holes; a last datagram
+    // of a block that is lost stays a hole (its block is played when the next
+    // one's first datagram shows the gap), so about an eighth remain.
     EXPECT_LT(lost, total * 5 / 100 / 2);
 }
 
 TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
 {
+    // A steady chord on a 125 Hz fundamental: sound that repeats every 256 samples,
+    // where borrowing from neighbouring pieces is at its most useful.
+    source = Path("chord.wav");
+    ASSERT_EQ(std::system(("sox -q -n -r 8000 -b 16 -c 1 " + source +
+                           " synth 16.384 sine 250 synth 16.384 sine mix 375 synth 16.384 sine mix 500 vol 0.3")
+                              .c_str()),
+              0);
     // Every twentieth datagram never arrives, and asking again does not help.
     QString drops;
     for (int s = 10; s < 4000; s += 20)
@@ -393,30 +404,41 @@ TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
     ASSERT_GE(start, 0);
     auto recorded = ReadSamples8(Path("out.wav"));
     ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples));
-    // The recording starts with the first block after the start message.
+    auto src8 = ReadSamples8(source);
+    auto roundTrip = CodecRoundTrip(ReadSamples16(source), 512);
+    size_t offset = Align(recorded, roundTrip, 0);
+
+    // The recording starts with the first block after the start message; the
+    // pieces of dropped datagrams are the holes, everything else is the codec's
+    // sound with the light noise of a damaged block.
     long firstBase = (start & ~7L) + 8;
+    size_t span = recorded.size() - recorded.size() % kBlockSamples;
     std::vector<uint8_t> silenced = recorded;
     int holes = 0;
-    for (size_t block = 0; block + kBlockSamples <= recorded.size(); block += kBlockSamples) {
+    int worstKept = 0;
+    for (size_t block = 0; block < span; block += kBlockSamples) {
         long base = firstBase + long(block / kBlockSamples) * 8;
-        for (int d = 0; d < 8; ++d) {
-            if ((base + d) % 20 != 10)
+        for (int k = 0; k < kSubBlocksPerBlock; ++k) {
+            size_t at = block + size_t(k) * kSubBlockSamples;
+            if ((base + k % 8) % 20 == 10) {
+                ++holes;
+                std::fill_n(silenced.begin() + long(at), kSubBlockSamples, uint8_t(128));
                 continue;
-            for (int j = 0; j < 8; ++j, ++holes)
-                std::fill_n(silenced.begin() + long(block) + (8 * j + d) * 256, 256, uint8_t(128));
+            }
+            for (size_t i = at; i < at + kSubBlockSamples; ++i)
+                worstKept = std::max(worstKept, std::abs(int(recorded[i]) - int(roundTrip[(offset + i) % roundTrip.size()])));
         }
     }
-    auto src8 = ReadSamples8(source);
-    size_t offset = Align(recorded, src8, 0);
-    size_t span = recorded.size() - recorded.size() % kBlockSamples;
     double concealed = Snr(recorded, src8, 0, span, offset);
     double silence = Snr(silenced, src8, 0, span, offset);
     auto [lost, total] = Concealed();
-    std::printf("refused resends: %d holes in %zu samples (receiver: %d of %d sub-blocks concealed); SNR against the "
-                "source: concealment %.1f dB, silence in the holes %.1f dB\n",
+    std::printf("refused resends: %d lost sub-blocks in %zu samples played (receiver: %d of %d concealed); SNR against "
+                "the source: concealment %.1f dB, silence in the holes %.1f dB\n",
                 holes, span, lost, total, concealed, silence);
-    EXPECT_EQ(lost, holes);
-    EXPECT_GT(concealed, silence + 1.0);
+    EXPECT_GT(holes, 0);
+    EXPECT_GE(lost, holes);
+    EXPECT_LE(worstKept, 2) << "arrived pieces carry only the noise of a damaged block";
+    EXPECT_GT(concealed, silence + 3.0);
 }
 
 TEST_F(RadioStationE2e, PausedStationIsLostWithIdleSoundThenRecovers)
@@ -466,7 +488,8 @@ TEST_P(RadioRefusalE2e, StationWordEndsTheLogon)
     if (*GetParam().message)
         EXPECT_TRUE(player.Has(std::string("message Radio Lumetra: ") + GetParam().message));
     EXPECT_TRUE(player.Has(std::string("radio ") + GetParam().status + " sr"));
-    EXPECT_EQ(CountInLog("kind=0x0010 "), 1u) << "one logoff";
+    // The refusal's logoff, and the close's at shutdown (the socket stays open).
+    EXPECT_EQ(CountInLog("kind=0x0010 "), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
