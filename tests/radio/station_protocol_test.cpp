@@ -402,17 +402,20 @@ TEST(StationFaults, DelayHoldsEveryDatagramBack) {
 
 // ---- audio from files -------------------------------------------------------------
 
-// Zero crossings of the decoded frames, as a frequency.
+// Zero crossings of the decoded frames, as a frequency. A frame is eight 256-sample
+// pieces from across its block, so only steps inside a piece count.
 double DecodedFrequency(const std::vector<Datagram>& audio, int codedRate) {
-    long crossings = 0, samples = 0;
+    long crossings = 0, steps = 0;
     for (const auto& d : audio) {
         std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
         lumetra::radio::DecodeFrame(d.payload, false, 2, s);
-        for (int k = 1; k < lumetra::radio::kFrameSamples; ++k)
+        for (int k = 1; k < lumetra::radio::kFrameSamples; ++k) {
+            if (k % 256 == 0) continue;
             if ((s[k - 1] < 128) != (s[k] < 128)) ++crossings;
-        samples += lumetra::radio::kFrameSamples;
+            ++steps;
+        }
     }
-    return samples ? crossings / 2.0 * codedRate / static_cast<double>(samples) : 0;
+    return steps ? crossings / 2.0 * codedRate / static_cast<double>(steps) : 0;
 }
 
 struct FileCase { std::string make; std::string file; int rate; };
