@@ -95,6 +95,13 @@ void PlayerControl::Stop()
     m_engine.StopAll();
 }
 
+void PlayerControl::StopIfActive()
+{
+    engine::PlayerState state = m_engine.State();
+    if (state == kStatePlaying || state == kStatePaused)
+        m_engine.StopAll();
+}
+
 void PlayerControl::Next()
 {
     engine::PlayerState state = m_engine.State();

@@ -24,6 +24,8 @@ public:
     void Play();
     void Pause();
     void Stop();
+    // The full stop, when something plays or is paused.
+    void StopIfActive();
     void Next();
     void Previous();
     void ToggleShuffle();

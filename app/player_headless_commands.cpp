@@ -4,6 +4,7 @@
 #include "app/player_control.h"
 #include "engine/media_item_text.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -60,6 +61,8 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
         }
         if (OfferToOpenHandlers(arg))
             return;
+        // As a path handed over by a second start: whatever plays stops first.
+        player.StopIfActive();
         player.ClearPlaylist();
         if (!player.AddEntry(arg)) {
             EmitEvent("error not playable: " + arg);
@@ -115,6 +118,27 @@ void RegisterPlayerEvents(engine::Engine& engine)
         *ticks = 0;
         if (engine.State() == engine::kStatePlaying)
             EmitEvent(PositionLine(engine));
+    });
+    // The status line: the title and length of a loaded item, else the welcome.
+    auto statusTicks = std::make_shared<int>(0);
+    auto shown = std::make_shared<std::string>();
+    RegisterTimerHook([&engine, statusTicks, shown] {
+        if (++*statusTicks < 26)
+            return;
+        *statusTicks = 0;
+        std::string text = " Welcome to Lumetra Media Player";
+        const MediaItem& item = engine.CurrentItem();
+        if (item.layer != -1 && item.sampleRate > 0) {
+            int32_t seconds = item.totalSamples / item.sampleRate;
+            char line[300];
+            std::snprintf(line, sizeof line, " %s (%d:%02d)", engine::ItemDisplayName(item, item.path).c_str(),
+                          seconds / 60, seconds % 60);
+            text = line;
+        }
+        if (text != *shown) {
+            *shown = text;
+            EmitEvent("status " + text);
+        }
     });
 }
 

@@ -188,6 +188,21 @@ class Transport(unittest.TestCase):
         self.assertLess(len(got), len(ref) // 2)
         self.assertEqual(got, (PRIMING + ref)[:len(got)])
 
+    def test_play_while_playing_switches_items(self):
+        first = make_mpeg(self.scratch, "first.mp2", "twolame", 44100, 2, 128, 20)
+        second = make_mpeg(self.scratch, "second.mp2", "twolame", 22050, 1, 64, 1)
+        player = Player(self.scratch, "null")
+        player.send("play " + first)
+        player.wait_for(lambda e: e.startswith("position 1 "))
+        player.send("play " + second)
+        player.wait_for(lambda e: e == "end")
+        player.send("status")
+        status, events = player.finish()
+        self.assertEqual(status, 0, events)
+        self.assertEqual(events.count("end"), 1, events)
+        self.assertIn("item second.mp2|n/a|64|22050|4", events)
+        self.assertEqual(events[-3:], ["state stopped", "position 0 1", "item second.mp2|n/a|64|22050|4"])
+
     def test_seek_plays_from_the_frame_there(self):
         mpeg = make_mpeg(self.scratch, "k.mp2", "twolame", 48000, 2, 192, 6)
         out = self.scratch.path("k.out.wav")
