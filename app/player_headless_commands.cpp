@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace lumetra::app {
@@ -36,6 +37,7 @@ std::string ItemLine(const MediaItem& item)
 
 std::string PositionLine(engine::Engine& engine)
 {
+    std::lock_guard lock(engine.Lock());
     const MediaItem& item = engine.CurrentItem();
     int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
     return "position " + std::to_string(engine.PlayedPosition() / rate) + " " + std::to_string(item.totalSamples / rate);
@@ -108,6 +110,7 @@ void RegisterPlayerEvents(engine::Engine& engine)
     RegisterHeadlessCommand("status", [&engine](const std::string&) {
         EmitEvent(std::string("state ") + StateName(engine.State()));
         EmitEvent(PositionLine(engine));
+        std::lock_guard lock(engine.Lock());
         EmitEvent(ItemLine(engine.CurrentItem()));
     });
     RegisterBusyCheck([&engine] { return engine.State() == engine::kStatePlaying || engine.DeviceOpen(); });
@@ -127,6 +130,7 @@ void RegisterPlayerEvents(engine::Engine& engine)
             return;
         *statusTicks = 0;
         std::string text = " Welcome to Lumetra Media Player";
+        std::lock_guard lock(engine.Lock());
         const MediaItem& item = engine.CurrentItem();
         if (item.layer != -1 && item.sampleRate > 0) {
             int32_t seconds = item.totalSamples / item.sampleRate;

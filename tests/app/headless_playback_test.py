@@ -57,6 +57,17 @@ class PlaysToTheEnd(unittest.TestCase):
     def test_mp2_32000_mono_short(self):
         self.check_file("d.mp2", "twolame", 32000, 1, 64, 1, 1152)
 
+    def test_rows_play_in_turn_then_stop(self):
+        a = make_mpeg(self.scratch, "r1.mp2", "twolame", 44100, 2, 128, 1)
+        b = make_mpeg(self.scratch, "r2.mp2", "twolame", 32000, 1, 64, 1)
+        out = self.scratch.path("r.out.wav")
+        status, events = run_script(self.scratch, "file-fast:" + out, UNITY + ["add " + a, "add " + b, "play"])
+        self.assertEqual(status, 0, events)
+        self.assertEqual(events.count("end"), 2, events)
+        items = [e.split("|")[0] for e in events if e.startswith("item ")]
+        self.assertEqual(items, ["item r1.mp2", "item r2.mp2"])
+        self.assertEqual([e for e in events if e.startswith("state ")][-1], "state stopped")
+
     def test_command_line_file_plays(self):
         mpeg = make_mpeg(self.scratch, "e.mp2", "twolame", 44100, 2, 128, 2)
         out = self.scratch.path("e.out.wav")
