@@ -106,8 +106,18 @@ void AliasReduce(float* xr, int boundaries, const Windows& win)
 // inversion included: lanes 1 and 3 are odd subbands.
 void LongGroup(const float* in, const float* w, float (*overlap)[32], float (*out)[32], int sb)
 {
+    // Lanes from the four subbands' lines: 4 x 4 transposes, then the last two.
     Float4 x[18];
-    for (int k = 0; k < 18; ++k)
+    for (int k = 0; k < 16; k += 4) {
+        const Float4 a = Load4(in + k), b = Load4(in + 18 + k), c = Load4(in + 36 + k), d = Load4(in + 54 + k);
+        const Float4 ab0 = __builtin_shufflevector(a, b, 0, 4, 1, 5), ab1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+        const Float4 cd0 = __builtin_shufflevector(c, d, 0, 4, 1, 5), cd1 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+        x[k] = __builtin_shufflevector(ab0, cd0, 0, 1, 4, 5);
+        x[k + 1] = __builtin_shufflevector(ab0, cd0, 2, 3, 6, 7);
+        x[k + 2] = __builtin_shufflevector(ab1, cd1, 0, 1, 4, 5);
+        x[k + 3] = __builtin_shufflevector(ab1, cd1, 2, 3, 6, 7);
+    }
+    for (int k = 16; k < 18; ++k)
         x[k] = Float4{in[k], in[18 + k], in[36 + k], in[54 + k]};
     Float4 res[36];
     Imdct36(x, res);

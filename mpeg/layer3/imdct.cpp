@@ -11,47 +11,47 @@ constexpr float kHalfSqrt3 = 0.866025403784438647f;
 // DCT-IV of size N = 4M / 2 (N even, M = N / 2) through an M-point DFT:
 // z[n] = x[2n] + i x[N-1-2n] turned by e^(-i pi n / N), transformed, turned by
 // e^(-i pi (k + 1/4) / N); then y[2k] = Re, y[N-1-2k] = -Im.
-template <int N>
+// Twiddle factors in the element type T (float, or Float4 with every lane
+// equal, which saves spreading them at each use).
+template <int N, class T>
 struct DctTwiddles {
-    float preCos[N / 2], preSin[N / 2], postCos[N / 2], postSin[N / 2];
+    T preCos[N / 2], preSin[N / 2], postCos[N / 2], postSin[N / 2];
     DctTwiddles()
     {
         for (int n = 0; n < N / 2; ++n) {
-            preCos[n] = static_cast<float>(std::cos(kPi * n / N));
-            preSin[n] = static_cast<float>(std::sin(kPi * n / N));
-            postCos[n] = static_cast<float>(std::cos(kPi * (n + 0.25) / N));
-            postSin[n] = static_cast<float>(std::sin(kPi * (n + 0.25) / N));
+            preCos[n] = T{} + static_cast<float>(std::cos(kPi * n / N));
+            preSin[n] = T{} + static_cast<float>(std::sin(kPi * n / N));
+            postCos[n] = T{} + static_cast<float>(std::cos(kPi * (n + 0.25) / N));
+            postSin[n] = T{} + static_cast<float>(std::sin(kPi * (n + 0.25) / N));
         }
     }
 };
 
-const DctTwiddles<18>& Twiddles18()
+template <int N, class T>
+const DctTwiddles<N, T>& Twiddles()
 {
-    static const DctTwiddles<18> t;
-    return t;
-}
-const DctTwiddles<6>& Twiddles6()
-{
-    static const DctTwiddles<6> t;
+    static const DctTwiddles<N, T> t;
     return t;
 }
 
 // W9^(b c) for b, c = 1..2 (index (b - 1) * 2 + (c - 1)).
+template <class T>
 struct Dft9Twiddles {
-    float c[4], s[4];
+    T c[4], s[4];
     Dft9Twiddles()
     {
         for (int b = 1; b <= 2; ++b)
             for (int k = 1; k <= 2; ++k) {
-                c[(b - 1) * 2 + k - 1] = static_cast<float>(std::cos(2 * kPi * b * k / 9));
-                s[(b - 1) * 2 + k - 1] = static_cast<float>(std::sin(2 * kPi * b * k / 9));
+                c[(b - 1) * 2 + k - 1] = T{} + static_cast<float>(std::cos(2 * kPi * b * k / 9));
+                s[(b - 1) * 2 + k - 1] = T{} + static_cast<float>(std::sin(2 * kPi * b * k / 9));
             }
     }
 };
 
-const Dft9Twiddles& TwiddlesDft9()
+template <class T>
+const Dft9Twiddles<T>& TwiddlesDft9()
 {
-    static const Dft9Twiddles t;
+    static const Dft9Twiddles<T> t;
     return t;
 }
 
@@ -74,7 +74,7 @@ inline void Dft3(T r0, T i0, T r1, T i1, T r2, T i2, T* outR, T* outI, int strid
 template <class T>
 void Dct4Size18(const T x[18], T y[18])
 {
-    const DctTwiddles<18>& t = Twiddles18();
+    const DctTwiddles<18, T>& t = Twiddles<18, T>();
     T tr[9], ti[9];
     for (int n = 0; n < 9; ++n) {
         const T a = x[2 * n], b = x[17 - 2 * n];
@@ -85,10 +85,10 @@ void Dct4Size18(const T x[18], T y[18])
     T ar[3][3], ai[3][3];   // [b][c]
     for (int b = 0; b < 3; ++b)
         Dft3(tr[b], ti[b], tr[3 + b], ti[3 + b], tr[6 + b], ti[6 + b], ar[b], ai[b], 1);
-    const Dft9Twiddles& w = TwiddlesDft9();
+    const Dft9Twiddles<T>& w = TwiddlesDft9<T>();
     for (int b = 1; b < 3; ++b) {
         for (int c = 1; c < 3; ++c) {
-            const float cr = w.c[(b - 1) * 2 + c - 1], cs = w.s[(b - 1) * 2 + c - 1];
+            const T cr = w.c[(b - 1) * 2 + c - 1], cs = w.s[(b - 1) * 2 + c - 1];
             const T r = ar[b][c], i = ai[b][c];
             ar[b][c] = r * cr + i * cs;
             ai[b][c] = i * cr - r * cs;
@@ -107,7 +107,7 @@ void Dct4Size18(const T x[18], T y[18])
 
 void Dct4Size6(const float x[6], float y[6])
 {
-    const DctTwiddles<6>& t = Twiddles6();
+    const DctTwiddles<6, float>& t = Twiddles<6, float>();
     float tr[3], ti[3];
     for (int n = 0; n < 3; ++n) {
         const float a = x[2 * n], b = x[5 - 2 * n];
