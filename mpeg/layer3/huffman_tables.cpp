@@ -1,9 +1,8 @@
 #include "mpeg/layer3/huffman_tables.h"
 
-#include "platform/dialogs/message_box.h"
+#include "mpeg/error_message.h"
 #include "platform/resources/resources.h"
 
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,16 +14,6 @@ namespace {
 // real ones have at most 512.
 constexpr uint32_t kMaxTreeLength = 1u << 16;
 constexpr int kLineLength = 100;
-
-void ShowError(const char* format, ...)
-{
-    char text[4096];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    platform::ShowMessageBox("Error Message", text);
-}
 
 // Reads the next line that is not a comment ("#" or a control character first);
 // an empty line at end of file.
@@ -90,13 +79,13 @@ int HuffmanTables::Read(FILE* stream)
         if (std::strcmp(keyword, ".end") == 0)
             return n;
         if (std::strcmp(keyword, ".table") != 0) {
-            ShowError("huffman table %u data corrupted\n", static_cast<unsigned>(n));
+            ShowErrorMessage("huffman table %u data corrupted\n", static_cast<unsigned>(n));
             return -1;
         }
         t.linmax = t.linbits >= 32 ? 0xffffffffu : (1u << t.linbits) - 1;
         std::snprintf(t.name, sizeof t.name, "%.3s", name);
         if (std::atoi(name) != n) {
-            ShowError("wrong table number %u\n", static_cast<unsigned>(n));
+            ShowErrorMessage("wrong table number %u\n", static_cast<unsigned>(n));
             return -2;
         }
 
@@ -108,7 +97,7 @@ int HuffmanTables::Read(FILE* stream)
             // Only an earlier table can lend its tree.
             if (number >= static_cast<unsigned>(n) || m_tables[number].xlen != t.xlen
                 || m_tables[number].ylen != t.ylen) {
-                ShowError("wrong table %u reference\n", static_cast<unsigned>(n));
+                ShowErrorMessage("wrong table %u reference\n", static_cast<unsigned>(n));
                 return -3;
             }
             t.reference = static_cast<int32_t>(number);
@@ -118,7 +107,7 @@ int HuffmanTables::Read(FILE* stream)
         } else if (std::strcmp(keyword, ".treedata") == 0) {
             uint8_t* tree = treeLength <= kMaxTreeLength ? new (std::nothrow) uint8_t[2 * treeLength + 2]() : nullptr;
             if (!tree) {
-                ShowError("heaperror at table %d\n", n);
+                ShowErrorMessage("heaperror at table %d\n", n);
                 std::exit(-10);
             }
             m_trees[n].reset(tree);
@@ -139,7 +128,7 @@ int HuffmanTables::Read(FILE* stream)
                 t.lookup = m_lookups[n].get();
             }
         } else {
-            ShowError("huffman decodertable error at table %d\n", n);
+            ShowErrorMessage("huffman decodertable error at table %d\n", n);
         }
     }
     return kHuffmanTableCount;
@@ -148,13 +137,13 @@ int HuffmanTables::Read(FILE* stream)
 void LoadHuffmanTablesOrExit(HuffmanTables& tables, FILE* stream)
 {
     if (!stream) {
-        ShowError("Please check huffman table 'huffdec'\n");
+        ShowErrorMessage("Please check huffman table 'huffdec'\n");
         std::exit(1);
     }
     int count = tables.Read(stream);
     std::fclose(stream);
     if (count != kHuffmanTableCount) {
-        ShowError("decoder table read error\n");
+        ShowErrorMessage("decoder table read error\n");
         std::exit(4);
     }
 }
