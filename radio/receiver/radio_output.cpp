@@ -225,10 +225,11 @@ void RadioOutput::Underrun()
     std::lock_guard lock(engine::EngineLock());
     m_session.Status().Show("Transmission Lost", "br");
     if (!m_idle) {
-        host.StartIdleSound();
-        m_idle = true;
+        // Half volume first: the device takes the sound's first samples at once.
         m_savedVolume = host.WaveVolume();
         host.SetWaveVolume(kHalfVolume);
+        host.StartIdleSound();
+        m_idle = true;
     }
     vars.lostSince = host.NowSeconds();
     vars.bufferingShown = false;

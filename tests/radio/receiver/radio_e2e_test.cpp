@@ -337,6 +337,8 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
             ++at;
     EXPECT_EQ(at, wanted.size()) << "status events out of order";
     EXPECT_TRUE(player.Has("title Radio Lumetra (" + StationName() + ")"));
+    // Every ninth audio datagram is followed by a 44-byte reception report.
+    EXPECT_GT(CountInLog("bytes=44 seq="), 2u);
 
     auto recorded = ReadSamples8(Path("out.wav"));
     ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples)) << "too little was played";
@@ -501,6 +503,29 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Connection Failed - No internet connection"},
                       RefusalCase{"no14400", "The site is not supporting 14400 connection.",
                                   "Connection Failed - No 14,400 connection"}));
+
+struct ProbeCase {
+    int intervalMs;
+    size_t answers;
+};
+
+class RadioProbeE2e : public RadioStationE2e, public ::testing::WithParamInterface<ProbeCase> {};
+
+TEST_P(RadioProbeE2e, NineProbesWithinHalfASecondAreAnsweredTwice)
+{
+    StartStation({"--probes", "9", "--probe-interval", QString::number(GetParam().intervalMs)});
+    StartPlayer();
+    ASSERT_TRUE(player.WaitForLine("radio Connected: waiting for signal", 5000)) << player.Errors();
+    player.WaitForLine("radio never", 1500);
+    player.Send("radio-stop");
+    player.CloseInput();
+    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    EXPECT_EQ(CountInLog("bytes=22 seq=0 stream="), GetParam().answers);
+    EXPECT_EQ(CountInLog("kind=0x0800 "), GetParam().answers);
+}
+
+// Nine probes 50 ms apart span 400 ms; 75 ms apart, 600 ms.
+INSTANTIATE_TEST_SUITE_P(Spacing, RadioProbeE2e, ::testing::Values(ProbeCase{50, 2}, ProbeCase{75, 0}));
 
 TEST_F(RadioStationE2e, SilentStationGetsTenLogonsThenTooManyListeners)
 {
