@@ -53,21 +53,17 @@ const AllocationEntry& Entry(const FrameParams& p, int sb, uint32_t a)
     return p.alloc->entry[sb][a & 15u];
 }
 
-double Dequantise(uint32_t code, const AllocationEntry& e)
+Dequantiser MakeDequantiser(const AllocationEntry& e)
 {
     using tables::kDequantC;
     using tables::kDequantD;
     if (e.steps < 2)
-        return 0.0;
+        return Dequantiser{0, 0.0, 0.0, 0.0};
     // x: the smallest number with 2^x >= steps.
     const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
     const uint32_t half = 1u << (x - 1);
-    double f = (code & half) ? 0.0 : -1.0;
-    f += static_cast<double>(code & (half - 1u)) * (1.0 / half);
     const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
-    f += kDequantD[q];
-    f *= kDequantC[q];
-    return f;
+    return Dequantiser{half, 1.0 / half, kDequantD[q], kDequantC[q]};
 }
 
 } // namespace
@@ -118,6 +114,9 @@ void ReadScaleFactors(BitReader& reader, const FrameParams& p, LayerSamples& s)
             }
             for (int k = 0; k < 3; ++k)
                 s.scaleIndex[ch][k][sb] = part[k];
+            s.dequant[ch][sb] = sb < limit && s.allocation[ch][sb]
+                                    ? MakeDequantiser(Entry(p, sb, s.allocation[ch][sb]))
+                                    : Dequantiser{0, 0.0, 0.0, 0.0};
         }
     }
 }
@@ -159,10 +158,16 @@ void ReadTriple(BitReader& reader, const FrameParams& p, int part, LayerSamples&
                 s.fraction[ch][0][sb] = s.fraction[ch][1][sb] = s.fraction[ch][2][sb] = 0.0f;
                 continue;
             }
-            const AllocationEntry& e = Entry(p, sb, a);
+            const Dequantiser& q = s.dequant[ch][sb];
             const double scale = multiplier[s.scaleIndex[ch][part][sb] & 63u];
-            for (int k = 0; k < 3; ++k)
-                s.fraction[ch][k][sb] = static_cast<float>(Dequantise(s.sample[ch][k][sb], e) * scale);
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t code = s.sample[ch][k][sb];
+                double f = (code & q.half) ? 0.0 : -1.0;
+                f += static_cast<double>(code & (q.half - 1u)) * q.invHalf;
+                f += q.d;
+                f *= q.c;
+                s.fraction[ch][k][sb] = static_cast<float>(f * scale);
+            }
         }
     }
 }

@@ -58,7 +58,7 @@ def main():
         run(["lame", "--quiet", "-m", "j", "-b", "128", wav, mp3])
         mp2 = os.path.join(tmp, "five-minutes.mp2")
         run(["twolame", "-b", "192", wav, mp2])
-        out = os.path.join(tmp, "out.wav")
+        out = os.devnull  # the others write nothing either
         for name, path in (("MP3 128 kbit/s joint stereo, 5 min", mp3), ("MP2 192 kbit/s stereo, 5 min", mp2)):
             bench(name, path, [decode, path, out], [
                 ("ffmpeg -f null -", ["ffmpeg", "-v", "error", "-i", path, "-f", "null", "-"]),
