@@ -1,6 +1,7 @@
 #include "engine_fixture.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace lumetra::engine::testing {
 namespace {
@@ -59,6 +60,11 @@ TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
         std::lock_guard g(lock);
         EXPECT_EQ(engine.QueuedCount(), GetParam().buffers);
         EXPECT_EQ(decoder.decoded, GetParam().buffers - 1 + 10);
+        // The meter shows the last returned frame's peak over every 32nd sample, / 4.
+        int32_t peak = 0;
+        for (int32_t i = 0; i < t.samplesPerFrame * t.channels; i += 32)
+            peak = std::max(peak, std::abs(static_cast<int32_t>(FakeSample(8, i))));
+        EXPECT_EQ(engine.Level(), peak / 4);
     }
 
     engine.StopAll();
