@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <pthread.h>
 #include <thread>
 
 namespace lumetra::app {
@@ -104,6 +105,7 @@ void HeadlessFrontEnd::OpenCommandLineFile()
 void HeadlessFrontEnd::StartReadingInput()
 {
     std::thread([this] {
+        pthread_setname_np(pthread_self(), "lumetra-input");
         std::string line;
         while (std::getline(std::cin, line))
             QMetaObject::invokeMethod(this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <pthread.h>
 
 namespace lumetra::engine {
 
@@ -380,6 +381,7 @@ void Engine::BufferDone(WaveOutDevice* device, WaveHeader* header)
 
 void Engine::BufferThreadMain()
 {
+    pthread_setname_np(pthread_self(), "lumetra-buffers");
     platform::SetCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     for (;;) {
         ThreadMessage m = m_queue.Wait();

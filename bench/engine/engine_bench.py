@@ -36,7 +36,23 @@ def peak_rss_mb(pid):
     return 0.0
 
 
-def child_usage(cmd, env=None, stdin_lines=None):
+def thread_cpu(pid):
+    """CPU seconds per thread name of a running process."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    result = {}
+    try:
+        for tid in os.listdir("/proc/%d/task" % pid):
+            with open("/proc/%d/task/%s/comm" % (pid, tid)) as f:
+                name = f.read().strip()
+            with open("/proc/%d/task/%s/stat" % (pid, tid)) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            result[name] = result.get(name, 0.0) + (int(fields[11]) + int(fields[12])) / ticks
+    except OSError:
+        pass
+    return result
+
+
+def child_usage(cmd, env=None, stdin_lines=None, threads=None):
     """Runs cmd, feeding it stdin_lines (a float is a pause in seconds); returns
     (cpu seconds, peak RSS in MB, wall seconds)."""
     start = time.perf_counter()
@@ -53,6 +69,11 @@ def child_usage(cmd, env=None, stdin_lines=None):
         proc.stdin.close()
     while True:
         peak = max(peak, peak_rss_mb(proc.pid))
+        if threads is not None:
+            now = thread_cpu(proc.pid)
+            if now:
+                threads.clear()
+                threads.update(now)
         pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
         if pid:
             break
@@ -84,7 +105,8 @@ def main():
         subprocess.run(["lame", "--quiet", "-t", "-b", "128", "--cbr", "-m", "j", wav, mp3], check=True)
 
         print("60-second MP3, 128 kbit/s joint stereo, 44.1 kHz")
-        ours = child_usage([player, "--headless"], env, ["play " + mp3])
+        threads = {}
+        ours = child_usage([player, "--headless"], env, ["play " + mp3], threads)
         decode = child_usage([os.path.join(args.build, "tools", "decode", "lumetra-decode"), mp3,
                               os.path.join(tmp, "decoded.wav")])
         # This mpg123 may call its discarding output "dummy" rather than "null".
@@ -99,6 +121,8 @@ def main():
         print("  cpu ratio lumetra / mpg123: %.2f (goal: at most 1)" % (ours[0] / max(theirs[0], 1e-6)))
         print("  cpu ratio lumetra / lumetra-decode: %.2f (what playing adds to decoding)"
               % (ours[0] / max(decode[0], 1e-6)))
+        print("  lumetra cpu by thread (last reading before exit): " +
+              ", ".join("%s %.2f s" % kv for kv in sorted(threads.items(), key=lambda kv: -kv[1])))
 
         hour = os.path.join(tmp, "hour.mp3")
         with open(mp3, "rb") as f:

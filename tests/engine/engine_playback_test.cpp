@@ -225,8 +225,7 @@ TEST_F(EngineTest, PauseAndResumeLoseNothing)
     engine.PlayCurrent();
     EXPECT_EQ(engine.State(), kStatePlaying);
     while (window.endNotices == 0) {
-        if (FakeDevice* d = audio.LastDevice(); d && engine.DeviceOpen())
-            d->PlayBuffers(1);
+        audio.PlayOnLast(1);
         QCoreApplication::sendPostedEvents();
     }
     EXPECT_EQ(audio.Recording(0), Expected(t, 0, 300));
@@ -260,8 +259,7 @@ TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
     stream.SetDownloading(false);
     engine.PlayCurrent();
     while (window.endNotices == 0) {
-        if (FakeDevice* d = audio.LastDevice(); d && engine.DeviceOpen())
-            d->PlayBuffers(1);
+        audio.PlayOnLast(1);
         QCoreApplication::sendPostedEvents();
     }
     EXPECT_EQ(decoder.decoded, 200);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,8 +56,12 @@ public:
         if (clock)
             m_clock = std::thread([this] { ClockMain(); });
     }
+    std::function<void()> onDestroy;
+
     ~FakeDevice() override
     {
+        if (onDestroy)
+            onDestroy();
         {
             std::lock_guard g(m_lock);
             m_ending = true;
@@ -210,6 +215,12 @@ public:
     {
         auto recording = std::make_shared<std::vector<uint8_t>>();
         auto device = std::make_unique<FakeDevice>(format, std::move(done), m_log, clock, refuseWrites, drainOnWrite, recording);
+        FakeDevice* raw = device.get();
+        device->onDestroy = [this, raw] {
+            std::lock_guard g(m_lock);
+            if (m_last == raw)
+                m_last = nullptr;
+        };
         {
             std::lock_guard g(m_lock);
             m_recordings.push_back(recording);
@@ -223,10 +234,18 @@ public:
     std::string BackendName() const override { return "fake"; }
     platform::audio::Mixer& LineMixer() override { return m_mixer; }
 
+    // The device opened last while it is open (use only while it cannot close).
     FakeDevice* LastDevice()
     {
         std::lock_guard g(m_lock);
         return m_last;
+    }
+    // Plays n buffers of the device opened last, if it is still open.
+    void PlayOnLast(int n)
+    {
+        std::lock_guard g(m_lock);
+        if (m_last)
+            m_last->PlayBuffers(n);
     }
 
     // What the n-th opened device played; read it once that device is closed.
