@@ -328,6 +328,32 @@ TEST(RadioProtocol, ConnectWhilePlayingStopsFirstThenLogsOnAgain)
     EXPECT_EQ(rig.session.Blocks().Vars().state, ReceptionState::Connecting);
 }
 
+TEST(RadioProtocol, GroupAnswerWaitsForMulticastAudioThenGivesUp)
+{
+    SessionRig rig;
+    rig.Receive(MakeText(16, kStream, kKindGroup, {"224.1.2.3", "Group FM", "song"}));
+    EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::WaitingMulticast);
+    EXPECT_EQ(rig.session.Protocol().State().group, "224.1.2.3");
+    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Group FM)");
+    for (int i = 0; i < 99; ++i)
+        rig.Tick(200);
+    EXPECT_EQ(rig.host.stopsPosted, 0);
+    rig.Tick(400);  // 20 s without audio
+    EXPECT_EQ(rig.host.stopsPosted, 1);
+    ASSERT_EQ(rig.host.messages.size(), 1u);
+    EXPECT_EQ(rig.host.messages[0].second, "No MBONE packets coming through, stopping.");
+    EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::Idle);
+}
+
+TEST(RadioProtocol, GroupAnswerWithoutGroupStops)
+{
+    SessionRig rig;
+    rig.Receive(MakeText(16, kStream, kKindGroup, {"0.0.0.0", "Group FM"}));
+    EXPECT_EQ(rig.host.stopsPosted, 1);
+    ASSERT_EQ(rig.host.messages.size(), 1u);
+    EXPECT_EQ(rig.host.messages[0].second, "The site does not support MBONE.");
+}
+
 TEST(RadioProtocol, SocketFailureShowsMessageAndSendsNothing)
 {
     FakeHost host;
