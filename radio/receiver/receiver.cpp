@@ -32,7 +32,9 @@ std::string DefaultProfileDirectory()
 
 Receiver::Receiver(RadioDisplay& display, ReceiverEnvironment environment, QObject* parent)
     : QObject(parent), m_display(display), m_env(std::move(environment)),
-      m_audio(m_env.audio ? *m_env.audio : platform::audio::TheAudioSystem()), m_idle(m_audio)
+      m_audio(m_env.audio ? *m_env.audio : platform::audio::TheAudioSystem()),
+      m_ownPlayer(m_env.audio ? std::make_unique<platform::audio::SoundPlayer>(*m_env.audio) : nullptr),
+      m_sounds(m_ownPlayer ? *m_ownPlayer : platform::audio::TheSoundPlayer())
 {
     m_session = std::make_unique<RadioSession>(*this, m_decoder, m_audio, m_display);
     m_timer.setInterval(kTimerMs);
@@ -45,7 +47,6 @@ Receiver::~Receiver()
         m_timer.stop();
         m_session->Destroy();
     }
-    m_idle.Stop();
 }
 
 bool Receiver::Create()
@@ -230,12 +231,12 @@ void Receiver::SetWaveVolume(uint32_t volume)
 
 void Receiver::StartIdleSound()
 {
-    m_idle.Start();
+    m_sounds.PlayResource("IDLE", true);
 }
 
 void Receiver::StopIdleSound()
 {
-    m_idle.Stop();
+    m_sounds.Stop();
 }
 
 void Receiver::SetLevel(int level)

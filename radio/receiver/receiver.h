@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "radio/receiver/idle_sound.h"
+#include "platform/audio/sound_player.h"
 #include "radio/receiver/radio_host.h"
 #include "radio/receiver/radio_session.h"
 #include "radio/receiver/station_address.h"
@@ -98,7 +98,9 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_timer;
     WaveletFrameDecoder m_decoder;
-    IdleSound m_idle;
+    // The process's player of resource sounds, or one of our own on an injected system.
+    std::unique_ptr<platform::audio::SoundPlayer> m_ownPlayer;
+    platform::audio::SoundPlayer& m_sounds;
     std::unique_ptr<RadioSession> m_session;
     uint32_t m_fallbackVolume = 0xFFFFFFFF;
     bool m_closed = false;

@@ -25,7 +25,7 @@
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
 #include "radio/receiver/concealment.h"
-#include "radio/receiver/idle_sound.h"
+#include "platform/audio/wave_file.h"
 
 namespace lumetra::radio {
 namespace {
@@ -67,14 +67,15 @@ std::vector<uint8_t> ReadFile(const std::string& path)
 std::vector<uint8_t> ReadSamples8(const std::string& path)
 {
     auto bytes = ReadFile(path);
-    auto wav = ParseWav(bytes);
+    auto wav = platform::audio::ParseWave(bytes);
     std::vector<uint8_t> out;
-    if (!wav)
+    if (!wav.ok)
         return out;
-    if (wav->format.bitsPerSample == 8)
-        return {wav->data.begin(), wav->data.end()};
-    for (size_t i = 0; i + 1 < wav->data.size(); i += 2) {
-        int s = int16_t(wav->data[i] | wav->data[i + 1] << 8);
+    auto data = wav.image.samples;
+    if (wav.image.format.bitsPerSample == 8)
+        return {data.begin(), data.end()};
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        int s = int16_t(data[i] | data[i + 1] << 8);
         out.push_back(uint8_t(std::clamp((s + 128) / 256 + 128, 0, 255)));
     }
     return out;
@@ -83,12 +84,13 @@ std::vector<uint8_t> ReadSamples8(const std::string& path)
 std::vector<int16_t> ReadSamples16(const std::string& path)
 {
     auto bytes = ReadFile(path);
-    auto wav = ParseWav(bytes);
+    auto wav = platform::audio::ParseWave(bytes);
     std::vector<int16_t> out;
-    if (!wav || wav->format.bitsPerSample != 16)
+    if (!wav.ok || wav.image.format.bitsPerSample != 16)
         return out;
-    for (size_t i = 0; i + 1 < wav->data.size(); i += 2)
-        out.push_back(int16_t(wav->data[i] | wav->data[i + 1] << 8));
+    auto data = wav.image.samples;
+    for (size_t i = 0; i + 1 < data.size(); i += 2)
+        out.push_back(int16_t(data[i] | data[i + 1] << 8));
     return out;
 }
 
