@@ -22,7 +22,9 @@ PlayerControl::PlayerControl(engine::Engine& engine) : m_engine(engine)
 bool PlayerControl::AddEntry(const std::string& path)
 {
     MediaItem item = MakeMediaItem();
-    std::strncpy(item.path, path.c_str(), sizeof item.path - 1);
+    if (path.empty() || path.size() >= sizeof item.path)
+        return false;  // a longer path would name another file once cut to fit
+    std::memcpy(item.path, path.c_str(), path.size() + 1);
     engine::FillMediaInfo(item, m_engine.Decoder());
     if (item.sampleRate == 0 || item.layer == -1)
         return false;

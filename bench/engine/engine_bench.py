@@ -36,20 +36,19 @@ def peak_rss_mb(pid):
     return 0.0
 
 
-def thread_cpu(pid):
-    """CPU seconds per thread name of a running process."""
+def thread_cpu(pid, seen):
+    """Records the CPU seconds of every thread of a running process into seen
+    (thread id -> (name, seconds)), keeping threads that have ended."""
     ticks = os.sysconf("SC_CLK_TCK")
-    result = {}
     try:
         for tid in os.listdir("/proc/%d/task" % pid):
             with open("/proc/%d/task/%s/comm" % (pid, tid)) as f:
                 name = f.read().strip()
             with open("/proc/%d/task/%s/stat" % (pid, tid)) as f:
                 fields = f.read().rsplit(")", 1)[1].split()
-            result[name] = result.get(name, 0.0) + (int(fields[11]) + int(fields[12])) / ticks
+            seen[tid] = (name, (int(fields[11]) + int(fields[12])) / ticks)
     except OSError:
         pass
-    return result
 
 
 def child_usage(cmd, env=None, stdin_lines=None, threads=None):
@@ -70,10 +69,7 @@ def child_usage(cmd, env=None, stdin_lines=None, threads=None):
     while True:
         peak = max(peak, peak_rss_mb(proc.pid))
         if threads is not None:
-            now = thread_cpu(proc.pid)
-            if now:
-                threads.clear()
-                threads.update(now)
+            thread_cpu(proc.pid, threads)
         pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
         if pid:
             break
@@ -121,8 +117,11 @@ def main():
         print("  cpu ratio lumetra / mpg123: %.2f (goal: at most 1)" % (ours[0] / max(theirs[0], 1e-6)))
         print("  cpu ratio lumetra / lumetra-decode: %.2f (what playing adds to decoding)"
               % (ours[0] / max(decode[0], 1e-6)))
-        print("  lumetra cpu by thread (last reading before exit): " +
-              ", ".join("%s %.2f s" % kv for kv in sorted(threads.items(), key=lambda kv: -kv[1])))
+        by_name = {}
+        for name, cpu in threads.values():
+            by_name[name] = by_name.get(name, 0.0) + cpu
+        print("  lumetra cpu by thread (\"lumetra\": main, Qt and sound-device threads): " +
+              ", ".join("%s %.2f s" % kv for kv in sorted(by_name.items(), key=lambda kv: -kv[1])))
 
         hour = os.path.join(tmp, "hour.mp3")
         with open(mp3, "rb") as f:

@@ -59,6 +59,9 @@ protected:
 TEST_F(PlayerControlTest, UnplayablePathsAreNotAdded)
 {
     EXPECT_FALSE(m_player->AddEntry("/nonexistent/a.mp3"));
+    EXPECT_FALSE(m_player->AddEntry(""));
+    // Longer than the record holds: refused rather than cut.
+    EXPECT_FALSE(m_player->AddEntry(m_rows[0] + std::string(1100, 'x')));
     EXPECT_EQ(m_player->RowCount(), 4);
 }
 
