@@ -349,6 +349,10 @@ TEST(StationPause, PauseWindowKeepsTheSequenceRunning) {
     const auto first = client.WaitFor(0x8000, 3000);
     ASSERT_TRUE(first);
     EXPECT_GE(first->seq, 5u);  // 1.5 s of 256 ms frames have gone by
+    // What the pause swallowed was never on the air, so it cannot be sent again.
+    client.Resend(first->seq - 1, first->stream);
+    client.Resend(first->seq - 2, first->stream);
+    for (const auto& d : OfKind(client.Collect(400), 0x8000)) EXPECT_GT(d.seq, first->seq);
 }
 
 // ---- faults ----------------------------------------------------------------------
@@ -446,6 +450,48 @@ INSTANTIATE_TEST_SUITE_P(Formats, StationFile, testing::Values(
     FileCase{"sox -n -r 8000 -b 16 -c 1 tone.wav synth 3 sine 440 gain -6", "tone.wav", 8000},
     FileCase{"sox -n -r 44100 -b 16 -c 2 tone.wav synth 3 sine 440 gain -6 && lame --quiet tone.wav tone.mp3",
              "tone.mp3", 16000}));
+
+TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound) {
+    // A slow triangle: neighbouring samples differ by well under one 8-bit step,
+    // so any piece out of place in the block shows as a jump.
+    const auto dir = std::filesystem::temp_directory_path() / ("station_block_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "tri.wav").string();
+    {
+        // 4 s at 8000 Hz, one period, so the loop joins without a step.
+        std::vector<int16_t> tri(32000);
+        for (std::size_t k = 0; k < tri.size(); ++k)
+            tri[k] = static_cast<int16_t>(-20000 + 40000 * (k < 16000 ? k : 32000 - k) / 16000);
+        const auto bytes = static_cast<uint32_t>(2 * tri.size());
+        std::ofstream wav(path, std::ios::binary);
+        auto put = [&](uint32_t v, int n) { for (int b = 0; b < n; ++b) wav.put(static_cast<char>(v >> (8 * b))); };
+        wav << "RIFF"; put(36 + bytes, 4); wav << "WAVEfmt "; put(16, 4); put(1, 2); put(1, 2);
+        put(8000, 4); put(16000, 4); put(2, 2); put(16, 2); wav << "data"; put(bytes, 4);
+        wav.write(reinterpret_cast<const char*>(tri.data()), bytes);
+    }
+    StationProcess station({"--file", path, "--speed-factor", "8", "--songtext-every", "0"});
+    Client client(station.Port());
+    client.Logon();
+    ASSERT_TRUE(client.WaitFor(0x0004, 3000));
+    const auto audio = OfKind(client.Collect(1200), 0x8000);
+    std::filesystem::remove_all(dir);
+    ASSERT_GE(audio.size(), 16u);
+    std::size_t first = 0;
+    while (first < audio.size() && audio[first].seq % 8 != 0) ++first;
+    ASSERT_LE(first + 8, audio.size());
+    std::vector<uint8_t> block(8 * 2048);
+    for (std::size_t d = 0; d < 8; ++d) {
+        ASSERT_EQ(audio[first + d].seq, audio[first].seq + d);
+        std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
+        lumetra::radio::DecodeFrame(audio[first + d].payload, false, 2, s);
+        for (std::size_t j = 0; j < 8; ++j)
+            std::copy_n(&s[j * 256], 256, &block[(8 * j + d) * 256]);
+    }
+    int largestStep = 0;
+    for (std::size_t k = 1; k < block.size(); ++k) largestStep = std::max(largestStep, std::abs(block[k] - block[k - 1]));
+    EXPECT_LE(largestStep, 4);
+    EXPECT_GT(*std::max_element(block.begin(), block.end()) - *std::min_element(block.begin(), block.end()), 20);
+}
 
 TEST(StationFile, UnreadableFileStopsTheStationWithAMessage) {
     const std::string cmd = std::string(LUMETRA_STATION_BINARY) +

@@ -231,13 +231,13 @@ void Station::ProduceFrame(bool send) {
     }
     for (uint32_t j = 0; j < 8; ++j)
         std::copy_n(m_block.begin() + (8 * j + d) * 256, 256, m_pcm.begin() + j * 256);
-    if (!send || m_listeners.empty()) return;
+    // While paused the station is off the air: nothing sent, nothing to resend.
+    if (!send || m_listeners.empty() || PausedNow()) return;
     const radio::EncodedFrameInfo info = m_encoder.Encode(m_pcm, m_payload);
     SentFrame& slot = m_history[seq % m_history.size()];
     slot.sequence = seq;
     slot.datagram = BuildDatagram({seq, m_streamId, kKindAudio, static_cast<uint16_t>(info.bytes)},
                                   std::span<const uint8_t>(m_payload.data(), info.bytes));
-    if (PausedNow()) return;
     for (Listener& l : m_listeners) SendAudio(l, seq, slot.datagram);
 }
 
