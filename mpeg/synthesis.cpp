@@ -5,7 +5,17 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lumetra::mpeg {
+namespace {
+
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int __attribute__((vector_size(16)));
+
+} // namespace
 
 Synthesis::Synthesis()
 {
@@ -27,39 +37,58 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
     float x[32];
     Dct32(subbands, x);
     float* v = history + offset;
+#pragma GCC unroll 32
     for (int i = 0; i < 16; ++i)
         v[i] = x[16 + i];
     v[16] = 0.0f;
+#pragma GCC unroll 32
     for (int i = 17; i <= 48; ++i)
         v[i] = -x[48 - i];
+#pragma GCC unroll 32
     for (int i = 49; i < 64; ++i)
         v[i] = -x[i - 48];
 
     // Each window row of 32 coefficients meets 32 consecutive history values:
     // the row start is a multiple of 32, so the 1023 mask never splits a row.
-    float sum[32] = {};
+    // Rows are taken four samples at a time; every sample still adds its 16
+    // products in row order, so the result equals the plain loop bit for bit.
+    Float4 sum[8] = {};
+#pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
-        const float* d = m_window + 32 * i;
-        const float* h = history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023);
-        for (int j = 0; j < 32; ++j)
-            sum[j] += d[j] * h[j];
+        const Float4* d = reinterpret_cast<const Float4*>(m_window + 32 * i);
+        const Float4* h = reinterpret_cast<const Float4*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k)
+            sum[k] += d[k] * h[k];
     }
 
     // Scaling by 2^15 is exact, so the plain conversion below equals ToPcm16
     // whenever nothing needs limiting; only then the slow path is skipped.
-    float scaled[32];
-    bool limit = false;
-    for (int j = 0; j < 32; ++j) {
-        scaled[j] = sum[j] * 32768.0f;
-        limit |= !(scaled[j] < 32768.0f && scaled[j] >= -32768.0f);
+    Float4 scaled[8];
+    Int4 inRange = {-1, -1, -1, -1};
+    for (int k = 0; k < 8; ++k) {
+        scaled[k] = sum[k] * 32768.0f;
+        inRange &= (scaled[k] < 32768.0f) & (scaled[k] >= -32768.0f);
     }
     int clips = 0;
-    if (limit) {
-        for (int j = 0; j < 32; ++j)
-            out[j] = ToPcm16(sum[j], clips);
-    } else {
-        for (int j = 0; j < 32; ++j)
-            out[j] = static_cast<int16_t>(static_cast<int>(scaled[j]));
+    if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != -1) {
+        for (int k = 0; k < 8; ++k)
+            for (int j = 0; j < 4; ++j)
+                out[4 * k + j] = ToPcm16(sum[k][j], clips);
+        return clips;
+    }
+    for (int k = 0; k < 8; k += 2) {
+        const Int4 lo = __builtin_convertvector(scaled[k], Int4);
+        const Int4 hi = __builtin_convertvector(scaled[k + 1], Int4);
+#if defined(__SSE2__)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * k),
+                         _mm_packs_epi32(reinterpret_cast<__m128i>(lo), reinterpret_cast<__m128i>(hi)));
+#else
+        for (int j = 0; j < 4; ++j) {
+            out[4 * k + j] = static_cast<int16_t>(lo[j]);
+            out[4 * k + 4 + j] = static_cast<int16_t>(hi[j]);
+        }
+#endif
     }
     return clips;
 }

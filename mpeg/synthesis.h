@@ -34,7 +34,7 @@ public:
 private:
     alignas(32) float m_history[2][1024];
     int m_offset[2] = {64, 64};
-    float m_window[512];
+    alignas(16) float m_window[512];
     bool m_ready = false;
 };
 
