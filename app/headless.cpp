@@ -15,6 +15,7 @@ struct Registry {
     std::vector<std::function<void()>> shutdownSteps;
     std::vector<std::function<bool(const std::string&)>> openHandlers;
     std::vector<std::function<void()>> timerHooks;
+    std::map<int, std::function<void(intptr_t, intptr_t)>> windowMessages;
 };
 
 Registry& TheRegistry()
@@ -74,6 +75,26 @@ void RegisterTimerHook(std::function<void()> hook)
 {
     std::lock_guard guard(TheRegistry().lock);
     TheRegistry().timerHooks.push_back(std::move(hook));
+}
+
+void RegisterWindowMessageHandler(int message, std::function<void(intptr_t wParam, intptr_t lParam)> handler)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().windowMessages[message] = std::move(handler);
+}
+
+bool DispatchWindowMessage(int message, intptr_t wParam, intptr_t lParam)
+{
+    std::function<void(intptr_t, intptr_t)> handler;
+    {
+        std::lock_guard guard(TheRegistry().lock);
+        auto it = TheRegistry().windowMessages.find(message);
+        if (it == TheRegistry().windowMessages.end())
+            return false;
+        handler = it->second;
+    }
+    handler(wParam, lParam);
+    return true;
 }
 
 void SplitCommandLine(const std::string& line, std::string& name, std::string& arg)

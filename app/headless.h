@@ -3,6 +3,7 @@
 // say when they are still busy; every event goes out through EmitEvent. Each
 // subsystem's registration function is called from headless_commands.cpp.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -29,5 +30,10 @@ void RegisterOpenHandler(std::function<bool(const std::string& path)> handler);
 
 // Run on the main thread every 50 ms (the player's timer).
 void RegisterTimerHook(std::function<void()> hook);
+
+// Window messages posted to the main window (engine::PostWindowMessage to
+// TheEngine().MainWindow()) that the player itself does not handle, such as the
+// receiver's notices, go to the handler registered for their number.
+void RegisterWindowMessageHandler(int message, std::function<void(intptr_t wParam, intptr_t lParam)> handler);
 
 } // namespace lumetra::app

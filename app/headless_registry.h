@@ -1,6 +1,7 @@
 #pragma once
 // What the subsystems registered through headless.h, read by the front end.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ bool AnyBusy();
 bool OfferToOpenHandlers(const std::string& path);
 void RunShutdownSteps();
 void RunTimerHooks();
+// False when no handler is registered for message.
+bool DispatchWindowMessage(int message, intptr_t wParam, intptr_t lParam);
 
 // Splits "word rest of line" at the first space.
 void SplitCommandLine(const std::string& line, std::string& name, std::string& arg);

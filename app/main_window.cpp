@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/headless_registry.h"
 #include "engine/window_message.h"
 
 namespace lumetra::app {
@@ -11,6 +12,8 @@ bool MainWindow::event(QEvent* e)
     auto it = m_handlers.find(m->message);
     if (it != m_handlers.end())
         it->second(m->wParam, m->lParam);
+    else
+        DispatchWindowMessage(m->message, m->wParam, m->lParam);
     return true;
 }
 

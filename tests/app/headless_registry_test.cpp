@@ -1,0 +1,66 @@
+#include "app/headless.h"
+#include "app/headless_registry.h"
+#include "app/main_window.h"
+#include "engine/window_message.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace lumetra::app {
+namespace {
+
+TEST(HeadlessLines, FirstWordNamesTheCommandAndTheRestIsItsArgument)
+{
+    std::string name, arg;
+    SplitCommandLine("play /music/a b/c.mp3", name, arg);
+    EXPECT_EQ(name, "play");
+    EXPECT_EQ(arg, "/music/a b/c.mp3");
+    SplitCommandLine("pause", name, arg);
+    EXPECT_EQ(name, "pause");
+    EXPECT_EQ(arg, "");
+
+    std::string seen;
+    RegisterHeadlessCommand("echo-test", [&](const std::string& a) { seen = a; });
+    EXPECT_TRUE(DispatchHeadlessLine("echo-test  two spaces"));
+    EXPECT_EQ(seen, " two spaces");
+    EXPECT_FALSE(DispatchHeadlessLine("echo-tes x"));
+}
+
+TEST(HeadlessRegistry, BusyChecksAndOpenHandlers)
+{
+    bool busy = false;
+    RegisterBusyCheck([&] { return busy; });
+    EXPECT_FALSE(AnyBusy());
+    busy = true;
+    EXPECT_TRUE(AnyBusy());
+    busy = false;
+
+    RegisterOpenHandler([](const std::string& path) { return path.size() > 4 && path.substr(path.size() - 4) == ".rdl"; });
+    EXPECT_TRUE(OfferToOpenHandlers("/x/station.rdl"));
+    EXPECT_FALSE(OfferToOpenHandlers("/x/song.mp3"));
+}
+
+// Messages the window has no handler of its own for reach the registered one, on
+// the window's thread, with their parameters.
+TEST(HeadlessRegistry, WindowMessagesReachRegisteredHandlers)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    MainWindow window;
+    std::vector<std::pair<intptr_t, intptr_t>> notices;
+    RegisterWindowMessageHandler(1025, [&](intptr_t w, intptr_t l) { notices.emplace_back(w, l); });
+    int ends = 0;
+    window.SetHandler(engine::kMsgEndOfTrack, [&](intptr_t, intptr_t) { ++ends; });
+    engine::PostWindowMessage(&window, 1025, 6874, 42);
+    engine::PostWindowMessage(&window, engine::kMsgEndOfTrack, 0, 0);
+    engine::PostWindowMessage(&window, 4242, 0, 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(notices, (std::vector<std::pair<intptr_t, intptr_t>>{{6874, 42}}));
+    EXPECT_EQ(ends, 1);
+}
+
+} // namespace
+} // namespace lumetra::app
