@@ -31,7 +31,25 @@ void BitReader::Refill()
 {
     for (int i = m_byteIdx; i >= 0; --i)
         m_buf[m_size - 1 - m_byteIdx + i] = m_buf[i];
-    for (int i = m_size - 2 - m_byteIdx; i >= 0; --i) {
+    int i = m_size - 2 - m_byteIdx;
+    if (!m_hex) {
+        // Binary files are read in blocks; the bytes land exactly where the
+        // byte-by-byte loop below would put them and nothing else is touched.
+        unsigned char block[4096];
+        while (i >= 0) {
+            const std::size_t want = static_cast<std::size_t>(i + 1) < sizeof block ? static_cast<std::size_t>(i + 1) : sizeof block;
+            const std::size_t got = std::fread(block, 1, want, m_file);
+            for (std::size_t k = 0; k < got; ++k)
+                m_buf[i--] = block[k];
+            if (got < want) {
+                m_eob = i;
+                break;
+            }
+        }
+        m_byteIdx = m_size - 1;
+        return;
+    }
+    for (; i >= 0; --i) {
         int c = ReadFileByte();
         if (c < 0) {
             m_eob = i;

@@ -30,13 +30,16 @@ uint32_t BitsAt(const std::vector<uint8_t>& bytes, std::size_t pos, int n)
     return v;
 }
 
-TEST(BitReader, ReadsEveryWidthAcrossRefills)
+// Buffer sizes below, at and above the block the refill reads at once.
+class BitReaderBuffer : public ::testing::TestWithParam<int> {};
+
+TEST_P(BitReaderBuffer, ReadsEveryWidthAcrossRefills)
 {
     TempDir dir;
     const auto bytes = RandomBytes(20000, 7);
     const auto path = dir.Write("random.bin", bytes);
     BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str()));
+    ASSERT_TRUE(r.Open(path.c_str(), GetParam()));
     EXPECT_FALSE(r.IsHexText());
     std::mt19937 rng(3);
     std::size_t pos = 0;
@@ -51,6 +54,8 @@ TEST(BitReader, ReadsEveryWidthAcrossRefills)
     }
     EXPECT_FALSE(r.AtEnd());
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BitReaderBuffer, ::testing::Values(8, 100, 4096, 4097, 10000));
 
 TEST(BitReader, ZeroBitsLeaveThePositionAndOneBitReads)
 {

@@ -1,5 +1,6 @@
 #include "wav_writer.h"
 
+#include <bit>
 #include <cstring>
 
 namespace lumetra::tools {
@@ -56,6 +57,13 @@ bool WavWriter::Write(const int16_t* samples, std::size_t count)
 {
     if (!m_file)
         return false;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The samples already are the file's little-endian bytes: one write.
+        if (std::fwrite(samples, 2, count, m_file) != count)
+            m_failed = true;
+        m_dataBytes += static_cast<uint32_t>(2 * count);
+        return !m_failed;
+    }
     unsigned char buf[2 * 4608];
     while (count > 0) {
         std::size_t n = count < 4608 ? count : 4608;
