@@ -134,6 +134,21 @@ uint32_t BitReader::ReadBitsSlow(int n)
     m_counter += static_cast<uint32_t>(n);
     if (!m_buf)
         return 0;
+    if (n > m_bitIdx) {
+        // When the whole read stays clear of the refill and end checks, take
+        // the bytes directly: same bits, same final byte and bit position.
+        const int need = n - m_bitIdx;
+        const int bytes = (need + 7) >> 3;
+        const int last = m_byteIdx - bytes;
+        if (last >= 4 && last >= m_eob) {
+            uint64_t value = Current() & ((1u << m_bitIdx) - 1u);
+            for (int k = m_byteIdx - 1; k >= last; --k)
+                value = (value << 8) | m_buf[k];
+            m_byteIdx = last;
+            m_bitIdx = 8 * bytes - need;
+            return static_cast<uint32_t>(value >> m_bitIdx);
+        }
+    }
     uint64_t value = 0;
     int left = n;
     while (left > 0) {
