@@ -41,9 +41,14 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
     for (int i = 0; i < 16; ++i)
         v[i] = x[16 + i];
     v[16] = 0.0f;
-#pragma GCC unroll 32
-    for (int i = 17; i <= 48; ++i)
-        v[i] = -x[48 - i];
+    // v[17..48] = -x[31..0], four at a time: reversed and negated.
+#pragma GCC unroll 8
+    for (int i = 0; i < 32; i += 4) {
+        Float4 part;
+        __builtin_memcpy(&part, x + 28 - i, sizeof part);
+        part = -__builtin_shufflevector(part, part, 3, 2, 1, 0);
+        __builtin_memcpy(v + 17 + i, &part, sizeof part);
+    }
 #pragma GCC unroll 32
     for (int i = 49; i < 64; ++i)
         v[i] = -x[i - 48];
