@@ -28,6 +28,14 @@ public:
     virtual void Drain() {}
     // How long the backend thread may sleep while sound is playing.
     virtual std::chrono::microseconds PollInterval() const { return std::chrono::milliseconds(5); }
+    // How long the backend thread may sleep while sound plays, when the next
+    // buffer is due back at offset dueOffset (UINT64_MAX: none is due) and more
+    // bytes wait to be written (morePending). Sinks that can tell when that
+    // happens sleep until then instead of polling.
+    virtual std::chrono::microseconds SleepHint(uint64_t /*dueOffset*/, bool /*morePending*/)
+    {
+        return PollInterval();
+    }
 };
 
 } // namespace lumetra::platform::audio

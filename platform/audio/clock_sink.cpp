@@ -107,4 +107,26 @@ std::chrono::microseconds ClockSink::PollInterval() const
     return m_fast ? std::chrono::microseconds(0) : std::chrono::microseconds(5000);
 }
 
+std::chrono::microseconds ClockSink::SleepHint(uint64_t dueOffset, bool morePending)
+{
+    using std::chrono::microseconds;
+    if (m_fast)
+        return microseconds(0);
+    if (m_paused)
+        return PollInterval();
+    Advance();
+    auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(bytes * 1000000 / m_bytesPerSec); };
+    // Wake when the next buffer has been consumed, or when half the lead has
+    // played out and more is waiting to be written, whichever comes first.
+    int64_t sleepUs = 25000;
+    if (dueOffset != UINT64_MAX && dueOffset > m_played)
+        sleepUs = std::min(sleepUs, usFor(dueOffset - m_played));
+    uint64_t ahead = m_written - m_played;
+    if (morePending && ahead > m_leadBytes / 2)
+        sleepUs = std::min(sleepUs, usFor(ahead - m_leadBytes / 2));
+    else if (morePending)
+        sleepUs = 0;
+    return microseconds(std::max<int64_t>(sleepUs, 500));
+}
+
 } // namespace lumetra::platform::audio

@@ -254,7 +254,9 @@ void QueuedWaveOut::Run()
         } else {
             if (m_sendIndex >= m_queue.size())
                 m_sink->Drain();
-            m_wake.wait_for(lock, m_sink->PollInterval());
+            const bool morePending = m_sendIndex < m_queue.size();
+            const uint64_t due = m_queue.front().sent ? m_queue.front().endOffset : UINT64_MAX;
+            m_wake.wait_for(lock, m_sink->SleepHint(due, morePending));
         }
     }
 }
