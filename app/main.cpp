@@ -4,6 +4,7 @@
 #include "app/headless_front_end.h"
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
         if (file.empty())
             file = CommandLineFile(argv[i]);
     }
+    // Settings come first: the directory's speed filter and expansion rules read them.
+    lumetra::settings::LoadSettings();
     QCoreApplication app(argc, argv);
     lumetra::app::HeadlessFrontEnd frontEnd(lumetra::engine::TheEngine(), lumetra::platform::audio::TheAudioSystem());
     int status = frontEnd.Run(file);
