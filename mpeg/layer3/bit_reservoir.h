@@ -27,6 +27,20 @@ public:
         m_limitBits = m_writeBytes * 8;
     }
 
+    // Four bytes at once, first byte most significant; same as four AppendByte.
+    void AppendWord(uint32_t word)
+    {
+        const uint32_t index = static_cast<uint32_t>(m_writeBytes >> 2) & (kWords - 1);
+        const int shift = 8 * static_cast<int>(m_writeBytes & 3);
+        m_words[index] = (m_words[index] & ~(0xffffffffu >> shift)) | (word >> shift);
+        if (shift) {
+            uint32_t& next = m_words[(index + 1) & (kWords - 1)];
+            next = (next & (0xffffffffu >> shift)) | (word << (32 - shift));
+        }
+        m_writeBytes += 4;
+        m_limitBits = m_writeBytes * 8;
+    }
+
     // Positions the reader at the main data of a frame whose main data
     // (mainDataSlots bytes) has just been appended and that starts
     // mainDataBegin bytes before them. Returns the bytes skipped, negative when

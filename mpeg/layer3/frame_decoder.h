@@ -36,9 +36,7 @@ public:
             return GiveUp(header, channels, out);
         int i = 0;
         for (; i + 4 <= slots; i += 4) {
-            const uint32_t word = bits.ReadBits(32);
-            for (int shift = 24; shift >= 0; shift -= 8)
-                m_reservoir.AppendByte(word >> shift);
+            m_reservoir.AppendWord(bits.ReadBits(32));
         }
         for (; i < slots; ++i)
             m_reservoir.AppendByte(bits.ReadBits(8));
