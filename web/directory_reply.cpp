@@ -9,20 +9,6 @@
 namespace lumetra::web {
 namespace {
 
-int Decimal(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = std::min(v * 10 + (text[i] - '0'), 2147483647LL);
-    return static_cast<int>(negative ? -v : v);
-}
-
 std::string_view Token(std::string_view& rest)
 {
     size_t space = rest.find(' ');
@@ -50,9 +36,9 @@ StationNode ReadStation(std::string_view prefix, std::string_view rest, int high
     }
     int port = kDefaultStationPort;
     if (address.size() > 8 && address[8] == ':')
-        port = Decimal(address.substr(9));
+        port = LeadingDecimal(address.substr(9));
     node.greyed = !speed.empty() && speed.back() == 'x';
-    keep = Decimal(speed) <= highestSpeed;
+    keep = LeadingDecimal(speed) <= highestSpeed;
     char head[64];
     std::snprintf(head, sizeof head, " %d.%d.%d.%d:%d ", bytes[0], bytes[1], bytes[2], bytes[3], port);
     node.text = Cut(std::string(prefix) + head + std::string(rest), kNodeTextLimit);
@@ -99,9 +85,9 @@ DirectoryReply ParseDirectoryReply(std::string_view text, int highestSpeed)
         if (line.starts_with("end of all"))
             break;
         if (line.starts_with("autorefresh:")) {
-            reply.autoRefreshSeconds = Decimal(std::string_view(line).substr(12));
+            reply.autoRefreshSeconds = LeadingDecimal(std::string_view(line).substr(12));
         } else if (line.starts_with("Message:")) {
-            int id = Decimal(std::string_view(line).substr(8));
+            int id = LeadingDecimal(std::string_view(line).substr(8));
             size_t colon = line.size() > 12 ? line.find(':', 12) : std::string::npos;
             if (colon != std::string::npos)
                 reply.messages.push_back({id, line.substr(colon + 1)});

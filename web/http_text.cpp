@@ -14,6 +14,9 @@ std::string Upper(std::string_view text)
     return out;
 }
 
+
+} // namespace
+
 int LeadingDecimal(std::string_view text)
 {
     size_t i = 0;
@@ -27,8 +30,6 @@ int LeadingDecimal(std::string_view text)
         value = std::min(value * 10 + (text[i] - '0'), 2147483647LL);
     return static_cast<int>(negative ? -value : value);
 }
-
-} // namespace
 
 size_t NextLine(std::string& buffer, size_t offset, std::string& line)
 {

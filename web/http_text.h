@@ -20,6 +20,10 @@ inline constexpr size_t kHeaderLineLimit = 255;
 
 // Classifies a reply by its status line and reads Content-Length and
 // Last-Modified from the following header lines.
+// The decimal number at the start of text after blanks and tabs, with an
+// optional sign, saturating at 2147483647; 0 when there is none.
+int LeadingDecimal(std::string_view text);
+
 int ParseHttpHeader(std::string_view reply, int& contentLength, std::string& lastModified);
 
 // Reads the line at `offset` of a NUL-terminated text: the terminator searched
