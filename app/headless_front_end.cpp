@@ -134,8 +134,13 @@ void HeadlessFrontEnd::Tick()
     if (m_closing)
         return;
     RunTimerHooks();
-    if (m_inputEnded && !AnyBusy())
-        Shutdown();
+    if (m_inputEnded && !AnyBusy()) {
+        // An end notice posted as the player fell idle is handled first; it may
+        // start the next row.
+        QCoreApplication::sendPostedEvents();
+        if (!AnyBusy())
+            Shutdown();
+    }
 }
 
 void HeadlessFrontEnd::Shutdown()

@@ -113,7 +113,12 @@ void RegisterPlayerEvents(engine::Engine& engine)
         std::lock_guard lock(engine.Lock());
         EmitEvent(ItemLine(engine.CurrentItem()));
     });
-    RegisterBusyCheck([&engine] { return engine.State() == engine::kStatePlaying || engine.DeviceOpen(); });
+    // Under the engine lock: the buffer thread posts the end notice while it holds
+    // it, so an idle player seen here has no end notice still to be posted.
+    RegisterBusyCheck([&engine] {
+        std::lock_guard guard(engine.Lock());
+        return engine.State() == engine::kStatePlaying || engine.DeviceOpen();
+    });
     auto ticks = std::make_shared<int>(0);
     RegisterTimerHook([&engine, ticks] {
         if (++*ticks < 20)

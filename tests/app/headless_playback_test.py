@@ -4,10 +4,11 @@ the length estimate, and the events tell the story."""
 
 import os
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from headless_support import (PRIMING, LAYER3, Player, Scratch, decoded, engine_frames, make_mpeg, need, read_wav,  # noqa
+from headless_support import (PRIMING, LAYER3, Player, Scratch, played_at_least, decoded, engine_frames, make_mpeg, need, read_wav,  # noqa
                               run_script)
 
 # The wave line at full volume passes samples unchanged.
@@ -165,12 +166,16 @@ class Transport(unittest.TestCase):
         player = Player(self.scratch, "file:" + out)
         player.send(UNITY[0])
         player.send("play " + mpeg)
-        player.wait_for(lambda e: e.startswith("position 1 "))
+        player.wait_for(played_at_least(1))
         player.send("pause")
         player.wait_for(lambda e: e == "state paused")
-        _, _, at_pause = read_wav(out)
+        # The state changes before the device is paused: a status answered after
+        # the pause command has finished marks the point from which nothing plays.
+        since = len(player.events)
         player.send("status")
-        player.wait_for(lambda e: e.startswith("item "))
+        player.wait_for(lambda e: e == "state paused", since=since)
+        _, _, at_pause = read_wav(out)
+        time.sleep(0.3)
         _, _, later = read_wav(out)
         self.assertEqual(len(later), len(at_pause), "a paused device still played")
         player.send("play")
@@ -188,7 +193,7 @@ class Transport(unittest.TestCase):
         player = Player(self.scratch, "file:" + out)
         player.send(UNITY[0])
         player.send("play " + mpeg)
-        player.wait_for(lambda e: e.startswith("position 1 "))
+        player.wait_for(played_at_least(1))
         player.send("stop")
         player.wait_for(lambda e: e == "state stopped")
         status, events = player.finish()
@@ -204,7 +209,7 @@ class Transport(unittest.TestCase):
         second = make_mpeg(self.scratch, "second.mp2", "twolame", 22050, 1, 64, 1)
         player = Player(self.scratch, "null")
         player.send("play " + first)
-        player.wait_for(lambda e: e.startswith("position 1 "))
+        player.wait_for(played_at_least(1))
         player.send("play " + second)
         player.wait_for(lambda e: e == "end")
         player.send("status")
@@ -220,7 +225,7 @@ class Transport(unittest.TestCase):
         player = Player(self.scratch, "file:" + out)
         player.send(UNITY[0])
         player.send("play " + mpeg)
-        player.wait_for(lambda e: e.startswith("position 1 "))
+        player.wait_for(played_at_least(1))
         player.send("seek 4")
         status, events = player.finish()
         self.assertEqual(status, 0, events)

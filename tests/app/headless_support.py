@@ -85,6 +85,15 @@ def engine_frames(path, kbps, rate, samples_per_frame):
     return total // samples_per_frame
 
 
+def played_at_least(seconds):
+    """A position event at or past seconds: under load a second's event may be
+    skipped, so waiting for an exact value could wait forever."""
+    def seen(event):
+        parts = event.split()
+        return len(parts) == 3 and parts[0] == "position" and int(parts[1]) >= seconds
+    return seen
+
+
 class Player:
     """lumetra --headless with commands written as the test goes; events read
     line by line."""
@@ -102,10 +111,10 @@ class Player:
         self.proc.stdin.write(line + "\n")
         self.proc.stdin.flush()
 
-    def wait_for(self, predicate, limit=LIMIT):
-        """Reads events until one satisfies predicate; returns it."""
+    def wait_for(self, predicate, limit=LIMIT, since=0):
+        """Reads events until one from index since on satisfies predicate; returns it."""
         deadline = time.monotonic() + limit
-        for event in self.events:
+        for event in self.events[since:]:
             if predicate(event):
                 return event
         while time.monotonic() < deadline:
