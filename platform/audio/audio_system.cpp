@@ -212,14 +212,14 @@ std::unique_ptr<AudioSystem> CreateAutomatic(Mixer& mixer)
 
 } // namespace
 
-std::unique_ptr<AudioSystem> CreateAudioSystem(const std::string& spec, Mixer* mixerOrNull)
+std::unique_ptr<AudioSystem> CreateAudioSystem(const std::string& choice, Mixer* mixerOrNull)
 {
     Mixer& mixer = mixerOrNull ? *mixerOrNull : TheMixer();
-    if (spec.empty())
+    if (choice.empty())
         return CreateAutomatic(mixer);
-    size_t colon = spec.find(':');
-    std::string name = spec.substr(0, colon);
-    std::string argument = colon == std::string::npos ? "" : spec.substr(colon + 1);
+    size_t colon = choice.find(':');
+    std::string name = choice.substr(0, colon);
+    std::string argument = colon == std::string::npos ? "" : choice.substr(colon + 1);
     if (name == "null") {
         std::vector<uint32_t> formats{kFormatsAll};
         if (colon != std::string::npos) {
@@ -257,11 +257,11 @@ AudioSystem& TheAudioSystem()
 {
     static std::unique_ptr<AudioSystem> system = [] {
         const char* env = std::getenv("LUMETRA_AUDIO");
-        std::string spec = env ? env : "";
-        std::unique_ptr<AudioSystem> made = CreateAudioSystem(spec);
+        std::string choice = env ? env : "";
+        std::unique_ptr<AudioSystem> made = CreateAudioSystem(choice);
         if (!made) {
             std::fprintf(stderr, "lumetra: sound output \"%s\" is not usable; choosing one automatically\n",
-                         spec.c_str());
+                         choice.c_str());
             made = CreateAudioSystem("");
         }
         return made;

@@ -5,7 +5,7 @@
 // file:PATH and file-fast:PATH, chosen by LUMETRA_AUDIO (else pulse when a server
 // answers, else alsa, else null with a warning on standard error).
 //
-// Backend specs:
+// Backend choices:
 //   "pulse"            the default sink of the PulseAudio (or PipeWire) server
 //   "alsa[:PCM]"       an ALSA PCM, "default" unless named
 //   "null[:F,F,...]"   consumes in real time; optionally one device per listed
@@ -133,11 +133,11 @@ public:
     virtual Mixer& LineMixer() = 0;
 };
 
-// Makes the backend named by spec ("pulse", "alsa", "null", "file:PATH",
-// "file-fast:PATH", see above); an empty spec chooses as described above. Returns
-// nullptr for an unknown spec or a backend that cannot start. The devices use the
+// Makes the backend named by choice ("pulse", "alsa", "null", "file:PATH",
+// "file-fast:PATH", see above); an empty choice chooses as described above. Returns
+// nullptr for an unknown choice or a backend that cannot start. The devices use the
 // given mixer, or TheMixer().
-std::unique_ptr<AudioSystem> CreateAudioSystem(const std::string& spec, Mixer* mixer = nullptr);
+std::unique_ptr<AudioSystem> CreateAudioSystem(const std::string& choice, Mixer* mixer = nullptr);
 
 // The one instance of the process, created on first use from LUMETRA_AUDIO (an
 // unusable value falls back to the automatic choice with a warning).

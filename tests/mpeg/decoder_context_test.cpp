@@ -42,18 +42,18 @@ protected:
     uint8_t m_block[2 * 4608];
 };
 
-std::vector<uint8_t> Frames(const FrameSpec& spec, int count)
+std::vector<uint8_t> Frames(const FrameSpec& shape, int count)
 {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < count; ++i)
-        Append(bytes, SilentFrame(spec));
+        Append(bytes, SilentFrame(shape));
     return bytes;
 }
 
 TEST_F(DecoderContextTest, OpenAtZeroDecodesEveryFrameThenEnds)
 {
-    FrameSpec spec;  // layer II, 48 kHz, 256 kbit/s: 768-byte frames
-    MediaItem& item = Analysed(Frames(spec, 10));
+    FrameSpec shape;  // layer II, 48 kHz, 256 kbit/s: 768-byte frames
+    MediaItem& item = Analysed(Frames(shape, 10));
     EXPECT_EQ(m_decoder.Open(item, 0), 0);
     EXPECT_EQ(item.isPlaying, 1);
     const auto counts = DecodeAll();

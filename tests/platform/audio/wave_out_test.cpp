@@ -24,10 +24,10 @@ protected:
     void SetUp() override
     {
         m_mixer = std::make_unique<Mixer>();
-        std::string spec = GetParam();
-        if (spec != "null")
-            spec += ":" + m_dir.File("out.wav");
-        m_system = CreateAudioSystem(spec, m_mixer.get());
+        std::string choice = GetParam();
+        if (choice != "null")
+            choice += ":" + m_dir.File("out.wav");
+        m_system = CreateAudioSystem(choice, m_mixer.get());
         ASSERT_TRUE(m_system);
     }
 
@@ -259,7 +259,7 @@ TEST(NullBackend, ConsumesNoFasterThanRealTime)
 }
 
 struct FormatCase {
-    std::string spec;
+    std::string choice;
     int device;
     int channels, rate, bits;
     int expected;
@@ -270,7 +270,7 @@ class FormatQueryTest : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(FormatQueryTest, AnswersWithoutOpening)
 {
     const FormatCase& c = GetParam();
-    auto system = CreateAudioSystem(c.spec);
+    auto system = CreateAudioSystem(c.choice);
     ASSERT_TRUE(system);
     EXPECT_EQ(system->QueryFormat(c.device, MakePcmFormat(c.channels, c.rate, c.bits)), c.expected);
 }

@@ -489,8 +489,9 @@ TEST_P(RadioRefusalE2e, StationWordEndsTheLogon)
     StartPlayer();
     player.CloseInput();  // end of input waits only while a station is received
     ASSERT_TRUE(player.Finish(15000)) << player.Errors();
-    if (*GetParam().message)
+    if (*GetParam().message) {
         EXPECT_TRUE(player.Has(std::string("message Radio Lumetra: ") + GetParam().message));
+    }
     EXPECT_TRUE(player.Has(std::string("radio ") + GetParam().status + " sr"));
     // The refusal's logoff, and the close's at shutdown (the socket stays open).
     EXPECT_EQ(CountInLog("kind=0x0010 "), 2u);
