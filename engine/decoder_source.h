@@ -3,7 +3,7 @@
 // context. The process uses the real decoder (DefaultDecoderSource); tests hand the
 // engine their own.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <cstdint>
 

@@ -7,7 +7,7 @@
 
 #include "engine/buffer_pool.h"
 #include "engine/decoder_source.h"
-#include "engine/media_item.h"
+#include "media/media_item.h"
 #include "engine/mixer_access.h"
 #include "engine/output_volume.h"
 #include "engine/stream_progress.h"

@@ -4,7 +4,7 @@
 // (WAV, ASF/WMA, MIDI, CD) are routed like an unknown type until they exist.
 
 #include "engine/decoder_source.h"
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <cstdint>
 

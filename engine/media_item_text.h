@@ -1,7 +1,7 @@
 #pragma once
 // How an item is named and timed in every display line and list row.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <cstdint>
 #include <string>

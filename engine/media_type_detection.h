@@ -2,7 +2,7 @@
 // Classification of a path into a media type from its first kilobyte, its name,
 // or (when it cannot be opened) the kind of drive it lies on.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <cstddef>
 

@@ -3,7 +3,7 @@
 // time into the engine's block, close. One per process (TheDecoder()); tests may
 // make their own. Open, DecodeNextFrame and Close each hold the decoder lock.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <cstdint>
 #include <mutex>

@@ -2,7 +2,7 @@
 // Analysis of MPEG files: file size, ID3v1 and ID3v2 tags, first frame header,
 // length estimate.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 namespace lumetra::mpeg {
 

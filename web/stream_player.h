@@ -3,7 +3,7 @@
 // " Streaming MP3" in the program's data directory, which the player plays
 // while it grows. One stream at a time.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 
 #include <atomic>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // while the first bytes arrive, the start of playback once 64000 bytes are in
 // (or the download ended), and the final size and tags when the download ends.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 #include "web/stream_player.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 // Arbitrary bytes as an MPEG file: analysis, open at an offset taken from the
 // input, and decoding until the end of data, as the player does.
-#include "engine/media_item.h"
+#include "media/media_item.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
 

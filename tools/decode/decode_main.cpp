@@ -2,7 +2,7 @@
 // as the player does, decodes every frame until the end of data and writes
 // 16-bit PCM WAV at the stream's rate and channel count.
 
-#include "engine/media_item.h"
+#include "media/media_item.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
 #include "wav_writer.h"
