@@ -6,7 +6,7 @@
 #include "app/player_control.h"
 #include "engine/engine.h"
 #include "engine/stream_progress.h"
-#include "mpeg/stream_info.h"
+#include "engine/mpeg_item_adapter.h"
 #include "radio/receiver/receiver.h"
 #include "web/http_get.h"
 #include "web/link_list.h"
@@ -90,7 +90,7 @@ public:
     void ReadFileSizeAndTags(MediaItem& item) override
     {
         std::lock_guard lock(m_engine.Lock());
-        mpeg::ReadFileSizeAndId3v1(item);
+        engine::ReadFileSizeAndId3v1(item);
     }
     void SetStatusText(const std::string& text) override
     {

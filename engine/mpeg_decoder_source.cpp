@@ -1,16 +1,18 @@
 #include "engine/decoder_source.h"
-#include "mpeg/decoder_context.h"
-#include "mpeg/stream_info.h"
+#include "engine/mpeg_item_adapter.h"
 
 namespace lumetra::engine {
 namespace {
 
 class MpegDecoderSource final : public DecoderSource {
 public:
-    int ReadInfo(MediaItem& item) override { return mpeg::AnalyseMpegItem(item); }
-    int32_t Open(MediaItem& item, int32_t byteOffset) override { return mpeg::TheDecoder().Open(item, byteOffset); }
-    void DecodeNextFrame(uint8_t* block) override { mpeg::TheDecoder().DecodeNextFrame(block); }
-    void Close() override { mpeg::TheDecoder().Close(); }
+    int ReadInfo(MediaItem& item) override { return AnalyseMpegItem(item); }
+    int32_t Open(MediaItem& item, int32_t byteOffset) override { return m_decoder.Open(item, byteOffset); }
+    void DecodeNextFrame(uint8_t* block) override { m_decoder.DecodeNextFrame(block); }
+    void Close() override { m_decoder.Close(); }
+
+private:
+    MpegItemDecoder m_decoder{mpeg::TheDecoder()};
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // The record of one playable thing. Playlist rows, library nodes and the player's
-// current item each hold one; the decoder reads and fills the MPEG fields.
+// current item each hold one; the engine copies the decoder's analysis into the MPEG fields.
 
 #include <cstdint>
 

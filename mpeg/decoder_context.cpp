@@ -10,13 +10,10 @@
 #include "mpeg/layer_samples.h"
 #include "mpeg/pcm_samples.h"
 #include "mpeg/synthesis.h"
-#ifdef LUMETRA_MPEG_LAYER3
 #include "mpeg/layer3/layer3_decoder.h"
-#endif
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace lumetra::mpeg {
@@ -42,7 +39,9 @@ const char* const kModeNames[] = {"stereo", "j-stereo", "dual-ch", "single-ch", 
 } // namespace
 
 struct DecoderContext::State {
-    std::atomic<MediaItem*> item{nullptr};
+    std::atomic<bool> active{false};
+    StreamFormat format;
+    bool queueEnded = false;
     BitReader reader;
     FrameHeader header{};
     FrameParams params;
@@ -62,9 +61,7 @@ struct DecoderContext::State {
     PcmSamples* pcm = nullptr;
     LayerSamples samples{};
     Synthesis synthesis;
-#ifdef LUMETRA_MPEG_LAYER3
     Layer3Decoder layer3;
-#endif
 
     void FreeBuffers()
     {
@@ -93,7 +90,7 @@ DecoderContext::~DecoderContext()
 
 bool DecoderContext::IsOpen() const
 {
-    return m_state->item.load() != nullptr;
+    return m_state->active.load();
 }
 
 int DecoderContext::LastClipCount() const
@@ -178,11 +175,11 @@ int32_t DecoderContext::State::ScanToTarget(int32_t target)
                                                              : static_cast<int32_t>(startSample);
 }
 
-int32_t DecoderContext::Open(MediaItem& item, int32_t targetOffset)
+std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat& format, int32_t targetOffset)
 {
     std::lock_guard lock(m_lock);
     State& s = *m_state;
-    if (s.item.load()) {
+    if (s.active.load()) {
         s.reader.Close();
         s.FreeBuffers();
     }
@@ -193,11 +190,10 @@ int32_t DecoderContext::Open(MediaItem& item, int32_t targetOffset)
     s.clips = 0;
     s.firstSyncSinceOpen = true;
     s.headerShown = false;
-    s.item = &item;
-#ifdef LUMETRA_MPEG_LAYER3
+    s.queueEnded = false;
+    s.format = format;
+    s.active = true;
     s.layer3.ResetForOpen();
-#endif
-    item.isPlaying = 1;
 
     s.pcm = static_cast<PcmSamples*>(AllocateZeroed(sizeof(PcmSamples), "PCM Samp"));
     s.samples.sample = static_cast<uint32_t(*)[3][32]>(AllocateZeroed(sizeof(uint32_t) * 2 * 3 * 32, "Sample"));
@@ -207,11 +203,9 @@ int32_t DecoderContext::Open(MediaItem& item, int32_t targetOffset)
     s.params.tableNumber = -1;
     s.params.alloc = &s.allocTable;
 
-    if (!s.reader.Open(item.path, kReaderBufferSize)) {
-        item.isPlaying = 0;
-        item.endOfData = 1;
-        item.endOfQueue = 1;
-        return 0;
+    if (!s.reader.Open(path, kReaderBufferSize)) {
+        s.queueEnded = true;
+        return std::nullopt;
     }
     return s.ScanToTarget(targetOffset);
 }
@@ -281,33 +275,31 @@ void DecoderContext::State::SkipAncillary()
             reader.ReadBits(1);
 }
 
-int DecoderContext::DecodeNextFrame(uint8_t* block)
+FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
 {
     State& s = *m_state;
-    if (!s.item.load())
-        return 0;
+    FrameResult result;
+    if (!s.active.load())
+        return result;
     std::lock_guard lock(m_lock);
-    MediaItem* item = s.item.load();
-    if (!item)
-        return 0;
-    if (!s.reader.IsOpen() || s.reader.AtEnd() || item->endOfQueue) {
-        item->endOfData = 1;
-        return 0;
-    }
-    auto* out = reinterpret_cast<int16_t*>(block);
+    if (!s.active.load())
+        return result;
+    const int channels = s.format.channels == 1 ? 1 : 2;
+    if (!s.reader.IsOpen() || s.reader.AtEnd() || s.queueEnded || out.size() < std::size_t{1152} * channels)
+        return result;
 
-    while (!item->endOfQueue) {
+    for (;;) {
         const int found = s.reader.FindSync(kSyncWord, kSyncBits, kSyncSearchSteps);
         s.bitsBetweenSyncs = s.reader.BitPosition() - s.totalBits;
         s.totalBits += s.bitsBetweenSyncs;
-        item->streamReadPos = static_cast<int32_t>(s.totalBits / 8);
+        result.streamReadPos = static_cast<int32_t>(s.totalBits / 8);
         if (!found) {
-            WritePcmRows(*s.pcm, item->layer == 1 ? 1 : 3, item->channels == 1 ? 1 : 2, out);
+            WritePcmRows(*s.pcm, s.format.layer == 1 ? 1 : 3, channels, out.data());
             DiagErr("Frame cannot be located\n");
             DiagErr("Input stream may be empty\n");
-            item->endOfQueue = 1;
-            item->endOfData = 1;
-            return 0;
+            s.queueEnded = true;
+            result.status = FrameStatus::EndNoSync;
+            return result;
         }
         if (!s.firstSyncSinceOpen && s.bitsBetweenSyncs % static_cast<uint32_t>(s.slotBits) != 0)
             DiagOut("Got %ld bits = %ld slots plus %ld\n", static_cast<long>(s.bitsBetweenSyncs),
@@ -315,17 +307,20 @@ int DecoderContext::DecodeNextFrame(uint8_t* block)
                     static_cast<long>(s.bitsBetweenSyncs % s.slotBits));
         ReadFrameHeader(s.reader, s.header);
         const FrameHeader& h = s.header;
-        const bool accept = h.bitrateIndex != 15 && h.samplingFrequency != 3 && h.id == item->version &&
-                            h.layer == item->layer && h.mode == item->mode &&
-                            static_cast<int>(SampleRateKhz(h.id, h.samplingFrequency) * 1000) == item->sampleRate;
+        const bool accept = h.bitrateIndex != 15 && h.samplingFrequency != 3 && h.id == s.format.version &&
+                            h.layer == s.format.layer && h.mode == s.format.mode &&
+                            static_cast<int>(SampleRateKhz(h.id, h.samplingFrequency) * 1000) == s.format.sampleRate;
         const bool firstSync = s.firstSyncSinceOpen;
         s.firstSyncSinceOpen = false;
         if (accept) {
             if (s.nominalBits == 0 && !firstSync)
                 s.nominalBits = static_cast<int>(s.bitsBetweenSyncs);
             DeriveFrameParams(s.params);
-            if (s.params.jsBound == -1 || h.layer < 1 || h.layer > 3)
-                item->endOfQueue = 1;
+            if (s.params.jsBound == -1 || h.layer < 1 || h.layer > 3) {
+                s.queueEnded = true;
+                result.status = FrameStatus::EndNoSync;
+                return result;
+            }
             break;
         }
         if (s.nominalBits > 0) {
@@ -339,14 +334,8 @@ int DecoderContext::DecodeNextFrame(uint8_t* block)
                 s.reader.SkipBits(32);
             s.reader.SkipBits(static_cast<int>(skip));
         }
-        if (s.reader.AtEnd()) {
-            item->endOfData = 1;
-            return 0;
-        }
-    }
-    if (item->endOfQueue) {
-        item->endOfData = 1;
-        return 0;
+        if (s.reader.AtEnd())
+            return result;
     }
 
     const FrameHeader& h = s.header;
@@ -365,50 +354,43 @@ int DecoderContext::DecodeNextFrame(uint8_t* block)
     int written = 0;
     s.slotBits = SlotBits(h.layer);
     s.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
+    int16_t* const start = out.data();
     switch (h.layer) {
     case 1:
-        written = s.DecodeLayer1(out);
+        written = s.DecodeLayer1(start);
         break;
     case 2:
-        written = s.DecodeLayer2(out);
+        written = s.DecodeLayer2(start);
         break;
     default: {
-#ifdef LUMETRA_MPEG_LAYER3
-        int16_t* end = out;
+        int16_t* end = start;
         s.clips = s.layer3.DecodeFrame(s.reader, h, s.params, s.synthesis, *s.pcm, end);
-        written = static_cast<int>(end - out);
+        written = static_cast<int>(end - start);
         if (s.clips)
             DiagOut("%d samples clipped.\n", s.clips);
-#else
-        written = s.samplesPerFrame * s.params.stereo;
-        std::memset(out, 0, sizeof(int16_t) * static_cast<std::size_t>(written));
-#endif
         break;
     }
     }
 
-    item->samplesPerFrame = s.samplesPerFrame;
     s.SkipAncillary();
-    item->decoderCounter = static_cast<int32_t>(s.frameCounter - 1);
-    return written;
+    result.status = written > 0 ? FrameStatus::Decoded : FrameStatus::Dropped;
+    result.values = written;
+    result.samplesPerFrame = s.samplesPerFrame;
+    result.frameIndex = static_cast<int32_t>(s.frameCounter - 1);
+    return result;
 }
 
 void DecoderContext::Close()
 {
     State& s = *m_state;
-    if (!s.item.load())
+    if (!s.active.load())
         return;
     std::lock_guard lock(m_lock);
-    MediaItem* item = s.item.load();
-    if (!item)
+    if (!s.active.load())
         return;
     s.reader.Close();
     s.FreeBuffers();
-    item->endOfData = 1;
-    item->layer = -1;
-    item->endOfQueue = 0;
-    item->isPlaying = 0;
-    s.item = nullptr;
+    s.active = false;
 }
 
 DecoderContext& TheDecoder()

@@ -1,14 +1,42 @@
 #pragma once
-// The decoder context: open an MPEG item at a byte offset, decode one frame at a
-// time into the engine's block, close. One per process (TheDecoder()); tests may
+// The decoder context: open an MPEG file at a byte offset, decode one frame at a
+// time into the caller's samples, close. One per process (TheDecoder()); tests may
 // make their own. Open, DecodeNextFrame and Close each hold the decoder lock.
-
-#include "media/media_item.h"
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <span>
 
 namespace lumetra::mpeg {
+
+// Interleaved 16-bit values the largest frame writes (1152 samples, 2 channels).
+inline constexpr int kMaxFrameValues = 2 * 1152;
+
+// The stream an open expects, as analysis found it (AnalyseMpegFile): frames of
+// another version, layer, mode or sampling rate are skipped.
+struct StreamFormat {
+    int32_t version = 0;
+    int32_t layer = -1;
+    int32_t mode = 0;
+    int32_t sampleRate = 0;  // Hz
+    int32_t channels = 0;
+};
+
+enum class FrameStatus {
+    Decoded,    // values holds the frame
+    Dropped,    // a frame was read but its CRC failed: nothing written
+    End,        // the input is exhausted
+    EndNoSync,  // no further frame can be found or used: the stream ends for good
+};
+
+struct FrameResult {
+    FrameStatus status = FrameStatus::End;
+    int values = 0;                // 16-bit values written for a decoded frame
+    int32_t streamReadPos = -1;    // bytes just after the last sync found; -1 when no search was made
+    int32_t samplesPerFrame = 0;   // of the frame decoded or dropped
+    int32_t frameIndex = -1;       // of the frame decoded or dropped, counted from the open's scan start
+};
 
 class DecoderContext {
 public:
@@ -18,15 +46,13 @@ public:
     DecoderContext& operator=(const DecoderContext&) = delete;
 
     // Returns the samples per channel before the first frame at or after target,
-    // 0 when the item cannot be opened. The item must have been analysed
-    // (AnalyseMpegItem) and must outlive the open.
-    int32_t Open(MediaItem& item, int32_t targetOffset);
-    // Writes samplesPerFrame x channels 16-bit samples into block (channels x 4608
-    // bytes), or sets endOfData (and endOfQueue when no sync word was found).
-    // Returns the number of 16-bit values of a decoded frame written (0 when no
-    // frame was decoded, a CRC error dropped it, or the stream ended; the copy of
-    // the last samples made when the stream ends is not counted).
-    int DecodeNextFrame(uint8_t* block);
+    // nullopt when the file cannot be read (the context stays open and every
+    // frame then reports End until Close).
+    std::optional<int32_t> Open(const char* path, const StreamFormat& format, int32_t targetOffset);
+    // Decodes the next frame of the open's format into out, which must hold
+    // channels x 1152 values. When no sync word is found the last rows of the
+    // previous frame are copied to out again (not counted in values).
+    FrameResult DecodeNextFrame(std::span<int16_t> out);
     void Close();
 
     bool IsOpen() const;

@@ -31,7 +31,7 @@ void CopyField(char* dest, const char* field, std::size_t width)
 
 // Reads the title and artist frames of an ID3v2.2 or v2.3 tag. v2.3 frames have
 // a 10-byte header (4-character id, 32-bit size); v2.2 a 6-byte one (3, 24).
-void ReadId3v2Texts(FILE* f, MediaItem& item, long tagSize, int major)
+void ReadId3v2Texts(FILE* f, FileTags& tags, long tagSize, int major)
 {
     const int headerBytes = major == 3 ? 10 : 6;
     const int idBytes = major == 3 ? 4 : 3;
@@ -45,18 +45,19 @@ void ReadId3v2Texts(FILE* f, MediaItem& item, long tagSize, int major)
         for (int i = idBytes; i < headerBytes - (major == 3 ? 2 : 0); ++i)
             size = (size << 8) | h[i];
         int64_t consumed = 0;
-        char* dest = nullptr;
+        TagText* dest = nullptr;
         if (std::memcmp(h, titleId, static_cast<std::size_t>(idBytes)) == 0)
-            dest = item.title;
+            dest = &tags.title;
         else if (std::memcmp(h, artistId, static_cast<std::size_t>(idBytes)) == 0)
-            dest = item.performer;
+            dest = &tags.performer;
         if (dest) {
             if (getc(f) == EOF)
                 break;
             consumed = 1;
             const auto want = static_cast<std::size_t>(std::clamp<int64_t>(size - 1, 0, 127));
-            const std::size_t got = std::fread(dest, 1, want, f);
-            dest[got] = '\0';
+            const std::size_t got = std::fread(dest->text, 1, want, f);
+            dest->text[got] = '\0';
+            dest->found = true;
             consumed += static_cast<int64_t>(got);
         }
         const int64_t ahead = size - consumed;
@@ -68,47 +69,56 @@ void ReadId3v2Texts(FILE* f, MediaItem& item, long tagSize, int major)
 
 } // namespace
 
-int ReadFileSizeAndId3v1(MediaItem& item)
+FileTags ReadFileSizeAndId3v1(const char* path)
 {
-    FILE* f = std::fopen(item.path, "rb");
+    FileTags tags;
+    FILE* f = std::fopen(path, "rb");
     if (!f)
-        return 0;
+        return tags;
+    tags.opened = true;
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);
-    item.fileSize = static_cast<int32_t>(std::min<long>(size, std::numeric_limits<int32_t>::max()));
+    tags.fileSize = static_cast<int32_t>(std::min<long>(size, std::numeric_limits<int32_t>::max()));
     if (size > 1024) {
         char tag[128];
         std::fseek(f, -128, SEEK_END);
+        tags.title.found = true;
         if (std::fread(tag, 1, sizeof tag, f) == sizeof tag && std::memcmp(tag, "TAG", 3) == 0) {
-            CopyField(item.title, tag + 3, 30);
+            char* title = tags.title.text;
+            CopyField(title, tag + 3, 30);
             if (tag[3 + 29] == ' ') {
-                for (std::size_t n = std::strlen(item.title); n > 0 && item.title[n - 1] == ' '; --n)
-                    item.title[n - 1] = '\0';
+                for (std::size_t n = std::strlen(title); n > 0 && title[n - 1] == ' '; --n)
+                    title[n - 1] = '\0';
             }
-            CopyField(item.performer, tag + 33, 30);
+            CopyField(tags.performer.text, tag + 33, 30);
+            tags.performer.found = true;
             char field[31];
             CopyField(field, tag + 63, 30);
-            if (StartsWithLink(field))
-                std::memcpy(item.webLink, field, sizeof field);
+            if (StartsWithLink(field)) {
+                std::memcpy(tags.webLink.text, field, sizeof field);
+                tags.webLink.found = true;
+            }
             CopyField(field, tag + 97, 30);
-            if (StartsWithLink(field))
-                std::memcpy(item.webLink, field, sizeof field);
-        } else {
-            item.title[0] = '\0';
+            if (StartsWithLink(field)) {
+                std::memcpy(tags.webLink.text, field, sizeof field);
+                tags.webLink.found = true;
+            }
         }
     }
     std::fclose(f);
-    return 1;
+    return tags;
 }
 
-int AnalyseMpegItem(MediaItem& item)
+StreamInfo AnalyseMpegFile(const char* path)
 {
-    item.layer = -1;
-    if (!ReadFileSizeAndId3v1(item))
-        return 0;
+    StreamInfo info;
+    info.tags = ReadFileSizeAndId3v1(path);
+    if (!info.tags.opened)
+        return info;
     BitReader reader;
-    if (!reader.Open(item.path, kReaderBufferSize))
-        return 0;
+    if (!reader.Open(path, kReaderBufferSize))
+        return info;
+    info.readerOpened = true;
     FILE* f = reader.File();
     unsigned char b[10] = {};
     const std::size_t got = std::fread(b, 1, sizeof b, f);
@@ -116,50 +126,46 @@ int AnalyseMpegItem(MediaItem& item)
     const bool id3 = got == sizeof b && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
     if (id3 && (b[3] == 3 || b[3] == 2)) {
         tagSize = ((((static_cast<long>(b[6]) << 7) | b[7]) << 7 | b[8]) << 7) | b[9];
-        ReadId3v2Texts(f, item, tagSize, b[3]);
+        ReadId3v2Texts(f, info.tags, tagSize, b[3]);
         std::fseek(f, tagSize + 10, SEEK_SET);
         reader.SetBitPosition(static_cast<uint32_t>(8 * (tagSize + 10)));
     } else {
         std::fseek(f, 0, SEEK_SET);
     }
 
-    item.totalSamples = 0;
     const int found = reader.FindSync(0xFFF, 12, 16384);
     if (!found || reader.BitPosition() - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits)
-        return 0;
+        return info;
 
     FrameHeader h{};
     ReadFrameHeader(reader, h);
-    item.version = h.id;
-    item.layer = h.layer;
-    item.errorProtection = h.errorProtection;
-    item.padding = h.padding;
-    item.extension = h.extension;
-    item.mode = h.mode;
-    item.modeExt = h.modeExt;
-    item.copyright = h.copyright;
-    item.original = h.original;
-    item.emphasis = h.emphasis;
-    item.channels = h.mode == kModeSingleChannel ? 1 : 2;
-    item.sampleRate = SampleRateHz(h.id, h.samplingFrequency);
-    item.bitrate = BitrateKbps(h.id, h.layer, h.bitrateIndex);
-    if (h.layer < 1 || h.layer > 3)
-        item.layer = -1;  // reserved layer bits
-    if (item.sampleRate == 0) {
-        item.layer = -1;
-        std::strcpy(item.title, "Format not supported.");
-    }
+    info.analysed = true;
+    info.version = h.id;
+    info.layer = h.layer;
+    info.errorProtection = h.errorProtection;
+    info.padding = h.padding;
+    info.extension = h.extension;
+    info.mode = h.mode;
+    info.modeExt = h.modeExt;
+    info.copyright = h.copyright;
+    info.original = h.original;
+    info.emphasis = h.emphasis;
+    info.channels = h.mode == kModeSingleChannel ? 1 : 2;
+    info.sampleRate = SampleRateHz(h.id, h.samplingFrequency);
+    info.bitrate = BitrateKbps(h.id, h.layer, h.bitrateIndex);
+    if (h.layer < 1 || h.layer > 3 || info.sampleRate == 0)
+        info.layer = -1;  // reserved layer bits or sampling frequency
     if (h.errorProtection)
         reader.ReadBits(16);
-    if (item.bitrate > 0) {
-        const double samples = static_cast<double>(item.fileSize) * item.sampleRate / ((item.bitrate / 8) * 1000);
-        item.totalSamples = samples >= std::numeric_limits<int32_t>::max()
+    if (info.bitrate > 0) {
+        const double samples = static_cast<double>(info.tags.fileSize) * info.sampleRate / ((info.bitrate / 8) * 1000);
+        info.totalSamples = samples >= std::numeric_limits<int32_t>::max()
                                 ? std::numeric_limits<int32_t>::max()
                                 : static_cast<int32_t>(samples);
-        item.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
-        item.blockFactor = SlotBits(h.layer);
+        info.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
+        info.blockFactor = SlotBits(h.layer);
     }
-    return 1;
+    return info;
 }
 
 } // namespace lumetra::mpeg

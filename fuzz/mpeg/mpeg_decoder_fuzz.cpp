@@ -1,6 +1,5 @@
 // Arbitrary bytes as an MPEG file: analysis, open at an offset taken from the
 // input, and decoding until the end of data, as the player does.
-#include "media/media_item.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
 
@@ -34,23 +33,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
-    static MediaItem item;
-    item = MakeMediaItem();
-    std::strcpy(item.path, FuzzPath().c_str());
-    if (!mpeg::AnalyseMpegItem(item) || item.layer == -1)
+    const mpeg::StreamInfo info = mpeg::AnalyseMpegFile(FuzzPath().c_str());
+    if (!info.analysed || info.layer == -1)
         return 0;
     // The last two bytes choose where playback starts.
     int32_t target = 0;
     if (size >= 2)
         target = static_cast<int32_t>(((data[size - 2] << 8) | data[size - 1]) % (size + 1));
     static mpeg::DecoderContext decoder;
-    static uint8_t block[2 * 4608];
-    item.decoderParam = 0;
-    item.decoderCounter = -1;
-    decoder.Open(item, target);
-    for (int frames = 0; !item.endOfData && !item.endOfQueue && frames < 100000; ++frames) {
-        const int values = decoder.DecodeNextFrame(block);
-        if (values < 0 || values > item.channels * 1152)
+    static int16_t block[mpeg::kMaxFrameValues];
+    decoder.Open(FuzzPath().c_str(), {info.version, info.layer, info.mode, info.sampleRate, info.channels}, target);
+    for (int frames = 0; frames < 100000; ++frames) {
+        const mpeg::FrameResult r = decoder.DecodeNextFrame(block);
+        if (r.status == mpeg::FrameStatus::End || r.status == mpeg::FrameStatus::EndNoSync)
+            break;
+        if (r.values < 0 || r.values > info.channels * 1152)
             __builtin_trap();
     }
     decoder.Close();

@@ -4,8 +4,7 @@
 
 #include "engine_fixture.h"
 #include "engine/engine_lock.h"
-#include "mpeg/decoder_context.h"
-#include "mpeg/stream_info.h"
+#include "engine/mpeg_item_adapter.h"
 
 #include <QFile>
 
@@ -83,8 +82,9 @@ TEST_F(StreamFileTest, MarginPausesAndMoreDataResumesWithoutLoss)
     // The same file decoded straight through, within the length estimate.
     MediaItem item = MakeMediaItem();
     std::strcpy(item.path, m_mpeg.c_str());
-    ASSERT_EQ(mpeg::AnalyseMpegItem(item), 1);
-    mpeg::DecoderContext decoder;
+    ASSERT_EQ(AnalyseMpegItem(item), 1);
+    mpeg::DecoderContext context;
+    MpegItemDecoder decoder(context);
     decoder.Open(item, 0);
     std::vector<uint8_t> expected(1024, 0);
     std::vector<uint8_t> block(2 * 4608);

@@ -1,6 +1,7 @@
 #include "mpeg/decoder_context.h"
 #include "mpeg/diagnostics.h"
 #include "mpeg/frame_crc.h"
+#include "engine/mpeg_item_adapter.h"
 #include "mpeg/stream_info.h"
 #include "stream_builder.h"
 
@@ -10,6 +11,10 @@
 
 namespace lumetra::mpeg {
 namespace {
+
+// The decoder is tested through the item, as the engine drives it.
+using engine::AnalyseMpegItem;
+using engine::ReadFileSizeAndId3v1;
 
 using test::Append;
 using test::FrameSpec;
@@ -38,7 +43,8 @@ protected:
 
     TempDir m_dir;
     MediaItem m_item{};
-    DecoderContext m_decoder;
+    DecoderContext m_context;
+    engine::MpegItemDecoder m_decoder{m_context};
     uint8_t m_block[2 * 4608];
 };
 
@@ -274,6 +280,43 @@ TEST_F(DecoderContextTest, DiagnosticLinesOnlyWhenSwitchedOn)
         EXPECT_EQ(err, "Frame cannot be located\nInput stream may be empty\n");
     }
     SetDiagnostics(false);
+}
+
+// The values under the item flags: each call's status, one letter per call
+// (d decoded, x dropped, e end, n end with no sync).
+TEST_F(DecoderContextTest, FrameStatusesOfTheValueInterface)
+{
+    FrameSpec good;
+    good.protect = true;
+    FrameSpec bad = good;
+    bad.badCrc = true;
+    std::vector<uint8_t> crc;
+    for (const auto& f : {good, bad, good})
+        Append(crc, SilentFrame(f));
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* statuses;
+    } cases[] = {{Frames(FrameSpec{}, 3), "dddne"}, {crc, "dxdne"}};
+    for (const auto& c : cases) {
+        const std::string path = m_dir.Write("v.mp2", c.bytes);
+        const StreamInfo info = AnalyseMpegFile(path.c_str());
+        ASSERT_TRUE(info.analysed);
+        DecoderContext decoder;
+        EXPECT_EQ(decoder.Open(path.c_str(), {info.version, info.layer, info.mode, info.sampleRate, info.channels}, 0),
+                  std::optional<int32_t>(0));
+        std::string seen;
+        int16_t out[kMaxFrameValues];
+        for (int i = 0; i < 5; ++i)
+            seen += "dxen"[static_cast<int>(decoder.DecodeNextFrame(out).status)];
+        EXPECT_EQ(seen, c.statuses);
+    }
+    DecoderContext decoder;
+    EXPECT_EQ(decoder.Open("/nonexistent/x.mp2", {}, 0), std::nullopt);
+    int16_t out[kMaxFrameValues];
+    EXPECT_EQ(decoder.DecodeNextFrame(out).status, FrameStatus::End);
+    EXPECT_TRUE(decoder.IsOpen());
+    decoder.Close();
+    EXPECT_FALSE(decoder.IsOpen());
 }
 
 TEST_F(DecoderContextTest, DecodeWhenClosedDoesNothing)

@@ -7,7 +7,7 @@ lumetra_unit_test(mpeg_unit_tests
     ${CMAKE_CURRENT_LIST_DIR}/stream_info_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/synthesis_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tables_test.cpp
-  LIBS lumetra_mpeg)
+  LIBS lumetra_mpeg lumetra_engine)
 
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)

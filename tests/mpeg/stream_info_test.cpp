@@ -1,3 +1,4 @@
+#include "engine/mpeg_item_adapter.h"
 #include "mpeg/stream_info.h"
 #include "stream_builder.h"
 
@@ -8,6 +9,10 @@
 
 namespace lumetra::mpeg {
 namespace {
+
+// The decoder is tested through the item, as the engine drives it.
+using engine::AnalyseMpegItem;
+using engine::ReadFileSizeAndId3v1;
 
 using test::Append;
 using test::FrameSpec;

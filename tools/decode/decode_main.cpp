@@ -2,7 +2,6 @@
 // as the player does, decodes every frame until the end of data and writes
 // 16-bit PCM WAV at the stream's rate and channel count.
 
-#include "media/media_item.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
 #include "wav_writer.h"
@@ -21,10 +20,6 @@ int main(int argc, char** argv)
     }
     const char* in = argv[1];
     const char* outPath = argv[2];
-    if (std::strlen(in) >= sizeof(MediaItem::path)) {
-        std::fprintf(stderr, "lumetra-decode: %s: path too long\n", in);
-        return 1;
-    }
     if (FILE* probe = std::fopen(in, "rb"))
         std::fclose(probe);
     else {
@@ -32,30 +27,28 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    static MediaItem item = MakeMediaItem();
-    std::strcpy(item.path, in);
-    if (!mpeg::AnalyseMpegItem(item) || item.layer == -1 || item.sampleRate == 0) {
+    const mpeg::StreamInfo info = mpeg::AnalyseMpegFile(in);
+    if (!info.analysed || info.layer == -1 || info.sampleRate == 0) {
         std::fprintf(stderr, "lumetra-decode: %s: not an MPEG audio file (no frame header near the start)\n", in);
         return 1;
     }
 
     tools::WavWriter wav;
-    if (!wav.Open(outPath, item.sampleRate, item.channels)) {
+    if (!wav.Open(outPath, info.sampleRate, info.channels)) {
         std::fprintf(stderr, "lumetra-decode: %s: cannot write file\n", outPath);
         return 1;
     }
 
     mpeg::DecoderContext& decoder = mpeg::TheDecoder();
-    item.decoderParam = 0;
-    item.decoderCounter = -1;
-    decoder.Open(item, 0);
-    const int channels = item.channels;
-    std::vector<uint8_t> block(static_cast<std::size_t>(channels) * 4608);
+    decoder.Open(in, {info.version, info.layer, info.mode, info.sampleRate, info.channels}, 0);
+    std::vector<int16_t> block(mpeg::kMaxFrameValues);
     long frames = 0;
-    while (!item.endOfData && !item.endOfQueue) {
-        const int values = decoder.DecodeNextFrame(block.data());
-        if (values > 0) {
-            wav.Write(reinterpret_cast<const int16_t*>(block.data()), static_cast<std::size_t>(values));
+    for (;;) {
+        const mpeg::FrameResult r = decoder.DecodeNextFrame(block);
+        if (r.status == mpeg::FrameStatus::End || r.status == mpeg::FrameStatus::EndNoSync)
+            break;
+        if (r.values > 0) {
+            wav.Write(block.data(), static_cast<std::size_t>(r.values));
             ++frames;
         }
     }
