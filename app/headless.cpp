@@ -1,5 +1,6 @@
 #include "app/headless.h"
 #include "app/headless_registry.h"
+#include "app/event_text.h"
 
 #include <cstdio>
 #include <map>
@@ -30,6 +31,14 @@ std::mutex& OutputLock()
     return lock;
 }
 
+void WriteEventLine(const std::string& line)
+{
+    std::lock_guard guard(OutputLock());
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 template <typename T>
 std::vector<T> Snapshot(std::vector<T>& list)
 {
@@ -45,12 +54,26 @@ void RegisterHeadlessCommand(std::string name, std::function<void(const std::str
     TheRegistry().commands[std::move(name)] = std::move(handler);
 }
 
-void EmitEvent(const std::string& line)
+void EmitEvent(EventWord word)
 {
-    std::lock_guard guard(OutputLock());
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    WriteEventLine(word.Text());
+}
+
+void EmitEvent(EventWord word, std::string_view text)
+{
+    WriteEventLine(std::string(word.Text()) + ' ' + EscapeEventText(text));
+}
+
+void EmitFieldsEvent(EventWord word, std::initializer_list<std::string_view> fields)
+{
+    std::string line = std::string(word.Text()) + ' ';
+    const char* separator = "";
+    for (std::string_view field : fields) {
+        line += separator;
+        line += EscapeEventText(field, true);
+        separator = "|";
+    }
+    WriteEventLine(line);
 }
 
 void RegisterBusyCheck(std::function<bool()> check)

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace lumetra::app {
 
@@ -13,8 +15,34 @@ namespace lumetra::app {
 // space (may itself contain spaces), empty when there is none. Runs on the main thread.
 void RegisterHeadlessCommand(std::string name, std::function<void(const std::string& arg)> handler);
 
-// One line to standard output, flushed. Thread-safe.
-void EmitEvent(const std::string& line);
+// The fixed first word of an event, such as "state" or "item": a literal of
+// lower-case letters and '-', checked when compiled.
+class EventWord {
+public:
+    consteval EventWord(const char* word) : m_word(word)
+    {
+        if (!*word)
+            throw "an event word is not empty";
+        for (const char* c = word; *c; ++c) {
+            if (!((*c >= 'a' && *c <= 'z') || *c == '-'))
+                throw "an event word is lower-case letters and '-'";
+        }
+    }
+    const char* Text() const { return m_word; }
+
+private:
+    const char* m_word;
+};
+
+// Every event goes out through these: one line to standard output, flushed,
+// thread-safe. The word alone; or the word, a space and the text escaped by
+// EscapeEventText (app/event_text.h), so no text can end the line or hold
+// anything but valid UTF-8.
+void EmitEvent(EventWord word);
+void EmitEvent(EventWord word, std::string_view text);
+// The word, a space and the fields joined by "|", a "|" inside a field written
+// "\|" (the `item` event).
+void EmitFieldsEvent(EventWord word, std::initializer_list<std::string_view> fields);
 
 // At end of input the program waits while any check returns true (polled on the
 // main thread every 50 ms).

@@ -49,11 +49,11 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
     m_commandLineFile = commandLineFile;
 
     platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
-        EmitEvent("message " + request.caption + ": " + request.text);
+        EmitEvent("message", request.caption + ": " + request.text);
         return DefaultAnswer(request);
     });
     platform::SetDialogPresenter([](const std::string& title) {
-        EmitEvent("dialog " + title);
+        EmitEvent("dialog", title);
         return false;
     });
 
@@ -93,7 +93,7 @@ void HeadlessFrontEnd::OpenCommandLineFile()
         return;
     m_player->ClearPlaylist();
     if (!m_player->AddEntry(path)) {
-        EmitEvent("error not playable: " + path);
+        EmitEvent("error", "not playable: " + path);
         return;
     }
     m_player->SelectRow(0);
@@ -126,7 +126,7 @@ void HeadlessFrontEnd::HandleLine(std::string line)
         return;
     }
     if (!DispatchHeadlessLine(line))
-        EmitEvent("error unknown command: " + line);
+        EmitEvent("error", "unknown command: " + line);
 }
 
 void HeadlessFrontEnd::Tick()

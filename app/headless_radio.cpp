@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
+#include "app/event_text.h"
 #include "app/headless.h"
 #include "engine/engine.h"
 #include "platform/audio/mixer.h"
@@ -27,13 +29,13 @@ RadioFrontEnd& Front()
 void EmitStatusIfChanged()
 {
     const radio::RadioDisplay& d = Front().display;
-    std::string line = "radio " + std::string(d.statusText);
+    std::string line = AnsiToUtf8(std::string_view(d.statusText, strnlen(d.statusText, sizeof d.statusText)));
     if (d.statusFlags[0])
-        line += " " + std::string(d.statusFlags, d.statusFlags[1] ? 2 : 1);
+        line += " " + AnsiToUtf8(std::string_view(d.statusFlags, d.statusFlags[1] ? 2 : 1));
     if (line == Front().lastStatus)
         return;
     Front().lastStatus = line;
-    EmitEvent(line);
+    EmitEvent("radio", line);
 }
 
 radio::ReceiverEnvironment MakeEnvironment()
@@ -52,7 +54,7 @@ radio::ReceiverEnvironment MakeEnvironment()
         if (notice == "UpdateInfo")
             EmitStatusIfChanged();
     };
-    env.titleChanged = [](const std::string& title) { EmitEvent("title " + title); };
+    env.titleChanged = [](const std::string& title) { EmitEvent("title", AnsiToUtf8(title)); };
     return env;
 }
 
@@ -99,14 +101,14 @@ void RegisterRadioHeadlessCommands()
 {
     RegisterHeadlessCommand("radio", [](const std::string& arg) {
         if (arg.empty()) {
-            EmitEvent("error radio needs a station address");
+            EmitEvent("error", "radio needs a station address");
             return;
         }
         // The address text is cut at its first blank by the receiver; the rest names the station.
         size_t blank = arg.find(' ');
         std::string name = blank == std::string::npos ? std::string() : arg.substr(blank + 1);
         if (!TuneStation(arg, name))
-            EmitEvent("error the receiver could not be opened");
+            EmitEvent("error", "the receiver could not be opened");
     });
     RegisterHeadlessCommand("radio-stop", [](const std::string&) { radio::CloseReceiver(); });
     RegisterBusyCheck([] {
@@ -118,17 +120,17 @@ void RegisterRadioHeadlessCommands()
         if (!EndsWithNoCase(path, ".rdl"))
             return false;
         if (!Front().stationFiles) {
-            EmitEvent("error station files cannot be opened: " + path);
+            EmitEvent("error", "station files cannot be opened: " + path);
             return true;
         }
         CloseAndClear();
         std::optional<std::string> address = Front().stationFiles(path, Front().display);
         if (!address) {
-            EmitEvent("error not a station file: " + path);
+            EmitEvent("error", "not a station file: " + path);
             return true;
         }
         if (!OpenOnDisplay(*address))
-            EmitEvent("error the receiver could not be opened");
+            EmitEvent("error", "the receiver could not be opened");
         return true;
     });
 }

@@ -1,5 +1,6 @@
 #include "app/headless_web.h"
 
+#include "app/event_text.h"
 #include "app/headless.h"
 #include "app/headless_radio.h"
 #include "app/headless_registry.h"
@@ -59,10 +60,10 @@ public:
         FillStationFields(RadioDisplayBlock(), record);
         m_record = web::StationRecord{};
         if (!opened)
-            EmitEvent("error the receiver could not be opened");
+            EmitEvent("error", "the receiver could not be opened");
         return opened;
     }
-    void OpenAddress(const std::string& address) override { EmitEvent("open " + address); }
+    void OpenAddress(const std::string& address) override { EmitEvent("open", address); }
     void Wait(int milliseconds) override
     {
         QElapsedTimer timer;
@@ -95,7 +96,7 @@ public:
     void SetStatusText(const std::string& text) override
     {
         if (text != m_lastStatus)
-            EmitEvent("status " + text);
+            EmitEvent("status", text);
         m_lastStatus = text;
     }
 
@@ -142,7 +143,7 @@ struct WebFrontEnd {
     {
         const auto& rows = directory.Rows();
         for (size_t i = 0; i < rows.size(); ++i)
-            EmitEvent("row " + std::to_string(i) + " " + std::to_string(rows[i]->level) + " " + rows[i]->text);
+            EmitEvent("row", std::to_string(i) + " " + std::to_string(rows[i]->level) + " " + AnsiToUtf8(rows[i]->text));
     }
 
     void Tick()
@@ -197,7 +198,7 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         char* end = nullptr;
         long row = std::strtol(arg.c_str(), &end, 10);
         if (arg.empty() || *end || row < 0 || row >= static_cast<long>(web.directory.Rows().size())) {
-            EmitEvent("error no such row: " + arg);
+            EmitEvent("error", "no such row: " + arg);
             return;
         }
         web.directory.Select(static_cast<int>(row));
@@ -208,7 +209,7 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         web.RunInOrder([] {
             auto rows = web::FetchLinkList(web::ProcessHttpFetcher());
             for (size_t i = 0; i < rows.size(); ++i)
-                EmitEvent("link " + std::to_string(i) + " " + rows[i]);
+                EmitEvent("link", std::to_string(i) + " " + AnsiToUtf8(rows[i]));
         });
     });
     RegisterHeadlessCommand("proxy", [&web](const std::string& arg) { web.RunInOrder([arg] {

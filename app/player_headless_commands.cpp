@@ -1,3 +1,4 @@
+#include "app/event_text.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
 #include "app/headless_registry.h"
@@ -28,19 +29,29 @@ const char* StateName(engine::PlayerState state)
     }
 }
 
-std::string ItemLine(const MediaItem& item)
+// Titles and performers come from ID3 text (Windows-1252); a file name from the path.
+std::string DisplayName(const MediaItem& item)
 {
-    return "item " + engine::ItemDisplayName(item, item.path) + "|" +
-           std::string(item.performer, strnlen(item.performer, sizeof item.performer)) + "|" +
-           std::to_string(item.bitrate) + "|" + std::to_string(item.sampleRate) + "|" + std::to_string(item.mediaType);
+    std::string name = engine::ItemDisplayName(item, item.path);
+    return item.title[0] != '\0' ? AnsiToUtf8(name) : name;
 }
 
-std::string PositionLine(engine::Engine& engine)
+void EmitItem(const MediaItem& item)
 {
-    std::lock_guard lock(engine.Lock());
-    const MediaItem& item = engine.CurrentItem();
-    int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
-    return "position " + std::to_string(engine.PlayedPosition() / rate) + " " + std::to_string(item.totalSamples / rate);
+    EmitFieldsEvent("item", {DisplayName(item), AnsiToUtf8(std::string_view(item.performer, strnlen(item.performer, sizeof item.performer))),
+                             std::to_string(item.bitrate), std::to_string(item.sampleRate), std::to_string(item.mediaType)});
+}
+
+void EmitPosition(engine::Engine& engine)
+{
+    std::string text;
+    {
+        std::lock_guard lock(engine.Lock());
+        const MediaItem& item = engine.CurrentItem();
+        int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
+        text = std::to_string(engine.PlayedPosition() / rate) + " " + std::to_string(item.totalSamples / rate);
+    }
+    EmitEvent("position", text);
 }
 
 bool ParseNumber(const std::string& text, double& value)
@@ -67,7 +78,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
         player.StopIfActive();
         player.ClearPlaylist();
         if (!player.AddEntry(arg)) {
-            EmitEvent("error not playable: " + arg);
+            EmitEvent("error", "not playable: " + arg);
             return;
         }
         player.SelectRow(0);
@@ -75,7 +86,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
     });
     RegisterHeadlessCommand("add", [&player](const std::string& arg) {
         if (!player.AddEntry(arg))
-            EmitEvent("error not playable: " + arg);
+            EmitEvent("error", "not playable: " + arg);
     });
     RegisterHeadlessCommand("pause", [&player](const std::string&) { player.Pause(); });
     RegisterHeadlessCommand("stop", [&player](const std::string&) { player.Stop(); });
@@ -87,16 +98,16 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
     RegisterHeadlessCommand("seek", [&player](const std::string& arg) {
         double seconds = 0;
         if (!ParseNumber(arg, seconds) || seconds < 0) {
-            EmitEvent("error bad seek time: " + arg);
+            EmitEvent("error", "bad seek time: " + arg);
             return;
         }
         if (!player.SeekSeconds(seconds))
-            EmitEvent("error nothing loaded to seek");
+            EmitEvent("error", "nothing loaded to seek");
     });
     RegisterHeadlessCommand("volume", [&player](const std::string& arg) {
         double value = 0;
         if (!ParseNumber(arg, value) || value < 0 || value > 65535) {
-            EmitEvent("error bad volume: " + arg);
+            EmitEvent("error", "bad volume: " + arg);
             return;
         }
         player.SetVolume(static_cast<int32_t>(value));
@@ -105,13 +116,13 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
 
 void RegisterPlayerEvents(engine::Engine& engine)
 {
-    engine.SetStateObserver([](engine::PlayerState state) { EmitEvent(std::string("state ") + StateName(state)); });
-    engine.SetItemObserver([](const MediaItem& item) { EmitEvent(ItemLine(item)); });
+    engine.SetStateObserver([](engine::PlayerState state) { EmitEvent("state", StateName(state)); });
+    engine.SetItemObserver([](const MediaItem& item) { EmitItem(item); });
     RegisterHeadlessCommand("status", [&engine](const std::string&) {
-        EmitEvent(std::string("state ") + StateName(engine.State()));
-        EmitEvent(PositionLine(engine));
+        EmitEvent("state", StateName(engine.State()));
+        EmitPosition(engine);
         std::lock_guard lock(engine.Lock());
-        EmitEvent(ItemLine(engine.CurrentItem()));
+        EmitItem(engine.CurrentItem());
     });
     // Under the engine lock: the buffer thread posts the end notice while it holds
     // it, so an idle player seen here has no end notice still to be posted.
@@ -125,7 +136,7 @@ void RegisterPlayerEvents(engine::Engine& engine)
             return;
         *ticks = 0;
         if (engine.State() == engine::kStatePlaying)
-            EmitEvent(PositionLine(engine));
+            EmitPosition(engine);
     });
     // The status line: the title and length of a loaded item, else the welcome.
     auto statusTicks = std::make_shared<int>(0);
@@ -139,14 +150,14 @@ void RegisterPlayerEvents(engine::Engine& engine)
         const MediaItem& item = engine.CurrentItem();
         if (item.layer != -1 && item.sampleRate > 0) {
             int32_t seconds = item.totalSamples / item.sampleRate;
-            char line[300];
-            std::snprintf(line, sizeof line, " %s (%d:%02d)", engine::ItemDisplayName(item, item.path).c_str(),
+            char line[512];
+            std::snprintf(line, sizeof line, " %s (%d:%02d)", DisplayName(item).c_str(),
                           seconds / 60, seconds % 60);
             text = line;
         }
         if (text != *shown) {
             *shown = text;
-            EmitEvent("status " + text);
+            EmitEvent("status", text);
         }
     });
 }
