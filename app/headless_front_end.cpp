@@ -1,4 +1,5 @@
 #include "app/headless_front_end.h"
+#include "app/decoder_table_check.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
 #include "app/headless_registry.h"
@@ -57,6 +58,8 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
         return false;
     });
 
+    if (const auto status = ShowDecoderTableErrors())
+        return *status;
     int device = engine::ChooseWaveDevice(m_audio);
     if (device < 0)
         return 1;

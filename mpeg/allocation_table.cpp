@@ -1,15 +1,13 @@
 #include "mpeg/allocation_table.h"
 
 #include "mpeg/embedded_text.h"
-#include "mpeg/error_message.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace lumetra::mpeg {
 
-int ReadAllocationTable(int number, AllocationTable& table)
+int ReadAllocationTable(int number, AllocationTable& table, TableReport* report)
 {
     char name[] = "alloc_0";
     if (number >= 0 && number <= 4)
@@ -18,8 +16,9 @@ int ReadAllocationTable(int number, AllocationTable& table)
 
     FILE* in = OpenEmbeddedText(name);
     if (!in) {
-        ShowErrorMessage("Please check bit allocation table %s\n", name);
-        std::exit(1);
+        if (report)
+            report->Fail(std::string("Please check bit allocation table ") + name + "\n", 1);
+        return 0;
     }
     char line[81];
     int sblimit = 0;

@@ -3,6 +3,8 @@
 // "alloc_4": subband limit on the first line, then one line
 // "subband allocation steps bits grouping class" per pair the subband uses.
 
+#include "mpeg/table_report.h"
+
 #include <cstdint>
 
 namespace lumetra::mpeg {
@@ -19,8 +21,8 @@ struct AllocationTable {
 };
 
 // Fills table (cleared first) from "alloc_<number>" ("alloc_0" for a number
-// outside 0..4) and returns its subband limit. A missing table shows
-// "Please check bit allocation table <name>" and ends the process with status 1.
-int ReadAllocationTable(int number, AllocationTable& table);
+// outside 0..4) and returns its subband limit. A missing table returns 0 and
+// reports "Please check bit allocation table <name>" with exit status 1.
+int ReadAllocationTable(int number, AllocationTable& table, TableReport* report = nullptr);
 
 } // namespace lumetra::mpeg

@@ -1,6 +1,6 @@
 #include "mpeg/bit_reader.h"
 
-#include "mpeg/error_message.h"
+#include "mpeg/diagnostics.h"
 
 #include <cmath>
 #include <new>
@@ -99,8 +99,10 @@ bool BitReader::Open(const char* path, int bufferSize)
     if (bufferSize < 8)
         bufferSize = 8;
     auto* buf = new (std::nothrow) unsigned char[bufferSize]();
-    if (!buf)
-        FailAllocation("buffer");
+    if (!buf) {
+        std::fclose(file);
+        return false;
+    }
     m_file = file;
     m_buf = buf;
     m_size = bufferSize;
@@ -130,7 +132,7 @@ void BitReader::Close()
 uint32_t BitReader::ReadBitsSlow(int n)
 {
     if (n > 32)
-        ShowErrorMessage("Cannot read or write more than %d bits at a time.\n", 32);
+        DiagErr("Cannot read or write more than %d bits at a time.\n", 32);
     m_counter += static_cast<uint32_t>(n);
     if (!m_buf)
         return 0;

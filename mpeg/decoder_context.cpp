@@ -3,7 +3,6 @@
 #include "mpeg/allocation_table.h"
 #include "mpeg/bit_reader.h"
 #include "mpeg/diagnostics.h"
-#include "mpeg/error_message.h"
 #include "mpeg/frame_header.h"
 #include "mpeg/layer1_decoder.h"
 #include "mpeg/layer2_decoder.h"
@@ -13,7 +12,7 @@
 #include "mpeg/layer3/layer3_decoder.h"
 
 #include <atomic>
-#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace lumetra::mpeg {
@@ -23,14 +22,6 @@ constexpr int kReaderBufferSize = 4096;
 constexpr uint32_t kSyncWord = 0xFFF;
 constexpr int kSyncBits = 12;
 constexpr int kSyncSearchSteps = 16384;
-
-void* AllocateZeroed(std::size_t bytes, const char* label)
-{
-    void* p = std::calloc(1, bytes);
-    if (!p)
-        FailAllocation(label);
-    return p;
-}
 
 const char* const kVersionNames[] = {"MPEG-2 LSF", "MPEG-1", "MPEG-2.5"};
 const char* const kLayerNames[] = {"I", "II", "III"};
@@ -58,19 +49,22 @@ struct DecoderContext::State {
     int nominalBits = 0;
     bool firstSyncSinceOpen = true;
     bool headerShown = false;
-    PcmSamples* pcm = nullptr;
+    // Work buffers, zeroed by each open.
+    PcmSamples pcmRows{};
+    PcmSamples* pcm = &pcmRows;
+    uint32_t sampleCodes[2][3][32] = {};
+    float fractions[2][3][32] = {};
     LayerSamples samples{};
     Synthesis synthesis;
     Layer3Decoder layer3;
 
-    void FreeBuffers()
+    void ClearBuffers()
     {
-        std::free(pcm);
-        std::free(samples.sample);
-        std::free(samples.fraction);
-        pcm = nullptr;
-        samples.sample = nullptr;
-        samples.fraction = nullptr;
+        std::memset(&pcmRows, 0, sizeof pcmRows);
+        std::memset(sampleCodes, 0, sizeof sampleCodes);
+        std::memset(fractions, 0, sizeof fractions);
+        samples.sample = sampleCodes;
+        samples.fraction = fractions;
     }
 
     int32_t ScanToTarget(int32_t target);
@@ -181,7 +175,6 @@ std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat
     State& s = *m_state;
     if (s.active.load()) {
         s.reader.Close();
-        s.FreeBuffers();
     }
     s.nominalBits = 0;
     s.frameCounter = 0;
@@ -195,9 +188,7 @@ std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat
     s.active = true;
     s.layer3.ResetForOpen();
 
-    s.pcm = static_cast<PcmSamples*>(AllocateZeroed(sizeof(PcmSamples), "PCM Samp"));
-    s.samples.sample = static_cast<uint32_t(*)[3][32]>(AllocateZeroed(sizeof(uint32_t) * 2 * 3 * 32, "Sample"));
-    s.samples.fraction = static_cast<float(*)[3][32]>(AllocateZeroed(sizeof(float) * 2 * 3 * 32, "fraction"));
+    s.ClearBuffers();
     s.params = FrameParams{};
     s.params.header = &s.header;
     s.params.tableNumber = -1;
@@ -389,7 +380,6 @@ void DecoderContext::Close()
     if (!s.active.load())
         return;
     s.reader.Close();
-    s.FreeBuffers();
     s.active = false;
 }
 

@@ -34,7 +34,7 @@ void DiagOut(const char* format, ...)
         return;
     va_list args;
     va_start(args, format);
-    std::vfprintf(stdout, format, args);
+    std::vfprintf(stderr, format, args);
     va_end(args);
 }
 

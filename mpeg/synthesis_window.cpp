@@ -3,17 +3,16 @@
 #include "mpeg/embedded_text.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace lumetra::mpeg {
 
-void ReadSynthesisWindow(float window[512])
+bool ReadSynthesisWindow(float window[512], TableReport* report)
 {
     FILE* in = OpenEmbeddedText("dewindow");
     if (!in) {
-        std::printf("Please check synthesis window table 'dewindow'\n");
-        std::fflush(stdout);
-        std::exit(1);
+        if (report)
+            report->Fail("Please check synthesis window table 'dewindow'\n", 1);
+        return false;
     }
     char line[151];
     for (int n = 0; n < 128; ++n) {
@@ -23,15 +22,17 @@ void ReadSynthesisWindow(float window[512])
             std::sscanf(line, "D[%d] = %lf D[%d] = %lf D[%d] = %lf D[%d] = %lf\n", &index[0], &value[0],
                         &index[1], &value[1], &index[2], &value[2], &index[3], &value[3]);
         if (index[0] != 4 * n) {
-            std::printf("Check index in synthesis window table\n");
-            std::fflush(stdout);
-            std::exit(1);
+            CloseEmbeddedText(in);
+            if (report)
+                report->Fail("Check index in synthesis window table\n", 1);
+            return false;
         }
         for (int k = 0; k < 4; ++k)
             window[4 * n + k] = static_cast<float>(value[k]);
         std::fgets(line, sizeof line, in);
     }
     CloseEmbeddedText(in);
+    return true;
 }
 
 } // namespace lumetra::mpeg

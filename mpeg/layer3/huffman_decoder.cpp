@@ -1,5 +1,6 @@
 #include "mpeg/layer3/huffman_decoder.h"
 
+#include "mpeg/diagnostics.h"
 #include "mpeg/layer3/requantizer.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ constexpr int kMaxCodeBits = 32;
 
 void ReportIllegalCode()
 {
-    std::fputs("Illegal Huffman code in data.\n", stdout);
+    DiagErr("Illegal Huffman code in data.\n");
 }
 
 uint32_t ConcealedValue(const HuffmanTable& t)

@@ -1,6 +1,5 @@
 #include "mpeg/layer3/huffman_tables.h"
 
-#include "mpeg/error_message.h"
 #include "platform/resources/resources.h"
 
 #include <cstdlib>
@@ -9,6 +8,15 @@
 
 namespace lumetra::mpeg {
 namespace {
+
+void Note(TableReport* report, const char* format, unsigned n)
+{
+    if (!report)
+        return;
+    char text[96];
+    std::snprintf(text, sizeof text, format, n);
+    report->Note(text);
+}
 
 // Trees beyond this many nodes are refused like an allocation failure: the
 // real ones have at most 512.
@@ -60,7 +68,7 @@ HuffmanLookupEntry LookupFor(const HuffmanTable& t, uint32_t prefix)
 
 } // namespace
 
-int HuffmanTables::Read(FILE* stream)
+int HuffmanTables::Read(FILE* stream, TableReport* report)
 {
     char line[kLineLength];
     for (int n = 0; n < kHuffmanTableCount; ++n) {
@@ -79,13 +87,13 @@ int HuffmanTables::Read(FILE* stream)
         if (std::strcmp(keyword, ".end") == 0)
             return n;
         if (std::strcmp(keyword, ".table") != 0) {
-            ShowErrorMessage("huffman table %u data corrupted\n", static_cast<unsigned>(n));
+            Note(report, "huffman table %u data corrupted\n", static_cast<unsigned>(n));
             return -1;
         }
         t.linmax = t.linbits >= 32 ? 0xffffffffu : (1u << t.linbits) - 1;
         std::snprintf(t.name, sizeof t.name, "%.3s", name);
         if (std::atoi(name) != n) {
-            ShowErrorMessage("wrong table number %u\n", static_cast<unsigned>(n));
+            Note(report, "wrong table number %u\n", static_cast<unsigned>(n));
             return -2;
         }
 
@@ -97,7 +105,7 @@ int HuffmanTables::Read(FILE* stream)
             // Only an earlier table can lend its tree.
             if (number >= static_cast<unsigned>(n) || m_tables[number].xlen != t.xlen
                 || m_tables[number].ylen != t.ylen) {
-                ShowErrorMessage("wrong table %u reference\n", static_cast<unsigned>(n));
+                Note(report, "wrong table %u reference\n", static_cast<unsigned>(n));
                 return -3;
             }
             t.reference = static_cast<int32_t>(number);
@@ -107,8 +115,10 @@ int HuffmanTables::Read(FILE* stream)
         } else if (std::strcmp(keyword, ".treedata") == 0) {
             uint8_t* tree = treeLength <= kMaxTreeLength ? new (std::nothrow) uint8_t[2 * treeLength + 2]() : nullptr;
             if (!tree) {
-                ShowErrorMessage("heaperror at table %d\n", n);
-                std::exit(-10);
+                Note(report, "heaperror at table %u\n", static_cast<unsigned>(n));
+                if (report)
+                    report->exitStatus = report->exitStatus.value_or(-10);
+                return -4;
             }
             m_trees[n].reset(tree);
             for (unsigned i = 0; i < treeLength; ++i) {
@@ -128,34 +138,53 @@ int HuffmanTables::Read(FILE* stream)
                 t.lookup = m_lookups[n].get();
             }
         } else {
-            ShowErrorMessage("huffman decodertable error at table %d\n", n);
+            Note(report, "huffman decodertable error at table %u\n", static_cast<unsigned>(n));
         }
     }
     return kHuffmanTableCount;
 }
 
-void LoadHuffmanTablesOrExit(HuffmanTables& tables, FILE* stream)
+void LoadHuffmanTables(HuffmanTables& tables, FILE* stream, TableReport& report)
 {
     if (!stream) {
-        ShowErrorMessage("Please check huffman table 'huffdec'\n");
-        std::exit(1);
+        report.Fail("Please check huffman table 'huffdec'\n", 1);
+        return;
     }
-    int count = tables.Read(stream);
+    const int count = tables.Read(stream, &report);
     std::fclose(stream);
-    if (count != kHuffmanTableCount) {
-        ShowErrorMessage("decoder table read error\n");
-        std::exit(4);
-    }
+    if (count == -4)
+        return;  // out of tree memory: reported with its own status
+    if (count != kHuffmanTableCount)
+        report.Fail("decoder table read error\n", 4);
 }
+
+namespace {
+
+struct LoadedTables {
+    HuffmanTables tables;
+    TableReport report;
+};
+
+const LoadedTables& Loaded()
+{
+    static const LoadedTables* loaded = [] {
+        auto* l = new LoadedTables;
+        LoadHuffmanTables(l->tables, platform::OpenResourceStream("textfile", "huffdec"), l->report);
+        return l;
+    }();
+    return *loaded;
+}
+
+} // namespace
 
 const HuffmanTables& TheHuffmanTables()
 {
-    static const HuffmanTables* tables = [] {
-        auto* t = new HuffmanTables;
-        LoadHuffmanTablesOrExit(*t, platform::OpenResourceStream("textfile", "huffdec"));
-        return t;
-    }();
-    return *tables;
+    return Loaded().tables;
+}
+
+const TableReport& TheHuffmanTablesReport()
+{
+    return Loaded().report;
 }
 
 } // namespace lumetra::mpeg

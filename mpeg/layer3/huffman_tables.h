@@ -2,6 +2,8 @@
 // The 34 layer III Huffman code tables (0..31 for big values, 32 and 33 for
 // count1 quadruples), read as decoding trees from the "huffdec" text.
 
+#include "mpeg/table_report.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -45,10 +47,10 @@ public:
 
     // Parses the text from stream. Returns the number of tables read (34), -1
     // when a table's keyword line is damaged, -2 for a table out of sequence,
-    // -3 for a reference to a table of other dimensions. Those failures are
-    // shown in an "Error Message" box. Ends the process with status -10 when
-    // tree memory cannot be had.
-    int Read(FILE* stream);
+    // -3 for a reference to a table of other dimensions, -4 when tree memory
+    // cannot be had. Each failure adds its text to report (the last with exit
+    // status -10).
+    int Read(FILE* stream, TableReport* report = nullptr);
 
     const HuffmanTable& operator[](int i) const { return m_tables[i]; }
 
@@ -59,11 +61,13 @@ private:
 };
 
 // Reads the tables from stream and closes it; a null stream (the text is
-// missing) ends the process with status 1, a read that does not give 34 tables
-// with status 4, each after its message.
-void LoadHuffmanTablesOrExit(HuffmanTables& tables, FILE* stream);
+// missing) reports exit status 1, a read that does not give 34 tables status 4,
+// each with its text.
+void LoadHuffmanTables(HuffmanTables& tables, FILE* stream, TableReport& report);
 
-// The process-wide tables, read from the embedded "huffdec" text on first use.
+// The process-wide tables, read from the embedded "huffdec" text on first use,
+// and what that read reported.
 const HuffmanTables& TheHuffmanTables();
+const TableReport& TheHuffmanTablesReport();
 
 } // namespace lumetra::mpeg

@@ -1,5 +1,6 @@
 #include "layer3_reference_codes.h"
 #include "mpeg/layer3/bit_reservoir.h"
+#include "mpeg/diagnostics.h"
 #include "mpeg/layer3/huffman_decoder.h"
 #include "mpeg/layer3/huffman_tables.h"
 
@@ -285,9 +286,13 @@ TEST(HuffmanDecoder, IllegalCodeIsConcealed)
     Load(r, w.Bytes());
     const GranuleChannelInfo g = LongGranule(2, 1, 1, 1, 7, 7, 0);
     int32_t q[576];
+    SetDiagnostics(true);
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(DecodeHuffman(r, g, kBands, tables, static_cast<int32_t>(w.BitCount()), q), 4);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Illegal Huffman code in data.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Illegal Huffman code in data.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    SetDiagnostics(false);
     EXPECT_EQ(q[0], 1);
     EXPECT_EQ(q[1], -1);
     EXPECT_EQ(q[2], -6);

@@ -1,7 +1,6 @@
 #include "layer3_reference_codes.h"
 #include "mpeg/layer3/huffman_decoder.h"
 #include "mpeg/layer3/huffman_tables.h"
-#include "platform/dialogs/message_box.h"
 #include "platform/resources/resources.h"
 
 #include <gtest/gtest.h>
@@ -22,23 +21,6 @@ FILE* TextStream(const std::string& text)
     std::rewind(f);
     return f;
 }
-
-// Captures what the tables show in message boxes.
-class MessageCapture {
-public:
-    MessageCapture()
-    {
-        platform::SetMessageBoxPresenter([this](const platform::MessageBoxRequest& r) {
-            m_shown.push_back(r.caption + ": " + r.text);
-            return platform::kAnswerOk;
-        });
-    }
-    ~MessageCapture() { platform::SetMessageBoxPresenter(nullptr); }
-    const std::vector<std::string>& Shown() const { return m_shown; }
-
-private:
-    std::vector<std::string> m_shown;
-};
 
 TEST(HuffmanTables, EmbeddedTextGivesAllTablesWithTheirDimensions)
 {
@@ -134,17 +116,16 @@ class HuffmanTablesBadText : public testing::TestWithParam<BadText> {};
 
 TEST_P(HuffmanTablesBadText, ReturnsItsCodeAndShowsItsText)
 {
-    MessageCapture capture;
+    TableReport report;
     HuffmanTables tables;
     FILE* f = TextStream(GetParam().text);
-    EXPECT_EQ(tables.Read(f), GetParam().result);
+    EXPECT_EQ(tables.Read(f, &report), GetParam().result);
     std::fclose(f);
-    if (GetParam().message) {
-        ASSERT_EQ(capture.Shown().size(), 1u);
-        EXPECT_EQ(capture.Shown()[0], std::string("Error Message: ") + GetParam().message);
-    } else {
-        EXPECT_TRUE(capture.Shown().empty());
-    }
+    if (GetParam().message)
+        EXPECT_EQ(report.messages, std::vector<std::string>{GetParam().message});
+    else
+        EXPECT_TRUE(report.messages.empty());
+    EXPECT_FALSE(report.exitStatus);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,27 +156,26 @@ TEST(HuffmanTables, ReferenceSharesTheEarlierTree)
     EXPECT_EQ(tables[2].reference, 1);
 }
 
-using HuffmanTablesDeathTest = testing::Test;
+struct LoadCase {
+    FILE* stream;
+    const char* text;
+    int status;
+};
 
-TEST(HuffmanTablesDeathTest, MissingTextEndsTheProcessWithStatusOne)
+TEST(HuffmanTables, UnusableTextsReportTheirStatus)
 {
-    HuffmanTables tables;
-    EXPECT_EXIT(LoadHuffmanTablesOrExit(tables, nullptr), testing::ExitedWithCode(1),
-                "Please check huffman table 'huffdec'");
-}
-
-TEST(HuffmanTablesDeathTest, ShortTextEndsTheProcessWithStatusFour)
-{
-    HuffmanTables tables;
-    EXPECT_EXIT(LoadHuffmanTablesOrExit(tables, TextStream(GoodPrefix() + ".end\r\n")), testing::ExitedWithCode(4),
-                "decoder table read error");
-}
-
-TEST(HuffmanTablesDeathTest, TreeMemoryNotAvailableEndsTheProcess)
-{
-    HuffmanTables tables;
-    EXPECT_EXIT(tables.Read(TextStream(GoodPrefix() + ".table 2 4000000000 3 3 0\r\n.treedata\r\n")),
-                testing::ExitedWithCode(static_cast<unsigned char>(-10)), "heaperror at table 2");
+    const LoadCase cases[] = {
+        {nullptr, "Please check huffman table 'huffdec'\n", 1},
+        {TextStream(GoodPrefix() + ".end\r\n"), "decoder table read error\n", 4},
+        {TextStream(GoodPrefix() + ".table 2 4000000000 3 3 0\r\n.treedata\r\n"), "heaperror at table 2\n", -10}};
+    for (const auto& c : cases) {
+        HuffmanTables tables;
+        TableReport report;
+        LoadHuffmanTables(tables, c.stream, report);
+        EXPECT_EQ(report.messages, std::vector<std::string>{c.text});
+        EXPECT_EQ(report.exitStatus, std::optional<int>(c.status));
+    }
+    EXPECT_TRUE(TheHuffmanTablesReport().Clean());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "mpeg/embedded_text.h"
 #include "mpeg/layer2_decoder.h"
 #include "mpeg/synthesis_window.h"
+#include "mpeg/table_report.h"
 #include "mpeg/tables.h"
 #include "platform/resources/resources.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <regex>
+#include <vector>
 #include <string>
 
 namespace lumetra::mpeg {
@@ -137,42 +139,31 @@ FILE* BadWindow(const char* name)
     return nullptr;
 }
 
-class TableDeathTest : public ::testing::Test {
-protected:
-    void TearDown() override { SetEmbeddedTextOpener(nullptr); }
-};
-
-TEST_F(TableDeathTest, MissingAllocationTableEndsWithStatus1)
+// Each damaged table is reported with its text and exit status; nothing exits.
+TEST(TableReports, DamagedTablesReportTheirTextAndStatus)
 {
-    AllocationTable t;
-    EXPECT_EXIT(
-        {
-            SetEmbeddedTextOpener(NoTables);
-            ReadAllocationTable(3, t);
-        },
-        ::testing::ExitedWithCode(1), "Error Message: Please check bit allocation table alloc_3");
-}
-
-TEST_F(TableDeathTest, MissingWindowEndsWithStatus1)
-{
-    float d[512];
-    EXPECT_EXIT(
-        {
-            SetEmbeddedTextOpener(NoTables);
-            ReadSynthesisWindow(d);
-        },
-        ::testing::ExitedWithCode(1), "");
-}
-
-TEST_F(TableDeathTest, WindowLineWithWrongIndexEndsWithStatus1)
-{
-    float d[512];
-    EXPECT_EXIT(
-        {
-            SetEmbeddedTextOpener(BadWindow);
-            ReadSynthesisWindow(d);
-        },
-        ::testing::ExitedWithCode(1), "");
+    const struct {
+        FILE* (*opener)(const char*);
+        bool window;
+        const char* text;
+    } cases[] = {{NoTables, false, "Please check bit allocation table alloc_3\n"},
+                 {NoTables, true, "Please check synthesis window table 'dewindow'\n"},
+                 {BadWindow, true, "Check index in synthesis window table\n"}};
+    for (const auto& c : cases) {
+        SetEmbeddedTextOpener(c.opener);
+        TableReport report;
+        if (c.window) {
+            float d[512];
+            EXPECT_FALSE(ReadSynthesisWindow(d, &report));
+        } else {
+            AllocationTable t;
+            EXPECT_EQ(ReadAllocationTable(3, t, &report), 0);
+        }
+        SetEmbeddedTextOpener(nullptr);
+        EXPECT_EQ(report.messages, std::vector<std::string>{c.text});
+        EXPECT_EQ(report.exitStatus, std::optional<int>(1));
+    }
+    EXPECT_TRUE(CheckDecoderTables().Clean());
 }
 
 } // namespace

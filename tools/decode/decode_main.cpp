@@ -4,6 +4,8 @@
 
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
+#include "mpeg/table_report.h"
+#include "platform/dialogs/message_box.h"
 #include "wav_writer.h"
 
 #include <cstdio>
@@ -26,6 +28,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "lumetra-decode: %s: cannot open file\n", in);
         return 1;
     }
+
+    const mpeg::TableReport tables = mpeg::CheckDecoderTables();
+    for (const std::string& text : tables.messages)
+        platform::ShowMessageBox("Error Message", text);
+    if (tables.exitStatus)
+        return *tables.exitStatus;
 
     const mpeg::StreamInfo info = mpeg::AnalyseMpegFile(in);
     if (!info.analysed || info.layer == -1 || info.sampleRate == 0) {
