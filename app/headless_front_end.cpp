@@ -71,7 +71,9 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
     PlayerControl player(m_engine);
     m_player = &player;
     m_window.SetHandler(engine::kMsgEndOfTrack, [this](intptr_t wParam, intptr_t) {
-        EmitEvent("end");
+        // A media-control play aborted by a stop or another open is no end of track.
+        if (wParam != 4)
+            EmitEvent("end");
         m_player->EndOfTrack(wParam);
     });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });

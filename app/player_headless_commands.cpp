@@ -3,6 +3,7 @@
 #include "app/headless_commands.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
+#include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
 
 #include <cstdio>
@@ -126,9 +127,18 @@ void RegisterPlayerEvents(engine::Engine& engine)
     });
     // Under the engine lock: the buffer thread posts the end notice while it holds
     // it, so an idle player seen here has no end notice still to be posted.
-    RegisterBusyCheck([&engine] {
-        std::lock_guard guard(engine.Lock());
-        return engine.State() == engine::kStatePlaying || engine.DeviceOpen();
+    // A media-control item whose open failed shows as playing but never ends, so
+    // it is not waited for.
+    RegisterBusyCheck([&engine] { return engine.SourceActive(); });
+    if (engine::MciSources* mci = engine.Mci())
+        mci->SetErrorReporter([](const std::string& text) { EmitEvent("error " + text); });
+    // The media-control sources' level every tick, their position at tick 26.
+    auto sourceTicks = std::make_shared<int>(0);
+    RegisterTimerHook([&engine, sourceTicks] {
+        bool position = ++*sourceTicks >= 26;
+        if (position)
+            *sourceTicks = 0;
+        engine.RefreshSource(position);
     });
     auto ticks = std::make_shared<int>(0);
     RegisterTimerHook([&engine, ticks] {

@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
 #include "engine/window_message.h"
@@ -72,6 +73,8 @@ void Engine::Start()
 
 void Engine::Shutdown()
 {
+    if (m_mci)
+        m_mci->CloseAll();
     if (!m_bufferThread.joinable())
         return;
     m_decoder.Close();
@@ -83,6 +86,74 @@ void Engine::Shutdown()
     WaitDeviceClosed();
     m_queue.Post({kMsgThreadQuit, 0, 0});
     m_bufferThread.join();
+}
+
+void Engine::SetDeviceNumber(int device)
+{
+    m_deviceNumber = device;
+    if (m_mci)
+        m_mci->SetDeviceNumber(device);
+}
+
+void Engine::SetMainWindow(QObject* window)
+{
+    m_mainWindow.store(window);
+    if (m_mci)
+        m_mci->SetMainWindow(window);
+}
+
+void Engine::SetMciSources(MciSources* mci)
+{
+    m_mci = mci;
+    if (m_mci) {
+        m_mci->SetDeviceNumber(m_deviceNumber);
+        m_mci->SetMainWindow(m_mainWindow.load());
+    }
+}
+
+// Stops the item's media-control source as opening another item or a full stop
+// does: the CD pauses, a WAV/ASF or MIDI device stops and closes.
+void Engine::StopMciSourceLocked()
+{
+    if (!m_mci)
+        return;
+    if (m_item.mediaType == MEDIA_CDTRACK) {
+        m_mci->CdPause();
+    } else if (m_item.mciDevice != 0) {
+        m_mci->WaveStop(m_item.mciDevice);
+        m_mci->WaveClose(m_item.mciDevice);
+    }
+}
+
+void Engine::RefreshSource(bool position)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_mci || !IsMciType(m_item.mediaType) || m_item.layer == -1)
+        return;
+    m_level = State() == kStatePlaying ? m_mci->Level(m_item.mediaType) : 0;
+    if (!position)
+        return;
+    int minutes = 0, seconds = 0;
+    if (m_item.mediaType == MEDIA_CDTRACK) {
+        CdTmsf at = m_mci->CdPosition();
+        minutes = at.minutes;
+        seconds = at.seconds;
+    } else {
+        m_mci->WavePosition(m_item.mciDevice, minutes, seconds);
+    }
+    m_playedPosition = (minutes * 60 + seconds) * 44100;
+}
+
+bool Engine::SourceActive()
+{
+    std::lock_guard lock(m_lock);
+    if (!IsMciType(m_item.mediaType))
+        return State() == kStatePlaying || m_deviceOpen;
+    if (State() != kStatePlaying || !m_mci)
+        return false;
+    if (m_item.mediaType == MEDIA_CDTRACK)
+        return m_mci->CdPlaying();
+    return m_mci->DeviceOpen(m_item.mciDevice);
 }
 
 void Engine::SetState(PlayerState state)
@@ -104,7 +175,7 @@ int Engine::OpenCurrent(const char* path, int32_t startPosition)
 
     std::lock_guard lock(m_lock);
     if (IsMciType(m_item.mediaType)) {
-        // The media-control sources stop here once they exist.
+        StopMciSourceLocked();
         m_item.layer = -1;
         m_item.isPlaying = 0;
         m_item.mciDevice = 0;
@@ -130,21 +201,35 @@ int Engine::OpenCurrent(const char* path, int32_t startPosition)
 
     m_item.mediaType = DetectMediaType(m_item.path);
     if (m_item.mediaType != MEDIA_MIDI)
-        FillMediaInfo(m_item, m_decoder);
+        FillMediaInfo(m_item, m_decoder, m_mci);
 
     m_level = 0;
     if (m_itemObserver)
         m_itemObserver(m_item);
 
-    int32_t position = StartMedia(m_item, startPosition, m_decoder);
+    int32_t position = StartMedia(m_item, startPosition, m_decoder, m_mci);
     m_decodePosition = position;
     m_playedPosition = position;
+    // A MIDI file's length is known once it plays.
+    if (m_item.mediaType == MEDIA_MIDI && m_itemObserver)
+        m_itemObserver(m_item);
     return 1;
 }
 
 void Engine::PlayCurrent()
 {
     std::lock_guard lock(m_lock);
+    if (IsMciType(m_item.mediaType)) {
+        if (m_mci && State() == kStatePaused) {
+            if (m_item.mediaType == MEDIA_CDTRACK)
+                m_mci->CdResume();
+            else
+                m_mci->WaveResume(m_item.mciDevice);
+        }
+        SetState(kStatePlaying);
+        ApplyVolume();
+        return;
+    }
     if (m_item.mediaType != MEDIA_MPEG || m_item.layer == -1)
         return;
     SetState(kStatePlaying);
@@ -164,6 +249,10 @@ void Engine::PauseCurrent()
     if (m_item.mediaType == MEDIA_MPEG) {
         m_level = 0;
         PauseDeviceLocked();
+    } else if (m_mci && m_item.mediaType == MEDIA_CDTRACK) {
+        m_mci->CdPause();
+    } else if (m_mci && IsMciType(m_item.mediaType)) {
+        m_mci->WavePause(m_item.mciDevice);
     }
 }
 
@@ -178,6 +267,7 @@ void Engine::StopAll()
         RequestStopLocked();
     m_item.layer = -1;
     m_item.isPlaying = 0;
+    StopMciSourceLocked();
     m_item.mciDevice = 0;
     for (auto& hook : m_stopHooks)
         hook();

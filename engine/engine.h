@@ -27,6 +27,8 @@ class QObject;
 
 namespace lumetra::engine {
 
+class MciSources;
+
 enum PlayerState : int32_t { kStateIdle = 0, kStatePlaying = 1, kStateStopped = 2, kStatePaused = 3 };
 
 inline constexpr int kQueueSeconds = 3;
@@ -54,10 +56,15 @@ public:
     // buffer thread.
     void Shutdown();
 
-    void SetDeviceNumber(int device) { m_deviceNumber = device; }
+    void SetDeviceNumber(int device);
     int DeviceNumber() const { return m_deviceNumber; }
     // The main window: receives 953 when an MPEG item has played to its end.
-    void SetMainWindow(QObject* window) { m_mainWindow.store(window); }
+    // The media-control sources also post their completions (953) to it.
+    void SetMainWindow(QObject* window);
+    // WAV, ASF/WMA, MIDI and CD items play through these; without them (tests of
+    // the MPEG path) those items start nothing.
+    void SetMciSources(MciSources* mci);
+    MciSources* Mci() const { return m_mci; }
     QObject* MainWindow() const { return m_mainWindow.load(); }
 
     int OpenCurrent(const char* path, int32_t startPosition);
@@ -66,6 +73,13 @@ public:
     void StopAll();
     void ApplyVolume();
     void FeedOutput();
+    // The timer's refresh for the media-control sources: the level from the
+    // source's peak, and with position set the played position from the source
+    // (whole seconds x 44100).
+    void RefreshSource(bool position);
+    // Whether the current item is still sounding or due to end: an MPEG item while
+    // playing or its device is open, a media-control item while its device plays.
+    bool SourceActive();
 
     // The device callback: only hands the buffer to the buffer thread.
     void BufferDone(platform::audio::WaveOutDevice* device, platform::audio::WaveHeader* header);
@@ -96,6 +110,7 @@ public:
 
 private:
     bool OpenWaveOutput();
+    void StopMciSourceLocked();
     void SetState(PlayerState state);
     void PauseDeviceLocked();
     // Stop request with the device reset; closes at once when nothing is queued.
@@ -134,6 +149,7 @@ private:
     std::thread m_bufferThread;
     std::atomic<QObject*> m_mainWindow{nullptr};
 
+    MciSources* m_mci = nullptr;
     std::function<void(PlayerState)> m_stateObserver;
     std::function<void(const MediaItem&)> m_itemObserver;
     std::vector<std::function<void()>> m_openHooks;

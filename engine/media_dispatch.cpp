@@ -1,14 +1,54 @@
 #include "engine/media_dispatch.h"
+#include "engine/mci_sources.h"
 #include "engine/media_type_detection.h"
 
+#include <atomic>
+
 namespace lumetra::engine {
+namespace {
+std::atomic<MciSources*> g_dispatchMci{nullptr};
+} // namespace
+
+void SetDispatchMciSources(MciSources* mci)
+{
+    g_dispatchMci.store(mci);
+}
+
+MciSources* DispatchMciSources()
+{
+    return g_dispatchMci.load();
+}
 
 int FillMediaInfo(MediaItem& item, DecoderSource& decoder)
+{
+    return FillMediaInfo(item, decoder, DispatchMciSources());
+}
+
+int FillMediaInfo(MediaItem& item, DecoderSource& decoder, MciSources* mci)
 {
     item.mediaType = DetectMediaType(item.path);
     switch (item.mediaType) {
     case MEDIA_MPEG:
         decoder.ReadInfo(item);
+        break;
+    case MEDIA_WAVE:
+    case MEDIA_ASF:
+        if (mci)
+            mci->WaveInfo(item);
+        else
+            item.layer = -1;
+        break;
+    case MEDIA_MIDI:
+        if (mci)
+            mci->MidiInfo(item);
+        else
+            item.layer = -1;
+        break;
+    case MEDIA_CDTRACK:
+        if (mci)
+            mci->CdTrackInfo(item);
+        else
+            item.layer = -1;
         break;
     default:
         item.layer = -1;
@@ -19,9 +59,21 @@ int FillMediaInfo(MediaItem& item, DecoderSource& decoder)
 
 int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder)
 {
+    return StartMedia(item, startPosition, decoder, DispatchMciSources());
+}
+
+int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder, MciSources* mci)
+{
     switch (item.mediaType) {
     case MEDIA_MPEG:
         return decoder.Open(item, startPosition);
+    case MEDIA_WAVE:
+    case MEDIA_ASF:
+        return mci ? mci->WavePlay(item, startPosition) : startPosition;
+    case MEDIA_MIDI:
+        return mci ? mci->MidiPlay(item, startPosition) : startPosition;
+    case MEDIA_CDTRACK:
+        return mci ? mci->CdPlay(item, startPosition) : startPosition;
     default:
         return startPosition;
     }

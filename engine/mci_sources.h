@@ -1,0 +1,135 @@
+#pragma once
+// The media-control sources: WAV and ASF/WMA (files and network addresses), MIDI
+// and Audio CD tracks, with the information readers and the play, pause, resume,
+// stop, close and position operations the dispatch and the engine call. Positions
+// are whole seconds x 44100 both ways. A play's completion reaches the main window
+// as 953 with notify code 1 (played to its end) or 4 (aborted), lParam the device.
+//
+// WAV/ASF and MIDI devices are numbered from 1 and never reused while the object
+// lives. The CD device is kept per thread: slot 0 for the main window's thread,
+// slot 1 for any other (the library builder).
+
+#include "media/media_item.h"
+#include "platform/audio/wave_out.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class QObject;
+
+namespace lumetra::platform::media {
+class CdDrive;
+class MediaPlayback;
+} // namespace lumetra::platform::media
+
+namespace lumetra::engine {
+
+struct CdTmsf {
+    int track = 0;
+    int minutes = 0;
+    int seconds = 0;
+};
+
+class MciSources {
+public:
+    explicit MciSources(platform::audio::AudioSystem& audio);
+    ~MciSources();
+    MciSources(const MciSources&) = delete;
+    MciSources& operator=(const MciSources&) = delete;
+
+    void SetDeviceNumber(int device) { m_deviceNumber = device; }
+    void SetMainWindow(QObject* window) { m_mainWindow.store(window); }
+    // The thread whose CD device is slot 0; the constructing thread until set.
+    void SetMainThread(std::thread::id id) { m_mainThread = id; }
+    // Why an open or play failed, for the user ("cannot open ...").
+    void SetErrorReporter(std::function<void(const std::string&)> report) { m_report = std::move(report); }
+    // Passed to FFmpeg for http:// addresses ("http://[user:pass@]host:port").
+    void SetHttpProxy(std::string proxy);
+
+    // Information readers: 1 when the item was filled, 0 when it cannot be read.
+    int WaveInfo(MediaItem& item);
+    int MidiInfo(MediaItem& item);
+    int CdTrackInfo(MediaItem& item);
+
+    // Players: return the start position they were given.
+    int32_t WavePlay(MediaItem& item, int32_t start);
+    int32_t MidiPlay(MediaItem& item, int32_t start);
+    int32_t CdPlay(MediaItem& item, int32_t start);
+
+    // WAV/ASF and MIDI devices; device 0 does nothing.
+    void WavePause(int32_t device);
+    void WaveResume(int32_t device);
+    void WaveStop(int32_t device);
+    void WaveClose(int32_t device);
+    bool WavePosition(int32_t device, int& minutes, int& seconds);
+    bool DeviceOpen(int32_t device);
+
+    // This thread's CD device; nothing happens without one except where noted.
+    void CdPause();
+    void CdResume();
+    void CdStop();
+    void CdClose();
+    CdTmsf CdPosition();
+    bool CdPlaying();
+    int CdCurrentTrack();
+    int CdTrackCount();
+    // Opens this thread's CD device on the given drive, or the first drive.
+    bool CdOpenDevice(const std::string& drive = "");
+    // Open the device first; an image's door is a flag.
+    bool CdDoorOpen();
+    bool CdDoorClose();
+    bool CdDoorIsOpen();
+    // The serial of the disc in this thread's device (opened if needed); 0 without one.
+    uint32_t CdMediaIdentity();
+    // The drive path of this thread's device, "" without one.
+    std::string CdDrivePath();
+    // Audio tracks of this thread's disc, in order.
+    std::vector<int> CdAudioTracks();
+
+    // The source's peak for the level meter, 0..8192 (CD: none is measured).
+    int32_t Level(int32_t mediaType);
+
+    // Closes every device (shutdown).
+    void CloseAll();
+
+private:
+    struct CdSlot;
+    CdSlot& Slot();
+    bool EnsureCd(CdSlot& slot, const std::string& drive);
+    platform::media::MediaPlayback* Device(int32_t device);
+    int32_t AddDevice(std::unique_ptr<platform::media::MediaPlayback> playback);
+    std::function<void(int)> CompletionFor(int32_t device);
+    void Report(const std::string& text);
+
+    platform::audio::AudioSystem& m_audio;
+    int m_deviceNumber = 0;
+    std::atomic<QObject*> m_mainWindow{nullptr};
+    std::thread::id m_mainThread;
+    std::function<void(const std::string&)> m_report;
+    std::string m_httpProxy;
+    bool m_soundFontReported = false;
+
+    std::mutex m_mutex;  // guards the device table and the CD slots' contents
+    std::map<int32_t, std::unique_ptr<platform::media::MediaPlayback>> m_devices;
+    int32_t m_nextDevice = 1;
+    std::unique_ptr<CdSlot> m_slots[2];
+};
+
+// The first CD drive: the first image of LUMETRA_CDROM, else the system's default
+// CD device; "" when there is none.
+std::string DefaultCdDrive();
+// The drive part of a CD track path ("/dev/sr0/Track03.cda" -> "/dev/sr0").
+std::string CdDriveOfPath(const char* path);
+// The track number from the two digits before ".cda"; 0 when there are none.
+int CdTrackOfPath(const char* path);
+
+// The process's sources, on the process's sound system.
+MciSources& TheMciSources();
+
+} // namespace lumetra::engine

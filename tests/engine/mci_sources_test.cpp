@@ -1,0 +1,145 @@
+// The media-control information readers and the CD names, on files made here:
+// whole-second lengths, a mixed-mode disc image listing only its audio tracks,
+// and names written to and read back from cdplayer.ini.
+#include "engine/cd_names.h"
+#include "engine/mci_sources.h"
+#include "platform/audio/wave_out.h"
+#include "platform/profile/profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace lumetra::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MciSourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("lumetra-mci-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir / "config");
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        m_audio = platform::audio::CreateAudioSystem("null");
+        ASSERT_TRUE(m_audio);
+        m_mci = std::make_unique<MciSources>(*m_audio);
+    }
+    void TearDown() override
+    {
+        m_mci.reset();
+        fs::remove_all(m_dir);
+    }
+
+    MediaItem Item(const std::string& path)
+    {
+        MediaItem item{};
+        std::snprintf(item.path, sizeof item.path, "%s", path.c_str());
+        return item;
+    }
+
+    // 16-bit stereo 44100 Hz of the given number of frames.
+    std::string Wav(const char* name, uint32_t frames)
+    {
+        std::string path = (m_dir / name).string();
+        uint32_t data = frames * 4;
+        std::ofstream out(path, std::ios::binary);
+        auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+        auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+        out.write("RIFF", 4);
+        u32(36 + data);
+        out.write("WAVEfmt ", 8);
+        u32(16);
+        u16(1);
+        u16(2);
+        u32(44100);
+        u32(176400);
+        u16(4);
+        u16(16);
+        out.write("data", 4);
+        u32(data);
+        std::vector<char> zeros(data);
+        out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+        return path;
+    }
+
+    fs::path m_dir;
+    std::unique_ptr<platform::audio::AudioSystem> m_audio;
+    std::unique_ptr<MciSources> m_mci;
+};
+
+TEST_F(MciSourcesTest, WaveLengthIsWholeSecondsAndDamageLeavesTheItem)
+{
+    MediaItem item = Item(Wav("long.wav", 44100 * 29 / 10));
+    ASSERT_EQ(m_mci->WaveInfo(item), 1);
+    EXPECT_EQ(item.totalSamples, 2 * 44100);
+    EXPECT_EQ(item.fileSize, 2 * 44100);
+    EXPECT_EQ(item.layer, kLayerSampled);
+    EXPECT_STREQ(item.performer, "n/a");
+
+    std::string bad = (m_dir / "bad.wav").string();
+    std::ofstream(bad) << "RIFF\x10\0\0\0WAVEjunkjunkjunk";
+    MediaItem damaged = Item(bad);
+    std::string reported;
+    m_mci->SetErrorReporter([&](const std::string& text) { reported = text; });
+    EXPECT_EQ(m_mci->WaveInfo(damaged), 0);
+    EXPECT_EQ(damaged.sampleRate, 0);
+    EXPECT_FALSE(reported.empty());
+
+    MediaItem address = Item("http://127.0.0.1:9/x.wma");
+    EXPECT_EQ(m_mci->WaveInfo(address), 1);
+    EXPECT_EQ(address.totalSamples, 0);
+}
+
+#ifdef LUMETRA_HAVE_CDIO
+TEST_F(MciSourcesTest, MixedModeDiscListsAudioTracksWithTheirNames)
+{
+    std::string script = std::string(std::getenv("LUMETRA_SOURCE_DIR")) + "/tests/engine/media_files.py";
+    std::string folder = (m_dir / "disc").string();
+    ASSERT_EQ(std::system(("python3 " + script + " cd-image " + folder + " > /dev/null").c_str()), 0);
+    std::string cue = folder + "/disc.cue";
+
+    EXPECT_EQ(ListCdTracks(cue), (std::vector<std::string>{cue + "/Track02.cda", cue + "/Track03.cda",
+                                                          cue + "/Track04.cda"}));
+    MediaItem item = Item(cue + "/Track03.cda");
+    ASSERT_EQ(m_mci->CdTrackInfo(item), 1);
+    EXPECT_STREQ(item.title, "Audio CD Track 03");
+    EXPECT_EQ(item.totalSamples, 12 * 44100);
+    EXPECT_EQ(m_mci->CdTrackCount(), 4);
+
+    CdDiscNames names = LoadCdNames(cue);
+    ASSERT_NE(names.serial, 0u);
+    EXPECT_EQ(names.serial, CdDiscSerial(cue));
+    EXPECT_EQ(names.artist, "New Artist");
+    ASSERT_EQ(names.tracks.size(), 4u);
+    names.artist = "Someone";
+    names.tracks[2] = "Third";
+    ASSERT_TRUE(SaveCdNames(names));
+    char section[16];
+    std::snprintf(section, sizeof section, "%X", names.serial);
+    std::string ini = platform::ProfilePath("cdplayer.ini");
+    EXPECT_EQ(platform::ReadProfileString(ini, section, "3", ""), "Audio CD Track 04");
+    ASSERT_EQ(m_mci->CdTrackInfo(item), 1);
+    EXPECT_STREQ(item.title, "Third");
+    EXPECT_STREQ(item.performer, "Someone");
+
+    // A second disc differs; a sheet naming a missing data file has no serial.
+    std::string other = (m_dir / "other.cue").string();
+    std::ofstream(other) << "FILE \"disc/disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    EXPECT_NE(CdDiscSerial(other), 0u);
+    EXPECT_NE(CdDiscSerial(other), names.serial);
+    std::ofstream(other) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    EXPECT_EQ(CdDiscSerial(other), 0u);
+}
+#endif
+
+} // namespace
+} // namespace lumetra::engine
