@@ -131,7 +131,7 @@ void RegisterPlayerEvents(engine::Engine& engine)
     // it is not waited for.
     RegisterBusyCheck([&engine] { return engine.SourceActive(); });
     if (engine::MciSources* mci = engine.Mci())
-        mci->SetErrorReporter([](const std::string& text) { EmitEvent("error " + text); });
+        mci->SetErrorReporter([](const std::string& text) { EmitEvent("error", text); });
     // The media-control sources' level every tick, their position at tick 26.
     auto sourceTicks = std::make_shared<int>(0);
     RegisterTimerHook([&engine, sourceTicks] {
