@@ -298,8 +298,11 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
                     static_cast<long>(s.bitsBetweenSyncs % s.slotBits));
         ReadFrameHeader(s.reader, s.header);
         const FrameHeader& h = s.header;
+        // Stereo, joint stereo and dual channel frames mix freely within a stream
+        // (encoders switch per frame); only the channel count is locked.
+        const bool sameChannels = (h.mode == kModeSingleChannel) == (s.format.mode == kModeSingleChannel);
         const bool accept = h.bitrateIndex != 15 && h.samplingFrequency != 3 && h.id == s.format.version &&
-                            h.layer == s.format.layer && h.mode == s.format.mode &&
+                            h.layer == s.format.layer && sameChannels &&
                             static_cast<int>(SampleRateKhz(h.id, h.samplingFrequency) * 1000) == s.format.sampleRate;
         const bool firstSync = s.firstSyncSinceOpen;
         s.firstSyncSinceOpen = false;

@@ -136,20 +136,22 @@ TEST_F(DecoderContextTest, FreeFormatFrameInTheScanAddsNoSamples)
     EXPECT_EQ(m_decoder.Open(item, 100000), 4 * 1152);
 }
 
-TEST_F(DecoderContextTest, AlternatingModesDecodeOnlyTheFirstFramesMode)
+TEST_F(DecoderContextTest, ModesOfTheSameChannelCountMixButMonoFramesAreRejected)
 {
-    FrameSpec stereo, joint;
+    FrameSpec stereo, joint, dual, mono;
     joint.mode = kModeJointStereo;
+    dual.mode = kModeDualChannel;
+    mono.mode = kModeSingleChannel;
     std::vector<uint8_t> bytes;
-    for (int i = 0; i < 8; ++i)
-        Append(bytes, SilentFrame(i % 2 ? joint : stereo));
+    for (const auto& s : {stereo, joint, dual, mono, joint, stereo})
+        Append(bytes, SilentFrame(s));
     MediaItem& item = Analysed(bytes);
     m_decoder.Open(item, 0);
     const auto counts = DecodeAll();
     int decoded = 0;
     for (int c : counts)
         decoded += c > 0;
-    EXPECT_EQ(decoded, 4);
+    EXPECT_EQ(decoded, 5);
     EXPECT_EQ(item.endOfData, 1);
 }
 
