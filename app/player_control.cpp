@@ -1,4 +1,5 @@
 #include "app/player_control.h"
+#include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
 #include "engine/random_draw.h"
@@ -90,8 +91,11 @@ void PlayerControl::Stop()
 {
     if (m_engine.State() == kStateStopped) {
         int tray = engine::CdTrayOpenFlag();
-        if (tray < 2)
+        if (tray < 2) {
+            if (engine::MciSources* mci = m_engine.Mci())
+                tray == 0 ? mci->CdDoorOpen() : mci->CdDoorClose();
             engine::SetCdTrayOpenFlag(tray == 0 ? 1 : 0);
+        }
         return;
     }
     m_engine.StopAll();
@@ -190,6 +194,22 @@ void PlayerControl::EndOfTrack(intptr_t notifyCode)
         return;
     }
     OpenAndPlay(next);
+}
+
+void PlayerControl::CdArrived(const std::string& drive)
+{
+    if (engine::MciSources* mci = m_engine.Mci()) {
+        mci->CdClose();
+        mci->CdOpenDevice(drive);
+    }
+    engine::SetCdTrayOpenFlag(0);
+}
+
+void PlayerControl::CdRemoved(const std::string&)
+{
+    engine::SetCdTrayOpenFlag(1);
+    if (m_engine.State() == kStatePaused)
+        Stop();
 }
 
 bool PlayerControl::SeekSeconds(double seconds)

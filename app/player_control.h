@@ -33,6 +33,9 @@ public:
     bool Shuffle() const { return m_shuffle; }
     bool Repeat() const { return m_repeat; }
     void EndOfTrack(intptr_t notifyCode);
+    // A disc came into or left a drive (the CD watcher's notices).
+    void CdArrived(const std::string& drive);
+    void CdRemoved(const std::string& drive);
     // False when nothing is loaded.
     bool SeekSeconds(double seconds);
     void SetVolume(int32_t volume);

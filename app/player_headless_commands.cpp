@@ -3,8 +3,12 @@
 #include "app/headless_commands.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
+#include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
+#include "web/proxy_settings.h"
+
+#include <cctype>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +59,21 @@ void EmitPosition(engine::Engine& engine)
     EmitEvent("position", text);
 }
 
+std::string PercentEncoded(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 bool ParseNumber(const std::string& text, double& value)
 {
     if (text.empty())
@@ -68,6 +87,17 @@ bool ParseNumber(const std::string& text, double& value)
 
 void RegisterPlayerHeadlessCommands(PlayerControl& player)
 {
+    // Discs arriving and leaving, looked for once a second.
+    engine::CdWatcher& watcher = engine::TheCdWatcher();
+    watcher.AddArrivalHook([&player](const std::string& drive) { player.CdArrived(drive); });
+    watcher.AddRemovalHook([&player](const std::string& drive) { player.CdRemoved(drive); });
+    auto cdTicks = std::make_shared<int>(0);
+    RegisterTimerHook([&watcher, cdTicks] {
+        if (++*cdTicks < 20)
+            return;
+        *cdTicks = 0;
+        watcher.Poll();
+    });
     RegisterHeadlessCommand("play", [&player](const std::string& arg) {
         if (arg.empty()) {
             player.Play();
@@ -130,8 +160,18 @@ void RegisterPlayerEvents(engine::Engine& engine)
     // A media-control item whose open failed shows as playing but never ends, so
     // it is not waited for.
     RegisterBusyCheck([&engine] { return engine.SourceActive(); });
-    if (engine::MciSources* mci = engine.Mci())
+    if (engine::MciSources* mci = engine.Mci()) {
         mci->SetErrorReporter([](const std::string& text) { EmitEvent("error", text); });
+        // Network ASF/WMA goes through the proxy of the settings, as the HTTP client does.
+        mci->SetHttpProxyProvider([] {
+            web::ProxySettings proxy;
+            if (!web::ReadProxySettings(proxy))
+                return std::string();
+            std::string user = proxy.userId.empty() ? "" : PercentEncoded(proxy.userId) + ":" +
+                                                           PercentEncoded(proxy.password) + "@";
+            return "http://" + user + proxy.server + ":" + (proxy.port.empty() ? "80" : proxy.port);
+        });
+    }
     // The media-control sources' level every tick, their position at tick 26.
     auto sourceTicks = std::make_shared<int>(0);
     RegisterTimerHook([&engine, sourceTicks] {

@@ -77,10 +77,10 @@ MciSources::~MciSources()
     CloseAll();
 }
 
-void MciSources::SetHttpProxy(std::string proxy)
+void MciSources::SetHttpProxyProvider(std::function<std::string()> provider)
 {
     std::lock_guard lock(m_mutex);
-    m_httpProxy = std::move(proxy);
+    m_httpProxy = std::move(provider);
 }
 
 void MciSources::Report(const std::string& text)
@@ -146,10 +146,13 @@ int32_t MciSources::WavePlay(MediaItem& item, int32_t start)
 #ifdef LUMETRA_HAVE_FFMPEG
     std::string error;
     platform::media::FfmpegOptions options;
+    std::function<std::string()> proxy;
     {
         std::lock_guard lock(m_mutex);
-        options.httpProxy = m_httpProxy;
+        proxy = m_httpProxy;
     }
+    if (proxy && std::strncmp(item.path, "http://", 7) == 0)
+        options.httpProxy = proxy();
     auto source = platform::media::OpenFfmpegSource(item.path, options, error);
     if (source) {
         auto playback = std::make_unique<MediaPlayback>(m_audio, m_deviceNumber, MixerLine::Wave, std::move(source));
@@ -523,11 +526,10 @@ void MciSources::CloseAll()
 
 std::string DefaultCdDrive()
 {
+    // Set, even empty, it names every drive there is (tests never reach a real one).
     if (const char* images = std::getenv("LUMETRA_CDROM")) {
         std::string list(images);
-        std::string first = list.substr(0, list.find(':'));
-        if (!first.empty())
-            return first;
+        return list.substr(0, list.find(':'));
     }
     for (const char* device : {"/dev/cdrom", "/dev/sr0"}) {
         if (FILE* f = std::fopen(device, "rb")) {

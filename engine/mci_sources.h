@@ -49,8 +49,9 @@ public:
     void SetMainThread(std::thread::id id) { m_mainThread = id; }
     // Why an open or play failed, for the user ("cannot open ...").
     void SetErrorReporter(std::function<void(const std::string&)> report) { m_report = std::move(report); }
-    // Passed to FFmpeg for http:// addresses ("http://[user:pass@]host:port").
-    void SetHttpProxy(std::string proxy);
+    // Asked at each play of an http:// address for FFmpeg's proxy
+    // ("http://[user:pass@]host:port", "" for none).
+    void SetHttpProxyProvider(std::function<std::string()> provider);
 
     // Information readers: 1 when the item was filled, 0 when it cannot be read.
     int WaveInfo(MediaItem& item);
@@ -112,7 +113,7 @@ private:
     std::atomic<QObject*> m_mainWindow{nullptr};
     std::thread::id m_mainThread;
     std::function<void(const std::string&)> m_report;
-    std::string m_httpProxy;
+    std::function<std::string()> m_httpProxy;
     bool m_soundFontReported = false;
 
     std::mutex m_mutex;  // guards the device table and the CD slots' contents
@@ -121,8 +122,8 @@ private:
     std::unique_ptr<CdSlot> m_slots[2];
 };
 
-// The first CD drive: the first image of LUMETRA_CDROM, else the system's default
-// CD device; "" when there is none.
+// The first CD drive: the first image of LUMETRA_CDROM when it is set (set but
+// empty: no drive at all), else the system's CD device; "" when there is none.
 std::string DefaultCdDrive();
 // The drive part of a CD track path ("/dev/sr0/Track03.cda" -> "/dev/sr0").
 std::string CdDriveOfPath(const char* path);
