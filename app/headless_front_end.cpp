@@ -76,6 +76,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
             EmitEvent("end");
         m_player->EndOfTrack(wParam);
     });
+    m_window.SetHandler(engine::kMsgEngineBox, [](intptr_t wParam, intptr_t) { engine::ShowEngineBox(wParam); });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
     RegisterPlayerEvents(m_engine);
     RegisterAllHeadlessCommands(player);

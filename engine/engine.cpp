@@ -3,7 +3,6 @@
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
 #include "engine/window_message.h"
-#include "platform/dialogs/message_box.h"
 #include "platform/thread_priority.h"
 
 #include <chrono>
@@ -20,9 +19,6 @@ using platform::audio::WaveHeader;
 using platform::audio::WaveOutDevice;
 
 namespace {
-
-constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
-constexpr const char* kDeviceBusyText = "Another program is using your sound card.  Please close it and try again.";
 
 void CopyText(char* dst, std::size_t size, const char* src)
 {
@@ -403,7 +399,7 @@ void Engine::FeedOutput()
             m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytesPerChannel / 4))
             return;
         if (!OpenWaveOutput()) {
-            platform::ShowMessageBox(kProductCaption, kDeviceBusyText);
+            PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxDeviceBusy, 0);
             SetState(kStateStopped);
         } else {
             m_outputStarted = true;
@@ -451,7 +447,7 @@ void Engine::FeedOutput()
 
     if (refused && m_queued < 1) {
         // Nothing is out, so no returning buffer would ever end this item.
-        platform::ShowMessageBox("Error", "WaveOut Error");
+        PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxWaveOutError, 0);
         RequestStopLocked();
         return;
     }
@@ -486,7 +482,7 @@ void Engine::HandleBufferDone(WaveHeader* header)
 {
     std::lock_guard lock(m_lock);
     if (!m_pool.Owns(header)) {
-        platform::ShowMessageBox("Error", "WaveOut Error");
+        PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxWaveOutError, 0);
         return;
     }
     m_playedPosition = static_cast<int32_t>(header->user);

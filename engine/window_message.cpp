@@ -1,5 +1,7 @@
 #include "engine/window_message.h"
 
+#include "platform/dialogs/message_box.h"
+
 #include <QCoreApplication>
 
 namespace lumetra::engine {
@@ -13,6 +15,21 @@ QEvent::Type WindowMessageEvent::EventType()
 {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
+}
+
+void ShowEngineBox(intptr_t box)
+{
+    switch (box) {
+    case kBoxDeviceBusy:
+        platform::ShowMessageBox("Lumetra Media Player (tm)",
+                                 "Another program is using your sound card.  Please close it and try again.");
+        break;
+    case kBoxWaveOutError:
+        platform::ShowMessageBox("Error", "WaveOut Error");
+        break;
+    default:
+        break;
+    }
 }
 
 void PostWindowMessage(QObject* target, int message, intptr_t wParam, intptr_t lParam)

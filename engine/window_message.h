@@ -13,6 +13,14 @@ namespace lumetra::engine {
 inline constexpr int kMsgEndOfTrack = 953;  // wParam 0 from the engine; MCI notify code otherwise
 inline constexpr int kMsgBufferDone = 957;
 inline constexpr int kMsgThreadQuit = 18;
+// A message box the engine asks the main window to show; wParam an EngineBox.
+inline constexpr int kMsgEngineBox = 1100;
+
+enum EngineBox : intptr_t { kBoxDeviceBusy = 1, kBoxWaveOutError = 2 };
+
+// Shows the box of an EngineBox; for the main window's handler of kMsgEngineBox,
+// on the main thread with no lock held.
+void ShowEngineBox(intptr_t box);
 
 class WindowMessageEvent : public QEvent {
 public:

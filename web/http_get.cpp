@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 namespace lumetra::web {
 
@@ -155,8 +154,8 @@ private:
             return;
         m_stopped = true;
         m_owner.AppendLog("Stopped by User\n");
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        Close();
+        // The connection stays a second longer, with the event loop running.
+        QTimer::singleShot(std::chrono::seconds(1), this, [this] { Close(); });
     }
 
     void Close()
@@ -205,18 +204,6 @@ int TimeoutFromEnvironment()
     return kFetchTimeoutMs;
 }
 
-QCoreApplication& EnsureApplication()
-{
-    if (QCoreApplication* app = QCoreApplication::instance())
-        return *app;
-    // Tools without an application of their own still get an event loop.
-    static int argc = 1;
-    static char name[] = "lumetra";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 } // namespace
 
 HttpFetcher::HttpFetcher() : m_timeoutMs(TimeoutFromEnvironment()) {}
@@ -241,8 +228,10 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
 {
     if (m_running)
         return -1;
+    // The program owns the application object; without one there is no event loop to fetch in.
+    if (!QCoreApplication::instance())
+        return 0;
     m_running = true;
-    EnsureApplication();
     int result = 0;
     for (;;) {
         buffer.clear();

@@ -1,5 +1,9 @@
 #include "platform/dialogs/message_box.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cassert>
 #include <cstdio>
 #include <mutex>
 
@@ -25,6 +29,13 @@ MessageAnswer DefaultAnswer(const MessageBoxRequest& request)
     }
 }
 
+// On Linux the main thread's id is the process id. A box on any other thread
+// would be a modal dialog off the window's thread.
+[[maybe_unused]] bool OnMainThread()
+{
+    return static_cast<pid_t>(syscall(SYS_gettid)) == getpid();
+}
+
 } // namespace
 
 void SetMessageBoxPresenter(MessageBoxPresenter presenter)
@@ -41,6 +52,7 @@ void SetDialogPresenter(DialogPresenter presenter)
 
 MessageAnswer ShowMessageBox(const MessageBoxRequest& request)
 {
+    assert(OnMainThread() && "message boxes are shown on the main thread only");
     MessageBoxPresenter presenter;
     {
         std::lock_guard lock(g_presenterLock);
@@ -59,6 +71,7 @@ MessageAnswer ShowMessageBox(const std::string& caption, const std::string& text
 
 bool ShowDialog(const std::string& title)
 {
+    assert(OnMainThread() && "dialogs are shown on the main thread only");
     DialogPresenter presenter;
     {
         std::lock_guard lock(g_presenterLock);

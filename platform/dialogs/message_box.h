@@ -2,7 +2,9 @@
 // Message boxes and dialogs behind one presenter: the window shows them with Qt,
 // the headless front end prints "message <caption>: <text>" / "dialog <title>"
 // and takes the default answer. Without a presenter (tools, tests), the text
-// goes to standard error and the default answer is taken.
+// goes to standard error and the default answer is taken. Only the main thread
+// shows them, never while holding a lock (asserted in debug builds): other
+// threads post a window message and the main window shows the box.
 
 #include <functional>
 #include <string>

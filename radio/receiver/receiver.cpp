@@ -1,5 +1,7 @@
 #include "radio/receiver/receiver.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QSettings>
 
@@ -185,9 +187,17 @@ int Receiver::LeaveGroup(std::string_view group)
     return m_socket.Leave(group, m_session->Protocol().State().station.ipv4);
 }
 
+// Reception reports from under the engine lock: the box waits for the main
+// thread's event loop, where no lock is held.
 void Receiver::ShowMessage(const std::string& caption, const std::string& text)
 {
-    platform::ShowMessageBox(caption, text);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        platform::ShowMessageBox(caption, text);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [caption, text] { platform::ShowMessageBox(caption, text); }, Qt::QueuedConnection);
 }
 
 void Receiver::Notify(std::string_view notice)

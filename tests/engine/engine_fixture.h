@@ -34,6 +34,8 @@ protected:
             auto* m = static_cast<WindowMessageEvent*>(e);
             if (m->message == kMsgEndOfTrack && m->wParam == 0)
                 ++endNotices;
+            if (m->message == kMsgEngineBox)
+                ShowEngineBox(m->wParam);
             return true;
         }
         return QObject::event(e);
@@ -132,6 +134,7 @@ protected:
 
     std::vector<std::string> Messages()
     {
+        QCoreApplication::sendPostedEvents();
         std::lock_guard g(m_messageLock);
         return m_messages;
     }
