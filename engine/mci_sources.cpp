@@ -1,7 +1,6 @@
 #include "engine/mci_sources.h"
 #include "engine/cd_names.h"
 #include "engine/window_message.h"
-#include "platform/dialogs/message_box.h"
 #include "platform/media/media_playback.h"
 
 #ifdef LUMETRA_HAVE_FFMPEG
@@ -29,7 +28,6 @@ using platform::media::PcmSource;
 namespace {
 
 constexpr int32_t kRate = 44100;
-constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
 
 void CopyText(char* dst, std::size_t size, const char* src)
 {
@@ -247,8 +245,7 @@ int32_t MciSources::MidiPlay(MediaItem& item, int32_t start)
         // Said once; the other kinds of files go on playing.
         if (!m_soundFontReported) {
             m_soundFontReported = true;
-            platform::ShowMessageBox(kProductCaption, "No sound font is installed, so MIDI files cannot play. "
-                                                      "Install timgm6mb-soundfont.");
+            PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxNoSoundFont, 0);
         }
     } else {
         Report(error);

@@ -27,6 +27,10 @@ void ShowEngineBox(intptr_t box)
     case kBoxWaveOutError:
         platform::ShowMessageBox("Error", "WaveOut Error");
         break;
+    case kBoxNoSoundFont:
+        platform::ShowMessageBox("Lumetra Media Player (tm)",
+                                 "No sound font is installed, so MIDI files cannot play. Install timgm6mb-soundfont.");
+        break;
     default:
         break;
     }

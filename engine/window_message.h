@@ -16,7 +16,7 @@ inline constexpr int kMsgThreadQuit = 18;
 // A message box the engine asks the main window to show; wParam an EngineBox.
 inline constexpr int kMsgEngineBox = 1100;
 
-enum EngineBox : intptr_t { kBoxDeviceBusy = 1, kBoxWaveOutError = 2 };
+enum EngineBox : intptr_t { kBoxDeviceBusy = 1, kBoxWaveOutError = 2, kBoxNoSoundFont = 3 };
 
 // Shows the box of an EngineBox; for the main window's handler of kMsgEngineBox,
 // on the main thread with no lock held.
