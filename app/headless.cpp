@@ -16,6 +16,7 @@ struct Registry {
     std::vector<std::function<void()>> shutdownSteps;
     std::vector<std::function<bool(const std::string&)>> openHandlers;
     std::vector<std::function<void()>> timerHooks;
+    std::vector<std::function<void(const std::string&)>> startHooks;
     std::map<int, std::function<void(intptr_t, intptr_t)>> windowMessages;
 };
 
@@ -98,6 +99,18 @@ void RegisterTimerHook(std::function<void()> hook)
 {
     std::lock_guard guard(TheRegistry().lock);
     TheRegistry().timerHooks.push_back(std::move(hook));
+}
+
+void RegisterStartHook(std::function<void(const std::string& file)> hook)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().startHooks.push_back(std::move(hook));
+}
+
+void RunStartHooks(const std::string& file)
+{
+    for (auto& hook : Snapshot(TheRegistry().startHooks))
+        hook(file);
 }
 
 void RegisterWindowMessageHandler(int message, std::function<void(intptr_t wParam, intptr_t lParam)> handler)

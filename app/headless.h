@@ -56,6 +56,10 @@ void RegisterShutdownStep(std::function<void()> step);
 // first (stream playlists, station files); one that returns true has taken it.
 void RegisterOpenHandler(std::function<bool(const std::string& path)> handler);
 
+// Run on the main thread when the start-up file is handled (window message 1057),
+// before it is opened; file is the command-line file, empty when none was given.
+void RegisterStartHook(std::function<void(const std::string& file)> hook);
+
 // Run on the main thread every 50 ms (the player's timer).
 void RegisterTimerHook(std::function<void()> hook);
 

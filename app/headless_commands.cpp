@@ -1,5 +1,6 @@
 #include "app/headless_commands.h"
 
+#include "app/headless_playlist.h"
 #include "app/headless_radio.h"
 #include "app/headless_web.h"
 
@@ -8,6 +9,8 @@ namespace lumetra::app {
 void RegisterAllHeadlessCommands(PlayerControl& player)
 {
     RegisterPlayerHeadlessCommands(player);
+    // Before the web commands: a list of local files is not a stream playlist.
+    RegisterPlaylistHeadlessCommands(player);
     RegisterRadioHeadlessCommands();
     RegisterWebHeadlessCommands(player);
 }

@@ -95,6 +95,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
 void HeadlessFrontEnd::OpenCommandLineFile()
 {
     const std::string& path = m_commandLineFile;
+    RunStartHooks(path);
     if (path.empty() || OfferToOpenHandlers(path))
         return;
     m_player->ClearPlaylist();

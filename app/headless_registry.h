@@ -14,6 +14,7 @@ bool AnyBusy();
 bool OfferToOpenHandlers(const std::string& path);
 void RunShutdownSteps();
 void RunTimerHooks();
+void RunStartHooks(const std::string& file);
 // False when no handler is registered for message.
 bool DispatchWindowMessage(int message, intptr_t wParam, intptr_t lParam);
 

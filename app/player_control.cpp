@@ -3,6 +3,7 @@
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
 #include "engine/random_draw.h"
+#include "playlist/library.h"
 #include "platform/dialogs/message_box.h"
 
 #include <algorithm>
@@ -14,37 +15,76 @@ using engine::kStatePaused;
 using engine::kStatePlaying;
 using engine::kStateStopped;
 
-PlayerControl::PlayerControl(engine::Engine& engine) : m_engine(engine)
+PlayerControl::PlayerControl(engine::Engine& engine, playlist::Playlist& playlist)
+    : m_engine(engine), m_playlist(playlist)
 {
     m_engine.AddOpenHook([this] { m_seekTarget = -1; });
-    m_engine.AddStopHook([this] { m_index = -1; });
+    m_engine.AddStopHook([this] {
+        m_playlist.SetPlayIndex(-1);
+        m_libraryEntry.reset();
+    });
+}
+
+PlayerControl::PlayerControl(engine::Engine& engine)
+    : PlayerControl(engine, *new playlist::Playlist([&engine](MediaItem& item) {
+          engine::FillMediaInfo(item, engine.Decoder());
+      }))
+{
+    m_ownPlaylist.reset(&m_playlist);
 }
 
 bool PlayerControl::AddEntry(const std::string& path)
 {
-    MediaItem item = MakeMediaItem();
-    if (path.empty() || path.size() >= sizeof item.path)
-        return false;  // a longer path would name another file once cut to fit
-    std::memcpy(item.path, path.c_str(), path.size() + 1);
-    engine::FillMediaInfo(item, m_engine.Decoder());
-    if (item.sampleRate == 0 || item.layer == -1)
-        return false;
-    m_rows.push_back(path);
-    return true;
+    return m_playlist.AddEntry(path) == 1;
 }
 
 void PlayerControl::ClearPlaylist()
 {
-    m_rows.clear();
-    m_selected = -1;
-    m_index = -1;
+    m_playlist.ClearPlaylist();
+    m_playlist.SetPlayIndex(-1);
 }
 
 void PlayerControl::OpenAndPlay(int row)
 {
-    m_index = row;
-    m_engine.OpenCurrent(m_rows[static_cast<std::size_t>(row)].c_str(), 0);
+    m_playlist.SetPlayIndex(row);
+    std::string path = m_playlist.RowText(row);
+    m_engine.OpenCurrent(path.c_str(), 0);
     m_engine.PlayCurrent();
+}
+
+bool PlayerControl::PlayLibraryEntry(const playlist::LibraryEntry& entry)
+{
+    std::optional<MediaItem> item = m_library ? m_library->ItemOf(entry) : std::nullopt;
+    if (!item || item->layer == -1)
+        return false;
+    m_playlist.SetPlayIndex(-2);
+    m_libraryEntry = entry;
+    m_engine.OpenCurrent(item->path, 0);
+    m_engine.PlayCurrent();
+    // Opening may have stopped the previous item, whose stop forgets the entry.
+    m_playlist.SetPlayIndex(-2);
+    m_libraryEntry = entry;
+    return true;
+}
+
+bool PlayerControl::PlayLibraryRow(int row)
+{
+    if (!m_library || m_library->Busy())
+        return false;
+    std::optional<playlist::LibraryEntry> entry = m_library->EntryOfRow(row);
+    return entry && PlayLibraryEntry(*entry);
+}
+
+// The next or previous node of the library entry, or the full stop without one.
+void PlayerControl::StepLibrary(int step)
+{
+    std::optional<playlist::LibraryEntry> next;
+    if (m_libraryEntry && m_library)
+        next = step == 0 ? m_libraryEntry : m_library->Neighbour(*m_libraryEntry, step);
+    if (!next || !PlayLibraryEntry(*next)) {
+        m_libraryEntry.reset();
+        m_engine.StopAll();
+    }
 }
 
 int PlayerControl::RandomOtherRow() const
@@ -55,7 +95,7 @@ int PlayerControl::RandomOtherRow() const
     int row;
     do {
         row = engine::RandomDraw() % count;
-    } while (row == m_index);
+    } while (row == m_playlist.PlayIndex());
     return row;
 }
 
@@ -68,7 +108,7 @@ void PlayerControl::Play()
         m_engine.PlayCurrent();
         return;
     }
-    int index = m_selected;
+    int index = m_playlist.Selected();
     if (index < 0 || index >= RowCount())
         index = RowCount() > 0 ? 0 : -1;
     if (index < 0) {
@@ -112,16 +152,15 @@ void PlayerControl::Next()
 {
     engine::PlayerState state = m_engine.State();
     bool active = state == kStatePlaying || state == kStatePaused;
-    if (m_index < 0 && active) {
-        // No library to step through: the entry is forgotten and the player stops.
-        m_engine.StopAll();
+    if (Index() < 0 && active) {
+        StepLibrary(1);
         return;
     }
     if (m_shuffle && RowCount() > 0) {
         OpenAndPlay(RandomOtherRow());
         return;
     }
-    int next = m_index + 1;
+    int next = Index() + 1;
     if (next >= RowCount()) {
         next = 0;
         if (RowCount() == 0) {
@@ -137,14 +176,14 @@ void PlayerControl::Previous()
 {
     engine::PlayerState state = m_engine.State();
     bool active = state == kStatePlaying || state == kStatePaused;
-    if (m_index < 0) {
+    int32_t twoSeconds = 2 * m_engine.CurrentItem().sampleRate;
+    if (Index() < 0) {
         if (active)
-            m_engine.StopAll();
+            StepLibrary(m_engine.PlayedPosition() < twoSeconds ? -1 : 0);
         return;
     }
-    int32_t twoSeconds = 2 * m_engine.CurrentItem().sampleRate;
-    if (m_engine.PlayedPosition() > twoSeconds && m_index < RowCount()) {
-        OpenAndPlay(m_index);
+    if (m_engine.PlayedPosition() > twoSeconds && Index() < RowCount()) {
+        OpenAndPlay(Index());
         return;
     }
     if (m_shuffle) {
@@ -152,8 +191,8 @@ void PlayerControl::Previous()
             OpenAndPlay(RandomOtherRow());
         return;
     }
-    if (m_index - 1 >= 0 && m_index - 1 < RowCount())
-        OpenAndPlay(m_index - 1);
+    if (Index() - 1 >= 0 && Index() - 1 < RowCount())
+        OpenAndPlay(Index() - 1);
 }
 
 void PlayerControl::ToggleShuffle()
@@ -177,18 +216,28 @@ void PlayerControl::EndOfTrack(intptr_t notifyCode)
         return;
     if (notifyCode == 4 || m_engine.State() == kStatePaused)
         return;
-    if (m_index == -2) {
-        // Playing from the library, which has no next node here: the full stop.
+    if (Index() == -2) {
+        // From the library only an Audio CD plays on, track after track.
+        std::optional<playlist::LibraryEntry> next =
+            m_libraryEntry && m_library ? m_library->Neighbour(*m_libraryEntry, 1) : std::nullopt;
+        std::optional<MediaItem> current = m_libraryEntry && m_library ? m_library->ItemOf(*m_libraryEntry) : std::nullopt;
+        std::optional<MediaItem> following = next ? m_library->ItemOf(*next) : std::nullopt;
+        if (current && following && current->mediaType == MEDIA_CDTRACK && following->mediaType == MEDIA_CDTRACK &&
+            PlayLibraryEntry(*next))
+            return;
         m_engine.StopAll();
+        m_libraryEntry.reset();
+        m_playlist.SetPlayIndex(-1);
         return;
     }
+    int index = Index();
     int next;
     if (m_repeat)
-        next = m_index + 1 >= RowCount() ? 0 : m_index + 1;
+        next = index + 1 >= RowCount() ? 0 : index + 1;
     else if (m_shuffle)
         next = RandomOtherRow();
     else
-        next = m_index + 1;
+        next = index + 1;
     if (next >= RowCount()) {
         m_engine.StopAll();
         return;

@@ -1,25 +1,35 @@
 #pragma once
 // The player's command layer: which row plays, Play/Pause/Stop, next and previous
-// with shuffle and repeat, the end-of-track notice, seeking, volume and mute. It
-// keeps a plain in-memory playlist of paths.
+// with shuffle and repeat, the end-of-track notice, seeking, volume and mute. The
+// rows, the selection and the current row are the playlist's (playlist/); playing
+// from the library steps through its category.
 
 #include "engine/engine.h"
+#include "playlist/library.h"
+#include "playlist/playlist.h"
 
+#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace lumetra::app {
 
 class PlayerControl {
 public:
+    PlayerControl(engine::Engine& engine, playlist::Playlist& playlist);
+    // With a playlist of its own whose items are read through the engine's decoder.
     explicit PlayerControl(engine::Engine& engine);
 
-    // Playlist: a path whose item has no sample rate is not added; false then.
+    playlist::Playlist& Playlist() { return m_playlist; }
+    void SetLibrary(playlist::Library* library) { m_library = library; }
+
+    // The single shape of AddEntries: false when the path was not added.
     bool AddEntry(const std::string& path);
+    // The playlist emptied; nothing is current.
     void ClearPlaylist();
-    int RowCount() const { return static_cast<int>(m_rows.size()); }
-    void SelectRow(int row) { m_selected = row; }
-    int Index() const { return m_index; }
+    int RowCount() const { return m_playlist.RowCount(); }
+    void SelectRow(int row) { m_playlist.Select(row); }
+    int Index() const { return m_playlist.PlayIndex(); }
 
     void Play();
     void Pause();
@@ -36,6 +46,9 @@ public:
     // A disc came into or left a drive (the CD watcher's notices).
     void CdArrived(const std::string& drive);
     void CdRemoved(const std::string& drive);
+    // Plays a library row (double click in the library list); false when the row
+    // is not a playable item.
+    bool PlayLibraryRow(int row);
     // False when nothing is loaded.
     bool SeekSeconds(double seconds);
     void SetVolume(int32_t volume);
@@ -43,13 +56,15 @@ public:
 
 private:
     void OpenAndPlay(int row);
+    bool PlayLibraryEntry(const playlist::LibraryEntry& entry);
+    void StepLibrary(int step);
     int RandomOtherRow() const;
-    void StepIndexForward();
 
     engine::Engine& m_engine;
-    std::vector<std::string> m_rows;
-    int m_selected = -1;
-    int m_index = -1;
+    std::unique_ptr<playlist::Playlist> m_ownPlaylist;
+    playlist::Playlist& m_playlist;
+    playlist::Library* m_library = nullptr;
+    std::optional<playlist::LibraryEntry> m_libraryEntry;
     bool m_shuffle = false;
     bool m_repeat = false;
     int32_t m_seekTarget = -1;

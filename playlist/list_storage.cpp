@@ -1,0 +1,98 @@
+#include "playlist/list_storage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumetra::playlist {
+
+std::optional<std::string> ReadListFile(const std::string& path, std::size_t maxBytes)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), maxBytes));
+    char chunk[65536];
+    while (bytes.size() < maxBytes) {
+        ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes - bytes.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes)
+{
+    std::string target = path;
+    char resolved[PATH_MAX];
+    struct stat lst {};
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && ::realpath(path.c_str(), resolved))
+        target = resolved;
+    struct stat old {};
+    bool existed = ::stat(target.c_str(), &old) == 0;
+    if (existed && !S_ISREG(old.st_mode))
+        return false;
+    std::size_t slash = target.find_last_of('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    std::string temp = target + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    if (existed)
+        ::fchmod(fd, old.st_mode & 07777);
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool MayHoldMedia(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd))
+        return path;
+    std::string full = cwd;
+    if (full.back() != '/')
+        full += '/';
+    return full + path;
+}
+
+} // namespace lumetra::playlist
