@@ -73,8 +73,8 @@ struct PlaylistFrontEnd {
     {
         std::vector<playlist::LibraryRow> rows = library.Rows();
         for (std::size_t i = 0; i < rows.size(); ++i)
-            EmitEvent("librow " + std::to_string(i) + " " + std::to_string(rows[i].level) + " " + rows[i].text);
-        EmitEvent("librows " + std::to_string(rows.size()));
+            EmitEvent("librow", std::to_string(i) + " " + std::to_string(rows[i].level) + " " + rows[i].text);
+        EmitEvent("librows", std::to_string(rows.size()));
     }
 
     // ".lst" loads as a playlist; other players' lists of local files replace
@@ -100,7 +100,7 @@ struct PlaylistFrontEnd {
         player.ClearPlaylist();
         files.LoadForeignList(path);
         if (player.RowCount() == 0) {
-            EmitEvent("error no playable entries: " + path);
+            EmitEvent("error", "no playable entries: " + path);
             return true;
         }
         player.SelectRow(0);
@@ -120,7 +120,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     player.SetLibrary(&front.library);
     front.library.SetCdChangeHandler([&front] { front.files.ApplyCdChange(); });
     front.files.SetFileDialogPresenter([&front](const playlist::FileDialogRequest& request) {
-        EmitEvent("dialog " + request.title);
+        EmitEvent("dialog", request.title);
         std::optional<std::string> answer = std::move(front.dialogAnswer);
         front.dialogAnswer.reset();
         return answer;
@@ -129,13 +129,13 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     RegisterHeadlessCommand("list", [&front](const std::string&) {
         playlist::Playlist& rows = front.player.Playlist();
         for (int i = 0; i < rows.RowCount(); ++i)
-            EmitEvent("entry " + std::to_string(i) + " " + rows.RowText(i));
-        EmitEvent("entries " + std::to_string(rows.RowCount()));
+            EmitEvent("entry", std::to_string(i) + " " + rows.RowText(i));
+        EmitEvent("entries", std::to_string(rows.RowCount()));
     });
     RegisterHeadlessCommand("select", [&front](const std::string& arg) {
         int row = 0;
         if (!ParseRow(arg, row) || row >= front.player.RowCount()) {
-            EmitEvent("error no such row: " + arg);
+            EmitEvent("error", "no such row: " + arg);
             return;
         }
         front.player.SelectRow(row);
@@ -153,7 +153,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
             done = front.files.SavePlaylistAs();
         }
         if (done && !front.files.LastWriteSucceeded())
-            EmitEvent("error the playlist could not be written");
+            EmitEvent("error", "the playlist could not be written");
     });
     RegisterHeadlessCommand("load", [&front](const std::string& arg) {
         // Other players' lists of local files replace the rows; stream playlists stream.
@@ -170,7 +170,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     RegisterHeadlessCommand("library-build", [&front](const std::string&) {
         engine::PlayerState state = engine::TheEngine().State();
         if (state == engine::kStatePlaying || state == engine::kStatePaused) {
-            EmitEvent("error the library is built only while nothing plays");
+            EmitEvent("error", "the library is built only while nothing plays");
             return;
         }
         front.library.StartLibraryBuild();
@@ -179,7 +179,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         front.WhenLibraryIdle([&front, arg] {
             int row = 0;
             if (!ParseRow(arg, row) || !front.library.ToggleCategory(row)) {
-                EmitEvent("error no such category row: " + arg);
+                EmitEvent("error", "no such category row: " + arg);
                 return;
             }
             front.PrintLibrary();
@@ -189,7 +189,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         front.WhenLibraryIdle([&front, arg] {
             int row = 0;
             if (!ParseRow(arg, row) || !front.player.PlayLibraryRow(row))
-                EmitEvent("error not a playable library row: " + arg);
+                EmitEvent("error", "not a playable library row: " + arg);
         });
     });
 

@@ -115,8 +115,9 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
         player.SelectRow(0);
         player.Play();
     });
+    // As files chosen in the open dialog: the selection stays, so Play starts at the top.
     RegisterHeadlessCommand("add", [&player](const std::string& arg) {
-        if (!player.AddEntry(arg))
+        if (player.Playlist().AddPaths({arg}) == 0)
             EmitEvent("error", "not playable: " + arg);
     });
     RegisterHeadlessCommand("pause", [&player](const std::string&) { player.Pause(); });

@@ -69,9 +69,17 @@ int Playlist::AddEntry(const std::string& path)
 
 int Playlist::AddEntries(const std::string& folder, const std::vector<std::string>& names)
 {
+    std::vector<std::string> paths;
+    for (const std::string& name : names)
+        paths.push_back(folder + "/" + name);
+    return AddPaths(paths);
+}
+
+int Playlist::AddPaths(const std::vector<std::string>& paths)
+{
     int added = 0;
-    for (const std::string& name : names) {
-        if (!AppendRow(folder + "/" + name))
+    for (const std::string& path : paths) {
+        if (!AppendRow(path))
             continue;
         ++added;
         if (RowCount() == 1)

@@ -55,8 +55,10 @@ public:
     int AddEntries(std::string_view names);
     // The single shape: the new row is selected.
     int AddEntry(const std::string& path);
-    // The multi shape as separate strings.
+    // The multi shape as separate strings: a new row is selected only when it is the first.
     int AddEntries(const std::string& folder, const std::vector<std::string>& names);
+    // The multi shape with whole paths (files chosen or dropped together).
+    int AddPaths(const std::vector<std::string>& paths);
 
     void DeleteEntry();
     void MoveEntryUp();
