@@ -3,6 +3,7 @@
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/media_dispatch.h"
+#include "engine/mci_sources.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/drives/fixed_drives.h"
 #include "platform/drives/program_directory.h"
@@ -118,6 +119,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     g_playlist = std::make_unique<PlaylistFrontEnd>(player);
     PlaylistFrontEnd& front = *g_playlist;
     player.SetLibrary(&front.library);
+    front.library.SetThreadEndStep([] { engine::TheMciSources().CdClose(); });
     front.library.SetCdChangeHandler([&front] { front.files.ApplyCdChange(); });
     front.files.SetFileDialogPresenter([&front](const playlist::FileDialogRequest& request) {
         EmitEvent("dialog", request.title);

@@ -1,5 +1,5 @@
 #include "playlist/library.h"
-#include "platform/drives/cd_drive.h"
+#include "playlist/cd_disc.h"
 #include "platform/drives/program_directory.h"
 #include "platform/thread_priority.h"
 #include "playlist/library_rules.h"
@@ -116,6 +116,8 @@ void Library::RunThread(bool build)
         LoadCategories();
         FillLibrary(1);
         m_state = kLibraryIdle;
+        if (m_threadEnd)
+            m_threadEnd();
     }
     m_pendingThreads -= 1;
     NotifyRows();
@@ -181,11 +183,11 @@ void Library::LoadCategories()
 void Library::ScanCd(int mode)
 {
     std::vector<LibraryItem> cdrom, tracks;
-    std::string drive = platform::FirstCdDrive();
+    std::string drive = FirstCdDrive();
     if (!drive.empty()) {
         int previous = m_state.exchange(kLibraryScanningCd);
         ShowBusyRow();
-        std::string root = platform::CdFileRoot(drive);
+        std::string root = CdFileRoot(drive);
         if (!root.empty()) {
             FolderScan scan(m_reader, settings::CurrentSettings().minWavSize, m_cancel,
                             [this](const std::string& title, bool) {
@@ -198,7 +200,7 @@ void Library::ScanCd(int mode)
             });
             SetTitle(kProductTitle);
         }
-        for (const std::string& path : platform::CdTrackPaths(drive)) {
+        for (const std::string& path : CdTrackPaths(drive)) {
             if (std::optional<LibraryItem> item = ReadLibraryItem(m_reader, path, MEDIA_CDTRACK))
                 tracks.push_back(std::move(*item));
         }

@@ -62,6 +62,9 @@ public:
     ~Library();
 
     void SetObserver(LibraryObserver observer);
+    // Run by each library thread as it ends: it closes the CD device the thread
+    // opened while reading Audio CD track information.
+    void SetThreadEndStep(std::function<void()> step) { m_threadEnd = std::move(step); }
     // Mode 2 applies the CD change to the playlist through this (main thread).
     void SetCdChangeHandler(std::function<void()> handler) { m_cdChange = std::move(handler); }
 
@@ -107,6 +110,7 @@ private:
     std::string m_libraryPath;
     std::function<std::vector<std::string>()> m_drives;
     std::function<void()> m_cdChange;
+    std::function<void()> m_threadEnd;
 
     std::mutex m_libraryLock;   // held by a library thread for its whole run
     mutable std::mutex m_data;  // categories, rows, generation, observer

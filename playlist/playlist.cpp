@@ -1,6 +1,6 @@
 #include "playlist/playlist.h"
 #include "engine/media_type_detection.h"
-#include "platform/drives/cd_drive.h"
+#include "playlist/cd_disc.h"
 #include "playlist/list_storage.h"
 
 #include <cstring>
@@ -50,7 +50,7 @@ bool Playlist::AppendRow(const std::string& path)
     if (!IsPlayableType(item->mediaType) || item->sampleRate == 0 || item->layer == -1)
         return false;
     if (std::string drive = CdDriveOf(path); !drive.empty())
-        m_state.cdSerial = platform::DiscSerial(drive);
+        m_state.cdSerial = DiscSerialOf(drive);
     item->durationSeconds = item->totalSamples / item->sampleRate;
     m_rows.push_back({path, std::move(item)});
     return true;

@@ -1,7 +1,7 @@
 #include "playlist/playlist_files.h"
 #include "engine/media_item_text.h"
 #include "platform/dialogs/message_box.h"
-#include "platform/drives/cd_drive.h"
+#include "playlist/cd_disc.h"
 #include "playlist/foreign_lists.h"
 #include "playlist/list_file.h"
 #include "playlist/list_storage.h"
@@ -52,11 +52,6 @@ std::string PlaylistFiles::CdPlaylistPath(uint32_t serial) const
     char name[32];
     std::snprintf(name, sizeof name, "CD-%08X.lst", serial);
     return m_programDirectory + name;
-}
-
-uint32_t PlaylistFiles::FindCdSerial()
-{
-    return platform::DiscSerial(platform::FirstCdDrive());
 }
 
 bool PlaylistFiles::LoadPlaylist(const std::string& path)

@@ -59,8 +59,6 @@ public:
 
     // cdSerial when some row lies on a CD-ROM drive, else 0.
     uint32_t CdPlaylistOnDrive() const;
-    // The disc serial of the first CD-ROM drive, 0 without a drive or disc.
-    static uint32_t FindCdSerial();
 
 private:
     std::optional<std::string> AskFileName(bool save);

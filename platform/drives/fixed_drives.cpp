@@ -94,6 +94,14 @@ std::string MountPointOfDevice(std::string_view mountInfo, std::string_view devi
     return {};
 }
 
+std::string MountPointOfDevice(std::string_view device)
+{
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return MountPointOfDevice(text.str(), device);
+}
+
 std::vector<std::string> FixedDrives()
 {
     if (const char* list = std::getenv("LUMETRA_DRIVES")) {

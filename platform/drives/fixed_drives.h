@@ -16,5 +16,7 @@ std::vector<std::string> FixedDrives();
 std::vector<std::string> DiskMountPoints(std::string_view mountInfo);
 // The mount point of a block device ("/dev/sr0") in a mountinfo text, empty when none.
 std::string MountPointOfDevice(std::string_view mountInfo, std::string_view device);
+// The same from /proc/self/mountinfo: where a data disc's files can be listed.
+std::string MountPointOfDevice(std::string_view device);
 
 } // namespace lumetra::platform

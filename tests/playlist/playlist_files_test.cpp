@@ -1,5 +1,5 @@
 #include "platform/dialogs/message_box.h"
-#include "platform/drives/cd_drive.h"
+#include "playlist/cd_disc.h"
 #include "playlist/playlist_files.h"
 #include "playlist_fixture.h"
 
@@ -150,7 +150,7 @@ TEST_F(PlaylistFilesTest, FailedSaveKeepsTheOldFile)
 TEST_F(PlaylistFilesTest, CdSerialInHeaderAndCondition)
 {
     ::setenv("LUMETRA_CDROM", "/images/disc.cue", 1);
-    platform::SetDiscSerialReader([](const std::string& drive) { return drive == "/images/disc.cue" ? 0xC0FFEEu : 0u; });
+    SetDiscSerialReader([](const std::string& drive) { return drive == "/images/disc.cue" ? 0xC0FFEEu : 0u; });
     m_playlist.AddEntry(m_files[0]);
     Files().WritePlaylist(Path("hd.lst"));
     m_playlist.AddEntry("/images/disc.cue/Track01.cda");
@@ -160,12 +160,12 @@ TEST_F(PlaylistFilesTest, CdSerialInHeaderAndCondition)
     m_playlist.ClearPlaylist();
     EXPECT_TRUE(Files().LoadPlaylist(Path("cd.lst")));
     EXPECT_EQ(m_playlist.RowCount(), 2);
-    platform::SetDiscSerialReader([](const std::string&) { return 0x1234u; });
+    SetDiscSerialReader([](const std::string&) { return 0x1234u; });
     m_playlist.ClearPlaylist();
     EXPECT_FALSE(Files().LoadPlaylist(Path("cd.lst")));
     EXPECT_EQ(m_playlist.RowCount(), 0);
     EXPECT_FALSE(Files().OpenPlaylist(Path("cd.lst")));  // the user answers No to "Try again?"
-    platform::SetDiscSerialReader(nullptr);
+    SetDiscSerialReader(nullptr);
     ::unsetenv("LUMETRA_CDROM");
 }
 
