@@ -2,6 +2,7 @@
 #include "app/headless.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
+#include "engine/cd_watcher.h"
 #include "engine/media_dispatch.h"
 #include "engine/mci_sources.h"
 #include "platform/dialogs/message_box.h"
@@ -195,6 +196,21 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         });
     });
 
+    // A disc arrived: the library's CD entries are rescanned (a changed disc may first
+    // save the old disc's playlist) and the disc's own playlist loads. A disc left:
+    // its entries go.
+    engine::TheCdWatcher().AddArrivalHook([&front](const std::string&) {
+        front.WhenLibraryIdle([&front] {
+            front.library.FillLibrary(2);
+            if (front.files.LoadCdPlaylist()) {
+                front.player.Playlist().SetPlayIndex(-1);
+                front.player.SelectRow(0);
+            }
+        });
+    });
+    engine::TheCdWatcher().AddRemovalHook([&front](const std::string&) {
+        front.WhenLibraryIdle([&front] { front.library.FillLibrary(1); });
+    });
     RegisterOpenHandler([&front](const std::string& path) { return front.OpenList(path); });
     RegisterStartHook([&front](const std::string& file) {
         if (!front.library.StartLibraryLoad())
