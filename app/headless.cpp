@@ -1,6 +1,7 @@
 #include "app/headless.h"
 #include "app/headless_registry.h"
 #include "app/event_text.h"
+#include "platform/regular_file.h"
 
 #include <cstdio>
 #include <map>
@@ -130,6 +131,14 @@ bool DispatchWindowMessage(int message, intptr_t wParam, intptr_t lParam)
         handler = it->second;
     }
     handler(wParam, lParam);
+    return true;
+}
+
+bool RefuseIfNotRegular(const std::string& path)
+{
+    if (!platform::ExistsButNotRegular(path.c_str()))
+        return false;
+    EmitEvent("error", platform::NotRegularFileText(path));
     return true;
 }
 

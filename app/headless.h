@@ -44,6 +44,11 @@ void EmitEvent(EventWord word, std::string_view text);
 // "\|" (the `item` event).
 void EmitFieldsEvent(EventWord word, std::initializer_list<std::string_view> fields);
 
+// A path to be read as a file (media, playlist, station file) that exists but is
+// not a regular file (FIFO, device, socket, directory): prints
+// `error not a regular file: PATH` and returns true.
+bool RefuseIfNotRegular(const std::string& path);
+
 // At end of input the program waits while any check returns true (polled on the
 // main thread every 50 ms).
 void RegisterBusyCheck(std::function<bool()> check);

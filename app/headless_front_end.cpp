@@ -10,8 +10,11 @@
 #include "platform/thread_priority.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <pthread.h>
 #include <thread>
@@ -96,7 +99,7 @@ void HeadlessFrontEnd::OpenCommandLineFile()
 {
     const std::string& path = m_commandLineFile;
     RunStartHooks(path);
-    if (path.empty() || OfferToOpenHandlers(path))
+    if (path.empty() || RefuseIfNotRegular(path) || OfferToOpenHandlers(path))
         return;
     m_player->ClearPlaylist();
     if (!m_player->AddEntry(path)) {
@@ -158,9 +161,14 @@ void HeadlessFrontEnd::Shutdown()
     m_timer.stop();
     m_engine.Decoder().Close();
     RunShutdownSteps();
-    if (m_engine.CurrentItem().mediaType != MEDIA_CDTRACK)
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    // Waits for the device to close and the buffer thread to end, not a fixed time.
     m_engine.Shutdown();
+    if (QThread::currentThread()->loopLevel() > 1) {
+        // Quit arrived inside a fetch's or a wait's own loop: everything is shut
+        // down, so end here rather than let that command run on.
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     QCoreApplication::quit();
 }
 

@@ -6,6 +6,7 @@
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
+#include "platform/regular_file.h"
 #include "web/proxy_settings.h"
 
 #include <cctype>
@@ -103,7 +104,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
             player.Play();
             return;
         }
-        if (OfferToOpenHandlers(arg))
+        if (RefuseIfNotRegular(arg) || OfferToOpenHandlers(arg))
             return;
         // As a path handed over by a second start: whatever plays stops first.
         player.StopIfActive();
@@ -117,7 +118,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
     });
     // As files chosen in the open dialog: the selection stays, so Play starts at the top.
     RegisterHeadlessCommand("add", [&player](const std::string& arg) {
-        if (player.Playlist().AddPaths({arg}) == 0)
+        if (!RefuseIfNotRegular(arg) && player.Playlist().AddPaths({arg}) == 0)
             EmitEvent("error", "not playable: " + arg);
     });
     RegisterHeadlessCommand("pause", [&player](const std::string&) { player.Pause(); });
@@ -150,6 +151,7 @@ void RegisterPlayerEvents(engine::Engine& engine)
 {
     engine.SetStateObserver([](engine::PlayerState state) { EmitEvent("state", StateName(state)); });
     engine.SetItemObserver([](const MediaItem& item) { EmitItem(item); });
+    engine.SetNotPlayableObserver([](const MediaItem& item) { EmitEvent("error", std::string("not playable: ") + item.path); });
     RegisterHeadlessCommand("status", [&engine](const std::string&) {
         EmitEvent("state", StateName(engine.State()));
         EmitPosition(engine);

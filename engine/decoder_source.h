@@ -17,8 +17,9 @@ public:
     // Opens item at a byte offset; returns the sample position reached.
     virtual int32_t Open(MediaItem& item, int32_t byteOffset) = 0;
     // One frame into block (channels x 4608 bytes) as interleaved 16-bit samples;
-    // sets the item's endOfData when the input is exhausted.
-    virtual void DecodeNextFrame(uint8_t* block) = 0;
+    // sets the item's endOfData when the input is exhausted. Returns the values
+    // written, 0 when no frame could be decoded.
+    virtual int DecodeNextFrame(uint8_t* block) = 0;
     virtual void Close() = 0;
 };
 

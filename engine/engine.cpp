@@ -64,6 +64,7 @@ void Engine::Start()
 {
     if (m_bufferThread.joinable())
         return;
+    m_threadEnded = false;
     m_bufferThread = std::thread([this] { BufferThreadMain(); });
 }
 
@@ -79,9 +80,19 @@ void Engine::Shutdown()
         if (m_deviceOpen)
             RequestStopLocked();
     }
-    WaitDeviceClosed();
+    auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+    WaitDeviceClosedUntil(deadline);
     m_queue.Post({kMsgThreadQuit, 0, 0});
-    m_bufferThread.join();
+    bool ended;
+    {
+        std::unique_lock guard(m_closedMutex);
+        ended = m_closed.wait_until(guard, deadline, [this] { return m_threadEnded; });
+    }
+    // A device that never gives its buffers back must not hold the program open.
+    if (ended)
+        m_bufferThread.join();
+    else
+        m_bufferThread.detach();
 }
 
 void Engine::SetDeviceNumber(int device)
@@ -204,6 +215,8 @@ int Engine::OpenCurrent(const char* path, int32_t startPosition)
         m_itemObserver(m_item);
 
     int32_t position = StartMedia(m_item, startPosition, m_decoder, m_mci);
+    // Only a start from the beginning can tell that no frame of the file decodes.
+    m_decodedAny = position != 0;
     m_decodePosition = position;
     m_playedPosition = position;
     // A MIDI file's length is known once it plays.
@@ -318,6 +331,12 @@ void Engine::WaitDeviceClosed()
     m_closed.wait(guard, [this] { return !m_deviceOpen; });
 }
 
+bool Engine::WaitDeviceClosedUntil(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock guard(m_closedMutex);
+    return m_closed.wait_until(guard, deadline, [this] { return !m_deviceOpen; });
+}
+
 bool Engine::OpenWaveOutput()
 {
     std::lock_guard lock(m_lock);
@@ -370,7 +389,8 @@ bool Engine::QueueFrame()
     if (m_item.totalSamples >= m_decodePosition + spf) {
         // A decoder that finds no more data leaves silence, not the previous frame.
         std::memset(h->data, 0, length);
-        m_decoder.DecodeNextFrame(h->data);
+        if (m_decoder.DecodeNextFrame(h->data) > 0)
+            m_decodedAny = true;
         m_decodePosition += spf;
     } else {
         std::memset(h->data, 0, length);
@@ -396,8 +416,10 @@ void Engine::FeedOutput()
             return;
         int channels = m_item.channels & 0xFFFF;
         if (channels < 1 || channels > 2 || m_item.sampleRate <= 0 || m_item.samplesPerFrame <= 0 ||
-            m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytesPerChannel / 4))
+            m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytesPerChannel / 4)) {
+            NotPlayableLocked();
             return;
+        }
         if (!OpenWaveOutput()) {
             PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxDeviceBusy, 0);
             SetState(kStateStopped);
@@ -445,6 +467,12 @@ void Engine::FeedOutput()
             return;
     }
 
+    // A whole queue, or the whole file, and not one frame decoded: nothing will.
+    if (!m_decodedAny && m_item.streamState == 0 && (m_item.endOfData || QueueFull())) {
+        NotPlayableLocked();
+        return;
+    }
+
     if (refused && m_queued < 1) {
         // Nothing is out, so no returning buffer would ever end this item.
         PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxWaveOutError, 0);
@@ -460,6 +488,18 @@ void Engine::FeedOutput()
     }
 }
 
+void Engine::NotPlayableLocked()
+{
+    if (m_deviceOpen)
+        RequestStopLocked();
+    m_item.layer = -1;
+    m_item.isPlaying = 0;
+    m_level = 0;
+    SetState(kStateStopped);
+    if (m_notPlayableObserver)
+        m_notPlayableObserver(m_item);
+}
+
 void Engine::BufferDone(WaveOutDevice* device, WaveHeader* header)
 {
     m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)});
@@ -471,8 +511,12 @@ void Engine::BufferThreadMain()
     platform::SetCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     for (;;) {
         ThreadMessage m = m_queue.Wait();
-        if (m.message == kMsgThreadQuit)
+        if (m.message == kMsgThreadQuit) {
+            std::lock_guard guard(m_closedMutex);
+            m_threadEnded = true;
+            m_closed.notify_all();
             break;
+        }
         if (m.message == kMsgBufferDone)
             HandleBufferDone(reinterpret_cast<WaveHeader*>(m.lParam));
     }

@@ -15,6 +15,7 @@
 #include "platform/audio/wave_out.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -32,6 +33,7 @@ class MciSources;
 enum PlayerState : int32_t { kStateIdle = 0, kStatePlaying = 1, kStateStopped = 2, kStatePaused = 3 };
 
 inline constexpr int kQueueSeconds = 3;
+inline constexpr std::chrono::milliseconds kShutdownWait{2000};
 // The feeder pauses a downloading stream when it reads this close to the received end.
 inline constexpr int64_t kStreamMarginBytes = 10240;
 
@@ -53,7 +55,7 @@ public:
     // Starts the buffer thread at the highest priority permitted.
     void Start();
     // Closes the decoder, stops the device once its buffers are back and ends the
-    // buffer thread.
+    // buffer thread; waits at most kShutdownWait for both.
     void Shutdown();
 
     void SetDeviceNumber(int device);
@@ -87,6 +89,9 @@ public:
     // Observers, called from the main thread or the buffer thread.
     void SetStateObserver(std::function<void(PlayerState)> observer) { m_stateObserver = std::move(observer); }
     void SetItemObserver(std::function<void(const MediaItem&)> observer) { m_itemObserver = std::move(observer); }
+    // An item that looked like MPEG audio but from which no frame decodes was
+    // stopped and is no longer loaded (layer -1).
+    void SetNotPlayableObserver(std::function<void(const MediaItem&)> observer) { m_notPlayableObserver = std::move(observer); }
     // Run by OpenCurrent (before the new item is read) and by StopAll, for the
     // playlist position, the library entry and an HTTP stream.
     void AddOpenHook(std::function<void()> hook) { m_openHooks.push_back(std::move(hook)); }
@@ -117,10 +122,12 @@ private:
     void RequestStopLocked();
     void CloseDeviceLocked();
     void WaitDeviceClosed();
+    bool WaitDeviceClosedUntil(std::chrono::steady_clock::time_point deadline);
     bool QueueFull() const;
     bool QueueFrame();
     void BufferThreadMain();
     void HandleBufferDone(platform::audio::WaveHeader* header);
+    void NotPlayableLocked();
 
     std::recursive_mutex& m_lock;
     platform::audio::AudioSystem& m_audio;
@@ -141,9 +148,11 @@ private:
     std::unique_ptr<platform::audio::WaveOutDevice> m_device;
     BufferPool m_pool;
     int m_returnedSinceRepaint = 0;
+    bool m_decodedAny = false;
 
     std::mutex m_closedMutex;
     std::condition_variable m_closed;
+    bool m_threadEnded = false;
 
     ThreadMessageQueue m_queue;
     std::thread m_bufferThread;
@@ -152,6 +161,7 @@ private:
     MciSources* m_mci = nullptr;
     std::function<void(PlayerState)> m_stateObserver;
     std::function<void(const MediaItem&)> m_itemObserver;
+    std::function<void(const MediaItem&)> m_notPlayableObserver;
     std::vector<std::function<void()>> m_openHooks;
     std::vector<std::function<void()>> m_stopHooks;
 };

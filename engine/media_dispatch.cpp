@@ -30,6 +30,9 @@ int FillMediaInfo(MediaItem& item, DecoderSource& decoder, MciSources* mci)
     switch (item.mediaType) {
     case MEDIA_MPEG:
         decoder.ReadInfo(item);
+        // A file whose length cannot be told (free format) would sit at 0:00 for ever.
+        if (item.streamState == 0 && item.totalSamples <= 0)
+            item.layer = -1;
         break;
     case MEDIA_WAVE:
     case MEDIA_ASF:

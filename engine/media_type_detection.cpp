@@ -1,4 +1,5 @@
 #include "engine/media_type_detection.h"
+#include "platform/regular_file.h"
 
 #include <atomic>
 #include <cctype>
@@ -145,7 +146,7 @@ bool IsCdDrive(const char* path)
 
 MediaType DetectMediaType(const char* path)
 {
-    if (FILE* file = std::fopen(path, "rb")) {
+    if (FILE* file = platform::OpenRegularFile(path)) {
         MediaType type = DetectOpened(file, path);
         std::fclose(file);
         return type;

@@ -8,7 +8,7 @@ class MpegDecoderSource final : public DecoderSource {
 public:
     int ReadInfo(MediaItem& item) override { return AnalyseMpegItem(item); }
     int32_t Open(MediaItem& item, int32_t byteOffset) override { return m_decoder.Open(item, byteOffset); }
-    void DecodeNextFrame(uint8_t* block) override { m_decoder.DecodeNextFrame(block); }
+    int DecodeNextFrame(uint8_t* block) override { return m_decoder.DecodeNextFrame(block); }
     void Close() override { m_decoder.Close(); }
 
 private:

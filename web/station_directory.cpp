@@ -1,6 +1,7 @@
 #include "web/station_directory.h"
 
 #include "platform/dialogs/message_box.h"
+#include "platform/regular_file.h"
 #include "settings/registry_values.h"
 #include "settings/settings.h"
 #include "web/http_get.h"
@@ -11,7 +12,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <random>
 
@@ -19,6 +19,7 @@ namespace lumetra::web {
 namespace {
 
 constexpr int kLevelTable = 100;
+constexpr std::size_t kStationFileLimit = 4096;
 
 int64_t NowSeconds()
 {
@@ -205,10 +206,11 @@ int StationDirectory::OpenStationByIndex(int index)
 
 std::optional<StationFileEntry> ReadStationFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line))
+    // The address and name are on the first line; a longer one is no station file.
+    std::optional<std::string> text = platform::ReadRegularFile(path, kStationFileLimit);
+    if (!text || text->empty())
         return std::nullopt;
+    std::string line = text->substr(0, text->find('\n'));
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     size_t space = line.find(' ');

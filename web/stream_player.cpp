@@ -1,5 +1,6 @@
 #include "web/stream_player.h"
 
+#include "platform/regular_file.h"
 #include "web/http_text.h"
 #include "web/stream_get.h"
 #include "web/stream_playlist.h"
@@ -12,6 +13,8 @@
 
 namespace lumetra::web {
 namespace {
+
+constexpr std::size_t kStreamPlaylistLimit = 1 << 20;
 
 void MakeDirectories(const std::string& dir)
 {
@@ -111,12 +114,11 @@ void StreamThread(std::shared_ptr<StreamJob> job)
 
 int StartPlaylistStream(const std::string& file, StreamContext& context)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    // The address is on one of the first lines; the rest of a huge file is never read.
+    std::optional<std::string> text = platform::ReadRegularFile(file, kStreamPlaylistLimit);
+    if (!text)
         return 1;
-    std::stringstream text;
-    text << in.rdbuf();
-    std::optional<std::string> address = FindStreamAddress(text.str());
+    std::optional<std::string> address = FindStreamAddress(*text);
     if (!address)
         return 0;
     StopStream(context);

@@ -111,7 +111,8 @@ class BadInput(unittest.TestCase):
             self.assertEqual(status, 0, events)
             self.assertNotIn("state playing", events)
             if path:
-                self.assertIn("error not playable: " + path, events)
+                reason = "not a regular file: " if path == odd else "not playable: "
+                self.assertIn("error " + reason + path, events)
             else:
                 self.assertIn("dialog Open", events)
 

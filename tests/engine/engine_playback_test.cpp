@@ -127,8 +127,31 @@ INSTANTIATE_TEST_SUITE_P(Lengths, NaturalEndTest,
                                            EndCase{"length_bounds_decoding", 60, 50 * 1152 + 500, 50, false},
                                            EndCase{"decoder_runs_dry", 40, 50 * 1152, 40, true},
                                            EndCase{"longer_than_queue", 400, 400 * 1152, 400, false},
-                                           EndCase{"empty", 0, 0, 0, false}),
+                                           EndCase{"one_frame", 1, 1152, 1, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An item without a length, or whose every frame fails to decode, is not
+// playable: it is stopped and unloaded at once, without an end notice.
+TEST_F(EngineTest, ItemWithoutADecodableFrameIsNotPlayable)
+{
+    for (bool noLength : {true, false}) {
+        FakeTrack t;
+        t.frames = noLength ? 0 : 500;
+        t.undecodable = !noLength;
+        Engine& engine = MakeEngine();
+        int notices = 0;
+        engine.SetNotPlayableObserver([&notices](const MediaItem&) { ++notices; });
+        std::string path = Track(noLength ? "empty.mp3" : "undecodable.mp3", t);
+        engine.OpenCurrent(path.c_str(), 0);
+        engine.PlayCurrent();
+        ASSERT_TRUE(WaitFor([&] { return !engine.DeviceOpen(); }));
+        Settle();
+        EXPECT_EQ(engine.CurrentItem().layer, -1);
+        EXPECT_NE(engine.State(), kStatePlaying);
+        EXPECT_EQ(window.endNotices, 0);
+        EXPECT_EQ(notices, noLength ? 0 : 1);
+    }
+}
 
 // A device that plays faster than the decoder feeds it runs dry; the engine then
 // holds the device until three seconds are queued again, and no frame is lost.

@@ -21,6 +21,7 @@ struct FakeTrack {
     int32_t frames = 100;          // frames the decoder can produce
     int32_t totalSamples = -1;     // the item's length; frames x samplesPerFrame when -1
     int32_t bytesPerFrame = 400;
+    bool undecodable = false;      // every frame is read but none decodes
 };
 
 // The sample written at index i of frame f.
@@ -64,14 +65,18 @@ public:
         m_frame = (byteOffset + m_track.bytesPerFrame - 1) / m_track.bytesPerFrame;
         return m_frame * m_track.samplesPerFrame;
     }
-    void DecodeNextFrame(uint8_t* block) override
+    int DecodeNextFrame(uint8_t* block) override
     {
         if (beforeFrame)
             beforeFrame();
         if (!m_item || m_frame >= m_track.frames) {
             if (m_item)
                 m_item->endOfData = 1;
-            return;
+            return 0;
+        }
+        if (m_track.undecodable) {
+            ++m_frame;
+            return 0;
         }
         auto* out = reinterpret_cast<int16_t*>(block);
         int32_t count = m_track.samplesPerFrame * m_track.channels;
@@ -80,6 +85,7 @@ public:
         ++m_frame;
         ++decoded;
         m_item->streamReadPos = m_frame * m_track.bytesPerFrame;
+        return count;
     }
     void Close() override
     {

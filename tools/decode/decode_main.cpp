@@ -6,6 +6,7 @@
 #include "mpeg/stream_info.h"
 #include "mpeg/table_report.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/regular_file.h"
 #include "wav_writer.h"
 
 #include <cstdio>
@@ -22,7 +23,11 @@ int main(int argc, char** argv)
     }
     const char* in = argv[1];
     const char* outPath = argv[2];
-    if (FILE* probe = std::fopen(in, "rb"))
+    if (platform::ExistsButNotRegular(in)) {
+        std::fprintf(stderr, "lumetra-decode: %s\n", platform::NotRegularFileText(in).c_str());
+        return 1;
+    }
+    if (FILE* probe = platform::OpenRegularFile(in))
         std::fclose(probe);
     else {
         std::fprintf(stderr, "lumetra-decode: %s: cannot open file\n", in);

@@ -5,6 +5,7 @@
 
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
+#include "platform/regular_file.h"
 #include "tools/radio-codec/wav_file.h"
 
 #include <array>
@@ -93,6 +94,10 @@ int Decode(const std::string& in, const std::string& out, const std::vector<std:
         else if (opts[k] == "--rate" && v > 0) rate = v;
         else return Usage();
         ++k;
+    }
+    if (platform::ExistsButNotRegular(in.c_str())) {
+        std::fprintf(stderr, "lumetra-radio-codec: %s\n", platform::NotRegularFileText(in).c_str());
+        return 1;
     }
     std::ifstream i(in, std::ios::binary);
     if (!i) {

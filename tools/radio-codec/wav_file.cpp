@@ -1,3 +1,4 @@
+#include "platform/regular_file.h"
 #include "tools/radio-codec/wav_file.h"
 
 #include <cstdio>
@@ -23,6 +24,10 @@ void Put16(std::vector<uint8_t>& b, uint16_t v) {
 } // namespace
 
 bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error) {
+    if (platform::ExistsButNotRegular(path.c_str())) {
+        error = platform::NotRegularFileText(path);
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open " + path;

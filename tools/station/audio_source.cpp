@@ -1,5 +1,6 @@
 #include "tools/station/audio_source.h"
 
+#include "platform/regular_file.h"
 #include "tools/station/demo_music.h"
 
 #include <QProcess>
@@ -9,6 +10,10 @@ namespace lumetra::station {
 
 bool AudioSource::Load(const std::string& path, int sampleRate, std::string& error) {
     m_position = 0;
+    if (platform::ExistsButNotRegular(path.c_str())) {
+        error = platform::NotRegularFileText(path);
+        return false;
+    }
     if (path.empty()) {
         m_samples = MakeDemoMusic(sampleRate);
         return true;

@@ -1,0 +1,54 @@
+"""Odd paths given as media: a FIFO and a folder are refused at once as not regular
+files (the player and the decoder tool alike), a file from which no frame decodes
+(free format) is not playable, and quit is answered while a fetch hangs."""
+
+import os
+import socket
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from headless_support import DECODE, Player, Scratch, make_tone, need, run_script  # noqa
+
+
+class OddFiles(unittest.TestCase):
+    def setUp(self):
+        self.scratch = Scratch()
+
+    def tearDown(self):
+        self.scratch.cleanup()
+
+    def test_fifo_folder_and_undecodable_file(self):
+        need("sox", "lame")
+        fifo, folder = self.scratch.path("a.mp3"), self.scratch.path("b.mp3")
+        os.mkfifo(fifo)
+        os.mkdir(folder)
+        free = self.scratch.path("free.mp3")
+        subprocess.run(["lame", "--quiet", "--freeformat", "-b", "320", make_tone(self.scratch, "t", 44100, 2, 3), free],
+                       check=True)
+        status, events = run_script(self.scratch, "null", ["play " + fifo, "add " + folder, "play " + free],
+                                    args=[fifo])
+        self.assertEqual(status, 0)
+        self.assertEqual(events, ["error not a regular file: " + fifo] * 2 +
+                         ["error not a regular file: " + folder, "error not playable: " + free])
+        tool = subprocess.run([DECODE, fifo, self.scratch.path("out.wav")], capture_output=True, text=True, timeout=60)
+        self.assertEqual((tool.returncode, tool.stderr), (1, "lumetra-decode: not a regular file: %s\n" % fifo))
+
+    def test_quit_while_a_fetch_waits_for_its_server(self):
+        with socket.socket() as server:
+            server.bind(("127.0.0.1", 0))
+            server.listen(4)  # connections complete but nothing is ever answered
+            env = {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % server.getsockname()[1], "LUMETRA_HTTP_TIMEOUT_MS": "600000"}
+            player = Player(self.scratch, "null", extra_env=env)
+            player.send("directory")
+            player.send("status")
+            player.wait_for(lambda e: e.startswith("item "))
+            player.send("quit")
+            status, events = player.finish(limit=20)
+        self.assertEqual(status, 0)
+        self.assertFalse([e for e in events if e.startswith("row ")], events)
+
+
+if __name__ == "__main__":
+    unittest.main()
