@@ -24,20 +24,6 @@ namespace {
 
 constexpr int kMsgOpenCommandLine = 1057;
 
-platform::MessageAnswer DefaultAnswer(const platform::MessageBoxRequest& request)
-{
-    if (request.defaultAnswer != platform::kAnswerOk)
-        return request.defaultAnswer;
-    switch (request.buttons) {
-    case platform::MessageButtons::YesNo:
-    case platform::MessageButtons::YesNoCancel:
-        return platform::kAnswerYes;
-    case platform::MessageButtons::RetryCancel:
-        return platform::kAnswerRetry;
-    default:
-        return platform::kAnswerOk;
-    }
-}
 
 } // namespace
 
@@ -54,7 +40,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
 
     platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
         EmitEvent("message", request.caption + ": " + request.text);
-        return DefaultAnswer(request);
+        return platform::DefaultAnswer(request);
     });
     platform::SetDialogPresenter([](const std::string& title) {
         EmitEvent("dialog", title);

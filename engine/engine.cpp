@@ -301,14 +301,18 @@ void Engine::RequestStopLocked()
     if (m_device)
         m_device->Reset();
     // With nothing out, no returning buffer would close the device: close it here.
-    if (m_queued < 1) {
-        m_stopRequest = false;
-        m_outputStarted = false;
-        m_playedPosition = 0;
-        m_decodePosition = 0;
-        CloseDeviceLocked();
-        SetState(kStateStopped);
-    }
+    if (m_queued < 1)
+        CloseAndResetLocked();
+}
+
+void Engine::CloseAndResetLocked()
+{
+    m_stopRequest = false;
+    m_outputStarted = false;
+    m_playedPosition = 0;
+    m_decodePosition = 0;
+    CloseDeviceLocked();
+    SetState(kStateStopped);
 }
 
 void Engine::CloseDeviceLocked()
@@ -540,18 +544,9 @@ void Engine::HandleBufferDone(WaveHeader* header)
     if (m_queued < 1) {
         m_level = 0;
         if (m_stopRequest) {
-            m_stopRequest = false;
-            m_outputStarted = false;
-            m_playedPosition = 0;
-            m_decodePosition = 0;
-            CloseDeviceLocked();
-            SetState(kStateStopped);
+            CloseAndResetLocked();
         } else if (m_item.endOfData) {
-            m_outputStarted = false;
-            m_playedPosition = 0;
-            m_decodePosition = 0;
-            CloseDeviceLocked();
-            SetState(kStateStopped);
+            CloseAndResetLocked();
             PostWindowMessage(m_mainWindow.load(), kMsgEndOfTrack, 0, 0);
         } else {
             // Underrun: hold the device until three seconds are queued again.

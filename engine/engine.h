@@ -121,6 +121,8 @@ private:
     // Stop request with the device reset; closes at once when nothing is queued.
     void RequestStopLocked();
     void CloseDeviceLocked();
+    // The device closed, positions and requests cleared, the state stopped.
+    void CloseAndResetLocked();
     void WaitDeviceClosed();
     bool WaitDeviceClosedUntil(std::chrono::steady_clock::time_point deadline);
     bool QueueFull() const;

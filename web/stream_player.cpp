@@ -1,4 +1,5 @@
 #include "web/stream_player.h"
+#include "platform/xdg_directories.h"
 
 #include "platform/regular_file.h"
 #include "web/http_text.h"
@@ -41,14 +42,7 @@ StreamJob::~StreamJob()
 
 std::string DefaultProgramDirectory()
 {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
-    return base + "/lumetra/";
+    return platform::DataDirectory();
 }
 
 std::string StreamFilePath(const std::string& programDirectory)

@@ -14,6 +14,8 @@ std::mutex g_presenterLock;
 MessageBoxPresenter g_messagePresenter;
 DialogPresenter g_dialogPresenter;
 
+} // namespace
+
 MessageAnswer DefaultAnswer(const MessageBoxRequest& request)
 {
     if (request.defaultAnswer != kAnswerOk)
@@ -28,6 +30,8 @@ MessageAnswer DefaultAnswer(const MessageBoxRequest& request)
         return kAnswerOk;
     }
 }
+
+namespace {
 
 // On Linux the main thread's id is the process id. A box on any other thread
 // would be a modal dialog off the window's thread.

@@ -24,6 +24,9 @@ struct MessageBoxRequest {
 using MessageBoxPresenter = std::function<MessageAnswer(const MessageBoxRequest&)>;
 using DialogPresenter = std::function<bool(const std::string& title)>;  // true = OK
 
+// The answer a box gives when nobody is asked: its default, else Yes, Retry or OK.
+MessageAnswer DefaultAnswer(const MessageBoxRequest& request);
+
 void SetMessageBoxPresenter(MessageBoxPresenter presenter);
 void SetDialogPresenter(DialogPresenter presenter);
 

@@ -1,4 +1,5 @@
 #include "platform/drives/program_directory.h"
+#include "platform/xdg_directories.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,14 +9,7 @@ namespace lumetra::platform {
 
 std::string ProgramDirectory()
 {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
-    return base + "/lumetra/";
+    return DataDirectory();
 }
 
 bool MakeDirectories(const std::string& dir)

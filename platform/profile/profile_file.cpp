@@ -1,4 +1,5 @@
 #include "platform/profile/profile_file.h"
+#include "platform/xdg_directories.h"
 
 #include <cctype>
 #include <cstdio>
@@ -88,14 +89,7 @@ void MakeParents(const std::string& path)
 
 std::string ProfilePath(const std::string& name)
 {
-    std::string base;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        base = config;
-    else if (const char* home = std::getenv("HOME"))
-        base = std::string(home) + "/.config";
-    else
-        base = ".";
-    return base + "/lumetra/" + name;
+    return ConfigDirectory() + name;
 }
 
 std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,

@@ -1,4 +1,5 @@
 #include "platform/registry/registry_store.h"
+#include "platform/xdg_directories.h"
 
 #include "platform/registry/registry_file.h"
 
@@ -220,14 +221,7 @@ RegistryData RegistryStore::Snapshot()
 
 std::string DefaultRegistryPath()
 {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        base = "/tmp";
-    return base + "/lumetra/registry.reg";
+    return ConfigDirectory() + "registry.reg";
 }
 
 RegistryStore& Registry()

@@ -1,4 +1,5 @@
 #include "radio/receiver/receiver.h"
+#include "platform/xdg_directories.h"
 
 #include <QCoreApplication>
 
@@ -25,9 +26,9 @@ Receiver* s_receiver = nullptr;
 
 std::string DefaultProfileDirectory()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base = config && *config ? config : std::string(std::getenv("HOME") ? std::getenv("HOME") : ".") + "/.config";
-    return base + "/lumetra";
+    std::string dir = platform::ConfigDirectory();
+    dir.pop_back();  // without the final "/"
+    return dir;
 }
 
 } // namespace
