@@ -68,7 +68,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
     m_window.SetHandler(engine::kMsgEngineBox, [](intptr_t wParam, intptr_t) { engine::ShowEngineBox(wParam); });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
     RegisterPlayerEvents(m_engine);
-    RegisterAllHeadlessCommands(player);
+    RegisterAllHeadlessCommands(player, m_audio.LineMixer());
 
     m_engine.SetMainWindow(&m_window);
     platform::RaiseProcessPriority();

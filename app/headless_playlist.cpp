@@ -171,7 +171,7 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         front.WhenLibraryIdle([&front] { front.PrintLibrary(); });
     });
     RegisterHeadlessCommand("library-build", [&front](const std::string&) {
-        engine::PlayerState state = engine::TheEngine().State();
+        engine::PlayerState state = front.player.Engine().State();
         if (state == engine::kStatePlaying || state == engine::kStatePaused) {
             EmitEvent("error", "the library is built only while nothing plays");
             return;

@@ -15,6 +15,8 @@ namespace lumetra::app {
 namespace {
 
 struct RadioFrontEnd {
+    engine::Engine* engine = nullptr;
+    platform::audio::Mixer* mixer = nullptr;
     radio::RadioDisplay display{};
     std::string lastStatus;
     StationFileReader stationFiles;
@@ -42,13 +44,15 @@ radio::ReceiverEnvironment MakeEnvironment()
 {
     using platform::audio::MixerLine;
     radio::ReceiverEnvironment env;
-    env.applyVolume = [] { engine::TheEngine().ApplyVolume(); };
-    env.setLevel = [](int level) { engine::TheEngine().SetLevel(level); };
-    env.waveVolume = [] {
-        uint32_t v = uint32_t(platform::audio::TheMixer().VolumeValue(MixerLine::Wave)) & 0xFFFF;
+    engine::Engine& engine = *Front().engine;
+    platform::audio::Mixer& mixer = *Front().mixer;
+    env.applyVolume = [&engine] { engine.ApplyVolume(); };
+    env.setLevel = [&engine](int level) { engine.SetLevel(level); };
+    env.waveVolume = [&mixer] {
+        uint32_t v = uint32_t(mixer.VolumeValue(MixerLine::Wave)) & 0xFFFF;
         return v | v << 16;
     };
-    env.setWaveVolume = [](uint32_t v) { platform::audio::TheMixer().SetVolumeValue(MixerLine::Wave, int32_t(v & 0xFFFF)); };
+    env.setWaveVolume = [&mixer](uint32_t v) { mixer.SetVolumeValue(MixerLine::Wave, int32_t(v & 0xFFFF)); };
     env.radioFilter = [] { return settings::CurrentSettings().radioFilter != 0; };
     env.notice = [](std::string_view notice) {
         if (notice == "UpdateInfo")
@@ -97,8 +101,10 @@ void SetStationFileReader(StationFileReader reader)
     Front().stationFiles = std::move(reader);
 }
 
-void RegisterRadioHeadlessCommands()
+void RegisterRadioHeadlessCommands(engine::Engine& engine, platform::audio::Mixer& mixer)
 {
+    Front().engine = &engine;
+    Front().mixer = &mixer;
     RegisterHeadlessCommand("radio", [](const std::string& arg) {
         if (arg.empty()) {
             EmitEvent("error", "radio needs a station address");

@@ -8,9 +8,17 @@
 
 #include "radio/receiver/radio_display.h"
 
+namespace lumetra::engine {
+class Engine;
+}
+namespace lumetra::platform::audio {
+class Mixer;
+}
+
 namespace lumetra::app {
 
-void RegisterRadioHeadlessCommands();
+// The receiver plays through the engine's volume and level and the wave line of mixer.
+void RegisterRadioHeadlessCommands(engine::Engine& engine, platform::audio::Mixer& mixer);
 
 // The radio display block the receiver and the station directory share.
 radio::RadioDisplay& RadioDisplayBlock();

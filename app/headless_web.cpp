@@ -106,7 +106,7 @@ private:
 };
 
 struct WebFrontEnd {
-    explicit WebFrontEnd(PlayerControl& p) : player(p), engine(engine::TheEngine()), streamHost(engine) {}
+    explicit WebFrontEnd(PlayerControl& p) : player(p), engine(p.Engine()), streamHost(engine) {}
 
     PlayerControl& player;
     engine::Engine& engine;

@@ -20,6 +20,8 @@ public:
     // With a playlist of its own whose items are read through the engine's decoder.
     explicit PlayerControl(engine::Engine& engine);
 
+    engine::Engine& Engine() { return m_engine; }
+
     playlist::Playlist& Playlist() { return m_playlist; }
     void SetLibrary(playlist::Library* library) { m_library = library; }
 

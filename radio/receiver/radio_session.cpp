@@ -7,7 +7,7 @@
 
 namespace lumetra::radio {
 
-RadioSession::RadioSession(RadioHost& host, FrameDecoder& decoder, platform::audio::AudioSystem& audio,
+RadioSession::RadioSession(RadioHost& host, PayloadDecoder& decoder, platform::audio::AudioSystem& audio,
                            RadioDisplay& display)
     : m_host(host), m_decoder(decoder), m_status(host, display), m_protocol(*this), m_blocks(*this),
       m_output(*this, audio)

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/audio/wave_out.h"
-#include "radio/receiver/frame_decoder.h"
+#include "radio/receiver/payload_decoder.h"
 #include "radio/receiver/radio_display.h"
 #include "radio/receiver/radio_output.h"
 #include "radio/receiver/radio_protocol.h"
@@ -25,7 +25,7 @@ inline constexpr int kCommandExit = 2003;
 
 class RadioSession {
 public:
-    RadioSession(RadioHost& host, FrameDecoder& decoder, platform::audio::AudioSystem& audio, RadioDisplay& display);
+    RadioSession(RadioHost& host, PayloadDecoder& decoder, platform::audio::AudioSystem& audio, RadioDisplay& display);
 
     void Connect(std::string_view address);   // command 2000
     void Stop();                               // command 2002
@@ -39,7 +39,7 @@ public:
     void Destroy();
 
     RadioHost& Host() { return m_host; }
-    FrameDecoder& Decoder() { return m_decoder; }
+    PayloadDecoder& Decoder() { return m_decoder; }
     RadioStatus& Status() { return m_status; }
     RadioProtocol& Protocol() { return m_protocol; }
     ReceptionBlocks& Blocks() { return m_blocks; }
@@ -47,7 +47,7 @@ public:
 
 private:
     RadioHost& m_host;
-    FrameDecoder& m_decoder;
+    PayloadDecoder& m_decoder;
     RadioStatus m_status;
     RadioProtocol m_protocol;
     ReceptionBlocks m_blocks;

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "radio/receiver/concealment.h"
-#include "radio/receiver/frame_decoder.h"
+#include "radio/receiver/payload_decoder.h"
 
 namespace lumetra::radio {
 

@@ -3,11 +3,11 @@
 
 #include "radio/codec/filter_threshold.h"
 #include "radio/codec/wavelet_decoder.h"
-#include "radio/receiver/frame_decoder.h"
+#include "radio/receiver/payload_decoder.h"
 
 namespace lumetra::radio {
 
-class WaveletFrameDecoder : public FrameDecoder {
+class WaveletFrameDecoder : public PayloadDecoder {
 public:
     void Decode(std::span<const uint8_t> payload, bool filter, std::span<uint8_t, kSamplesPerDatagram> out) override
     {

@@ -11,7 +11,7 @@
 
 #include "platform/audio/wave_out.h"
 #include "radio/receiver/datagram.h"
-#include "radio/receiver/frame_decoder.h"
+#include "radio/receiver/payload_decoder.h"
 #include "radio/receiver/radio_display.h"
 #include "radio/receiver/radio_host.h"
 #include "radio/receiver/radio_session.h"
@@ -212,7 +212,7 @@ public:
 
 // Sample i of datagram q's frame: the payload's first byte plus the piece number,
 // so every 256-sample piece is recognisable after interleaving.
-class TaggingDecoder : public FrameDecoder {
+class TaggingDecoder : public PayloadDecoder {
 public:
     int calls = 0;
     void Decode(std::span<const uint8_t> payload, bool, std::span<uint8_t, kSamplesPerDatagram> out) override

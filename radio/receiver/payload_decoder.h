@@ -8,9 +8,9 @@ namespace lumetra::radio {
 
 inline constexpr int kSamplesPerDatagram = 2048;
 
-class FrameDecoder {
+class PayloadDecoder {
 public:
-    virtual ~FrameDecoder() = default;
+    virtual ~PayloadDecoder() = default;
     virtual void Decode(std::span<const uint8_t> payload, bool filter,
                         std::span<uint8_t, kSamplesPerDatagram> out) = 0;
 };
