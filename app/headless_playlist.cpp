@@ -115,6 +115,16 @@ std::unique_ptr<PlaylistFrontEnd> g_playlist;
 
 } // namespace
 
+playlist::PlaylistFiles* ThePlaylistFiles()
+{
+    return g_playlist ? &g_playlist->files : nullptr;
+}
+
+playlist::Library* TheLibrary()
+{
+    return g_playlist ? &g_playlist->library : nullptr;
+}
+
 void RegisterPlaylistHeadlessCommands(PlayerControl& player)
 {
     g_playlist = std::make_unique<PlaylistFrontEnd>(player);

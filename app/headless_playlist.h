@@ -3,10 +3,19 @@
 // delete, up, down, new, save, load, library, library-build, expand, play-library),
 // the playlist of the last run and the library loaded or built at start-up.
 
+namespace lumetra::playlist {
+class Library;
+class PlaylistFiles;
+}
 namespace lumetra::app {
 
 class PlayerControl;
 
 void RegisterPlaylistHeadlessCommands(PlayerControl& player);
+
+// The files and library those commands work on, for the window to share (nullptr
+// before the registration).
+playlist::PlaylistFiles* ThePlaylistFiles();
+playlist::Library* TheLibrary();
 
 } // namespace lumetra::app

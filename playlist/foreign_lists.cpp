@@ -97,8 +97,10 @@ std::vector<std::string> ParseM3u(std::string_view bytes)
 {
     std::vector<std::string> entries;
     for (std::string_view line : SplitLines(bytes)) {
-        if (line.front() != '#')
-            entries.push_back(EntryPath(line));
+        if (line.front() == '#')
+            continue;
+        if (std::string path = EntryPath(line); !path.empty())
+            entries.push_back(std::move(path));
     }
     return entries;
 }
@@ -119,8 +121,8 @@ std::vector<std::string> ParsePls(std::string_view bytes)
             number = number * 10 + (c - '0');
         }
         std::string_view value = line.substr(equals + 1);
-        if (digits && !value.empty())
-            numbered.emplace(number, EntryPath(value));
+        if (std::string path = EntryPath(value); digits && !path.empty())
+            numbered.emplace(number, std::move(path));
     }
     std::vector<std::string> entries;
     for (auto& [number, path] : numbered)

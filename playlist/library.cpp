@@ -111,9 +111,8 @@ void Library::RunThread(bool build)
         std::lock_guard lock(m_libraryLock);
         m_state = build ? kLibraryBuilding : kLibraryLoading;
         ShowBusyRow();
-        if (build)
-            Build();
-        LoadCategories();
+        if (!build || !Build())
+            LoadCategories();
         FillLibrary(1);
         m_state = kLibraryIdle;
         if (m_threadEnd)
@@ -123,7 +122,7 @@ void Library::RunThread(bool build)
     NotifyRows();
 }
 
-void Library::Build()
+bool Library::Build()
 {
     std::vector<LibraryItem> found;
     FolderScan scan(m_reader, settings::CurrentSettings().minWavSize, m_cancel,
@@ -135,19 +134,35 @@ void Library::Build()
         scan.ScanFolder(drive, -1, found);
     SetTitle(kProductTitle);
     if (m_cancel)
-        return;  // an interrupted scan leaves the last library file as it was
+        return false;  // an interrupted scan leaves the last library file as it was
     std::sort(found.begin(), found.end(), [](const LibraryItem& a, const LibraryItem& b) {
         int order = CompareNoCase(SortKey(a.title, a.path), SortKey(b.title, b.path));
         return order != 0 ? order < 0 : a.path < b.path;
     });
     std::vector<std::string> paths;
     paths.reserve(found.size());
-    for (LibraryItem& item : found)
-        paths.push_back(std::move(item.path));
-    found = {};
+    for (const LibraryItem& item : found)
+        paths.push_back(item.path);
     std::string directory = m_libraryPath.substr(0, m_libraryPath.find_last_of('/') + 1);
     platform::MakeDirectories(directory);
-    WriteFileAtomically(m_libraryPath, FormatListFile(0, paths));
+    if (!WriteFileAtomically(m_libraryPath, FormatListFile(0, paths)))
+        return false;
+    // The file now lists exactly these items in this order: the categories are
+    // what reading it back would give, without typing every file again.
+    std::array<std::vector<LibraryItem>, kCategoryCount> sorted;
+    for (LibraryItem& item : found) {
+        for (int c : {kMp3, kMidi, kWav}) {
+            if (item.mediaType & m_categories[static_cast<std::size_t>(c)].mask) {
+                sorted[static_cast<std::size_t>(c)].push_back(std::move(item));
+                break;
+            }
+        }
+    }
+    std::lock_guard guard(m_data);
+    for (int c : {kMp3, kMidi, kWav})
+        m_categories[static_cast<std::size_t>(c)].items = std::move(sorted[static_cast<std::size_t>(c)]);
+    ++m_generation;
+    return true;
 }
 
 // Each path of the file is typed once and goes to the category of its type, as
@@ -264,6 +279,25 @@ std::vector<LibraryRow> Library::Rows() const
 {
     std::lock_guard guard(m_data);
     return m_rows;
+}
+
+void Library::RefreshEntries()
+{
+    for (int c = 0; c < kCategoryCount; ++c) {
+        std::vector<LibraryItem> items;
+        {
+            std::lock_guard guard(m_data);
+            items = m_categories[static_cast<std::size_t>(c)].items;
+        }
+        for (LibraryItem& item : items) {
+            if (std::optional<LibraryItem> again = ReadLibraryItem(m_reader, item.path, kAllMediaTypes))
+                item = std::move(*again);
+        }
+        std::lock_guard guard(m_data);
+        if (m_categories[static_cast<std::size_t>(c)].items.size() == items.size())
+            m_categories[static_cast<std::size_t>(c)].items = std::move(items);
+    }
+    NotifyRows();
 }
 
 bool Library::ToggleCategory(int row)

@@ -84,6 +84,9 @@ public:
     void Wait();
 
     std::vector<LibraryRow> Rows() const;
+    // Re-reads every item's information in place (new CD track names); main
+    // thread, while idle.
+    void RefreshEntries();
     // Opens or closes the category of a header row; false for other rows.
     bool ToggleCategory(int row);
     std::optional<LibraryEntry> EntryOfRow(int row) const;
@@ -97,7 +100,8 @@ public:
 
 private:
     void RunThread(bool build);
-    void Build();
+    // True when the categories were filled from the scan just written.
+    bool Build();
     void LoadCategories();
     void ScanCd(int mode);
     void ListCategories();

@@ -13,10 +13,11 @@ std::string ProgressTitle(int step)
     return "Lumetra Media Player (tm)  " + std::string(static_cast<std::size_t>(step % 8 + 1), '.');
 }
 
-std::optional<LibraryItem> ReadLibraryItem(const ItemReader& reader, const std::string& path, int32_t mask)
+std::optional<LibraryItem> ReadLibraryItem(const ItemReader& reader, const std::string& path, int32_t mask,
+                                           bool knownRegular)
 {
     MediaItem item = MakeMediaItem();
-    if (path.empty() || path.size() >= sizeof item.path || !MayHoldMedia(path))
+    if (path.empty() || path.size() >= sizeof item.path || (!knownRegular && !MayHoldMedia(path)))
         return std::nullopt;
     std::memcpy(item.path, path.c_str(), path.size() + 1);
     reader(item);
@@ -82,7 +83,7 @@ int FolderScan::Scan(const std::string& folder, int depth, std::vector<LibraryIt
             continue;
         if (items.size() >= kMaxLibraryItems)
             continue;
-        if (std::optional<LibraryItem> item = ReadLibraryItem(m_reader, path, kAllMediaTypes)) {
+        if (std::optional<LibraryItem> item = ReadLibraryItem(m_reader, path, kAllMediaTypes, true)) {
             items.push_back(std::move(*item));
             ++count;
         }

@@ -33,7 +33,9 @@ struct LibraryItem {
 
 // AddLibraryItem's reading: the type of path, and when it is in mask, its
 // information; nothing when the type is not in the mask or the sample rate is 0.
-std::optional<LibraryItem> ReadLibraryItem(const ItemReader& reader, const std::string& path, int32_t mask);
+// knownRegular: the caller has seen that path is a regular file.
+std::optional<LibraryItem> ReadLibraryItem(const ItemReader& reader, const std::string& path, int32_t mask,
+                                           bool knownRegular = false);
 
 class FolderScan {
 public:
