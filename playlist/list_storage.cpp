@@ -1,4 +1,5 @@
 #include "playlist/list_storage.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,27 +13,7 @@ namespace lumetra::playlist {
 
 std::optional<std::string> ReadListFile(const std::string& path, std::size_t maxBytes)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), maxBytes));
-    char chunk[65536];
-    while (bytes.size() < maxBytes) {
-        ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes - bytes.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
+    return platform::ReadRegularFile(path, maxBytes);
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes)
@@ -78,8 +59,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
 
 bool MayHoldMedia(const std::string& path)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+    return !platform::ExistsButNotRegular(path.c_str());
 }
 
 std::string AbsolutePath(const std::string& path)
