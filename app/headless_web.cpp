@@ -123,6 +123,17 @@ struct WebFrontEnd {
     bool commandRunning = false;
     std::deque<std::function<void()>> pending;
 
+    // A new directory or link list replaces the fetch under way, whose rows are
+    // then not printed; every other command runs beside a fetch or after it.
+    bool superseded = false;
+    void Supersede()
+    {
+        if (!commandRunning)
+            return;
+        superseded = true;
+        web::ProcessHttpFetcher().Cancel();
+    }
+
     void RunInOrder(std::function<void()> command)
     {
         if (commandRunning) {
@@ -189,9 +200,12 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
     web.engine.AddStopHook([] { web::StopStream(web::ProcessStream()); });
 
     RegisterHeadlessCommand("directory", [&web](const std::string&) {
+        web.Supersede();
         web.RunInOrder([&web] {
+            web.superseded = false;
             web.directory.FetchStationDirectory();
-            web.PrintRows();
+            if (!web.superseded)
+                web.PrintRows();
         });
     });
     RegisterHeadlessCommand("activate", [&web](const std::string& arg) { web.RunInOrder([&web, arg] {
@@ -206,9 +220,11 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         web.PrintRows();
     }); });
     RegisterHeadlessCommand("links", [&web](const std::string&) {
-        web.RunInOrder([] {
+        web.Supersede();
+        web.RunInOrder([&web] {
+            web.superseded = false;
             auto rows = web::FetchLinkList(web::ProcessHttpFetcher());
-            for (size_t i = 0; i < rows.size(); ++i)
+            for (size_t i = 0; i < rows.size() && !web.superseded; ++i)
                 EmitEvent("link", std::to_string(i) + " " + AnsiToUtf8(rows[i]));
         });
     });
