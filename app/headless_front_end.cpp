@@ -7,6 +7,7 @@
 #include "engine/wave_device_choice.h"
 #include "engine/window_message.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/registry/registry_store.h"
 #include "platform/thread_priority.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,7 @@ namespace lumetra::app {
 namespace {
 
 constexpr int kMsgOpenCommandLine = 1057;
+constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
 
 
 } // namespace
@@ -129,6 +131,7 @@ void HeadlessFrontEnd::Tick()
 {
     if (m_closing)
         return;
+    ReportSettingsNotices();
     RunTimerHooks();
     if (m_inputEnded && !AnyBusy()) {
         // An end notice posted as the player fell idle is handled first; it may
@@ -139,10 +142,21 @@ void HeadlessFrontEnd::Tick()
     }
 }
 
+void HeadlessFrontEnd::ReportSettingsNotices()
+{
+    for (auto& notice : platform::Registry().TakeNotices()) {
+        if (notice.error)
+            EmitEvent("error", "settings not saved: " + notice.text);
+        else
+            platform::ShowMessageBox(kProductCaption, notice.text);
+    }
+}
+
 void HeadlessFrontEnd::Shutdown()
 {
     if (m_closing)
         return;
+    ReportSettingsNotices();
     m_closing = true;
     m_timer.stop();
     m_engine.Decoder().Close();

@@ -26,6 +26,8 @@ private:
     void OpenCommandLineFile();
     void Tick();
     void Shutdown();
+    // A damaged settings file kept aside, a settings save that failed.
+    void ReportSettingsNotices();
     void StartReadingInput();
 
     engine::Engine& m_engine;

@@ -231,8 +231,42 @@ void AppendValue(std::string& out, const std::string& name, const RegistryValue&
 
 } // namespace
 
-RegistryData ParseRegistryText(std::string_view text)
+namespace {
+
+struct Limits {
+    bool enforced;
+    std::string* reason;
+    std::size_t keyBytes = 0;
+
+    bool Refuse(const char* why)
+    {
+        if (enforced && reason)
+            *reason = why;
+        return enforced;
+    }
+    // A key header that would break a limit; counts the key paths it creates.
+    bool KeyRefused(const std::string& path)
+    {
+        if (!enforced)
+            return false;
+        if (path.size() > kRegistryMaxKeyPath)
+            return Refuse("a key path is longer than 4 KiB");
+        std::size_t depth = 1;
+        for (char c : path)
+            depth += c == '\\';
+        if (depth > kRegistryMaxDepth)
+            return Refuse("a key is nested deeper than 64 levels");
+        keyBytes += depth * path.size();
+        if (keyBytes > kRegistryMaxKeyBytes)
+            return Refuse("its keys would take more than 64 MiB");
+        return false;
+    }
+};
+
+std::optional<RegistryData> Parse(std::string_view text, Limits limits)
 {
+    if (limits.enforced && text.size() > kRegistryMaxFileBytes && limits.Refuse("it is larger than 16 MiB"))
+        return std::nullopt;
     RegistryData data;
     std::optional<std::pair<RegistryRoot, std::string>> current;
     size_t pos = 0;
@@ -252,11 +286,16 @@ RegistryData ParseRegistryText(std::string_view text)
             logical.append(TrimLeft(TrimRight(text.substr(pos, end - pos))));
             pos = end + 1;
         }
+        // Hex takes three characters a byte.
+        if (logical.size() > 3 * kRegistryMaxValueBytes + 4096 && limits.Refuse("a value is larger than 1 MiB"))
+            return std::nullopt;
         std::string_view line = TrimLeft(logical);
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {
             current = ReadKeyHeader(line);
+            if (current && limits.KeyRefused(current->second))
+                return std::nullopt;
             if (current && !current->second.empty())
                 data.CreateKey(current->first, current->second);
             continue;
@@ -277,10 +316,26 @@ RegistryData ParseRegistryText(std::string_view text)
         if (rest.empty() || rest.front() != '=')
             continue;
         rest.remove_prefix(1);
-        if (auto value = ReadData(rest))
+        if (auto value = ReadData(rest)) {
+            std::size_t bytes = value->bytes.size() - (value->type == kRegSz && !value->bytes.empty() ? 1 : 0);
+            if (bytes > kRegistryMaxValueBytes && limits.Refuse("a value is larger than 1 MiB"))
+                return std::nullopt;
             data.SetValue(current->first, current->second, name, std::move(*value));
+        }
     }
     return data;
+}
+
+} // namespace
+
+RegistryData ParseRegistryText(std::string_view text)
+{
+    return *Parse(text, Limits{false, nullptr});
+}
+
+std::optional<RegistryData> ParseRegistryTextWithin(std::string_view text, std::string& reason)
+{
+    return Parse(text, Limits{true, &reason});
 }
 
 std::string FormatRegistryText(const RegistryData& data)

@@ -4,6 +4,10 @@
 #include "platform/registry/registry_file.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <utility>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -55,8 +59,10 @@ bool MakeDirectories(const std::string& dir)
     if (dir.empty())
         return true;
     struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0)
+    if (::stat(dir.c_str(), &st) == 0) {
+        errno = S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
         return S_ISDIR(st.st_mode);
+    }
     size_t slash = dir.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash)))
         return false;
@@ -86,10 +92,12 @@ bool RegistryStore::Usable(std::string_view text)
 
 void RegistryStore::ReloadIfChanged()
 {
-    if (m_filePath.empty()) {
+    if (m_filePath.empty() || m_unsaved) {
         m_loaded = true;
         return;
     }
+    if (!m_loaded)
+        RemoveStaleTemporaries();
     struct stat st {};
     if (::stat(m_filePath.c_str(), &st) != 0) {
         if (!m_loaded || m_size >= 0)
@@ -102,16 +110,30 @@ void RegistryStore::ReloadIfChanged()
     if (m_loaded && st.st_dev == m_device && st.st_ino == m_inode && st.st_size == m_size && mtimeNs == m_mtimeNs)
         return;
     std::string text;
-    int fd = ::open(m_filePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        char chunk[65536];
-        ssize_t n;
-        while ((n = ::read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
-            if (n > 0)
-                text.append(chunk, static_cast<size_t>(n));
-        ::close(fd);
+    std::string reason;
+    std::optional<RegistryData> parsed;
+    if (!S_ISREG(st.st_mode)) {
+        reason = "it is not a regular file";
+    } else if (static_cast<std::size_t>(st.st_size) > kRegistryMaxFileBytes) {
+        reason = "it is larger than 16 MiB";
+    } else {
+        int fd = ::open(m_filePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            char chunk[65536];
+            ssize_t n;
+            while (text.size() <= kRegistryMaxFileBytes &&
+                   ((n = ::read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)))
+                if (n > 0)
+                    text.append(chunk, static_cast<size_t>(n));
+            ::close(fd);
+        }
+        parsed = ParseRegistryTextWithin(text, reason);
     }
-    m_data = ParseRegistryText(text);
+    if (!parsed) {
+        KeepDamagedAside(reason);
+        return;
+    }
+    m_data = std::move(*parsed);
     m_loaded = true;
     m_device = st.st_dev;
     m_inode = st.st_ino;
@@ -133,7 +155,9 @@ bool RegistryStore::Save(const RegistryData& data)
     bool ok = WriteAll(fd, FormatRegistryText(data)) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temp.c_str(), m_filePath.c_str()) != 0) {
+        int error = errno;
         ::unlink(temp.c_str());
+        errno = error;
         return false;
     }
     int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -149,6 +173,63 @@ bool RegistryStore::Save(const RegistryData& data)
         m_mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     }
     return true;
+}
+
+void RegistryStore::KeepDamagedAside(const std::string& reason)
+{
+    std::string aside = m_filePath + ".bad";
+    std::string text = "The settings file " + m_filePath + " is damaged (" + reason + ").";
+    if (::rename(m_filePath.c_str(), aside.c_str()) == 0)
+        text += " It was kept as " + aside + " and the default settings are used.";
+    else
+        text += " The default settings are used.";
+    m_notices.push_back({false, text});
+    m_data = RegistryData{};
+    m_loaded = true;
+    m_size = -1;
+}
+
+// "<file>.tmp.<pid>" of a process that no longer runs is what a crash during a
+// save leaves behind.
+void RegistryStore::RemoveStaleTemporaries()
+{
+    std::string dir = DirectoryOf(m_filePath);
+    std::string prefix = m_filePath.substr(m_filePath.find_last_of('/') + 1) + ".tmp.";
+    DIR* listing = ::opendir(dir.c_str());
+    if (!listing)
+        return;
+    while (dirent* entry = ::readdir(listing)) {
+        std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        char* end = nullptr;
+        long pid = std::strtol(entry->d_name + prefix.size(), &end, 10);
+        if (end && *end == '\0' && pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 &&
+            errno == ESRCH)
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+// Saves a changed copy; when the file cannot be written the change stays in
+// memory, the failure is noted, and the next change saves both.
+bool RegistryStore::SaveOrKeep(RegistryData changed)
+{
+    errno = 0;
+    bool saved = Save(changed);
+    m_data = std::move(changed);
+    m_unsaved = !saved;
+    std::string text = m_filePath + ": " + std::strerror(errno ? errno : EIO);
+    // One notice for a run of changes that fail alike.
+    if (!saved && (m_notices.empty() || m_notices.back().text != text))
+        m_notices.push_back({true, text});
+    return saved;
+}
+
+std::vector<RegistryStore::Notice> RegistryStore::TakeNotices()
+{
+    std::lock_guard lock(m_lock);
+    return std::exchange(m_notices, {});
 }
 
 bool RegistryStore::KeyExists(RegistryRoot root, std::string_view keyPath)
@@ -172,10 +253,7 @@ bool RegistryStore::CreateKey(RegistryRoot root, std::string_view keyPath)
         return true;
     RegistryData changed = m_data;
     changed.CreateKey(root, path);
-    if (!Save(changed))
-        return false;
-    m_data = std::move(changed);
-    return true;
+    return SaveOrKeep(std::move(changed));
 }
 
 bool RegistryStore::SetValue(RegistryRoot root, std::string_view keyPath, std::string_view valueName,
@@ -189,13 +267,9 @@ bool RegistryStore::SetValue(RegistryRoot root, std::string_view keyPath, std::s
     if (!m_filePath.empty())
         fileLock = std::make_unique<FileLock>(m_filePath);
     ReloadIfChanged();
-    // Change a copy: a failed write leaves the old value in memory as on disk.
     RegistryData changed = m_data;
     changed.SetValue(root, path, valueName, std::move(value));
-    if (!Save(changed))
-        return false;
-    m_data = std::move(changed);
-    return true;
+    return SaveOrKeep(std::move(changed));
 }
 
 std::optional<RegistryValue> RegistryStore::QueryValue(RegistryRoot root, std::string_view keyPath,

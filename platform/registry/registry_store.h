@@ -3,7 +3,10 @@
 // file holding the three hives. Every change rewrites the file by atomic
 // replace (temporary file, fsync, rename), so a crash or a full disk leaves the
 // old or the new content, never a broken file. Before each operation the file
-// is read again when another process has replaced it.
+// is read again when another process has replaced it. A file beyond the limits
+// of ParseRegistryTextWithin is kept aside as "<file>.bad" and the defaults are
+// used; temporary files left by a process that died are removed at the first
+// read. A save that fails keeps the change in memory; the next change tries again.
 
 #include "platform/registry/registry_data.h"
 
@@ -11,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <sys/types.h>
 
 namespace lumetra::platform {
@@ -29,10 +33,21 @@ public:
     std::optional<RegistryValue> QueryValue(RegistryRoot root, std::string_view keyPath, std::string_view valueName);
 
     const std::string& FilePath() const { return m_filePath; }
+
+    // What the user should be told, oldest first, then forgotten: a damaged file
+    // kept aside (a message) or a failed save ("PATH: reason", an error).
+    struct Notice {
+        bool error;
+        std::string text;
+    };
+    std::vector<Notice> TakeNotices();
     RegistryData Snapshot();
 
 private:
     void ReloadIfChanged();
+    void KeepDamagedAside(const std::string& reason);
+    void RemoveStaleTemporaries();
+    bool SaveOrKeep(RegistryData changed);
     bool Save(const RegistryData& data);
     static bool Usable(std::string_view text);
 
@@ -40,6 +55,9 @@ private:
     std::mutex m_lock;
     RegistryData m_data;
     bool m_loaded = false;
+    // Changes not yet on disk: the file is not read again until they are.
+    bool m_unsaved = false;
+    std::vector<Notice> m_notices;
     // Identity of the file last read or written, to notice replacement by another process.
     dev_t m_device = 0;
     ino_t m_inode = 0;

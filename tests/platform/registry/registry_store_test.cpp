@@ -110,27 +110,95 @@ TEST_F(RegistryStoreTest, KillDuringSavesNeverLeavesABrokenFile)
     }
 }
 
-// A full disk (here: a file size limit) fails the write and keeps the old file.
-TEST_F(RegistryStoreTest, FailedWriteKeepsOldContent)
+// A full disk (here: a file size limit) fails the save: the old file stays, the
+// change stays in memory with one notice, and the next change saves both.
+TEST_F(RegistryStoreTest, FailedSaveKeepsTheChangeAndTriesAgainAtTheNext)
 {
     RegistryStore store(m_path);
     ASSERT_TRUE(store.SetValue(RegistryRoot::CurrentUser, "K", "V", Sz("old")));
     std::string before = ReadFile();
+    const std::string big(5000, 'n');
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{200, 200};
+        rlimit limit{200, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &limit);
         RegistryStore inChild(m_path);
-        bool stored = inChild.SetValue(RegistryRoot::CurrentUser, "K", "V", Sz(std::string(5000, 'n')));
-        bool kept = inChild.QueryValue(RegistryRoot::CurrentUser, "K", "V") == Sz("old");
-        _exit(!stored && kept ? 0 : 1);
+        bool stored = inChild.SetValue(RegistryRoot::CurrentUser, "K", "V", Sz(big));
+        stored |= inChild.SetValue(RegistryRoot::CurrentUser, "K", "V2", Sz(big));
+        bool inMemory = inChild.QueryValue(RegistryRoot::CurrentUser, "K", "V") == Sz(big);
+        auto notices = inChild.TakeNotices();
+        bool told = notices.size() == 1 && notices[0].error && notices[0].text == m_path + ": File too large";
+        bool fileKept = ReadFile() == before;
+        limit.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        bool retried = inChild.SetValue(RegistryRoot::CurrentUser, "K", "W", Sz("w"));
+        _exit(!stored && inMemory && told && fileKept && retried ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(ReadFile(), before);
+    RegistryStore reader(m_path);
+    EXPECT_EQ(reader.QueryValue(RegistryRoot::CurrentUser, "K", "V"), Sz(big));
+    EXPECT_EQ(reader.QueryValue(RegistryRoot::CurrentUser, "K", "W"), Sz("w"));
+}
+
+std::string HexBytes(int count)
+{
+    std::string text = "00";
+    for (int i = 1; i < count; ++i)
+        text += ",00";
+    return text;
+}
+
+std::string Nested(int levels)
+{
+    std::string path = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < levels; ++i)
+        path += "\\k";
+    return path + "]\n";
+}
+
+// A file beyond the limits is kept aside as .bad with one message; the defaults
+// are used. Files just within them load. Temporaries of dead writers go.
+TEST_F(RegistryStoreTest, LimitsOfTheFileAndStaleTemporaries)
+{
+    const std::string value = "[HKEY_CURRENT_USER\\K]\n\"v\"=\"";
+    const struct {
+        const char* what;
+        std::string text;
+        bool damaged;
+    } cases[] = {
+        {"64 levels", Nested(64), false},
+        {"65 levels", Nested(65), true},
+        {"1 MiB value", value + std::string(1 << 20, 'x') + "\"\n", false},
+        {"larger value", value + std::string((1 << 20) + 1, 'x') + "\"\n", true},
+        {"hex value", "[HKEY_CURRENT_USER\\K]\n\"v\"=hex:" + HexBytes((1 << 20) + 1) + "\n", true},
+        {"larger file", std::string((16 << 20) + 1, ';'), true},
+    };
+    pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    for (const auto& c : cases) {
+        std::system(("mkdir -p '" + m_dir + "/sub'").c_str());
+        std::ofstream(m_path, std::ios::binary) << c.text;
+        std::ofstream(m_path + ".tmp." + std::to_string(dead)) << "x";
+        std::ofstream(m_path + ".tmp." + std::to_string(getppid())) << "x";
+        RegistryStore store(m_path);
+        EXPECT_EQ(store.KeyExists(RegistryRoot::CurrentUser, "K"), !c.damaged) << c.what;
+        auto notices = store.TakeNotices();
+        ASSERT_EQ(notices.size(), c.damaged ? 1u : 0u) << c.what;
+        if (c.damaged) {
+            EXPECT_NE(notices[0].text.find("kept as " + m_path + ".bad"), std::string::npos) << notices[0].text;
+            EXPECT_EQ(access(m_path.c_str(), F_OK), -1) << c.what;
+            EXPECT_EQ(access((m_path + ".bad").c_str(), F_OK), 0) << c.what;
+        }
+        EXPECT_EQ(access((m_path + ".tmp." + std::to_string(dead)).c_str(), F_OK), -1);
+        EXPECT_EQ(access((m_path + ".tmp." + std::to_string(getppid())).c_str(), F_OK), 0);
+        std::system(("rm -rf '" + m_dir + "/sub'").c_str());
+    }
 }
 
 } // namespace
