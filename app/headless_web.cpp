@@ -9,6 +9,9 @@
 #include "engine/stream_progress.h"
 #include "engine/mpeg_item_adapter.h"
 #include "radio/receiver/receiver.h"
+#include "platform/dialogs/message_box.h"
+#include "settings/registry_values.h"
+#include "settings/settings.h"
 #include "web/http_get.h"
 #include "web/link_list.h"
 #include "web/proxy_settings.h"
@@ -22,6 +25,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -29,6 +34,9 @@
 
 namespace lumetra::app {
 namespace {
+
+constexpr int64_t kStreamAheadSeconds = 60;
+constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
 
 void FillStationFields(radio::RadioDisplay& display, const web::StationRecord& record)
 {
@@ -105,6 +113,43 @@ private:
     std::string m_lastStatus;
 };
 
+// A stream file holds at most a minute of sound beyond the player's read
+// position, at most Settings\StreamLimitMB (default 1024) MiB, and leaves 1 GiB
+// of the disk free.
+web::StreamLimits StreamLimitsFromSettings(engine::Engine& engine)
+{
+    web::StreamLimits limits;
+    int megabytes = settings::ReadRegistryNumber(settings::RegistryRoot::CurrentUser,
+                                                 std::string(settings::kProgramKey) + "Settings\\StreamLimitMB");
+    if (megabytes > 0)
+        limits.capBytes = int64_t{std::min(megabytes, 2047)} << 20;
+    limits.holdBack = [&engine](int64_t received) {
+        MediaItem& item = engine.CurrentItem();
+        int64_t kbps = std::atomic_ref<int32_t>(item.bitrate).load(std::memory_order_relaxed);
+        int64_t readPos = std::atomic_ref<int32_t>(item.streamReadPos).load(std::memory_order_relaxed);
+        // Until the first bytes are analysed, no more than playback starts with (twice).
+        if (kbps <= 0)
+            return received >= 2 * int64_t{web::kStreamStartBytes};
+        return received - readPos > kStreamAheadSeconds * kbps * 125;
+    };
+    return limits;
+}
+
+void ReportStreamLimit()
+{
+    switch (web::ProcessStream().TakeLimitReached()) {
+    case web::kStreamCapReached:
+        platform::ShowMessageBox(kProductCaption, "The stream was stopped: its file reached the largest size allowed "
+                                                  "(Settings\\StreamLimitMB).");
+        break;
+    case web::kStreamDiskFull:
+        platform::ShowMessageBox(kProductCaption, "The stream was stopped: less than 1 GiB of disk space is free.");
+        break;
+    default:
+        break;
+    }
+}
+
 struct WebFrontEnd {
     explicit WebFrontEnd(PlayerControl& p) : player(p), engine(p.Engine()), streamHost(engine) {}
 
@@ -159,6 +204,7 @@ struct WebFrontEnd {
 
     void Tick()
     {
+        ReportStreamLimit();
         web::StreamContext& stream = web::ProcessStream();
         streamTimer.Tick(stream, streamHost);
         MediaItem& item = engine.CurrentItem();
@@ -198,6 +244,7 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         engine::TheStreamProgress().SetDownloading(downloading);
     });
     web.engine.AddStopHook([] { web::StopStream(web::ProcessStream()); });
+    stream.SetLimits(StreamLimitsFromSettings(web.engine));
 
     RegisterHeadlessCommand("directory", [&web](const std::string&) {
         web.Supersede();

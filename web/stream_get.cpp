@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -94,7 +95,7 @@ bool SendAll(int fd, const std::string& text, const std::atomic<int32_t>& stop)
 
 int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t port, const std::string& path,
               FILE* file, std::atomic<int32_t>& stop, std::atomic<int32_t>& received, std::atomic<int32_t>& progress,
-              const std::function<void(int32_t total)>& onData)
+              const std::function<void(int32_t total)>& onData, const StreamLimits* limits)
 {
     // A configured proxy cannot carry the simple request, so streams go direct.
     if (port == 0)
@@ -108,7 +109,32 @@ int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t 
     }
     received = 0;
     char chunk[kStreamChunk];
+    int end = kStreamEnded;
+    int64_t nextDiskCheck = 0;
     while (!Stopped(stop)) {
+        if (limits) {
+            int64_t total = received.load();
+            if (limits->holdBack && limits->holdBack(total)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                continue;
+            }
+            if (total >= limits->capBytes) {
+                end = kStreamCapReached;
+                break;
+            }
+            if (total >= nextDiskCheck) {
+                struct statvfs fs {};
+                if (::statvfs(limits->folder.c_str(), &fs) == 0 &&
+                    static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize) < limits->diskFloorBytes) {
+                    end = kStreamDiskFull;
+                    break;
+                }
+                nextDiskCheck = total + (1 << 20);
+            }
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) == 0)
+            continue;
         ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -126,7 +152,7 @@ int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t 
             onData(received.load());
     }
     ::close(fd);
-    return 0;
+    return end;
 }
 
 } // namespace lumetra::web

@@ -94,11 +94,11 @@ void StreamThread(std::shared_ptr<StreamJob> job)
     job->done = 0;
     if (job->progress)
         job->progress(0, true);
-    StreamGet(job->caption, job->host, job->port, job->path, job->file, job->stop, job->received,
-              job->mediaReceived, [&job](int32_t total) {
-                  if (job->progress)
-                      job->progress(total, true);
-              });
+    job->end = StreamGet(job->caption, job->host, job->port, job->path, job->file, job->stop, job->received,
+                         job->mediaReceived, [&job](int32_t total) {
+                             if (job->progress)
+                                 job->progress(total, true);
+                         }, &job->limits);
     job->running = false;
     job->done = 1;
     job->stop = 0;
@@ -140,7 +140,10 @@ int StartPlaylistStream(const std::string& file, StreamContext& context)
                 sink(received, downloading);
         };
     }
+    job->limits = context.m_limits;
+    job->limits.folder = context.m_programDirectory;
     job->running = true;
+    context.m_limitReported = 0;
     context.m_job = job;
     context.m_thread = std::thread(StreamThread, job);
     return 1;
@@ -169,6 +172,14 @@ void StopStream(StreamContext& context)
     }
     if (context.m_sink)
         context.m_sink(0, false);
+}
+
+int StreamContext::TakeLimitReached()
+{
+    if (!m_job || m_job->running.load() || m_limitReported)
+        return kStreamEnded;
+    m_limitReported = 1;
+    return m_job->end.load();
 }
 
 StreamContext& ProcessStream()

@@ -4,6 +4,7 @@
 // while it grows. One stream at a time.
 
 #include "media/media_item.h"
+#include "web/stream_get.h"
 
 #include <atomic>
 #include <cstdint>
@@ -36,6 +37,8 @@ struct StreamJob {
     std::atomic<int32_t> received{0};
     std::atomic<int32_t> mediaReceived{0};
     std::atomic<bool> running{false};
+    std::atomic<int> end{0};  // a StreamEnd
+    StreamLimits limits;
     std::function<void(int32_t received, bool downloading)> progress;
     ~StreamJob();
 };
@@ -53,6 +56,10 @@ public:
     // Told, from the worker thread, how many bytes have arrived and whether the
     // download still runs (the engine's feeder keeps behind that count).
     void SetProgressSink(std::function<void(int32_t received, bool downloading)> sink);
+    // Cap, disk floor and pacing of every stream started from now on.
+    void SetLimits(StreamLimits limits) { m_limits = std::move(limits); }
+    // A limit that ended the last download (once), else kStreamEnded.
+    int TakeLimitReached();
 
     const std::string& ProgramDirectory() const { return m_programDirectory; }
     std::string FilePath() const { return StreamFilePath(m_programDirectory); }
@@ -71,6 +78,8 @@ private:
     std::string m_programDirectory;
     MediaItem* m_media = nullptr;
     std::function<void(int32_t, bool)> m_sink;
+    StreamLimits m_limits;
+    int m_limitReported = 0;
     std::shared_ptr<StreamJob> m_job;
     std::thread m_thread;
 };

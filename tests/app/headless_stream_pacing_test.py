@@ -1,0 +1,57 @@
+"""A stream server that sends as fast as it can is held back: after 10 s of
+playing, the stream file holds less than two minutes of sound."""
+
+import os
+import socket
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from headless_support import Player, Scratch, make_mpeg, need  # noqa
+
+KBPS = 128
+
+
+class StreamPacing(unittest.TestCase):
+    def setUp(self):
+        need("sox", "twolame")
+        self.scratch = Scratch()
+
+    def tearDown(self):
+        self.scratch.cleanup()
+
+    def test_fast_server_is_held_back(self):
+        with open(make_mpeg(self.scratch, "s.mp2", "twolame", 48000, 2, KBPS, 10), "rb") as f:
+            audio = f.read()
+        server = socket.socket()
+        server.bind(("127.0.0.1", 0))
+        server.listen(1)
+        self.addCleanup(server.close)
+
+        def serve():
+            conn, _ = server.accept()
+            conn.recv(4096)
+            try:
+                while True:
+                    conn.sendall(audio)
+            except OSError:
+                pass
+
+        threading.Thread(target=serve, daemon=True).start()
+        playlist = self.scratch.path("s.m3u")
+        with open(playlist, "w") as f:
+            f.write("http://127.0.0.1:%d/\n" % server.getsockname()[1])
+        player = Player(self.scratch, "null")
+        player.send("play " + playlist)
+        player.wait_for(lambda e: e.startswith("state playing"))
+        time.sleep(10)
+        size = os.path.getsize(os.path.join(self.scratch.env["XDG_DATA_HOME"], "lumetra", " Streaming MP3"))
+        player.send("quit")
+        player.finish()
+        self.assertLess(size, 120 * KBPS * 125)
+
+
+if __name__ == "__main__":
+    unittest.main()
