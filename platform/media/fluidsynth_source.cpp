@@ -27,13 +27,17 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
         error = "cannot open " + path;
         return false;
     }
-    bytes.resize(kMaxMidiBytes + 1);
-    std::size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-    if (n > static_cast<std::size_t>(kMaxMidiBytes)) {
-        error = path + " is too large for a MIDI file";
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        size = std::ftell(file);
+    if (size < 0 || size > kMaxMidiBytes || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        error = size > kMaxMidiBytes ? path + " is too large for a MIDI file" : "cannot read " + path;
         return false;
     }
+    bytes.resize(static_cast<std::size_t>(size));
+    std::size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
     bytes.resize(n);
     return true;
 }
@@ -63,6 +67,8 @@ public:
         }
         fluid_settings_setnum(m_settings, "synth.sample-rate", kSourceRate);
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
+        // Only the samples of the presets the file uses are loaded, when it selects them.
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth || fluid_synth_sfload(m_synth, font.c_str(), 1) == FLUID_FAILED) {
             error = "FluidSynth cannot load the sound font " + font;
