@@ -46,6 +46,7 @@ radio::ReceiverEnvironment MakeEnvironment()
     radio::ReceiverEnvironment env;
     engine::Engine& engine = *Front().engine;
     platform::audio::Mixer& mixer = *Front().mixer;
+    env.playerLock = &engine.Lock();
     env.applyVolume = [&engine] { engine.ApplyVolume(); };
     env.setLevel = [&engine](int level) { engine.SetLevel(level); };
     env.waveVolume = [&mixer] {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ struct StationAddress;
 class RadioHost {
 public:
     virtual ~RadioHost() = default;
+
+    // The player's lock, shared with the playback engine: the output device and the
+    // reception state change only under it. The one lock the radio takes.
+    virtual std::recursive_mutex& PlayerLock() = 0;
 
     virtual uint32_t TickMs() = 0;         // millisecond tick count, wraps
     virtual int64_t NowSeconds() = 0;      // wall clock

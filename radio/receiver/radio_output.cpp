@@ -6,7 +6,6 @@
 #include <mutex>
 #include <new>
 
-#include "engine/engine_lock.h"
 #include "radio/receiver/radio_host.h"
 #include "radio/receiver/radio_session.h"
 
@@ -85,7 +84,7 @@ bool RadioOutput::OpenDevice(const audio::WaveFormat& format, std::unique_ptr<au
 
 bool RadioOutput::CheckDevice()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     audio::WaveFormat format;
     if (!Negotiate(format))
         return false;
@@ -98,7 +97,7 @@ bool RadioOutput::CheckDevice()
 
 bool RadioOutput::Open()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     if (m_device)
         return true;
     audio::WaveFormat format;
@@ -141,7 +140,7 @@ RadioOutput::Buffer* RadioOutput::FindBuffer(audio::WaveHeader* header)
 void RadioOutput::Flush(BlockRecord& block)
 {
     RadioHost& host = m_session.Host();
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     int lost = ConcealBlock(block.samples, block.received, m_memory);
     m_lostTotal += lost;
     ++m_blocksFlushed;
@@ -222,7 +221,7 @@ void RadioOutput::Underrun()
     vars.state = ReceptionState::Lost;
     if (m_device)
         m_device->Pause();
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     m_session.Status().Show("Transmission Lost", "br");
     if (!m_idle) {
         // Half volume first: the device takes the sound's first samples at once.
@@ -244,7 +243,7 @@ void RadioOutput::StopIdle()
 
 void RadioOutput::ResetDevice()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     if (m_device)
         m_device->Reset();
     ++m_generation;
@@ -253,7 +252,7 @@ void RadioOutput::ResetDevice()
 
 void RadioOutput::ResetAndPause()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     ResetDevice();
     if (m_device)
         m_device->Pause();
@@ -271,14 +270,14 @@ void RadioOutput::CloseDevice()
 
 void RadioOutput::StopAndClose()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     ResetDevice();
     CloseDevice();
 }
 
 void RadioOutput::CloseForWindowClose()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     CloseDevice();
     m_queued = 0;
 }
@@ -286,7 +285,7 @@ void RadioOutput::CloseForWindowClose()
 void RadioOutput::Destroy()
 {
     m_session.Host().StopIdleSound();
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_session.Host().PlayerLock());
     CloseDevice();
     m_queued = 0;
 }

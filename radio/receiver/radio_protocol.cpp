@@ -279,7 +279,7 @@ void RadioProtocol::OnAudio(const Datagram& d)
             Send(MakeResendRequest(uint32_t(n), m_state.stream));
         m_state.lastSequence = q;
     }
-    m_session.Blocks().Place(q, d.payload);
+    m_session.ReceiveAudio(q, d.payload);
     if (++m_state.audioCount >= kDatagramsPerReport) {
         Send(MakeReceptionReport(m_state.sentSequence, m_state.sentStream, m_session.Blocks().LastCompletedFlags()));
         m_state.audioCount = 0;

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "engine/engine_lock.h"
 #include "radio/receiver/radio_host.h"
 
 namespace lumetra::radio {
@@ -16,7 +15,7 @@ RadioSession::RadioSession(RadioHost& host, PayloadDecoder& decoder, platform::a
 
 void RadioSession::Connect(std::string_view address)
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_host.PlayerLock());
     m_blocks.Vars().slowComputer = false;
     m_blocks.Vars().slowLink = false;
     if (m_output.IsOpen())
@@ -31,13 +30,28 @@ void RadioSession::Connect(std::string_view address)
 
 void RadioSession::Stop()
 {
-    std::lock_guard lock(engine::EngineLock());
+    std::lock_guard lock(m_host.PlayerLock());
     m_protocol.LeaveGroup();
     m_status.SetTitle(kRadioCaption);
     m_output.StopAndClose();
     m_protocol.SendLogoff();
     m_host.CloseSocket();
     m_host.Repaint();
+}
+
+void RadioSession::ReceiveAudio(uint32_t sequence, std::span<const uint8_t> payload)
+{
+    BlockRecord* passed = nullptr;
+    if (!m_blocks.Take(sequence, payload, passed))
+        return;
+    if (passed) {
+        m_output.Flush(*passed);
+        m_blocks.Advance();
+    }
+    if (BlockRecord* done = m_blocks.Place(sequence)) {
+        m_output.Flush(*done);
+        m_blocks.Advance();
+    }
 }
 
 void RadioSession::TimerTick()

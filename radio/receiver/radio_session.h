@@ -30,6 +30,8 @@ public:
     void Connect(std::string_view address);   // command 2000
     void Stop();                               // command 2002
     void TimerTick();                          // every 200 ms
+    // An audio datagram: each block it finishes goes down to the output once.
+    void ReceiveAudio(uint32_t sequence, std::span<const uint8_t> payload);
     void OnDatagram(std::span<const uint8_t> bytes, uint32_t sourceIp, uint16_t sourcePort)
     {
         m_protocol.OnDatagram(bytes, sourceIp, sourcePort);

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,7 @@ struct ReceiverEnvironment {
     std::function<void(std::string_view)> notice;
     std::function<void(const std::string&)> titleChanged;
     std::string profileDirectory;                          // where "zeph.ini" goes; empty: the default
+    std::recursive_mutex* playerLock = nullptr;            // the engine's lock; nullptr: the receiver's own
 };
 
 enum class ReceiverKey { Left, Right, Up, Other };
@@ -63,6 +65,7 @@ public:
     std::function<void()> onClosed;  // after Close (exit command included)
 
     // RadioHost
+    std::recursive_mutex& PlayerLock() override { return m_env.playerLock ? *m_env.playerLock : m_ownLock; }
     uint32_t TickMs() override;
     int64_t NowSeconds() override;
     int OpenSocket(bool multicast) override;
@@ -91,6 +94,7 @@ private:
 
     RadioDisplay& m_display;
     ReceiverEnvironment m_env;
+    std::recursive_mutex m_ownLock;
     platform::audio::AudioSystem& m_audio;
     std::string m_address;
     std::string m_title = kRadioCaption;

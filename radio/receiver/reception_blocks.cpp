@@ -40,12 +40,13 @@ void ReceptionBlocks::Initialise(uint32_t startSequence)
     m_session.Output().ResetConcealment();
 }
 
-void ReceptionBlocks::Place(uint32_t q, std::span<const uint8_t> payload)
+bool ReceptionBlocks::Take(uint32_t q, std::span<const uint8_t> payload, BlockRecord*& passed)
 {
+    passed = nullptr;
     m_session.Decoder().Decode(payload, m_session.Host().RadioFilter(), m_decoded);
     m_vars.bitRateFigure = int(payload.size());
     if (m_session.Host().DiscardKeyHeld())
-        return;
+        return false;
 
     uint64_t base = Current().base;
     if (q >= base + 8) {
@@ -56,18 +57,22 @@ void ReceptionBlocks::Place(uint32_t q, std::span<const uint8_t> payload)
             Current().received.fill(0);
             Previous().base = Current().base - 8;
         } else {
-            m_session.Output().Flush(Current());
-            Advance();
+            passed = &Current();
         }
     }
+    return true;
+}
+
+BlockRecord* ReceptionBlocks::Place(uint32_t q)
+{
     uint32_t cur = Current().base;
     uint32_t prev = Previous().base;
     if (q < cur && q < prev)
-        return;
+        return nullptr;
     if (q >= prev && uint64_t(q) <= uint64_t(prev) + 7)
-        return;
+        return nullptr;
     if (q < cur || uint64_t(q) > uint64_t(cur) + 7)
-        return;
+        return nullptr;
 
     int d = int(q - cur);
     Current().received[size_t(d)] = 1;
@@ -85,10 +90,7 @@ void ReceptionBlocks::Place(uint32_t q, std::span<const uint8_t> payload)
         m_session.Status().Show(text, "sy");
         m_vars.bufferingShown = true;
     }
-    if (Current().received[7]) {
-        m_session.Output().Flush(Current());
-        Advance();
-    }
+    return Current().received[7] ? &Current() : nullptr;
 }
 
 void ReceptionBlocks::Advance()

@@ -39,7 +39,14 @@ public:
 
     void ConnectReset();
     void Initialise(uint32_t startSequence);
-    void Place(uint32_t sequence, std::span<const uint8_t> payload);
+    // Decodes audio datagram q; false while the discard key is held (nothing is
+    // placed). When q lies in the block after the current one, the current block
+    // is finished: it comes back in passed, to be flushed and advanced past
+    // before Place.
+    bool Take(uint32_t sequence, std::span<const uint8_t> payload, BlockRecord*& passed);
+    // Places the datagram taken last; returns the current block when that made
+    // it complete, to be flushed and advanced past in turn.
+    BlockRecord* Place(uint32_t sequence);
     void BlockPlayed(int lost);
     void TimerTick();
     // After a flush: the flushed block becomes the previous one, the next begins.

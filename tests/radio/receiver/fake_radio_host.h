@@ -3,6 +3,7 @@
 // what is sent, a sound device that holds written buffers until the test plays
 // them, and a decoder whose samples say which datagram and piece they came from.
 
+#include <mutex>
 #include <deque>
 #include <functional>
 #include <string>
@@ -49,6 +50,9 @@ public:
     bool discard = false;
     std::string userId = "listener";
 
+    std::recursive_mutex lock;
+
+    std::recursive_mutex& PlayerLock() override { return lock; }
     uint32_t TickMs() override { return tick; }
     int64_t NowSeconds() override { return seconds; }
     int OpenSocket(bool) override
