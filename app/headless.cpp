@@ -3,6 +3,7 @@
 #include "app/event_text.h"
 #include "platform/regular_file.h"
 
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -27,6 +28,8 @@ Registry& TheRegistry()
     return registry;
 }
 
+std::atomic<int> g_errorEvents{0};
+
 std::mutex& OutputLock()
 {
     static std::mutex lock;
@@ -35,6 +38,8 @@ std::mutex& OutputLock()
 
 void WriteEventLine(const std::string& line)
 {
+    if (line.rfind("error", 0) == 0)
+        ++g_errorEvents;
     std::lock_guard guard(OutputLock());
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -140,6 +145,20 @@ bool RefuseIfNotRegular(const std::string& path)
         return false;
     EmitEvent("error", platform::NotRegularFileText(path));
     return true;
+}
+
+std::vector<std::string> HeadlessCommandNames()
+{
+    std::lock_guard guard(TheRegistry().lock);
+    std::vector<std::string> names;
+    for (const auto& entry : TheRegistry().commands)
+        names.push_back(entry.first);
+    return names;
+}
+
+int ErrorEventCount()
+{
+    return g_errorEvents.load();
 }
 
 void SplitCommandLine(const std::string& line, std::string& name, std::string& arg)

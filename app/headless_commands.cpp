@@ -14,6 +14,7 @@ void RegisterAllHeadlessCommands(PlayerControl& player, platform::audio::Mixer& 
     RegisterPlaylistHeadlessCommands(player);
     RegisterRadioHeadlessCommands(player.Engine(), mixer);
     RegisterWebHeadlessCommands(player);
+    RegisterHelpCommand();
 }
 
 } // namespace lumetra::app

@@ -1,7 +1,9 @@
 #include "app/headless_front_end.h"
+#include "app/command_line.h"
 #include "app/decoder_table_check.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
+#include "app/headless_radio.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/wave_device_choice.h"
@@ -16,7 +18,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <strings.h>
 #include <pthread.h>
 #include <thread>
 
@@ -37,7 +41,7 @@ HeadlessFrontEnd::HeadlessFrontEnd(engine::Engine& engine, platform::audio::Audi
 int HeadlessFrontEnd::Run(const std::string& commandLineFile)
 {
     if (commandLineFile.size() >= 2 && commandLineFile[0] == '/' && (commandLineFile[1] == 'q' || commandLineFile[1] == 'Q'))
-        return 0;
+        return kExitOk;
     m_commandLineFile = commandLineFile;
 
     platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
@@ -69,7 +73,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
     });
     m_window.SetHandler(engine::kMsgEngineBox, [](intptr_t wParam, intptr_t) { engine::ShowEngineBox(wParam); });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
-    RegisterPlayerEvents(m_engine);
+    RegisterPlayerEvents(m_engine, player);
     RegisterAllHeadlessCommands(player, m_audio.LineMixer());
 
     m_engine.SetMainWindow(&m_window);
@@ -80,22 +84,60 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
 
     QCoreApplication::exec();
     m_player = nullptr;
-    return 0;
+    return ArgumentStatus();
 }
 
 void HeadlessFrontEnd::OpenCommandLineFile()
 {
     const std::string& path = m_commandLineFile;
     RunStartHooks(path);
-    if (path.empty() || RefuseIfNotRegular(path) || OfferToOpenHandlers(path))
+    if (path.empty())
+        return;
+    int errors = ErrorEventCount();
+    OpenArgument(path);
+    m_argumentFailed = ErrorEventCount() != errors;
+}
+
+void HeadlessFrontEnd::OpenArgument(const std::string& path)
+{
+    if (IsStationArgument(path)) {
+        std::string error;
+        std::optional<std::string> address = StationAddressText(path, &error);
+        if (!address)
+            EmitEvent("error", error);
+        else if (!TuneStation(*address, ""))
+            EmitEvent("error", "the receiver could not be opened");
+        return;
+    }
+    if (RefuseIfNotRegular(path) || OfferToOpenHandlers(path))
         return;
     m_player->ClearPlaylist();
     if (!m_player->AddEntry(path)) {
-        EmitEvent("error", "not playable: " + path);
+        EmitEvent("error", NotPlayableText(path));
         return;
     }
     m_player->SelectRow(0);
     m_player->Play();
+}
+
+// The argument did its job when it played, was received or (a playlist) loaded
+// without an error.
+int HeadlessFrontEnd::ArgumentStatus() const
+{
+    const std::string& path = m_commandLineFile;
+    if (path.empty())
+        return kExitOk;
+    if (m_argumentFailed)
+        return kExitNotPlayable;
+    auto endsWith = [&path](const char* suffix) {
+        std::size_t n = std::strlen(suffix);
+        return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, suffix) == 0;
+    };
+    if (IsStationArgument(path) || endsWith(".rdl"))
+        return StationReceived() ? kExitOk : kExitNotPlayable;
+    if (endsWith(".lst"))
+        return kExitOk;
+    return PlaybackStarted() || StationReceived() ? kExitOk : kExitNotPlayable;
 }
 
 // Lines are read on their own thread and handed to the main thread in order; the
@@ -119,7 +161,8 @@ void HeadlessFrontEnd::HandleLine(std::string line)
         line.pop_back();
     if (line.empty())
         return;
-    if (line == "quit") {
+    // The usual ways out of a prompt.
+    if (line == "quit" || line == "q" || line == "exit") {
         Shutdown();
         return;
     }

@@ -18,12 +18,14 @@ class PlayerControl;
 class HeadlessFrontEnd : public QObject {
 public:
     HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio);
-    // Runs until quit or the end of input; returns the exit status.
+    // Runs until quit or the end of input; returns the exit status (command_line.h).
     int Run(const std::string& commandLineFile);
 
 private:
     void HandleLine(std::string line);
     void OpenCommandLineFile();
+    void OpenArgument(const std::string& path);
+    int ArgumentStatus() const;
     void Tick();
     void Shutdown();
     // A damaged settings file kept aside, a settings save that failed.
@@ -36,6 +38,7 @@ private:
     QTimer m_timer;
     PlayerControl* m_player = nullptr;
     std::string m_commandLineFile;
+    bool m_argumentFailed = false;
     bool m_inputEnded = false;
     bool m_closing = false;
 };

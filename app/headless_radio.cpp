@@ -4,10 +4,13 @@
 #include <cctype>
 #include <cstring>
 
+#include "app/command_line.h"
 #include "app/event_text.h"
 #include "app/headless.h"
 #include "engine/engine.h"
 #include "platform/audio/mixer.h"
+#include "platform/audio/stream_description.h"
+#include "radio/receiver/radio_protocol.h"
 #include "radio/receiver/receiver.h"
 #include "settings/settings.h"
 
@@ -20,6 +23,7 @@ struct RadioFrontEnd {
     radio::RadioDisplay display{};
     std::string lastStatus;
     StationFileReader stationFiles;
+    bool received = false;  // a station has started its stream since start-up
 };
 
 RadioFrontEnd& Front()
@@ -28,12 +32,31 @@ RadioFrontEnd& Front()
     return front;
 }
 
-void EmitStatusIfChanged()
+// The text of the `radio` event: the status text and its flags.
+std::string StatusText()
 {
     const radio::RadioDisplay& d = Front().display;
     std::string line = AnsiToUtf8(std::string_view(d.statusText, strnlen(d.statusText, sizeof d.statusText)));
     if (d.statusFlags[0])
         line += " " + AnsiToUtf8(std::string_view(d.statusFlags, d.statusFlags[1] ? 2 : 1));
+    return line;
+}
+
+void NoteReception()
+{
+    radio::Receiver* receiver = radio::CurrentReceiver();
+    if (receiver && !receiver->Closed() && receiver->Session().Protocol().State().phase == radio::LogonPhase::Receiving)
+        Front().received = true;
+}
+
+void EmitStatusIfChanged()
+{
+    NoteReception();
+    // The sound server's mixers name the radio's stream after the station.
+    const radio::RadioDisplay& d = Front().display;
+    if (d.stationName[0])
+        platform::audio::SetStreamDescription({std::string(d.stationName, strnlen(d.stationName, sizeof d.stationName)), ""});
+    std::string line = StatusText();
     if (line == Front().lastStatus)
         return;
     Front().lastStatus = line;
@@ -72,6 +95,22 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix)
 
 } // namespace
 
+bool StationReceived()
+{
+    NoteReception();
+    return Front().received;
+}
+
+void EmitRadioStatus()
+{
+    radio::Receiver* receiver = radio::CurrentReceiver();
+    if (!receiver || receiver->Closed())
+        return;
+    const radio::RadioDisplay& d = Front().display;
+    EmitEvent("station", AnsiToUtf8(std::string_view(d.stationName, strnlen(d.stationName, sizeof d.stationName))));
+    EmitEvent("radio", StatusText());
+}
+
 radio::RadioDisplay& RadioDisplayBlock()
 {
     return Front().display;
@@ -108,16 +147,27 @@ void RegisterRadioHeadlessCommands(engine::Engine& engine, platform::audio::Mixe
     Front().mixer = &mixer;
     RegisterHeadlessCommand("radio", [](const std::string& arg) {
         if (arg.empty()) {
-            EmitEvent("error", "radio needs a station address");
+            EmitEvent("error", "usage: radio ADDRESS [NAME] (ADDRESS as 127.0.0.1:3456)");
             return;
         }
-        // The address text is cut at its first blank by the receiver; the rest names the station.
+        // The address is the first word; the rest names the station.
         size_t blank = arg.find(' ');
         std::string name = blank == std::string::npos ? std::string() : arg.substr(blank + 1);
-        if (!TuneStation(arg, name))
+        std::string error;
+        // Checked before any socket exists: the receiver would send to nowhere.
+        std::optional<std::string> address = StationAddressText(arg.substr(0, blank), &error);
+        if (!address) {
+            EmitEvent("error", error);
+            return;
+        }
+        if (!TuneStation(*address, name))
             EmitEvent("error", "the receiver could not be opened");
     });
-    RegisterHeadlessCommand("radio-stop", [](const std::string&) { radio::CloseReceiver(); });
+    RegisterHeadlessCommand("radio-stop", [](const std::string&) {
+        radio::CloseReceiver();
+        EmitEvent("radio", "stopped");
+    });
+    RegisterTimerHook([] { NoteReception(); });
     RegisterBusyCheck([] {
         radio::Receiver* receiver = radio::CurrentReceiver();
         return receiver && receiver->Receiving();

@@ -28,6 +28,11 @@ radio::RadioDisplay& RadioDisplayBlock();
 // when the receiver could not be created.
 bool TuneStation(const std::string& address, const std::string& name);
 
+// Whether a station has started its stream since start-up.
+bool StationReceived();
+// While a station is received: its `station` and `radio` events, for status.
+void EmitRadioStatus();
+
 // Reads a station file (".rdl"): fills the display block's station fields and
 // gives the station address, or nothing when the file is not a station file. The
 // station directory sets it; until then a station file is reported as an error.

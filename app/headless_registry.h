@@ -18,6 +18,11 @@ void RunStartHooks(const std::string& file);
 // False when no handler is registered for message.
 bool DispatchWindowMessage(int message, intptr_t wParam, intptr_t lParam);
 
+// The registered command names, sorted.
+std::vector<std::string> HeadlessCommandNames();
+// How many `error` events went out so far: a step that printed one failed.
+int ErrorEventCount();
+
 // Splits "word rest of line" at the first space.
 void SplitCommandLine(const std::string& line, std::string& name, std::string& arg);
 

@@ -232,6 +232,15 @@ std::unique_ptr<WebFrontEnd> g_web;
 
 } // namespace
 
+// The stored proxy without its password; an empty field shows as "-".
+void EmitProxyLine()
+{
+    web::ProxySettings values;
+    web::ReadProxySettings(values);
+    auto field = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
+    EmitEvent("proxy", AnsiToUtf8(field(values.server) + " " + field(values.port) + " " + field(values.userId)));
+}
+
 void RegisterWebHeadlessCommands(PlayerControl& player)
 {
     g_web = std::make_unique<WebFrontEnd>(player);
@@ -286,12 +295,24 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
             return w;
         };
         values.server = word();
-        if (values.server == "-")
-            values.server.clear();
         values.port = word();
         values.userId = word();
         values.password = rest;
+        // A server needs its port; "-" alone turns the proxy off.
+        if (values.server.empty() || (values.server != "-" && values.port.empty())) {
+            EmitEvent("error", "usage: proxy SERVER PORT USER PASSWORD (SERVER - for none)");
+            return;
+        }
+        if (values.server == "-")
+            values.server.clear();
+        char* end = nullptr;
+        long port = values.port.empty() ? 0 : std::strtol(values.port.c_str(), &end, 10);
+        if (!values.port.empty() && (*end || port < 0 || port > 65535)) {
+            EmitEvent("error", "bad proxy port: " + values.port);
+            return;
+        }
         web::WriteProxySettings(values);
+        EmitProxyLine();
     }); });
     RegisterOpenHandler([&web](const std::string& path) {
         if (web::IsStreamPlaylistName(path)) {

@@ -8,5 +8,7 @@ namespace lumetra::app {
 class PlayerControl;
 
 void RegisterWebHeadlessCommands(PlayerControl& player);
+// `proxy SERVER PORT USER` from the stored settings (never the password).
+void EmitProxyLine();
 
 } // namespace lumetra::app

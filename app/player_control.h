@@ -55,6 +55,9 @@ public:
     bool SeekSeconds(double seconds);
     void SetVolume(int32_t volume);
     void ToggleMute();
+    int32_t Volume() const { return static_cast<int32_t>(m_engine.Volume().Volume() & 0xFFFF); }
+    bool Muted() const { return m_engine.Volume().Muted(); }
+    engine::Engine& Engine() const { return m_engine; }
 
 private:
     void OpenAndPlay(int row);

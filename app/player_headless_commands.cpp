@@ -1,16 +1,23 @@
 #include "app/event_text.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
+#include "app/headless_radio.h"
+#include "app/headless_web.h"
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
+#include "engine/media_type_detection.h"
 #include "platform/regular_file.h"
 #include "web/proxy_settings.h"
 
 #include <cctype>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,10 +49,24 @@ std::string DisplayName(const MediaItem& item)
     return item.title[0] != '\0' ? AnsiToUtf8(name) : name;
 }
 
+std::string Performer(const MediaItem& item)
+{
+    return AnsiToUtf8(std::string_view(item.performer, strnlen(item.performer, sizeof item.performer)));
+}
+
 void EmitItem(const MediaItem& item)
 {
-    EmitFieldsEvent("item", {DisplayName(item), AnsiToUtf8(std::string_view(item.performer, strnlen(item.performer, sizeof item.performer))),
-                             std::to_string(item.bitrate), std::to_string(item.sampleRate), std::to_string(item.mediaType)});
+    EmitFieldsEvent("item", {DisplayName(item), Performer(item), std::to_string(item.bitrate),
+                             std::to_string(item.sampleRate), std::to_string(item.mediaType)});
+}
+
+// What the item event shows, to tell whether it changed.
+std::string ItemKey(engine::Engine& engine)
+{
+    std::lock_guard lock(engine.Lock());
+    const MediaItem& item = engine.CurrentItem();
+    return DisplayName(item) + '\n' + Performer(item) + '\n' + std::to_string(item.bitrate) + '\n' +
+           std::to_string(item.sampleRate) + '\n' + std::to_string(item.mediaType);
 }
 
 void EmitPosition(engine::Engine& engine)
@@ -75,6 +96,39 @@ std::string PercentEncoded(const std::string& text)
     return out;
 }
 
+// Set while a seek reopens the current item: its stop, reopening and restart
+// are one step to the user, reported as one position.
+std::atomic<bool> g_seeking{false};
+std::atomic<bool> g_playbackStarted{false};
+
+void EmitFlag(EventWord word, bool on)
+{
+    EmitEvent(word, on ? "1" : "0");
+}
+
+void SeekQuietly(PlayerControl& player, double seconds)
+{
+    engine::Engine& engine = player.Engine();
+    engine::PlayerState before = engine.State();
+    std::string itemBefore = ItemKey(engine);
+    g_seeking = true;
+    bool loaded = player.SeekSeconds(seconds);
+    g_seeking = false;
+    if (!loaded) {
+        EmitEvent("error", "nothing loaded to seek");
+        return;
+    }
+    // A seek from pause plays on, as the position bar does.
+    engine::PlayerState after = engine.State();
+    if (after != before)
+        EmitEvent("state", StateName(after));
+    if (ItemKey(engine) != itemBefore) {
+        std::lock_guard lock(engine.Lock());
+        EmitItem(engine.CurrentItem());
+    }
+    EmitPosition(engine);
+}
+
 bool ParseNumber(const std::string& text, double& value)
 {
     if (text.empty())
@@ -85,6 +139,20 @@ bool ParseNumber(const std::string& text, double& value)
 }
 
 } // namespace
+
+std::string NotPlayableText(const std::string& path)
+{
+    struct stat info{};
+    // Paths that are no file (CD tracks, network ASF) are judged by their type.
+    if (stat(path.c_str(), &info) != 0 && errno == ENOENT && engine::DetectMediaType(path.c_str()) == MEDIA_NONE)
+        return "no such file: " + path;
+    return "not playable: " + path;
+}
+
+bool PlaybackStarted()
+{
+    return g_playbackStarted.load();
+}
 
 void RegisterPlayerHeadlessCommands(PlayerControl& player)
 {
@@ -110,7 +178,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
         player.StopIfActive();
         player.ClearPlaylist();
         if (!player.AddEntry(arg)) {
-            EmitEvent("error", "not playable: " + arg);
+            EmitEvent("error", NotPlayableText(arg));
             return;
         }
         player.SelectRow(0);
@@ -118,45 +186,87 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
     });
     // As files chosen in the open dialog: the selection stays, so Play starts at the top.
     RegisterHeadlessCommand("add", [&player](const std::string& arg) {
-        if (!RefuseIfNotRegular(arg) && player.Playlist().AddPaths({arg}) == 0)
-            EmitEvent("error", "not playable: " + arg);
+        if (arg.empty())
+            EmitEvent("error", "usage: add PATH");
+        else if (!RefuseIfNotRegular(arg) && player.Playlist().AddPaths({arg}) == 0)
+            EmitEvent("error", NotPlayableText(arg));
     });
     RegisterHeadlessCommand("pause", [&player](const std::string&) { player.Pause(); });
     RegisterHeadlessCommand("stop", [&player](const std::string&) { player.Stop(); });
     RegisterHeadlessCommand("next", [&player](const std::string&) { player.Next(); });
     RegisterHeadlessCommand("prev", [&player](const std::string&) { player.Previous(); });
-    RegisterHeadlessCommand("shuffle", [&player](const std::string&) { player.ToggleShuffle(); });
-    RegisterHeadlessCommand("repeat", [&player](const std::string&) { player.ToggleRepeat(); });
-    RegisterHeadlessCommand("mute", [&player](const std::string&) { player.ToggleMute(); });
+    // Turning one of shuffle and repeat on turns the other off: both are reported.
+    RegisterHeadlessCommand("shuffle", [&player](const std::string&) {
+        bool repeat = player.Repeat();
+        player.ToggleShuffle();
+        EmitFlag("shuffle", player.Shuffle());
+        if (repeat != player.Repeat())
+            EmitFlag("repeat", player.Repeat());
+    });
+    RegisterHeadlessCommand("repeat", [&player](const std::string&) {
+        bool shuffle = player.Shuffle();
+        player.ToggleRepeat();
+        EmitFlag("repeat", player.Repeat());
+        if (shuffle != player.Shuffle())
+            EmitFlag("shuffle", player.Shuffle());
+    });
+    RegisterHeadlessCommand("mute", [&player](const std::string&) {
+        player.ToggleMute();
+        EmitFlag("mute", player.Muted());
+    });
     RegisterHeadlessCommand("seek", [&player](const std::string& arg) {
         double seconds = 0;
+        if (arg.empty()) {
+            EmitEvent("error", "usage: seek SECONDS");
+            return;
+        }
         if (!ParseNumber(arg, seconds) || seconds < 0) {
             EmitEvent("error", "bad seek time: " + arg);
             return;
         }
-        if (!player.SeekSeconds(seconds))
-            EmitEvent("error", "nothing loaded to seek");
+        SeekQuietly(player, seconds);
     });
     RegisterHeadlessCommand("volume", [&player](const std::string& arg) {
         double value = 0;
+        if (arg.empty()) {
+            EmitEvent("error", "usage: volume N (0 to 65535)");
+            return;
+        }
         if (!ParseNumber(arg, value) || value < 0 || value > 65535) {
             EmitEvent("error", "bad volume: " + arg);
             return;
         }
         player.SetVolume(static_cast<int32_t>(value));
+        EmitEvent("volume", std::to_string(player.Volume()));
     });
 }
 
-void RegisterPlayerEvents(engine::Engine& engine)
+void RegisterPlayerEvents(engine::Engine& engine, PlayerControl& player)
 {
-    engine.SetStateObserver([](engine::PlayerState state) { EmitEvent("state", StateName(state)); });
-    engine.SetItemObserver([](const MediaItem& item) { EmitItem(item); });
+    engine.SetStateObserver([](engine::PlayerState state) {
+        if (state == engine::kStatePlaying)
+            g_playbackStarted = true;
+        if (!g_seeking)
+            EmitEvent("state", StateName(state));
+    });
+    engine.SetItemObserver([](const MediaItem& item) {
+        if (!g_seeking)
+            EmitItem(item);
+    });
     engine.SetNotPlayableObserver([](const MediaItem& item) { EmitEvent("error", std::string("not playable: ") + item.path); });
-    RegisterHeadlessCommand("status", [&engine](const std::string&) {
+    RegisterHeadlessCommand("status", [&engine, &player](const std::string&) {
         EmitEvent("state", StateName(engine.State()));
         EmitPosition(engine);
-        std::lock_guard lock(engine.Lock());
-        EmitItem(engine.CurrentItem());
+        {
+            std::lock_guard lock(engine.Lock());
+            EmitItem(engine.CurrentItem());
+        }
+        EmitEvent("volume", std::to_string(player.Volume()));
+        EmitFlag("mute", player.Muted());
+        EmitFlag("shuffle", player.Shuffle());
+        EmitFlag("repeat", player.Repeat());
+        EmitProxyLine();
+        EmitRadioStatus();
     });
     // Under the engine lock: the buffer thread posts the end notice while it holds
     // it, so an idle player seen here has no end notice still to be posted.

@@ -1,8 +1,10 @@
 #include "engine/engine.h"
 #include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
+#include "engine/media_item_text.h"
 #include "engine/media_type_detection.h"
 #include "engine/window_message.h"
+#include "platform/audio/stream_description.h"
 #include "platform/thread_priority.h"
 
 #include <chrono>
@@ -44,6 +46,16 @@ int32_t BufferLevel(const WaveHeader& h)
             peak = v;
     }
     return peak / 4;
+}
+
+// The sound server's mixers show what plays: the title (else the file name) and
+// the performer when known.
+void AnnounceToSoundServer(const MediaItem& item)
+{
+    std::string performer(item.performer, strnlen(item.performer, sizeof item.performer));
+    if (performer == "n/a" || performer == "performer n/a")
+        performer.clear();
+    platform::audio::SetStreamDescription({ItemDisplayName(item, item.path), performer});
 }
 
 } // namespace
@@ -211,6 +223,7 @@ int Engine::OpenCurrent(const char* path, int32_t startPosition)
         FillMediaInfo(m_item, m_decoder, m_mci);
 
     m_level = 0;
+    AnnounceToSoundServer(m_item);
     if (m_itemObserver)
         m_itemObserver(m_item);
 

@@ -41,7 +41,8 @@ fi
 if [ $# -ge 1 ] && [ -x "$bin/tools/lumetra-decode" ]; then
   out=${TMPDIR:-/tmp}/lumetra-decoded.wav
   "$bin/tools/lumetra-decode" "$1" "$out"
-  echo "decoded to $out"
+  echo "decoded to $out" >&2
   exit 0
 fi
 echo "nothing to run yet" >&2
+exit 1

@@ -3,6 +3,7 @@
 // stays queued; the played position comes from the stream's interpolated clock.
 
 #include "platform/audio/backends.h"
+#include "platform/audio/stream_description.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -16,6 +17,28 @@ namespace {
 constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
 constexpr size_t kDeadWritable = 1 << 20;
+
+constexpr const char* kProductName = "Lumetra Media Player";
+
+// application.* for the client, media.* for a stream.
+pa_proplist* ClientProperties()
+{
+    pa_proplist* list = pa_proplist_new();
+    pa_proplist_sets(list, PA_PROP_APPLICATION_NAME, kProductName);
+    pa_proplist_sets(list, PA_PROP_APPLICATION_ICON_NAME, "lumetra");
+    pa_proplist_sets(list, PA_PROP_APPLICATION_ID, "lumetra");
+    return list;
+}
+
+pa_proplist* MediaProperties(const StreamDescription& description)
+{
+    pa_proplist* list = pa_proplist_new();
+    pa_proplist_sets(list, PA_PROP_MEDIA_NAME, description.name.empty() ? kProductName : description.name.c_str());
+    if (!description.artist.empty())
+        pa_proplist_sets(list, PA_PROP_MEDIA_ARTIST, description.artist.c_str());
+    pa_proplist_sets(list, PA_PROP_MEDIA_ROLE, "music");
+    return list;
+}
 
 void SignalLoop(void* loop)
 {
@@ -79,6 +102,8 @@ public:
         m_triggered = false;
         if (!StreamGood())
             return kWaveError;
+        if (StreamDescriptionGeneration() != m_described)
+            Describe();
         return pa_stream_write(m_stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0 ? kWaveError : kWaveOk;
     }
 
@@ -193,6 +218,16 @@ private:
         pa_operation_unref(op);
     }
 
+    // A new title while the stream plays renames it in the mixers.
+    void Describe()
+    {
+        m_described = StreamDescriptionGeneration();
+        pa_proplist* list = MediaProperties(CurrentStreamDescription());
+        if (pa_operation* op = pa_stream_proplist_update(m_stream, PA_UPDATE_REPLACE, list, nullptr, nullptr))
+            pa_operation_unref(op);
+        pa_proplist_free(list);
+    }
+
     void Cork(bool cork)
     {
         Lock lock(m_loop);
@@ -206,7 +241,9 @@ private:
 
     int Connect()
     {
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), m_clientName.c_str());
+        pa_proplist* client = ClientProperties();
+        m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), m_clientName.c_str(), client);
+        pa_proplist_free(client);
         if (!m_context)
             return kWaveNoDriver;
         pa_context_set_state_callback(m_context, [](pa_context*, void* loop) { SignalLoop(loop); }, m_loop);
@@ -220,7 +257,10 @@ private:
                 return kWaveNoDriver;
             pa_threaded_mainloop_wait(m_loop);
         }
-        m_stream = pa_stream_new(m_context, "Lumetra playback", &m_spec, nullptr);
+        m_described = StreamDescriptionGeneration();
+        pa_proplist* media = MediaProperties(CurrentStreamDescription());
+        m_stream = pa_stream_new_with_proplist(m_context, nullptr, &m_spec, nullptr, media);
+        pa_proplist_free(media);
         if (!m_stream)
             return kWaveBadFormat;
         pa_stream_set_state_callback(m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
@@ -253,6 +293,7 @@ private:
     pa_stream* m_stream = nullptr;
     uint64_t m_written = 0;
     uint64_t m_played = 0;
+    uint64_t m_described = 0;  // the description generation the stream carries
     bool m_corked = false;
     bool m_triggered = false;
     bool m_underflow = false;

@@ -110,7 +110,9 @@ class BadInput(unittest.TestCase):
             status, events = run_script(self.scratch, "null", ["play " + path if path else "play"])
             self.assertEqual(status, 0, events)
             self.assertNotIn("state playing", events)
-            if path:
+            if path == "/nonexistent/song.mp3":
+                self.assertIn("error no such file: " + path, events)
+            elif path:
                 reason = "not a regular file: " if path == odd else "not playable: "
                 self.assertIn("error " + reason + path, events)
             else:
@@ -228,9 +230,13 @@ class Transport(unittest.TestCase):
         player.send("play " + mpeg)
         player.wait_for(played_at_least(1))
         player.send("seek 4")
+        player.wait_for(lambda e: e == "position 4 6")
         status, events = player.finish()
         self.assertEqual(status, 0, events)
         self.assertEqual(events.count("end"), 1, events)
+        # To the user a seek is one step: a position, no stop, reopening and restart.
+        self.assertEqual([e for e in events if e.startswith(("state ", "item "))],
+                         ["item k.mp2|n/a|192|48000|4", "state playing", "state stopped"])
         _, _, ref = decoded(self.scratch, mpeg)
         _, _, got = read_wav(out)
         # The file holds all that was played: the start of the item, then after

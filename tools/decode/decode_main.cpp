@@ -1,36 +1,102 @@
 // lumetra-decode IN OUT.wav: analyses an MPEG audio file, opens it at offset 0
 // as the player does, decodes every frame until the end of data and writes
-// 16-bit PCM WAV at the stream's rate and channel count.
+// 16-bit PCM WAV at the stream's rate and channel count. Files the player would
+// not take for MPEG audio (WAV, MIDI, CD tracks, other containers) are refused:
+// their bytes can hold false frame syncs that decode to noise.
 
+#include "engine/media_type_detection.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
 #include "mpeg/table_report.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/regular_file.h"
+#include "tools/tool_options.h"
 #include "wav_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace lumetra;
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: lumetra-decode IN OUT.wav\n"
+    "Decodes an MPEG audio file (layers I-III) to 16-bit PCM WAV, every frame to\n"
+    "the end of data, as the player opens it.\n"
+    "Exit status: 0 decoded, 1 not readable or not MPEG audio, 2 usage error.\n";
+
+bool HasAt(const unsigned char* header, std::size_t offset, const char* magic)
+{
+    return std::memcmp(header + offset, magic, std::strlen(magic)) == 0;
+}
+
+// What the file is when the player would not take it for MPEG audio; nothing
+// when it may be MPEG.
+const char* OtherKind(const unsigned char* header, const char* path)
+{
+    static const unsigned char kAsfGuid[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
+    if (engine::IsWaveHeader(header))
+        return "a WAV file";
+    if (engine::IsCdaHeader(header))
+        return "an Audio CD track file";
+    if (engine::IsMidiHeader(header))
+        return "a MIDI file";
+    if (engine::IsAsfName(path) || std::memcmp(header, kAsfGuid, sizeof kAsfGuid) == 0)
+        return "an ASF/WMA file";
+    if (HasAt(header, 0, "RIFF"))
+        return "a RIFF container";
+    if (HasAt(header, 0, "OggS"))
+        return "an Ogg container";
+    if (HasAt(header, 0, "fLaC"))
+        return "a FLAC file";
+    if (HasAt(header, 4, "ftyp"))
+        return "an MP4 container";
+    if (HasAt(header, 0, "FORM"))
+        return "an AIFF/IFF container";
+    if (HasAt(header, 0, "\x1A\x45\xDF\xA3"))
+        return "a Matroska/WebM container";
+    if (HasAt(header, 0, "QRZ "))
+        return "a station file";
+    return nullptr;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: lumetra-decode IN OUT.wav\n");
-        return 2;
+    if (auto status = tools::StandardOption(argc, argv, "lumetra-decode", kUsage))
+        return *status;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return tools::UsageError("lumetra-decode", (std::string("unknown option: ") + argv[i]).c_str(), kUsage);
     }
+    if (argc != 3)
+        return tools::UsageError("lumetra-decode", "expected IN and OUT.wav", kUsage);
     const char* in = argv[1];
     const char* outPath = argv[2];
     if (platform::ExistsButNotRegular(in)) {
         std::fprintf(stderr, "lumetra-decode: %s\n", platform::NotRegularFileText(in).c_str());
         return 1;
     }
-    if (FILE* probe = platform::OpenRegularFile(in))
+    unsigned char header[engine::kHeaderBytes] = {};
+    if (FILE* probe = platform::OpenRegularFile(in)) {
+        std::size_t got = std::fread(header, 1, sizeof header, probe);
+        bool failed = got == 0 && std::ferror(probe);
         std::fclose(probe);
-    else {
-        std::fprintf(stderr, "lumetra-decode: %s: cannot open file\n", in);
+        if (failed) {
+            std::fprintf(stderr, "lumetra-decode: %s: cannot read file\n", in);
+            return 1;
+        }
+    } else {
+        std::fprintf(stderr, "lumetra-decode: %s: %s\n", in, errno == ENOENT ? "no such file" : "cannot open file");
+        return 1;
+    }
+    if (const char* kind = OtherKind(header, in)) {
+        std::fprintf(stderr, "lumetra-decode: %s: %s, not MPEG audio\n", in, kind);
         return 1;
     }
 

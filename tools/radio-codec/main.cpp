@@ -7,6 +7,7 @@
 #include "radio/codec/wavelet_encoder.h"
 #include "platform/regular_file.h"
 #include "tools/radio-codec/wav_file.h"
+#include "tools/tool_options.h"
 
 #include <array>
 #include <cstdio>
@@ -21,13 +22,17 @@ using namespace lumetra;
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: lumetra-radio-codec encode IN.wav OUT [--bytes N] [--offset SAMPLES]"
-                 " [--ratio PERCENT] [--scale Q]\n"
-                 "       lumetra-radio-codec decode PAYLOAD OUT [--filter] [--threshold T]"
-                 " [--rate HZ]\n");
-    return 2;
+constexpr const char* kUsage =
+    "Usage: lumetra-radio-codec encode IN.wav OUT [--bytes N] [--offset SAMPLES]"
+    " [--ratio PERCENT] [--scale Q]\n"
+    "       lumetra-radio-codec decode PAYLOAD OUT [--filter] [--threshold T] [--rate HZ]\n"
+    "Codes one 2048-sample frame of a WAV file with the radio's wavelet codec, or\n"
+    "decodes a frame's payload to 2048 unsigned 8-bit samples (a WAV file when OUT\n"
+    "ends in .wav).\n"
+    "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.\n";
+
+int Usage(const char* reason = "bad arguments") {
+    return tools::UsageError("lumetra-radio-codec", reason, kUsage);
 }
 
 bool ParseInt(const char* text, long& value) {
@@ -126,10 +131,11 @@ int Decode(const std::string& in, const std::string& out, const std::vector<std:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) return Usage();
+    if (auto status = tools::StandardOption(argc, argv, "lumetra-radio-codec", kUsage)) return *status;
+    if (argc < 4) return Usage("expected encode or decode, an input and an output");
     const std::string mode = argv[1];
     const std::vector<std::string> opts(argv + 4, argv + argc);
     if (mode == "encode") return Encode(argv[2], argv[3], opts);
     if (mode == "decode") return Decode(argv[2], argv[3], opts);
-    return Usage();
+    return Usage(("unknown mode: " + mode).c_str());
 }

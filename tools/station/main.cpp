@@ -6,6 +6,7 @@
 #include "tools/station/signal_watcher.h"
 #include "tools/station/station.h"
 #include "tools/station/station_config.h"
+#include "tools/tool_options.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -17,6 +18,7 @@
 using namespace lumetra::station;
 
 int main(int argc, char** argv) {
+    if (auto status = lumetra::tools::StandardOption(argc, argv, "lumetra-station", StationUsage())) return *status;
     QCoreApplication app(argc, argv);
     StationSetConfig config;
     DirectoryServiceOptions directory;
@@ -24,8 +26,7 @@ int main(int argc, char** argv) {
     bool help = false;
     if (!ExtractDirectoryOptions(argc, argv, directory, error) ||
         !ParseStationArguments(argc, argv, config, error, help)) {
-        std::fprintf(stderr, "lumetra-station: %s\n%s", error.c_str(), StationUsage());
-        return 2;
+        return lumetra::tools::UsageError("lumetra-station", error.c_str(), StationUsage());
     }
     if (help) {
         std::printf("%s", StationUsage());
