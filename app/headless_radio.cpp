@@ -172,7 +172,10 @@ void RegisterRadioHeadlessCommands(engine::Engine& engine, platform::audio::Mixe
         radio::Receiver* receiver = radio::CurrentReceiver();
         return receiver && receiver->Receiving();
     });
-    RegisterShutdownStep([] { radio::CloseReceiver(); });
+    RegisterShutdownStep([] {
+        NoteReception();
+        radio::CloseReceiver();
+    });
     RegisterOpenHandler([](const std::string& path) {
         if (!EndsWithNoCase(path, ".rdl"))
             return false;

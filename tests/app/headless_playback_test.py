@@ -220,7 +220,8 @@ class Transport(unittest.TestCase):
         self.assertEqual(status, 0, events)
         self.assertEqual(events.count("end"), 1, events)
         self.assertIn("item second.mp2|n/a|64|22050|4", events)
-        self.assertEqual(events[-3:], ["state stopped", "position 0 1", "item second.mp2|n/a|64|22050|4"])
+        # status: state, position and item, then volume, mute, shuffle, repeat and proxy.
+        self.assertEqual(events[-8:-5], ["state stopped", "position 0 1", "item second.mp2|n/a|64|22050|4"])
 
     def test_seek_plays_from_the_frame_there(self):
         mpeg = make_mpeg(self.scratch, "k.mp2", "twolame", 48000, 2, 192, 6)
