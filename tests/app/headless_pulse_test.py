@@ -3,6 +3,7 @@ decoder's samples exactly (at full volume), a pause is silence after which the
 sound goes on where it stopped, and a stop ends the sound without an end notice."""
 
 import os
+import subprocess
 import sys
 import time
 import unittest
@@ -124,6 +125,12 @@ class ThroughPulse(unittest.TestCase):
         player = self.player()
         player.send("play " + mpeg)
         player.wait_for(played_at_least(1))
+        # Desktop mixers name the stream after the item and the program.
+        inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.server.env, capture_output=True,
+                                text=True).stdout
+        for prop in ('media.name = "s.mp2"', 'application.name = "Lumetra Media Player"',
+                     'application.icon_name = "lumetra"'):
+            self.assertIn(prop, inputs)
         player.send("stop")
         player.wait_for(lambda e: e == "state stopped")
         # A stop returns the position to 0 once the device has handed back every
