@@ -37,11 +37,19 @@ void BitReader::Refill()
         // byte-by-byte loop below would put them and nothing else is touched.
         unsigned char block[4096];
         while (i >= 0) {
-            const std::size_t want = static_cast<std::size_t>(i + 1) < sizeof block ? static_cast<std::size_t>(i + 1) : sizeof block;
+            std::size_t want = static_cast<std::size_t>(i + 1) < sizeof block ? static_cast<std::size_t>(i + 1) : sizeof block;
+            bool limited = false;
+            if (m_end >= 0) {
+                const long left = m_end - std::ftell(m_file);
+                if (left < static_cast<long>(want)) {
+                    want = left > 0 ? static_cast<std::size_t>(left) : 0;
+                    limited = true;
+                }
+            }
             const std::size_t got = std::fread(block, 1, want, m_file);
             for (std::size_t k = 0; k < got; ++k)
                 m_buf[i--] = block[k];
-            if (got < want) {
+            if (got < want || (limited && i >= 0)) {
                 m_eob = i;
                 break;
             }
@@ -107,6 +115,7 @@ bool BitReader::Open(const char* path, int bufferSize)
     m_buf = buf;
     m_size = bufferSize;
     m_hex = hex;
+    m_end = -1;
     m_counter = 0;
     m_byteIdx = 0;
     m_bitIdx = 0;
@@ -182,11 +191,16 @@ void BitReader::SkipBits(int n)
 
 int BitReader::FindSync(uint32_t pattern, int nbits, int limit)
 {
+    uint32_t matched = 0;
+    return FindSyncMasked(pattern, nbits >= 32 ? ~0u : (1u << nbits) - 1u, nbits, limit, &matched);
+}
+
+int BitReader::FindSyncMasked(uint32_t pattern, uint32_t mask, int nbits, int limit, uint32_t* matched)
+{
     uint32_t misalign = m_counter % 4;
     if (misalign)
         ReadBits(static_cast<int>(4 - misalign));
     uint32_t value = ReadBits(nbits);
-    auto mask = static_cast<uint32_t>(std::pow(2.0, nbits) - 1.0);
     int steps = limit;
     while ((value & mask) != pattern) {
         if (AtEnd())
@@ -195,6 +209,7 @@ int BitReader::FindSync(uint32_t pattern, int nbits, int limit)
         if (--steps < 1)
             return 0;
     }
+    *matched = nbits >= 32 ? value : value & ((1u << nbits) - 1u);
     return AtEnd() ? 0 : 1;
 }
 

@@ -39,11 +39,17 @@ public:
     bool AtEnd() const { return !m_file || m_eos; }    // the end-of-stream flag
     // 1 when pattern (nbits wide) is found at a 4-bit boundary within limit steps.
     int FindSync(uint32_t pattern, int nbits, int limit);
+    // As FindSync, with only the bits of mask compared; *matched receives the
+    // nbits that matched (0xFFE and 0xFFF both match 0xFFE under mask 0xFFE).
+    int FindSyncMasked(uint32_t pattern, uint32_t mask, int nbits, int limit, uint32_t* matched);
 
     // Direct file access for the frame scan and tag reading (bypasses the buffer).
     FILE* File() const { return m_file; }
     // Drops buffered bytes so the next read refills from the file's current position.
     void Resync();
+    // Binary files: the stream ends at this file offset (tags that follow the
+    // audio are not read); -1 for the end of the file.
+    void SetEnd(long byteOffset) { m_end = byteOffset; }
 
 private:
     uint32_t ReadBitsSlow(int n);
@@ -63,6 +69,7 @@ private:
     int m_eob = 0;      // slot where the file ran out; 0 while it has more data
     bool m_eos = false;
     bool m_hex = false;
+    long m_end = -1;
 };
 
 } // namespace lumetra::mpeg

@@ -4,13 +4,16 @@
 #include "mpeg/bit_reader.h"
 #include "mpeg/diagnostics.h"
 #include "mpeg/frame_header.h"
+#include "mpeg/free_format.h"
 #include "mpeg/layer1_decoder.h"
 #include "mpeg/layer2_decoder.h"
 #include "mpeg/layer_samples.h"
 #include "mpeg/pcm_samples.h"
+#include "mpeg/stream_layout.h"
 #include "mpeg/synthesis.h"
 #include "mpeg/layer3/layer3_decoder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <limits>
@@ -19,7 +22,6 @@ namespace lumetra::mpeg {
 namespace {
 
 constexpr int kReaderBufferSize = 4096;
-constexpr uint32_t kSyncWord = 0xFFF;
 constexpr int kSyncBits = 12;
 constexpr int kSyncSearchSteps = 16384;
 
@@ -49,6 +51,9 @@ struct DecoderContext::State {
     int nominalBits = 0;
     bool firstSyncSinceOpen = true;
     bool headerShown = false;
+    StreamLayout layout;
+    bool gapless = false;
+    int64_t audioFrame = 0;  // sound frames before the next one, from the start of the stream
     // Work buffers, zeroed by each open.
     PcmSamples pcmRows{};
     PcmSamples* pcm = &pcmRows;
@@ -68,6 +73,8 @@ struct DecoderContext::State {
     }
 
     int32_t ScanToTarget(int32_t target);
+    int FrameBits(const FrameHeader& h) const;
+    int Trim(int16_t* out, int written, int channels);
     void ShowHeader() const;
     int DecodeLayer1(int16_t* out);
     int DecodeLayer2(int16_t* out);
@@ -92,23 +99,36 @@ int DecoderContext::LastClipCount() const
     return m_state->clips;
 }
 
+void DecoderContext::SetGapless(bool on)
+{
+    std::lock_guard lock(m_lock);
+    m_state->gapless = on;
+}
+
+// Frame length in bits, free-format frames included (their length was measured
+// when the stream was opened); 0 when it cannot be told.
+int DecoderContext::State::FrameBits(const FrameHeader& h) const
+{
+    if (h.bitrateIndex != 0)
+        return FrameLengthBits(h);
+    if (layout.freeFormatBytes <= 0)
+        return 0;
+    return 8 * (layout.freeFormatBytes + (h.padding ? (h.layer == 1 ? 4 : 1) : 0));
+}
+
 // Positions the file at the first frame that starts at or after target (counted
 // without the ID3v2 tag) by reading only the 4 header bytes of each frame and
-// seeking over its body; returns the samples per channel stepped over.
+// seeking over its body; returns the samples per channel stepped over. A VBR
+// header frame holds no sound: it is stepped over and adds no samples.
 int32_t DecoderContext::State::ScanToTarget(int32_t target)
 {
     FILE* f = reader.File();
-    unsigned char b[10] = {};
-    long tagSize = 0;
-    std::size_t got = std::fread(b, 1, sizeof b, f);
-    if (got >= 3 && b[0] == 'I' && b[1] == 'D' && b[2] == '3') {
-        tagSize = ((((static_cast<long>(b[6]) << 7) | b[7]) << 7 | b[8]) << 7) | b[9];
-        std::fseek(f, tagSize, SEEK_CUR);
-    } else {
-        std::fseek(f, 0, SEEK_SET);
-    }
+    const long tagSize = layout.audioStart > 0 ? static_cast<long>(layout.audioStart) - 10 : 0;
+    std::fseek(f, static_cast<long>(layout.audioStart), SEEK_SET);
+    const long end = static_cast<long>(layout.audioEnd);
 
     int64_t startSample = 0;
+    audioFrame = 0;
     const long scanStart = std::ftell(f);
     int c;
     while ((c = getc(f)) != EOF && c != 0xFF) {
@@ -134,39 +154,58 @@ int32_t DecoderContext::State::ScanToTarget(int32_t target)
                 syncPos = std::ftell(f) - 1;
             }
             haveSync = false;
-            unsigned char h[3];
-            if (std::fread(h, 1, 3, f) < 3)
+            uint8_t h[4] = {0xFF};
+            if (syncPos + 4 > end || std::fread(h + 1, 1, 3, f) < 3)
                 break;
-            if ((h[0] >> 4) != 0xF) {
+            FrameHeader fh{};
+            if (!ParseHeaderBytes(h, fh) || fh.id != format.version || fh.layer != format.layer) {
                 std::fseek(f, -3, SEEK_CUR);
                 continue;
             }
-            FrameHeader fh{};
-            fh.id = (h[0] >> 3) & 1;
-            fh.layer = 4 - ((h[0] >> 1) & 3);
-            fh.bitrateIndex = h[1] >> 4;
-            fh.samplingFrequency = (h[1] >> 2) & 3;
-            fh.padding = (h[1] >> 1) & 1;
             slotBits = SlotBits(fh.layer);
             samplesPerFrame = SamplesPerFrame(fh.id, fh.layer);
             ++frameCounter;
-            if (fh.bitrateIndex == 0)
-                continue;  // free format: length unknown, look for the next sync from here
-            const int bits = FrameLengthBits(fh);
+            const int bits = FrameBits(fh);
             if (bits == 0) {
+                if (fh.bitrateIndex == 0)
+                    continue;  // free format of unknown length: look for the next sync from here
                 std::fseek(f, -3, SEEK_CUR);
                 continue;
             }
             if (nominalBits == 0)
                 nominalBits = bits;
             std::fseek(f, bits / 8 - 4, SEEK_CUR);
+            if (syncPos == layout.firstFrame && layout.vbr)
+                continue;
             startSample += samplesPerFrame;
+            ++audioFrame;
         }
     }
+    // Opening at the VBR header frame starts with the sound after it.
+    if (layout.vbr && std::ftell(f) == layout.firstFrame && layout.firstFrameBytes > 0)
+        std::fseek(f, layout.firstFrameBytes, SEEK_CUR);
     reader.SetBitPosition(static_cast<uint32_t>(8 * std::ftell(f)));
     reader.Resync();
     return startSample > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
                                                              : static_cast<int32_t>(startSample);
+}
+
+// With gapless decoding, keeps only the part of the frame just decoded that
+// lies between the encoder's delay and its padding; returns the values kept.
+int DecoderContext::State::Trim(int16_t* out, int written, int channels)
+{
+    const int64_t index = audioFrame++;
+    if (!gapless || !layout.Gapless() || written != samplesPerFrame * channels)
+        return written;
+    const int64_t first = index * samplesPerFrame;
+    const int64_t from = std::max(first, layout.TrimStart());
+    const int64_t to = std::min(first + samplesPerFrame, layout.TrimStart() + layout.TrimmedLength());
+    if (to <= from)
+        return 0;
+    if (from > first)
+        std::memmove(out, out + (from - first) * channels,
+                     sizeof(int16_t) * static_cast<std::size_t>((to - from) * channels));
+    return static_cast<int>((to - from) * channels);
 }
 
 std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat& format, int32_t targetOffset)
@@ -198,6 +237,21 @@ std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat
         s.queueEnded = true;
         return std::nullopt;
     }
+    if (!s.reader.IsHexText()) {
+        s.layout = ReadStreamLayout(s.reader.File());
+        // Tags at the end are not sound; a file without them may still be
+        // growing (an HTTP stream) and is read to wherever it ends.
+        if (s.layout.audioEnd < s.layout.fileSize)
+            s.reader.SetEnd(static_cast<long>(s.layout.audioEnd));
+    } else {
+        s.layout = StreamLayout{};
+        std::fseek(s.reader.File(), 0, SEEK_END);
+        s.layout.audioEnd = std::ftell(s.reader.File());
+    }
+    s.params.freeFormatKbps = s.layout.freeFormatKbps;
+    if (s.layout.freeFormatBytes > 0)
+        s.nominalBits = 8 * s.layout.freeFormatBytes;
+    s.layer3.SetFreeFormatBytes(s.layout.freeFormatBytes);
     return s.ScanToTarget(targetOffset);
 }
 
@@ -208,7 +262,7 @@ void DecoderContext::State::ShowHeader() const
             h.errorProtection ? "on" : "off", h.bitrateIndex, h.samplingFrequency, h.padding);
     DiagOut("pr=%X, m=%X, js=%X, c=%X, o=%X, e=%X\n", h.extension, h.mode, h.modeExt, h.copyright, h.original,
             h.emphasis);
-    DiagOut("alg.=%s, layer=%s, tot bitrate=%d, sfrq=%.1f\n", kVersionNames[h.id & 1],
+    DiagOut("alg.=%s, layer=%s, tot bitrate=%d, sfrq=%.1f\n", kVersionNames[h.id % 3],
             kLayerNames[(h.layer - 1) % 3], BitrateKbps(h.id, h.layer, h.bitrateIndex),
             SampleRateKhz(h.id, h.samplingFrequency));
     DiagOut("mode=%s, sblim=%d, jsbd=%d, ch=%d\n", kModeNames[h.mode & 3], params.sbLimit, params.jsBound,
@@ -256,9 +310,9 @@ int DecoderContext::State::DecodeLayer2(int16_t* out)
 // away here, longer ones are left to the next sync search.
 void DecoderContext::State::SkipAncillary()
 {
-    if (header.bitrateIndex == 0)
+    const int64_t frameBits = FrameBits(header);
+    if (frameBits == 0)
         return;
-    const int64_t frameBits = FrameLengthBits(header);
     const int64_t used = static_cast<int64_t>(static_cast<uint32_t>(reader.BitPosition() - totalBits)) + 12;
     const int64_t rest = frameBits - used;
     if (rest > 0 && rest < 64)
@@ -280,7 +334,7 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
         return result;
 
     for (;;) {
-        const int found = s.reader.FindSync(kSyncWord, kSyncBits, kSyncSearchSteps);
+        const int found = s.reader.FindSync(SyncWordFor(s.format.version), kSyncBits, kSyncSearchSteps);
         s.bitsBetweenSyncs = s.reader.BitPosition() - s.totalBits;
         s.totalBits += s.bitsBetweenSyncs;
         result.streamReadPos = static_cast<int32_t>(s.totalBits / 8);
@@ -296,7 +350,7 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
             DiagOut("Got %ld bits = %ld slots plus %ld\n", static_cast<long>(s.bitsBetweenSyncs),
                     static_cast<long>(s.bitsBetweenSyncs / s.slotBits),
                     static_cast<long>(s.bitsBetweenSyncs % s.slotBits));
-        ReadFrameHeader(s.reader, s.header);
+        ReadFrameHeader(s.reader, s.header, s.format.version == kIdMpeg25);
         const FrameHeader& h = s.header;
         // Stereo, joint stereo and dual channel frames mix freely within a stream
         // (encoders switch per frame); only the channel count is locked.
@@ -367,7 +421,9 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
     }
 
     s.SkipAncillary();
-    result.status = written > 0 ? FrameStatus::Decoded : FrameStatus::Dropped;
+    const bool decoded = written > 0;
+    written = s.Trim(start, written, s.params.stereo);
+    result.status = decoded ? FrameStatus::Decoded : FrameStatus::Dropped;
     result.values = written;
     result.samplesPerFrame = s.samplesPerFrame;
     result.frameIndex = static_cast<int32_t>(s.frameCounter - 1);

@@ -56,6 +56,9 @@ public:
     void Close();
 
     bool IsOpen() const;
+    // Gapless decoding (off by default): with a LAME tag, the encoder's delay
+    // and padding are cut from the sound, so each frame may write fewer values.
+    void SetGapless(bool on);
     // Samples clipped in the last decoded frame.
     int LastClipCount() const;
 

@@ -6,9 +6,11 @@
 
 namespace lumetra::mpeg {
 
-void ReadFrameHeader(BitReader& reader, FrameHeader& h)
+void ReadFrameHeader(BitReader& reader, FrameHeader& h, bool lowSync)
 {
     h.id = static_cast<int32_t>(reader.ReadBits(1));
+    if (lowSync)
+        h.id = h.id ? kIdReserved : kIdMpeg25;
     h.layer = 4 - static_cast<int32_t>(reader.ReadBits(2));
     h.errorProtection = reader.ReadBits(1) ? 0 : 1;
     h.bitrateIndex = static_cast<int32_t>(reader.ReadBits(4));
@@ -47,7 +49,7 @@ int SamplesPerFrame(int id, int layer)
 {
     if (layer == 1)
         return 384;
-    if (layer == 3 && id == 0)
+    if (layer == 3 && id != 1)
         return 576;
     return 1152;
 }

@@ -9,7 +9,7 @@ class BitReader;
 
 // The twelve header fields in stream order.
 struct FrameHeader {
-    int32_t id;                 // 1 = MPEG-1, 0 = MPEG-2 LSF
+    int32_t id;                 // 1 = MPEG-1, 0 = MPEG-2 LSF, 2 = MPEG 2.5, 3 reserved
     int32_t layer;              // 1..3 (4 minus the two coded bits)
     int32_t errorProtection;    // 1 when the protection bit is 0
     int32_t bitrateIndex;
@@ -33,6 +33,7 @@ struct FrameParams {
     int32_t stereo = 2;                 // channel count
     int32_t jsBound = 32;               // -1 for an impossible layer or mode extension
     int32_t sbLimit = 32;
+    int32_t freeFormatKbps = 0;         // the bit rate a free-format stream's frame length implies
 };
 
 inline constexpr int kModeStereo = 0;
@@ -40,8 +41,20 @@ inline constexpr int kModeJointStereo = 1;
 inline constexpr int kModeDualChannel = 2;
 inline constexpr int kModeSingleChannel = 3;
 
-// Reads the 20 header bits that follow the sync word.
-void ReadFrameHeader(BitReader& reader, FrameHeader& header);
+inline constexpr int kIdMpeg2 = 0;
+inline constexpr int kIdMpeg1 = 1;
+inline constexpr int kIdMpeg25 = 2;   // sync 0xFFE, then a version bit of 0
+inline constexpr int kIdReserved = 3; // sync 0xFFE, then a version bit of 1
+
+// The 12-bit sync word of a stream: 0xFFE for MPEG 2.5, else 0xFFF.
+inline constexpr uint32_t SyncWordFor(int id)
+{
+    return id == kIdMpeg25 ? 0xFFEu : 0xFFFu;
+}
+
+// Reads the 20 header bits that follow the sync word; lowSync when the sync
+// word was 0xFFE (MPEG 2.5).
+void ReadFrameHeader(BitReader& reader, FrameHeader& header, bool lowSync = false);
 
 // Channel count, subband limit (for layer II the allocation table is chosen and,
 // when its number changes, read into params.alloc) and joint-stereo bound.

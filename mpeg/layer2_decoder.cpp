@@ -11,9 +11,14 @@ namespace lumetra::mpeg {
 
 int AllocationTableNumber(int id, int samplingFrequency, int bitrateIndex, int channels)
 {
+    return AllocationTableNumberForKbps(id, samplingFrequency, BitrateKbps(id, 2, bitrateIndex), channels);
+}
+
+int AllocationTableNumberForKbps(int id, int samplingFrequency, int kbps, int channels)
+{
     if (id != 1)
         return 4;
-    const int perChannel = BitrateKbps(id, 2, bitrateIndex) / (channels > 0 ? channels : 1);
+    const int perChannel = kbps / (channels > 0 ? channels : 1);
     const int khz = static_cast<int>(SampleRateKhz(id, samplingFrequency));
     if ((khz == 48 && perChannel >= 56) || (perChannel >= 56 && perChannel <= 80))
         return 0;
@@ -27,7 +32,8 @@ int AllocationTableNumber(int id, int samplingFrequency, int bitrateIndex, int c
 int ChooseAllocationTable(FrameParams& p)
 {
     const FrameHeader& h = *p.header;
-    const int number = AllocationTableNumber(h.id, h.samplingFrequency, h.bitrateIndex, p.stereo);
+    const int kbps = h.bitrateIndex == 0 ? p.freeFormatKbps : BitrateKbps(h.id, 2, h.bitrateIndex);
+    const int number = AllocationTableNumberForKbps(h.id, h.samplingFrequency, kbps, p.stereo);
     if (number != p.tableNumber && p.alloc) {
         p.sbLimit = std::clamp(ReadAllocationTable(number, *p.alloc), 0, 32);
         p.tableNumber = number;

@@ -16,6 +16,8 @@ int ChooseAllocationTable(FrameParams& params);
 // The table number alone, for an MPEG ID, sampling frequency index, bitrate
 // index and channel count.
 int AllocationTableNumber(int id, int samplingFrequency, int bitrateIndex, int channels);
+// The same from a bit rate in kbit/s (free format: the one its frame length implies).
+int AllocationTableNumberForKbps(int id, int samplingFrequency, int kbps, int channels);
 
 namespace layer2 {
 

@@ -2,6 +2,8 @@
 
 #include "mpeg/bit_reader.h"
 #include "mpeg/frame_header.h"
+#include "mpeg/id3v2_text.h"
+#include "mpeg/stream_layout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,41 +31,21 @@ void CopyField(char* dest, const char* field, std::size_t width)
     dest[n] = '\0';
 }
 
-// Reads the title and artist frames of an ID3v2.2 or v2.3 tag. v2.3 frames have
-// a 10-byte header (4-character id, 32-bit size); v2.2 a 6-byte one (3, 24).
-void ReadId3v2Texts(FILE* f, FileTags& tags, long tagSize, int major)
+void CopyTagTexts(FILE* f, FileTags& tags)
 {
-    const int headerBytes = major == 3 ? 10 : 6;
-    const int idBytes = major == 3 ? 4 : 3;
-    const char* titleId = major == 3 ? "TIT2" : "TT2";
-    const char* artistId = major == 3 ? "TPE1" : "TP1";
-    while (!std::feof(f) && std::ftell(f) < tagSize + 10) {
-        unsigned char h[10];
-        if (std::fread(h, 1, static_cast<std::size_t>(headerBytes), f) < static_cast<std::size_t>(headerBytes))
-            break;
-        int64_t size = 0;
-        for (int i = idBytes; i < headerBytes - (major == 3 ? 2 : 0); ++i)
-            size = (size << 8) | h[i];
-        int64_t consumed = 0;
-        TagText* dest = nullptr;
-        if (std::memcmp(h, titleId, static_cast<std::size_t>(idBytes)) == 0)
-            dest = &tags.title;
-        else if (std::memcmp(h, artistId, static_cast<std::size_t>(idBytes)) == 0)
-            dest = &tags.performer;
-        if (dest) {
-            if (getc(f) == EOF)
-                break;
-            consumed = 1;
-            const auto want = static_cast<std::size_t>(std::clamp<int64_t>(size - 1, 0, 127));
-            const std::size_t got = std::fread(dest->text, 1, want, f);
-            dest->text[got] = '\0';
-            dest->found = true;
-            consumed += static_cast<int64_t>(got);
-        }
-        const int64_t ahead = size - consumed;
-        if (ahead > std::numeric_limits<long>::max() / 2)
-            break;
-        std::fseek(f, static_cast<long>(ahead), SEEK_CUR);
+    const TagReader read = [f](int64_t offset, uint8_t* buf, std::size_t len) -> std::size_t {
+        if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0)
+            return 0;
+        return std::fread(buf, 1, len, f);
+    };
+    const Id3v2Texts texts = ReadId3v2Texts(read);
+    if (texts.hasTitle) {
+        std::memcpy(tags.title.text, texts.title, sizeof texts.title);
+        tags.title.found = true;
+    }
+    if (texts.hasPerformer) {
+        std::memcpy(tags.performer.text, texts.performer, sizeof texts.performer);
+        tags.performer.found = true;
     }
 }
 
@@ -124,21 +106,32 @@ StreamInfo AnalyseMpegFile(const char* path)
     const std::size_t got = std::fread(b, 1, sizeof b, f);
     long tagSize = 0;
     const bool id3 = got == sizeof b && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
-    if (id3 && (b[3] == 3 || b[3] == 2)) {
-        tagSize = ((((static_cast<long>(b[6]) << 7) | b[7]) << 7 | b[8]) << 7) | b[9];
-        ReadId3v2Texts(f, info.tags, tagSize, b[3]);
+    if (id3 && b[3] >= 2 && b[3] <= 4) {
+        const int64_t audioStart = Id3v2TotalSize(b);
+        tagSize = static_cast<long>(std::min<int64_t>(audioStart - 10, std::numeric_limits<int32_t>::max()));
+        CopyTagTexts(f, info.tags);
         std::fseek(f, tagSize + 10, SEEK_SET);
         reader.SetBitPosition(static_cast<uint32_t>(8 * (tagSize + 10)));
     } else {
         std::fseek(f, 0, SEEK_SET);
     }
 
-    const int found = reader.FindSync(0xFFF, 12, 16384);
-    if (!found || reader.BitPosition() - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits)
+    // Sync 0xFFF (MPEG-1 and 2) or 0xFFE (MPEG 2.5); 0xFFE followed by a
+    // version bit of 1 is reserved and searched past.
+    FrameHeader h{};
+    uint32_t sync = 0;
+    int found;
+    do {
+        found = reader.FindSyncMasked(0xFFE, 0xFFE, 12, 16384, &sync);
+        if (found)
+            ReadFrameHeader(reader, h, sync == 0xFFE);
+    } while (found && h.id == kIdReserved &&
+             reader.BitPosition() - 8u * static_cast<uint32_t>(tagSize) <= kFirstFrameMarginBits);
+    const uint32_t headerEnd = reader.BitPosition();
+    if (!found || headerEnd - 20 - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits ||
+        h.id == kIdReserved)
         return info;
 
-    FrameHeader h{};
-    ReadFrameHeader(reader, h);
     info.analysed = true;
     info.version = h.id;
     info.layer = h.layer;
@@ -155,13 +148,22 @@ StreamInfo AnalyseMpegFile(const char* path)
     info.bitrate = BitrateKbps(h.id, h.layer, h.bitrateIndex);
     if (h.layer < 1 || h.layer > 3 || info.sampleRate == 0)
         info.layer = -1;  // reserved layer bits or sampling frequency
-    if (h.errorProtection)
-        reader.ReadBits(16);
+    // Bit rate, length and frame geometry from what surrounds the first frame
+    // (a VBR header, free format, the tags at the end); a text file of
+    // hexadecimal digits has only its first frame to go by.
+    const uint32_t syncStart = headerEnd - 32;
+    StreamLayout layout;
+    if (!reader.IsHexText() && syncStart % 8 == 0)
+        layout = ReadStreamLayout(f, syncStart / 8);
+    if (layout.firstFrame < 0) {
+        layout.first = h;
+        layout.audioStart = tagSize ? tagSize + 10 : 0;
+        layout.audioEnd = info.tags.fileSize;
+    }
+    info.bitrate = layout.AverageKbps();
     if (info.bitrate > 0) {
-        const double samples = static_cast<double>(info.tags.fileSize) * info.sampleRate / ((info.bitrate / 8) * 1000);
-        info.totalSamples = samples >= std::numeric_limits<int32_t>::max()
-                                ? std::numeric_limits<int32_t>::max()
-                                : static_cast<int32_t>(samples);
+        info.totalSamples = static_cast<int32_t>(
+            std::min<int64_t>(layout.TotalSamples(false), std::numeric_limits<int32_t>::max()));
         info.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
         info.blockFactor = SlotBits(h.layer);
     }

@@ -50,6 +50,9 @@ int FrameDecoder::FrameSlots(int64_t bitPosition, const FrameHeader& header, int
 {
     if (header.bitrateIndex != 0)
         return MainDataSlots(header, channels);
+    if (m_freeFormatBytes > 0)
+        return m_freeFormatBytes + header.padding - 4 - (header.errorProtection ? 2 : 0) -
+               SideInfoBytes(header.id == 1, channels);
     // Free format: the frame is as long as the distance from the previous
     // one, give or take the padding byte. The first one cannot be measured.
     const int64_t previous = m_lastFrameBits;
@@ -90,6 +93,7 @@ int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& hea
         for (int ch = 0; ch < channels; ++ch) {
             GranuleChannelInfo& g = si.gr[gr][ch];
             const int32_t start = m_reservoir.Position();
+            g.shortRegion1 = 3 * bands.shortBands[3];
             if (mpeg1)
                 ReadScaleFactorsMpeg1(m_reservoir, g, si.scfsi[ch], gr, m_scaleFactors[ch]);
             else

@@ -21,6 +21,10 @@ class FrameDecoder {
 public:
     // Empty reservoir; overlap memory cleared on next use.
     void Reset();
+    // Free-format streams: the frame length without padding, measured when
+    // the stream was opened; 0 leaves each frame to be measured from the one
+    // before (so the first cannot be decoded).
+    void SetFreeFormatBytes(int bytes) { m_freeFormatBytes = bytes; }
 
     // bitPosition: the reader's bit count at the side information, which
     // measures free-format frames. Writes the frame's sample frames to out (a
@@ -54,6 +58,7 @@ private:
     ScaleFactors m_scaleFactors[2] = {};
     int64_t m_lastFrameBits = -1;   // free format: the previous frame's position
     int32_t m_lastPadding = 0;
+    int m_freeFormatBytes = 0;
 };
 
 } // namespace lumetra::mpeg

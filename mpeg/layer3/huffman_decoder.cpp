@@ -155,7 +155,7 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
 {
     int region1, region2;
     if (g.windowSwitching && g.blockType == 2) {
-        region1 = 36;
+        region1 = g.shortRegion1;
         region2 = kGranuleLines;
     } else {
         region1 = longBands[std::min(g.region0Count + 1, 22)];

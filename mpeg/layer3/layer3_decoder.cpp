@@ -20,6 +20,11 @@ void Layer3Decoder::ResetForOpen()
     m_state->frame.Reset();
 }
 
+void Layer3Decoder::SetFreeFormatBytes(int bytes)
+{
+    m_state->frame.SetFreeFormatBytes(bytes);
+}
+
 int Layer3Decoder::DecodeFrame(BitReader& reader, const FrameHeader& header, const FrameParams& params,
                                Synthesis& synthesis, PcmSamples& pcm, int16_t*& out)
 {

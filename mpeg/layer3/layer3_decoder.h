@@ -18,6 +18,8 @@ public:
 
     // At every open: empty reservoir, overlap history cleared on next use.
     void ResetForOpen();
+    // Free-format streams: the frame length without padding, 0 when unknown.
+    void SetFreeFormatBytes(int bytes);
 
     // Decodes one frame whose header (and CRC word) has been read from reader.
     // Writes each granule's 576 sample frames to out, interleaved (channels from

@@ -23,6 +23,9 @@ struct GranuleChannelInfo {
     int32_t preflag;            // MPEG-2 LSF: derived from scalefacCompress
     int32_t scalefacScale;
     int32_t count1TableSelect;
+    // Short blocks: where region 1 begins, after the first three short bands
+    // of every window (36 lines, 72 in the 8 kHz band layout).
+    int32_t shortRegion1 = 36;
 };
 
 struct SideInfo {

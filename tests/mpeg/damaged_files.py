@@ -36,6 +36,15 @@ def variants(data, rng):
     yield "id3v2-then-garbage", id3 + bytes(rng.randrange(256) for _ in range(3000))
     yield "huge-id3v2-size", b"ID3\x03\x00\x00\x7f\x7f\x7f\x7f" + data
     yield "empty", b""
+    x = data.find(b"Info", 0, 200)
+    if x >= 0:
+        forged = bytearray(data)
+        forged[x + 8:x + 12] = bytes(4)  # no frames
+        forged[x + 12:x + 16] = b"\xff" * 4  # more bytes than the file holds
+        forged[x + 16:x + 116] = bytes(range(200, 100, -1))  # a seek table that runs backwards
+        yield "forged-vbr-header", bytes(forged)
+    # A 2.4 title frame that claims more than its tag, in UTF-16 of odd length.
+    yield "lying-id3v24", b"ID3\x04\x00\x00\x00\x00\x00\x20TIT2\x00\x00\x7f\x7f\x00\x00\x01\xff\xfeA" + bytes(13) + data
 
 
 def main():

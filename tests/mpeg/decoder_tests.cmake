@@ -6,6 +6,7 @@ lumetra_unit_test(mpeg_unit_tests
     ${CMAKE_CURRENT_LIST_DIR}/decoder_context_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stream_info_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/synthesis_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tags_and_headers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tables_test.cpp
   LIBS lumetra_mpeg lumetra_engine)
 

@@ -206,18 +206,13 @@ TEST_F(StreamInfoTest, LongTextFrameIsCutTo127Bytes)
     EXPECT_STREQ(item.performer, "After");
 }
 
-TEST_F(StreamInfoTest, Id3v24IsNotParsedAndALongOneHidesTheAudio)
+TEST_F(StreamInfoTest, Id3v24TagsAreReadAndSkippedWhateverTheirLength)
 {
-    auto shortTag = Tagged(4, V23Frame("TIT2", "Four"));
-    Append(shortTag, Audio());
-    MediaItem item = Analyse(shortTag);
-    EXPECT_STREQ(item.title, "");
-    EXPECT_EQ(item.layer, 2);
-
     auto longTag = Tagged(4, V23Frame("TIT2", "Four"), 3000);
     Append(longTag, Audio());
-    item = Analyse(longTag, 0);
-    EXPECT_EQ(item.layer, -1);
+    MediaItem item = Analyse(longTag);
+    EXPECT_STREQ(item.title, "Four");
+    EXPECT_EQ(item.layer, 2);
 }
 
 TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMargin)

@@ -1,19 +1,25 @@
-// lumetra-decode IN OUT.wav: analyses an MPEG audio file, opens it at offset 0
-// as the player does, decodes every frame until the end of data and writes
-// 16-bit PCM WAV at the stream's rate and channel count. Files the player would
+// lumetra-decode [--no-gapless] [--start SECONDS] IN OUT.wav: analyses an MPEG
+// audio file, opens it at offset 0 (or where the player would seek to) as the
+// player does, decodes every frame until the end of data and writes 16-bit PCM
+// WAV at the stream's rate and channel count. A VBR header frame is no sound; the
+// encoder's delay and padding that a LAME tag gives are cut unless --no-gapless. Files the player would
 // not take for MPEG audio (WAV, MIDI, CD tracks, other containers) are refused:
 // their bytes can hold false frame syncs that decode to noise.
 
 #include "engine/media_type_detection.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/stream_info.h"
+#include "mpeg/stream_layout.h"
 #include "mpeg/table_report.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/regular_file.h"
 #include "tools/tool_options.h"
 #include "wav_writer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,9 +30,12 @@ using namespace lumetra;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: lumetra-decode IN OUT.wav\n"
+    "Usage: lumetra-decode [--no-gapless] [--start SECONDS] IN OUT.wav\n"
     "Decodes an MPEG audio file (layers I-III) to 16-bit PCM WAV, every frame to\n"
     "the end of data, as the player opens it.\n"
+    "  --no-gapless     keep the encoder's delay and padding (a LAME tag names them)\n"
+    "  --start SECONDS  start where the player's seek to SECONDS lands; the first\n"
+    "                   sample's number goes to standard error\n"
     "Exit status: 0 decoded, 1 not readable or not MPEG audio, 2 usage error.\n";
 
 bool HasAt(const unsigned char* header, std::size_t offset, const char* magic)
@@ -70,14 +79,23 @@ int main(int argc, char** argv)
 {
     if (auto status = tools::StandardOption(argc, argv, "lumetra-decode", kUsage))
         return *status;
+    bool gapless = true;
+    double startSeconds = 0;
+    std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] != '\0')
+        if (std::strcmp(argv[i], "--no-gapless") == 0)
+            gapless = false;
+        else if (std::strcmp(argv[i], "--start") == 0 && i + 1 < argc)
+            startSeconds = std::atof(argv[++i]);
+        else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return tools::UsageError("lumetra-decode", (std::string("unknown option: ") + argv[i]).c_str(), kUsage);
+        else
+            files.push_back(argv[i]);
     }
-    if (argc != 3)
+    if (files.size() != 2)
         return tools::UsageError("lumetra-decode", "expected IN and OUT.wav", kUsage);
-    const char* in = argv[1];
-    const char* outPath = argv[2];
+    const char* in = files[0];
+    const char* outPath = files[1];
     if (platform::ExistsButNotRegular(in)) {
         std::fprintf(stderr, "lumetra-decode: %s\n", platform::NotRegularFileText(in).c_str());
         return 1;
@@ -119,7 +137,14 @@ int main(int argc, char** argv)
     }
 
     mpeg::DecoderContext& decoder = mpeg::TheDecoder();
-    decoder.Open(in, {info.version, info.layer, info.mode, info.sampleRate, info.channels}, 0);
+    decoder.SetGapless(gapless);
+    int64_t target = 0;
+    if (startSeconds > 0 && info.totalSamples > 0)
+        target = std::max<int64_t>(0, mpeg::SeekTarget(in, startSeconds * info.sampleRate / info.totalSamples));
+    const auto first = decoder.Open(in, {info.version, info.layer, info.mode, info.sampleRate, info.channels},
+                                    static_cast<int32_t>(std::min<int64_t>(target, INT32_MAX)));
+    if (startSeconds > 0)
+        std::fprintf(stderr, "lumetra-decode: starting at sample %d\n", first.value_or(0));
     std::vector<int16_t> block(mpeg::kMaxFrameValues);
     long frames = 0;
     for (;;) {

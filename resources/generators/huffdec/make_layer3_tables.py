@@ -39,6 +39,22 @@ def main():
         long_rows.append("    {\n" + "\n".join(lr) + "\n    },")
         short_rows.append("    {\n" + "\n".join(sr) + "\n    },")
 
+    # The 8-12 kHz rates are not in the standards; their bands follow from the
+    # 16 kHz ones: 11025 and 12000 Hz use them as they are, 8000 Hz doubles the
+    # lower widths (the 17th long band cut to end at 566) and ends in two-line
+    # bands. A table that breaks these rules is a typing error.
+    def widths(rate, kind):
+        return by_rate[rate][kind + "_widths"]
+    for kind in ("long", "short"):
+        for rate in (11025, 12000):
+            if widths(rate, kind) != widths(16000, kind):
+                raise SystemExit("%d Hz %s bands differ from the 16 kHz ones" % (rate, kind))
+    w16, w8 = widths(16000, "long"), widths(8000, "long")
+    s16, s8 = widths(16000, "short"), widths(8000, "short")
+    if (w8[:16] != [2 * w for w in w16[:16]] or w8[17:] != [2] * 5 or sum(w8) != 576 or
+            s8[:9] != [2 * w for w in s16[:9]] or s8[9:12] != [2] * 3 or sum(s8) != 192):
+        raise SystemExit("8000 Hz bands do not follow from the 16 kHz ones")
+
     pretab = misc["pretab"]["values"]
     alias_c = misc["alias_reduction"]["c"]
     slen = [(e["slen1"], e["slen2"]) for e in
