@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "engine/stream_progress.h"
 #include "engine/mpeg_item_adapter.h"
+#include "mpeg/stream_info.h"
 #include "radio/receiver/receiver.h"
 #include "platform/dialogs/message_box.h"
 #include "settings/registry_values.h"
@@ -100,6 +101,9 @@ public:
     {
         std::lock_guard lock(m_engine.Lock());
         engine::ReadFileSizeAndId3v1(item);
+        const mpeg::StreamInfo info = mpeg::AnalyseMpegFile(item.path);
+        if (info.analysed && info.totalSamples > 0)
+            item.totalSamples = info.totalSamples;
     }
     void SetStatusText(const std::string& text) override
     {

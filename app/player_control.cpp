@@ -268,6 +268,8 @@ bool PlayerControl::SeekSeconds(double seconds)
         return false;
     double samples = seconds * item.sampleRate;
     double target = samples * item.fileSize / item.totalSamples;
+    if (item.mediaType == MEDIA_MPEG)
+        target = m_engine.Decoder().SeekOffset(item, samples / item.totalSamples);
     m_seekTarget = static_cast<int32_t>(std::clamp(target, 0.0, static_cast<double>(item.fileSize)));
     std::string path = item.path;
     m_engine.OpenCurrent(path.c_str(), m_seekTarget);

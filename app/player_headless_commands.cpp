@@ -42,16 +42,17 @@ const char* StateName(engine::PlayerState state)
     }
 }
 
-// Titles and performers come from ID3 text (Windows-1252); a file name from the path.
+// Titles and performers from ID3v2 tags arrive as UTF-8; the bytes of older
+// ANSI texts (ID3v1) are not valid UTF-8 and the escaping reads them as
+// Windows-1252.
 std::string DisplayName(const MediaItem& item)
 {
-    std::string name = engine::ItemDisplayName(item, item.path);
-    return item.title[0] != '\0' ? AnsiToUtf8(name) : name;
+    return engine::ItemDisplayName(item, item.path);
 }
 
 std::string Performer(const MediaItem& item)
 {
-    return AnsiToUtf8(std::string_view(item.performer, strnlen(item.performer, sizeof item.performer)));
+    return std::string(item.performer, strnlen(item.performer, sizeof item.performer));
 }
 
 void EmitItem(const MediaItem& item)

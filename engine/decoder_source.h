@@ -5,6 +5,7 @@
 
 #include "media/media_item.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace lumetra::engine {
@@ -21,6 +22,12 @@ public:
     // written, 0 when no frame could be decoded.
     virtual int DecodeNextFrame(uint8_t* block) = 0;
     virtual void Close() = 0;
+    // The byte offset to open item at for fraction (0..1) of its playing time;
+    // in proportion to the file's size unless the decoder knows better.
+    virtual int32_t SeekOffset(const MediaItem& item, double fraction)
+    {
+        return static_cast<int32_t>(std::clamp(fraction, 0.0, 1.0) * item.fileSize);
+    }
 };
 
 // The process's decoder (mpeg::TheDecoder and the stream analysis).

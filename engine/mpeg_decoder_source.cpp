@@ -1,5 +1,6 @@
 #include "engine/decoder_source.h"
 #include "engine/mpeg_item_adapter.h"
+#include "mpeg/stream_layout.h"
 
 namespace lumetra::engine {
 namespace {
@@ -10,6 +11,13 @@ public:
     int32_t Open(MediaItem& item, int32_t byteOffset) override { return m_decoder.Open(item, byteOffset); }
     int DecodeNextFrame(uint8_t* block) override { return m_decoder.DecodeNextFrame(block); }
     void Close() override { m_decoder.Close(); }
+    // Through the VBR header's seek table when the file has one.
+    int32_t SeekOffset(const MediaItem& item, double fraction) override
+    {
+        const int64_t at = mpeg::SeekTarget(item.path, fraction);
+        return at < 0 ? DecoderSource::SeekOffset(item, fraction)
+                      : static_cast<int32_t>(std::min<int64_t>(at, item.fileSize));
+    }
 
 private:
     MpegItemDecoder m_decoder{mpeg::TheDecoder()};

@@ -19,7 +19,7 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
     // playback started; the final size comes with the tags when it ends.
     if (!finished && received > item.fileSize)
         item.fileSize = received;
-    if (item.bitrate / 8 > 0)
+    if (!finished && item.bitrate / 8 > 0)
         item.totalSamples = static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate /
                                                  ((item.bitrate / 8) * 1000.0));
     std::string file = stream.FilePath();
@@ -29,16 +29,14 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
         host.SetStatusText(text);
     }
     // The download is complete: the file has its final size (and any ID3v1 tag at
-    // its end), which bounds the end of playback.
+    // its end), which bounds the end of playback, and the length the decoder
+    // finds in the whole file replaces the estimate.
     if (finished && !m_finalSizeRead) {
         m_finalSizeRead = true;
         if (std::strcmp(item.path, file.c_str()) != 0) {
             std::snprintf(item.path, sizeof item.path, "%s", file.c_str());
         }
         host.ReadFileSizeAndTags(item);
-        if (item.bitrate / 8 > 0)
-            item.totalSamples = static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate /
-                                                     ((item.bitrate / 8) * 1000.0));
     }
     if (item.streamState == 1 && !host.PlayingOrPaused() && (received > kStreamStartBytes || finished) &&
         item.streamReadPos == 0) {

@@ -20,7 +20,7 @@ public:
     virtual bool PlayingOrPaused() = 0;
     virtual void OpenCurrent(const std::string& path, int32_t start) = 0;
     virtual void PlayCurrent() = 0;
-    // File size and ID3 tags of the current item's file.
+    // File size, ID3 tags and length in samples of the current item's file.
     virtual void ReadFileSizeAndTags(MediaItem& item) = 0;
     virtual void SetStatusText(const std::string& text) = 0;
 };

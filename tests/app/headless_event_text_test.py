@@ -53,6 +53,15 @@ class NoForgedEvents(unittest.TestCase):
         player.send("play " + mpeg)
         item = player.wait_for(lambda e: e.startswith("item x"), limit=30)
         self.assertEqual(item, "item " + PRINTED.replace("|", "\\|") + "||128|44100|4")
+        # An ID3v2.4 title in UTF-8, longer than 127 syncsafe bytes, shows as it is.
+        text = ("T\u00eftel \u2603 " + "x" * 250).encode()
+        frame = b"TIT2" + bytes([0, 0, (len(text) + 1) >> 7, (len(text) + 1) & 127, 0, 0, 3]) + text
+        tagged = os.path.join(self.scratch.dir, "v24.mp2")
+        with open(mpeg, "rb") as f, open(tagged, "wb") as out:
+            out.write(b"ID3\x04\0\0\0\0" + bytes([len(frame) >> 7, len(frame) & 127]) + frame + f.read())
+        player.send("play " + tagged)
+        item = player.wait_for(lambda e: e.startswith("item T"), limit=30)
+        self.assertEqual(item.split("|")[0], "item " + text[:127].decode())
         player.send("quit")
         status, events = player.finish()
         self.assertEqual(status, 0)

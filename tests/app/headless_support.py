@@ -5,6 +5,7 @@ and the decoder tool's output as the reference."""
 import os
 import select
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -72,15 +73,22 @@ def read_wav(path):
 
 
 def decoded(scratch, mpeg):
-    """What the decoder tool makes of a file: rate, channels, PCM bytes."""
+    """What the decoder tool makes of a file, playing every sample of every sound
+    frame as the player does: rate, channels, PCM bytes."""
     out = mpeg + ".decoded.wav"
-    subprocess.run([DECODE, mpeg, out], check=True, capture_output=True)
+    subprocess.run([DECODE, "--no-gapless", mpeg, out], check=True, capture_output=True)
     return read_wav(out)
 
 
 def engine_frames(path, kbps, rate, samples_per_frame):
-    """Frames the engine plays: it decodes while a whole frame fits in the length
-    estimate file size x rate / ((kbps / 8) x 1000)."""
+    """Frames the engine plays: those the VBR header frame of lame (Info) counts,
+    else while a whole frame fits in the length estimate file size x rate /
+    ((kbps / 8) x 1000)."""
+    with open(path, "rb") as f:
+        head = f.read(64)
+    at = head.find(b"Info")
+    if at >= 0 and head[at + 7] & 1:
+        return struct.unpack(">I", head[at + 8:at + 12])[0]
     total = os.path.getsize(path) * rate // ((kbps // 8) * 1000)
     return total // samples_per_frame
 
