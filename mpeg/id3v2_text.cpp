@@ -256,6 +256,8 @@ Id3v2Texts ReadId3v2Texts(const TagReader& read)
         return {};
     const int major = h[3];
     const uint8_t flags = h[5];
+    if (Id3v2TotalSize({h, sizeof h}) == 0)
+        return {};
     const int64_t size = Id3v2TotalSize({h, sizeof h}) - 10 - (major == 4 && (flags & kFlagFooter) ? 10 : 0);
     if (major < 2 || major > 4 || (major == 2 && (flags & 0x40)))  // 2.2 compression has no defined form
         return {};
@@ -271,7 +273,8 @@ Id3v2Texts ReadId3v2Texts(const TagReader& read)
             if (offset < 0 || offset >= static_cast<int64_t>(body.size()))
                 return 0;
             const std::size_t n = std::min(len, body.size() - static_cast<std::size_t>(offset));
-            std::memcpy(buf, body.data() + offset, n);
+            if (n > 0)
+                std::memcpy(buf, body.data() + offset, n);
             return n;
         };
         Walk w{inner, major, false, {}};

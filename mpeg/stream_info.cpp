@@ -106,8 +106,8 @@ StreamInfo AnalyseMpegFile(const char* path)
     const std::size_t got = std::fread(b, 1, sizeof b, f);
     long tagSize = 0;
     const bool id3 = got == sizeof b && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
-    if (id3 && b[3] >= 2 && b[3] <= 4) {
-        const int64_t audioStart = Id3v2TotalSize(b);
+    const int64_t audioStart = id3 ? Id3v2TotalSize(b) : 0;
+    if (audioStart > 0 && b[3] >= 2 && b[3] <= 4) {
         tagSize = static_cast<long>(std::min<int64_t>(audioStart - 10, std::numeric_limits<int32_t>::max()));
         CopyTagTexts(f, info.tags);
         std::fseek(f, tagSize + 10, SEEK_SET);

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (at < 0 || at >= static_cast<int64_t>(bytes.size()))
             return 0;
         const std::size_t n = std::min(len, bytes.size() - static_cast<std::size_t>(at));
-        std::memcpy(buf, bytes.data() + at, n);
+        if (n > 0)
+            std::memcpy(buf, bytes.data() + at, n);
         return n;
     };
 
