@@ -8,6 +8,7 @@ reader). Also the peak memory of the build and the time to load library.lst."""
 import argparse
 import os
 import random
+import resource
 import shutil
 import struct
 import subprocess
@@ -76,9 +77,17 @@ def make_tree(root):
     return tree, taken
 
 
+def child_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(command, **kwargs):
-    start = time.monotonic()
+    """Wall seconds and output; the CPU seconds of the run go to timed.cpu (a
+    busy machine stretches wall times, CPU times much less)."""
+    start, cpu = time.monotonic(), child_cpu()
     result = subprocess.run(command, check=True, capture_output=True, text=True, **kwargs)
+    timed.cpu = child_cpu() - cpu
     return time.monotonic() - start, result.stdout
 
 
@@ -94,11 +103,12 @@ def main():
         tree, taken = make_tree(root)
         subprocess.run(["find", tree, "-type", "f"], check=True, capture_output=True)  # warm the cache for everyone
         find_s, listing = timed(["find", tree, "-type", "f"])
-        start = time.monotonic()
+        find_cpu = timed.cpu
+        start, start_cpu = time.monotonic(), time.process_time()
         for path in taken:
             with open(path, "rb") as f:
                 f.read(4096)
-        read_s = time.monotonic() - start
+        read_s, read_cpu = time.monotonic() - start, time.process_time() - start_cpu
         sample = random.Random(5).sample(taken, min(SAMPLE, len(taken)))
         start = time.monotonic()
         for path in sample:
@@ -107,10 +117,11 @@ def main():
 
         library = os.path.join(root, "library.lst")
         build_process_s, out = timed([args.tool, "build", tree, library])
+        build_cpu = timed.cpu
         build_s, items, rss_kb = float(out.split()[1]), int(out.split()[3]), int(out.split()[5])
         written = sum(1 for _ in open(library, "rb")) - 1
         load_process_s, out = timed([args.tool, "load", tree, library])
-        load_s = float(out.split()[1])
+        load_s, load_cpu = float(out.split()[1]), timed.cpu
         files = len(listing.splitlines())
         floor = find_s + read_s
         print("files in tree            %d (%d taken by the scan rules, %d in library.lst)" % (files, len(taken), written))
@@ -118,10 +129,13 @@ def main():
               % (build_s, files / build_s, items, build_process_s))
         print("find -type f             %.2f s   ratio build/find %.1f" % (find_s, build_s / find_s))
         print("find + first 4 KB read   %.2f s   ratio build/(find+read) %.1f  (goal < 3)" % (floor, build_s / floor))
+        print("CPU seconds              build %.2f, find %.2f + read %.2f   ratio %.1f  (goal < 3)"
+              % (build_cpu, find_cpu, read_cpu, build_cpu / (find_cpu + read_cpu)))
+        print("load average             %.1f (wall times stretch on a busy machine)" % os.getloadavg()[0])
         print("ffprobe, extrapolated    %.1f s   ratio ffprobe/build %.1f" % (ffprobe_s, ffprobe_s / build_s))
         print("peak RSS of the build    %.1f MB  (goal < 100)" % (rss_kb / 1024))
-        print("library.lst load         %.2f s for %s entries  (goal < 1 s; %.2f s with process start)"
-              % (load_s, out.split()[3], load_process_s))
+        print("library.lst load         %.2f s for %s entries  (goal < 1 s; %.2f s with process start, %.2f s CPU)"
+              % (load_s, out.split()[3], load_process_s, load_cpu))
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
