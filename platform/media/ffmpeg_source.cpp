@@ -81,8 +81,12 @@ public:
             error = "cannot decode the audio of " + path;
             return false;
         }
-        if (m_codec->sample_rate <= 0 || m_codec->ch_layout.nb_channels <= 0) {
-            error = path + " has no valid audio format";
+        // A damaged header can claim any rate; a resampler built for millions of
+        // samples a second would take far too long to set up.
+        if (m_codec->sample_rate < kMinRate || m_codec->sample_rate > kMaxRate ||
+            m_codec->ch_layout.nb_channels <= 0 || m_codec->ch_layout.nb_channels > kMaxChannels) {
+            error = path + " has an unsupported audio format (" + std::to_string(m_codec->sample_rate) + " Hz, " +
+                    std::to_string(m_codec->ch_layout.nb_channels) + " channels)";
             return false;
         }
         AVChannelLayout inLayout;
@@ -226,6 +230,9 @@ private:
     }
 
     static constexpr int kMaxBadPackets = 64;
+    static constexpr int kMinRate = 1000;
+    static constexpr int kMaxRate = 384000;
+    static constexpr int kMaxChannels = 32;
     static constexpr int kMaxPlanes = 64;
     static inline const uint8_t* kNoInput[kMaxPlanes] = {};
 

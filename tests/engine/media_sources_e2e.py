@@ -141,6 +141,9 @@ class MediaSources(unittest.TestCase):
         s = self.scratch
         with open(s.path("bad.wav"), "wb") as f:
             f.write(b"RIFF\x24\x10\x00\x00WAVEfmt \x10\x00\x00\x00" + bytes((i * 37 + 11) % 256 for i in range(4000)))
+        with open(s.path("fast.wav"), "wb") as f:  # 94 MHz: no resampler is built for it
+            f.write(b"RIFF\x24\x10\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x22\x56\x9b\x05"
+                    b"\x44\xac\x00\x00\x04\x00\x10\x00data\x00\x10\x00\x00" + bytes(4096))
         with open(s.path("bad.wma"), "wb") as f:
             f.write(bytes((i * 91 + 5) % 256 for i in range(5000)))
         with open(s.path("cut.mid"), "wb") as f:
@@ -151,7 +154,7 @@ class MediaSources(unittest.TestCase):
         os.makedirs(s.path("gone"))
         with open(s.path("gone/disc.cue"), "w") as f:
             f.write('FILE "missing.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n')
-        cases = [s.path("bad.wav"), s.path("bad.wma"), s.path("cut.mid"), cue + "/Track04.cda",
+        cases = [s.path("bad.wav"), s.path("fast.wav"), s.path("bad.wma"), s.path("cut.mid"), cue + "/Track04.cda",
                  s.path("gone/disc.cue") + "/Track01.cda", "http://127.0.0.1:9/nothing.wma"]
         for path in cases:
             with self.subTest(path=path):
