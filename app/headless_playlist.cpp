@@ -153,6 +153,12 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         }
         front.player.SelectRow(row);
     });
+    // As selecting row N with both mouse buttons: a CD track's naming dialog.
+    RegisterHeadlessCommand("cd-info", [&front](const std::string& arg) {
+        int row = 0;
+        if (!ParseRow(arg, row) || !front.player.NameCdTrack(row))
+            EmitEvent("error", "not a CD track row: " + arg);
+    });
     RegisterHeadlessCommand("delete", [&front](const std::string&) { front.player.Playlist().DeleteEntry(); });
     RegisterHeadlessCommand("up", [&front](const std::string&) { front.player.Playlist().MoveEntryUp(); });
     RegisterHeadlessCommand("down", [&front](const std::string&) { front.player.Playlist().MoveEntryDown(); });

@@ -1,4 +1,5 @@
 #include "app/player_control.h"
+#include "engine/cd_names.h"
 #include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
@@ -252,6 +253,18 @@ void PlayerControl::CdArrived(const std::string& drive)
         mci->CdOpenDevice(drive);
     }
     engine::SetCdTrayOpenFlag(0);
+}
+
+bool PlayerControl::NameCdTrack(int row)
+{
+    if (row < 0 || row >= RowCount() || m_playlist.RowItem(row).mediaType != MEDIA_CDTRACK)
+        return false;
+    if (engine::CdInfoDialog(m_playlist.RowItem(row)) == 1) {
+        m_playlist.RefreshEntries();
+        if (m_library)
+            m_library->RefreshEntries();
+    }
+    return true;
 }
 
 void PlayerControl::CdRemoved(const std::string&)

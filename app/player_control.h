@@ -48,6 +48,10 @@ public:
     // A disc came into or left a drive (the CD watcher's notices).
     void CdArrived(const std::string& drive);
     void CdRemoved(const std::string& drive);
+    // A CD-track row selected with both mouse buttons: the "Audio CD Information"
+    // dialog for its disc, then every row's names read again when they were saved.
+    // False when the row is not a CD track.
+    bool NameCdTrack(int row);
     // Plays a library row (double click in the library list); false when the row
     // is not a playable item.
     bool PlayLibraryRow(int row);

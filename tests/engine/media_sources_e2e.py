@@ -131,11 +131,14 @@ class MediaSources(unittest.TestCase):
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "1", "sine", "440"],
                        check=True)
         status, events = run_script(self.scratch, "file-fast:" + self.scratch.path("o.wav"),
-                                    ["add " + wav, "add %s/Track04.cda" % cue, "play"],
+                                    ["add " + wav, "add %s/Track04.cda" % cue, "cd-info 1", "cd-info 0", "play"],
                                     extra_env={"LUMETRA_CDROM": cue})
         self.assertEqual(status, 0, events)
         self.assertEqual(events.count("end"), 2, events)
         self.assertIn("item Audio CD Track 04|n/a|0|44100|8", events)
+        # Naming the CD row asks the dialog (headless cancels); the WAV row is no CD track.
+        self.assertEqual(events.count("dialog Audio CD Information"), 1, events)
+        self.assertIn("error not a CD track row: 0", events)
 
     def test_bad_media_give_an_error_and_no_end(self):
         s = self.scratch
