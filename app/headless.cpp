@@ -36,10 +36,14 @@ std::mutex& OutputLock()
     return lock;
 }
 
+std::atomic<bool> g_eventsEnabled{true};
+
 void WriteEventLine(const std::string& line)
 {
     if (line.rfind("error", 0) == 0)
         ++g_errorEvents;
+    if (!g_eventsEnabled)
+        return;
     std::lock_guard guard(OutputLock());
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -59,6 +63,11 @@ void RegisterHeadlessCommand(std::string name, std::function<void(const std::str
 {
     std::lock_guard guard(TheRegistry().lock);
     TheRegistry().commands[std::move(name)] = std::move(handler);
+}
+
+void SetEventsEnabled(bool enabled)
+{
+    g_eventsEnabled = enabled;
 }
 
 void EmitEvent(EventWord word)

@@ -43,6 +43,8 @@ void EmitEvent(EventWord word, std::string_view text);
 // The word, a space and the fields joined by "|", a "|" inside a field written
 // "\|" (the `item` event).
 void EmitFieldsEvent(EventWord word, std::initializer_list<std::string_view> fields);
+// The window without --control prints no events; on by default.
+void SetEventsEnabled(bool enabled);
 
 // A path to be read as a file (media, playlist, station file) that exists but is
 // not a regular file (FIFO, device, socket, directory): prints

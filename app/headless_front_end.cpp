@@ -1,6 +1,7 @@
 #include "app/headless_front_end.h"
 #include "app/command_line.h"
 #include "app/decoder_table_check.h"
+#include "app/front_end_view.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
 #include "app/headless_radio.h"
@@ -38,7 +39,7 @@ HeadlessFrontEnd::HeadlessFrontEnd(engine::Engine& engine, platform::audio::Audi
 {
 }
 
-int HeadlessFrontEnd::Run(const std::string& commandLineFile)
+int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view, bool readInput)
 {
     if (commandLineFile.size() >= 2 && commandLineFile[0] == '/' && (commandLineFile[1] == 'q' || commandLineFile[1] == 'Q'))
         return kExitOk;
@@ -75,15 +76,20 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile)
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
     RegisterPlayerEvents(m_engine, player);
     RegisterAllHeadlessCommands(player, m_audio.LineMixer());
+    m_view = view;
+    if (m_view)
+        m_view->Attach(player, [this] { Shutdown(); });
 
     m_engine.SetMainWindow(&m_window);
     platform::RaiseProcessPriority();
     m_engine.Start();
     engine::PostWindowMessage(&m_window, kMsgOpenCommandLine, 0, 0);
-    StartReadingInput();
+    if (readInput)
+        StartReadingInput();
 
     QCoreApplication::exec();
     m_player = nullptr;
+    m_view = nullptr;
     return ArgumentStatus();
 }
 
@@ -176,7 +182,9 @@ void HeadlessFrontEnd::Tick()
         return;
     ReportSettingsNotices();
     RunTimerHooks();
-    if (m_inputEnded && !AnyBusy()) {
+    if (m_view)
+        m_view->Tick();
+    if (m_inputEnded && !m_view && !AnyBusy()) {
         // An end notice posted as the player fell idle is handled first; it may
         // start the next row.
         QCoreApplication::sendPostedEvents();
@@ -202,6 +210,8 @@ void HeadlessFrontEnd::Shutdown()
     ReportSettingsNotices();
     m_closing = true;
     m_timer.stop();
+    if (m_view)
+        m_view->Detach();
     m_engine.Decoder().Close();
     RunShutdownSteps();
     // Waits for the device to close and the buffer thread to end, not a fixed time.

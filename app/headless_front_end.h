@@ -13,13 +13,16 @@
 
 namespace lumetra::app {
 
+class FrontEndView;
 class PlayerControl;
 
 class HeadlessFrontEnd : public QObject {
 public:
     HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio);
     // Runs until quit or the end of input; returns the exit status (command_line.h).
-    int Run(const std::string& commandLineFile);
+    // With a view, the end of input (or no input at all) leaves the window open
+    // until it closes.
+    int Run(const std::string& commandLineFile, FrontEndView* view = nullptr, bool readInput = true);
 
 private:
     void HandleLine(std::string line);
@@ -37,6 +40,7 @@ private:
     MainWindow m_window;
     QTimer m_timer;
     PlayerControl* m_player = nullptr;
+    FrontEndView* m_view = nullptr;
     std::string m_commandLineFile;
     bool m_argumentFailed = false;
     bool m_inputEnded = false;

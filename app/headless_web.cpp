@@ -245,6 +245,16 @@ void EmitProxyLine()
     EmitEvent("proxy", AnsiToUtf8(field(values.server) + " " + field(values.port) + " " + field(values.userId)));
 }
 
+web::StationDirectory& FrontEndStationDirectory()
+{
+    return g_web->directory;
+}
+
+void RunWebCommandInOrder(std::function<void()> command)
+{
+    g_web->RunInOrder(std::move(command));
+}
+
 void RegisterWebHeadlessCommands(PlayerControl& player)
 {
     g_web = std::make_unique<WebFrontEnd>(player);

@@ -1,6 +1,7 @@
-// lumetra [--headless] [ARG]: the player; command_line.h has the grammar. Until
-// the window exists it always runs headless; --has-window answers whether a
-// window can be shown.
+// lumetra [--headless | --control] [ARG]: the player; command_line.h has the
+// grammar. With a display it shows its window (and with --control also speaks the
+// headless protocol); --headless runs without one. --has-window exits 0 when a
+// window can be shown, else 1.
 
 #include "app/command_line.h"
 #include "app/headless_front_end.h"
@@ -9,6 +10,10 @@
 #include "settings/settings.h"
 
 #include <QCoreApplication>
+
+#ifdef LUMETRA_WITH_WINDOW
+#include "app/window_entry.h"
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +30,11 @@ int main(int argc, char** argv)
         std::fputs(lumetra::app::VersionText().c_str(), stdout);
         return lumetra::app::kExitOk;
     case CommandLine::Action::HasWindow:
+#ifdef LUMETRA_WITH_WINDOW
+        return lumetra::app::DisplayAvailable() ? 0 : 1;
+#else
         return 1;
+#endif
     case CommandLine::Action::UsageError:
         std::fprintf(stderr, "lumetra: %s\nTry 'lumetra --help' for more information.\n", line.error.c_str());
         return lumetra::app::kExitUsage;
@@ -34,6 +43,16 @@ int main(int argc, char** argv)
     }
     // Settings come first: the directory's speed filter and expansion rules read them.
     lumetra::settings::LoadSettings();
+    if (!line.headless) {
+#ifdef LUMETRA_WITH_WINDOW
+        int status = lumetra::app::RunWindow(argc, argv, line.argument, line.control);
+        std::fflush(stdout);
+        std::_Exit(status);
+#else
+        std::fprintf(stderr, "lumetra: built without its window; run with --headless\n");
+        return 1;
+#endif
+    }
     QCoreApplication app(argc, argv);
     lumetra::app::HeadlessFrontEnd frontEnd(lumetra::engine::TheEngine(), lumetra::platform::audio::TheAudioSystem());
     int status = frontEnd.Run(line.argument);

@@ -88,6 +88,12 @@ void PlayerControl::StepLibrary(int step)
     }
 }
 
+void PlayerControl::PlayRow(int row)
+{
+    if (row >= 0 && row < RowCount())
+        OpenAndPlay(row);
+}
+
 int PlayerControl::RandomOtherRow() const
 {
     int count = RowCount();
@@ -107,6 +113,17 @@ void PlayerControl::Play()
     engine::PlayerState state = m_engine.State();
     if (state == kStatePlaying || state == kStatePaused) {
         m_engine.PlayCurrent();
+        return;
+    }
+    const MediaItem& current = m_engine.CurrentItem();
+    if (m_view == 1 && current.path[0] != '\0') {
+        std::string path = current.path;
+        m_engine.OpenCurrent(path.c_str(), 0);
+        m_engine.PlayCurrent();
+        return;
+    }
+    if (m_view == 2 && m_library) {
+        PlayLibraryRow(m_librarySelected);
         return;
     }
     int index = m_playlist.Selected();
@@ -283,7 +300,15 @@ bool PlayerControl::SeekSeconds(double seconds)
     double target = samples * item.fileSize / item.totalSamples;
     if (item.mediaType == MEDIA_MPEG)
         target = m_engine.Decoder().SeekOffset(item, samples / item.totalSamples);
-    m_seekTarget = static_cast<int32_t>(std::clamp(target, 0.0, static_cast<double>(item.fileSize)));
+    return SeekTo(static_cast<int32_t>(std::clamp(target, 0.0, static_cast<double>(item.fileSize))));
+}
+
+bool PlayerControl::SeekTo(int32_t target)
+{
+    MediaItem& item = m_engine.CurrentItem();
+    if (item.layer == -1 || item.path[0] == '\0')
+        return false;
+    m_seekTarget = std::clamp(target, 0, std::max(0, item.fileSize));
     std::string path = item.path;
     m_engine.OpenCurrent(path.c_str(), m_seekTarget);
     m_engine.PlayCurrent();

@@ -24,6 +24,10 @@ public:
 
     playlist::Playlist& Playlist() { return m_playlist; }
     void SetLibrary(playlist::Library* library) { m_library = library; }
+    playlist::Library* LibraryList() const { return m_library; }
+    // The selected row of the library list (-1 none).
+    void SelectLibraryRow(int row) { m_librarySelected = row; }
+    int SelectedLibraryRow() const { return m_librarySelected; }
 
     // The single shape of AddEntries: false when the path was not added.
     bool AddEntry(const std::string& path);
@@ -32,8 +36,13 @@ public:
     int RowCount() const { return m_playlist.RowCount(); }
     void SelectRow(int row) { m_playlist.Select(row); }
     int Index() const { return m_playlist.PlayIndex(); }
+    // The panel view (0 list, 1 information screen, 2 library, ...): Play when
+    // stopped plays the shown item in view 1 and the selected library row in view 2.
+    void SetView(int view) { m_view = view; }
 
     void Play();
+    // A double click on a row: it becomes the index and plays from its start.
+    void PlayRow(int row);
     void Pause();
     void Stop();
     // The full stop, when something plays or is paused.
@@ -57,6 +66,8 @@ public:
     bool PlayLibraryRow(int row);
     // False when nothing is loaded.
     bool SeekSeconds(double seconds);
+    // Reopens the current item at target on its fileSize scale and plays it.
+    bool SeekTo(int32_t target);
     void SetVolume(int32_t volume);
     void ToggleMute();
     int32_t Volume() const { return static_cast<int32_t>(m_engine.Volume().Volume() & 0xFFFF); }
@@ -77,6 +88,8 @@ private:
     bool m_shuffle = false;
     bool m_repeat = false;
     int32_t m_seekTarget = -1;
+    int m_view = 0;
+    int m_librarySelected = -1;
 };
 
 } // namespace lumetra::app

@@ -10,7 +10,7 @@ packages=(
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev libcdio-paranoia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins
-  xvfb imagemagick fonts-liberation tinyproxy python3 curl procps
+  xvfb xdotool imagemagick fonts-liberation python3-pil tinyproxy python3 curl procps
 )
 
 missing=()

@@ -1,0 +1,23 @@
+#pragma once
+// A window on top of the front end: the player, its timer and its shutdown stay
+// the front end's; the view shows them and turns clicks into player commands.
+
+#include <functional>
+
+namespace lumetra::app {
+
+class PlayerControl;
+
+class FrontEndView {
+public:
+    virtual ~FrontEndView() = default;
+    // Once the player exists, before the command-line file is opened. requestQuit
+    // starts the orderly shutdown (the window was closed).
+    virtual void Attach(PlayerControl& player, std::function<void()> requestQuit) = 0;
+    // Every 50 ms, after the front end's own timer work.
+    virtual void Tick() = 0;
+    // At shutdown, before the engine stops.
+    virtual void Detach() = 0;
+};
+
+} // namespace lumetra::app

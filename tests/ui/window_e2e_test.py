@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""The window under Xvfb, driven by real clicks (xdotool) at the skin's positions
+and observed through --control's events and the recorded sound: Pause pauses and
+Play resumes without losing sound, FFWD moves to the next row, dragging the
+position bar shows the read-out and seeks, RADIO lists the directory's stations
+and a click on one tunes in."""
+
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "app"))
+import headless_support as hs  # noqa: E402
+
+STATION = os.path.join(hs.BUILD, "tools", "station", "lumetra-station")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_listening(port, limit=20):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.5).close()
+            return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
+class ControlPlayer(hs.Player):
+    """lumetra --control: the window on a display, the protocol on stdin/stdout."""
+
+    def __init__(self, scratch, audio, display, args=(), extra_env=None):
+        env = dict(scratch.env, LUMETRA_AUDIO=audio, DISPLAY=display)
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        env.update(extra_env or {})
+        self.proc = subprocess.Popen([hs.PLAYER, "--control", *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env=env, text=True, bufsize=1)
+        self.events = []
+
+
+class WindowTest(unittest.TestCase):
+    def setUp(self):
+        hs.need("Xvfb", "xdotool", "sox", "lame", "import")
+        self.scratch = hs.Scratch()
+        self.display = ":%d" % (50 + os.getpid() % 200)
+        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        socket_path = "/tmp/.X11-unix/X" + self.display[1:]
+        for _ in range(100):
+            if os.path.exists(socket_path):
+                break
+            time.sleep(0.05)
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.station = None
+
+    def tearDown(self):
+        if self.station:
+            self.station.kill()
+            self.station.wait()
+        self.xvfb.kill()
+        self.xvfb.wait()
+        self.scratch.cleanup()
+
+    def xdo(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, check=True, capture_output=True,
+                              text=True).stdout.strip()
+
+    def find_window(self):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Lumetra Media Player"],
+                                   env=self.env, capture_output=True, text=True).stdout.split()
+            if found:
+                return found
+            time.sleep(0.1)
+        self.fail("no window appeared")
+
+    def click(self, x, y, button=1):
+        # Positions are the skin's; the menu bar sits above the client area.
+        self.xdo("mousemove", "--window", self.wid, str(x), str(y + self.menu), "click", str(button))
+
+    def test_clicks_drive_the_player(self):
+        a = hs.make_mpeg(self.scratch, "a.mp3", "lame", 44100, 2, 128, 10)
+        b = hs.make_mpeg(self.scratch, "b.mp3", "lame", 44100, 2, 128, 10)
+        out = self.scratch.path("out.wav")
+        directory_port, udp = free_port(), free_port()
+        self.station = subprocess.Popen([STATION, "--category", "Demo", "--speed", "16k", "--directory-port",
+                                         str(directory_port), "--port", str(udp)],
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.assertTrue(wait_listening(directory_port))
+        p = ControlPlayer(self.scratch, "file:" + out, self.display, [a],
+                          {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
+        try:
+            # The wave line at full volume passes samples unchanged.
+            p.send("volume 65535")
+            p.wait_for(lambda e: e == "state playing")
+            windows = self.find_window()
+            self.assertEqual(len(windows), 1, "one top-level window")
+            self.wid = windows[0]
+            geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
+            self.assertEqual(int(geometry["WIDTH"]), 356)
+            self.menu = int(geometry["HEIGHT"]) - 305
+            self.assertTrue(0 < self.menu < 60, "client area 356 x 305 below a menu: %r" % geometry)
+            shot = self.scratch.path("shot.png")
+            subprocess.run(["import", "-window", self.wid, shot], env=self.env, check=True, capture_output=True)
+            colours = int(subprocess.run(["identify", "-format", "%k", shot], capture_output=True, text=True,
+                                         check=True).stdout)
+            self.assertGreater(colours, 100, "art of many colours")
+
+            p.send("add " + b)
+            p.wait_for(hs.played_at_least(1))
+            self.click(147 + 16 + 64, 54 + 12)        # Pause
+            p.wait_for(lambda e: e == "state paused")
+            time.sleep(1.0)
+            self.click(147 + 16, 54 + 12)             # Play
+            p.wait_for(lambda e: e == "state playing", since=len(p.events))
+            p.wait_for(hs.played_at_least(3), since=len(p.events))
+            self.click(243 + 17, 54 + 12)             # FFWD
+            p.wait_for(lambda e: e.startswith("item b.mp3|"))
+            p.wait_for(lambda e: e == "state playing", since=len(p.events))
+
+            # Drag the thumb from its start to the bar's middle: the read-out, then the seek.
+            self.xdo("mousemove", "--window", self.wid, str(109 + 10), str(32 + 6 + self.menu), "mousedown", "1")
+            self.xdo("mousemove", "--window", self.wid, str(109 + 66 + 18), str(32 + 6 + self.menu))
+            readout = p.wait_for(lambda e: e.startswith("status seek to: "))
+            self.assertRegex(readout, r"^status seek to: \d:\d\d of 0:(09|10) <\d+%>$")
+            mark = len(p.events)
+            released = time.monotonic()
+            self.xdo("mouseup", "1")
+            p.wait_for(hs.played_at_least(4), since=mark, limit=10)
+            self.assertLess(time.monotonic() - released, 4, "the seek moved the position")
+            p.wait_for(hs.played_at_least(8), since=mark, limit=10)
+
+            # Stop closes the device: the recording of the player is complete.
+            mark = len(p.events)
+            self.click(179 + 16, 54 + 12)
+            p.wait_for(lambda e: e == "state stopped", since=mark)
+            shutil.copy(out, self.scratch.path("player.wav"))
+
+            # RADIO: the directory's stations; open the category, click the station.
+            self.click(6 + 8, 88 + 8)
+            p.wait_for(lambda e: e == "mode 1")
+            time.sleep(1.0)
+            self.click(60, 138 + 8)                   # "+ Demo"
+            time.sleep(1.0)
+            self.click(60, 138 + 16 + 8)              # its station
+            title = p.wait_for(lambda e: e.startswith("title Radio Lumetra (") or e.startswith("error"), limit=30)
+            self.assertTrue(title.startswith("title Radio Lumetra ("), title)
+            p.wait_for(lambda e: e == "view 1")
+            p.send("quit")
+            status, events = p.finish()
+            self.assertEqual(status, 0, p.stderr)
+        finally:
+            if p.proc.poll() is None:
+                p.proc.kill()
+                p.proc.communicate()
+
+        # The recorded sound: row a from its start through the pause and back, nothing
+        # lost or repeated; then row b.
+        _, _, recorded = hs.read_wav(self.scratch.path("player.wav"))
+        _, _, dec_a = hs.decoded(self.scratch, a)
+        _, _, dec_b = hs.decoded(self.scratch, b)
+        self.assertEqual(recorded[:1024], hs.PRIMING)
+        # From half a second (the volume is set by then) to 2.5 s, past the pause.
+        start, span = 44100 * 4 // 2, 44100 * 4 * 5 // 2
+        self.assertEqual(recorded[1024 + start:1024 + span], dec_a[start:span], "row a through pause and resume")
+        # The thumb was dropped past the middle: row b from 5.5 to 6 s on.
+        second = 44100 * 4
+        self.assertNotEqual(recorded.find(dec_b[second * 7:second * 73 // 10], 1024 + span), -1,
+                            "row b after FFWD and the seek")
+
+
+if __name__ == "__main__":
+    unittest.main()
