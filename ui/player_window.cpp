@@ -244,7 +244,7 @@ void PlayerWindow::SetMode(int mode)
         m_engine.StopAll();
     }
     m_mode = mode;
-    app::EmitEvent("mode " + std::to_string(mode));
+    app::EmitEvent("mode", std::to_string(mode));
     ApplyMode();
     ApplyView();
     if (mode == 1 && m_player && app::FrontEndStationDirectory().Rows().empty())
@@ -259,7 +259,7 @@ void PlayerWindow::SetView(int view)
     m_view = view;
     if (m_player)
         m_player->SetView(view);
-    app::EmitEvent("view " + std::to_string(view));
+    app::EmitEvent("view", std::to_string(view));
     ApplyView();
     if (view == kViewLinks && m_player && m_links.empty())
         FetchLinks();
@@ -280,7 +280,7 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
     bool control = m_controlMode;
     platform::SetMessageBoxPresenter([this, control](const platform::MessageBoxRequest& request) {
         if (control)
-            app::EmitEvent("message " + request.caption + ": " + request.text);
+            app::EmitEvent("message", request.caption + ": " + request.text);
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
         switch (request.buttons) {
         case platform::MessageButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
@@ -303,7 +303,7 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
     });
     platform::SetDialogPresenter([control](const std::string& title) {
         if (control)
-            app::EmitEvent("dialog " + title);
+            app::EmitEvent("dialog", title);
         return false;
     });
     show();
@@ -669,7 +669,7 @@ void PlayerWindow::StationListChanged(int row)
 QStringList PlayerWindow::AskForFiles()
 {
     if (m_controlMode)
-        app::EmitEvent("dialog Open");
+        app::EmitEvent("dialog", "Open");
     return QFileDialog::getOpenFileNames(
         this, "Open", QString(),
         "Supported formats (*.mp3 *.wav *.cda *.mid *.rmi *.asf *.wma);;MP3 (*.mp3);;MIDI (*.mid *.rmi);;"
@@ -691,7 +691,7 @@ void PlayerWindow::AddFiles(const QStringList& paths)
 void PlayerWindow::OpenAddress(const std::string& address)
 {
     if (m_controlMode)
-        app::EmitEvent("open " + address);
+        app::EmitEvent("open", address);
     QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
 }
 
@@ -701,10 +701,11 @@ void PlayerWindow::MenuCommand(int id)
         return;
     switch (id) {
     case kMenuOpenSong:
-        if (DispatchPlaylistCommand("new") || m_player->RowCount() == 0 || (m_player->ClearPlaylist(), true)) {
-            SetView(kViewList);
-            Add();
-        }
+        // New Playlist (which asks to save first, where the playlist offers it), then Add.
+        if (!DispatchPlaylistCommand("new"))
+            m_player->ClearPlaylist();
+        SetView(kViewList);
+        Add();
         break;
     case kMenuNewPlaylist:
         if (!DispatchPlaylistCommand("new"))

@@ -10,6 +10,7 @@
 #include "ui/layout_table.h"
 #include "ui/outlined_text.h"
 #include "ui/position_bar.h"
+#include "radio/receiver/receiver.h"
 #include "web/station_directory.h"
 
 #include <QPainter>
@@ -220,6 +221,13 @@ void PlayerWindow::PaintScreen(QPainter& painter)
         text(10, 6, QString::fromLocal8Bit(d.stationName));
         text(10, 21, QString::fromLocal8Bit(d.location));
         DrawOutlinedText(painter, QRect(QPoint(10, 35), QPoint(236, 80)), QString::fromLocal8Bit(d.description), Qt::white);
+        if (radio::Receiver* receiver = radio::CurrentReceiver()) {
+            int figure = receiver->Session().Blocks().Vars().bitRateFigure;
+            int coded = receiver->Session().Protocol().State().codedRate;
+            if (figure > 0)
+                text(10, 95, QString("Bit Rate: %1kbps (%2)").arg(int64_t{figure} * coded / 256 / 1000)
+                                 .arg(coded >= 16000 ? "Music" : "Voice"));
+        }
         bool steady = d.statusFlags[0] == 's';
         if (steady || m_blink == 1 || m_blink == 2) {
             bool alarm = d.statusFlags[1] == 'r';
@@ -256,7 +264,7 @@ void PlayerWindow::UpdateStatusText()
         text = SeekReadout(DragTo(m_dragBarX, grab, m_skip, item.totalSamples, item.sampleRate));
         if (text != m_dragReadout) {
             m_dragReadout = text;
-            app::EmitEvent("status " + text);
+            app::EmitEvent("status", text);
         }
     } else if (item.layer != -1 && item.sampleRate > 0 && m_engine.State() != engine::kStateIdle) {
         int seconds = item.totalSamples / item.sampleRate;

@@ -159,6 +159,8 @@ class WindowTest(unittest.TestCase):
             title = p.wait_for(lambda e: e.startswith("title Radio Lumetra (") or e.startswith("error"), limit=30)
             self.assertTrue(title.startswith("title Radio Lumetra ("), title)
             p.wait_for(lambda e: e == "view 1")
+            p.wait_for(lambda e: e.startswith("radio Receiving Transmission"), limit=30)
+            time.sleep(2)
             p.send("quit")
             status, events = p.finish()
             self.assertEqual(status, 0, p.stderr)
@@ -166,6 +168,11 @@ class WindowTest(unittest.TestCase):
             if p.proc.poll() is None:
                 p.proc.kill()
                 p.proc.communicate()
+
+        # The station's sound, recorded after the player's device had closed.
+        rate, channels, radio = hs.read_wav(out)
+        self.assertGreater(len(radio), rate * channels, "a second of radio sound or more")
+        self.assertGreater(len(set(radio[-rate:])), 16, "the radio sound is not silence")
 
         # The recorded sound: row a from its start through the pause and back, nothing
         # lost or repeated; then row b.
