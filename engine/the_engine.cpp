@@ -10,12 +10,14 @@ namespace lumetra::engine {
 Engine& TheEngine()
 {
     static Engine& engine = [] () -> Engine& {
+        // The sources first, so they outlive the engine, whose destructor closes them.
+        MciSources& sources = TheMciSources();
         static Engine e(EngineDependencies{platform::audio::TheAudioSystem(), DefaultDecoderSource(),
                                            DefaultMixerAccess(), TheStreamProgress(), EngineLock()});
         // Made on the main window's thread: its CD device is slot 0.
-        TheMciSources().SetMainThread(std::this_thread::get_id());
-        e.SetMciSources(&TheMciSources());
-        SetDispatchMciSources(&TheMciSources());
+        sources.SetMainThread(std::this_thread::get_id());
+        e.SetMciSources(&sources);
+        SetDispatchMciSources(&sources);
         return e;
     }();
     return engine;
