@@ -5,7 +5,9 @@
 #include "app/headless_web.h"
 #include "app/player_control.h"
 #include "engine/media_dispatch.h"
+#include "platform/audio/sound_player.h"
 #include "platform/dialogs/message_box.h"
+#include "playlist/library.h"
 #include "radio/receiver/receiver.h"
 #include "web/http_get.h"
 #include "web/link_list.h"
@@ -496,7 +498,7 @@ void PlayerWindow::Play()
     bool stopped = state != engine::kStatePlaying && state != engine::kStatePaused;
     if (stopped && m_view != kViewInfo && m_player->RowCount() == 0) {
         // Nothing to play: the open-file dialog; what it adds plays from row 0.
-        AddFiles(AskForFiles());
+        AddChosenFiles(AskForFiles());
         if (m_player->RowCount() == 0)
             return;
         m_player->SelectRow(0);
@@ -556,7 +558,7 @@ void PlayerWindow::Add()
     }
     switch (m_view) {
     case kViewLibrary:
-        DispatchPlaylistCommand("library-add");
+        AddLibrarySelection();
         break;
     case kViewInfo: {
         std::string link = m_engine.CurrentItem().webLink;
@@ -569,7 +571,7 @@ void PlayerWindow::Add()
             OpenAddress(m_links[static_cast<size_t>(m_linkSelected)]);
         break;
     default:
-        AddFiles(AskForFiles());
+        AddChosenFiles(AskForFiles());
         break;
     }
 }
@@ -594,8 +596,6 @@ void PlayerWindow::ListButton(int id)
     if (m_view == kViewList) {
         DispatchPlaylistCommand(id == kDelete ? "delete" : id == kMoveUp ? "up" : "down");
         m_lists[kPlaylistList]->update();
-    } else if (m_view == kViewLibrary && id == kDelete) {
-        DispatchPlaylistCommand("library-delete");
     }
 }
 
@@ -618,10 +618,10 @@ void PlayerWindow::ShowInfoPreview()
     auto state = m_engine.State();
     if (state == engine::kStatePlaying || state == engine::kStatePaused)
         return;
-    int row = m_player->SelectedRow();
+    int row = m_player->Playlist().Selected();
     if (row < 0 || row >= m_player->RowCount())
         return;
-    const std::string& path = m_player->RowPath(row);
+    const std::string path = m_player->Playlist().RowItem(row).path;
     std::lock_guard lock(m_engine.Lock());
     MediaItem& item = m_engine.CurrentItem();
     item = MakeMediaItem();
@@ -630,6 +630,22 @@ void PlayerWindow::ShowInfoPreview()
     std::strcpy(item.title, "Title n/a");
     std::strcpy(item.performer, "performer n/a");
     engine::FillMediaInfo(item, m_engine.Decoder());
+}
+
+// Add in the library view: the selected library row joins the playlist.
+void PlayerWindow::AddLibrarySelection()
+{
+    playlist::Library* library = m_player->LibraryList();
+    if (!library || library->Busy())
+        return;
+    std::optional<playlist::LibraryEntry> entry = library->EntryOfRow(m_player->SelectedLibraryRow());
+    std::optional<MediaItem> item = entry ? library->ItemOf(*entry) : std::nullopt;
+    if (!item)
+        return;
+    if (!Playing())
+        platform::audio::TheSoundPlayer().PlayResource("copying", false);
+    m_player->AddEntry(item->path);
+    m_controls[kPlayModeLamp]->update();
 }
 
 bool PlayerWindow::DispatchPlaylistCommand(const std::string& line)
@@ -684,6 +700,18 @@ void PlayerWindow::AddFiles(const QStringList& paths)
             continue;
         m_player->AddEntry(bytes.toStdString());
     }
+    m_lists[kPlaylistList]->update();
+    m_controls[kPlayModeLamp]->update();
+}
+
+// The open dialog's answer: the files join together, as one multiple selection.
+void PlayerWindow::AddChosenFiles(const QStringList& paths)
+{
+    std::vector<std::string> names;
+    for (const QString& path : paths)
+        names.push_back(path.toLocal8Bit().toStdString());
+    if (!names.empty())
+        m_player->Playlist().AddPaths(names);
     m_lists[kPlaylistList]->update();
     m_controls[kPlayModeLamp]->update();
 }

@@ -90,12 +90,14 @@ private:
     void Play();
     void Step(int direction);
     void Add();
+    void AddLibrarySelection();
     void ListButton(int id);
     void ShowInfoPreview();
     void StopRadio();
     void FetchDirectory();
     void FetchLinks();
     void AddFiles(const QStringList& paths);
+    void AddChosenFiles(const QStringList& paths);
     QStringList AskForFiles();
     void OpenAddress(const std::string& address);
     bool DispatchPlaylistCommand(const std::string& line);

@@ -43,6 +43,21 @@ void DrawMarker(QPainter& painter, const QRect& rect, int pulse)
     painter.drawPoint(rect.left() + 7, rect.center().y());
 }
 
+// A 7-pixel triangle: right when closed, down when open.
+void DrawTriangle(QPainter& painter, const QRect& rect, int x, bool expanded)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kLightYellow);
+    int cy = rect.center().y();
+    QPolygon triangle;
+    if (expanded)
+        triangle << QPoint(x, cy - 2) << QPoint(x + 6, cy - 2) << QPoint(x + 3, cy + 2);
+    else
+        triangle << QPoint(x + 1, cy - 3) << QPoint(x + 1, cy + 3) << QPoint(x + 5, cy);
+    painter.drawPolygon(triangle.translated(rect.left(), 0));
+    painter.setBrush(Qt::NoBrush);
+}
+
 QString LengthText(int row, const std::string& name, int seconds)
 {
     QString qname = QString::fromLocal8Bit(name.c_str());
@@ -68,20 +83,6 @@ bool CommonKey(PlayerWindow& window, int key)
 
 } // namespace
 
-const PlayerWindow::PlaylistSource::RowInfo& PlayerWindow::PlaylistSource::Info(const std::string& path)
-{
-    auto it = m_info.find(path);
-    if (it != m_info.end())
-        return it->second;
-    if (m_info.size() > 20000)
-        m_info.clear();
-    MediaItem item = MakeMediaItem();
-    std::strncpy(item.path, path.c_str(), sizeof item.path - 1);
-    engine::FillMediaInfo(item, m_window.m_engine.Decoder());
-    RowInfo info{engine::ItemDisplayName(item, item.path), engine::ItemSeconds(item)};
-    return m_info.emplace(path, std::move(info)).first->second;
-}
-
 int PlayerWindow::PlaylistSource::RowCount()
 {
     return m_window.m_player ? m_window.m_player->RowCount() : 0;
@@ -89,15 +90,17 @@ int PlayerWindow::PlaylistSource::RowCount()
 
 int PlayerWindow::PlaylistSource::SelectedRow()
 {
-    return m_window.m_player ? m_window.m_player->SelectedRow() : -1;
+    return m_window.m_player ? m_window.m_player->Playlist().Selected() : -1;
 }
 
 void PlayerWindow::PlaylistSource::DrawRow(QPainter& painter, int row, const QRect& rect, bool selected)
 {
-    const RowInfo& info = Info(m_window.m_player->RowPath(row));
+    const playlist::Playlist& list = m_window.m_player->Playlist();
+    const MediaItem& item = list.RowItem(row);
     bool current = row == m_window.m_player->Index();
     QColor colour = current ? kLightYellow : QColor(Qt::white);
-    DrawRowText(painter, rect, 10, LengthText(row, info.name, info.seconds), colour, selected);
+    std::string name = engine::ItemDisplayName(item, list.RowText(row).c_str());
+    DrawRowText(painter, rect, 10, LengthText(row, name, engine::ItemSeconds(item)), colour, selected);
     if (current)
         DrawMarker(painter, rect, m_window.m_markerPulse);
 }
@@ -140,6 +143,63 @@ bool PlayerWindow::PlaylistSource::KeyPressed(int key)
     }
 }
 
+int PlayerWindow::LibrarySource::RowCount()
+{
+    playlist::Library* library = m_window.m_player ? m_window.m_player->LibraryList() : nullptr;
+    m_rows = library ? library->Rows() : std::vector<playlist::LibraryRow>{};
+    return static_cast<int>(m_rows.size());
+}
+
+int PlayerWindow::LibrarySource::SelectedRow()
+{
+    return m_window.m_player ? m_window.m_player->SelectedLibraryRow() : -1;
+}
+
+void PlayerWindow::LibrarySource::DrawRow(QPainter& painter, int row, const QRect& rect, bool selected)
+{
+    if (row >= static_cast<int>(m_rows.size()))
+        return;
+    const playlist::LibraryRow& r = m_rows[static_cast<size_t>(row)];
+    playlist::Library& library = *m_window.m_player->LibraryList();
+    QString text = QString::fromLocal8Bit(r.text.c_str());
+    if (r.category < 0) {
+        // The busy line.
+        DrawRowText(painter, rect, 3, text, Qt::white, false);
+        return;
+    }
+    if (r.item < 0) {
+        bool expanded = library.CategoryAt(r.category).expanded;
+        DrawTriangle(painter, rect, 3, expanded);
+        DrawRowText(painter, rect, 3 + 9, " " + text + " ", kLightYellow, selected);
+        return;
+    }
+    std::optional<playlist::LibraryEntry> entry = library.EntryOfRow(row);
+    std::optional<MediaItem> item = entry ? library.ItemOf(*entry) : std::nullopt;
+    int seconds = item ? engine::ItemSeconds(*item) : 0;
+    QString line = seconds > 0 ? QString(" %1 (%2:%3) ").arg(text).arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'))
+                               : " " + text + " ";
+    bool current = m_window.m_player->Index() == -2 && item &&
+                   std::strcmp(item->path, m_window.m_engine.CurrentItem().path) == 0;
+    DrawRowText(painter, rect, 10, line, current ? kLightYellow : QColor(Qt::white), selected);
+    if (current)
+        DrawMarker(painter, rect, m_window.m_markerPulse);
+}
+
+void PlayerWindow::LibrarySource::SelectionChanged(int row)
+{
+    m_window.m_player->SelectLibraryRow(row);
+    playlist::Library* library = m_window.m_player->LibraryList();
+    // A category opens or closes as it is clicked.
+    if (library && !library->Busy() && row < static_cast<int>(m_rows.size()) && m_rows[static_cast<size_t>(row)].item < 0)
+        library->ToggleCategory(row);
+}
+
+void PlayerWindow::LibrarySource::Activated(int row)
+{
+    m_window.m_player->PlayLibraryRow(row);
+    m_window.RefreshControls();
+}
+
 bool PlayerWindow::LibrarySource::KeyPressed(int key)
 {
     return CommonKey(m_window, key);
@@ -161,17 +221,7 @@ void PlayerWindow::StationSource::DrawRow(QPainter& painter, int row, const QRec
     int indent = 3 + 4 * node.level;
     QString text = QString::fromLocal8Bit(node.text.c_str());
     if (node.isCategory) {
-        // A 7-pixel triangle: right when closed, down when open.
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(kLightYellow);
-        int cy = rect.center().y();
-        QPolygon triangle;
-        if (node.expanded)
-            triangle << QPoint(indent, cy - 2) << QPoint(indent + 6, cy - 2) << QPoint(indent + 3, cy + 2);
-        else
-            triangle << QPoint(indent + 1, cy - 3) << QPoint(indent + 1, cy + 3) << QPoint(indent + 5, cy);
-        painter.drawPolygon(triangle.translated(rect.left(), 0));
-        painter.setBrush(Qt::NoBrush);
+        DrawTriangle(painter, rect, indent, node.expanded);
         DrawRowText(painter, rect, indent + 9, " " + text + " ", kLightYellow, selected);
         return;
     }

@@ -2,13 +2,14 @@
 // The four list panels' rows: playlist, library, station list and link list.
 // Included by the window only.
 
+#include "playlist/library.h"
 #include "ui/player_window.h"
 
 #include <QColor>
 #include <QString>
 
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 namespace lumetra::ui {
 
@@ -26,27 +27,23 @@ public:
     bool KeyPressed(int key) override;
 
 private:
-    struct RowInfo {
-        std::string name;
-        int seconds = 0;
-    };
-    const RowInfo& Info(const std::string& path);
-
     PlayerWindow& m_window;
-    std::unordered_map<std::string, RowInfo> m_info;
 };
 
 class PlayerWindow::LibrarySource : public ListSource {
 public:
     explicit LibrarySource(PlayerWindow& window) : m_window(window) {}
-    int RowCount() override { return 0; }
-    int SelectedRow() override { return -1; }
-    void DrawRow(QPainter&, int, const QRect&, bool) override {}
-    void SelectionChanged(int) override {}
+    // Takes the rows for this paint.
+    int RowCount() override;
+    int SelectedRow() override;
+    void DrawRow(QPainter& painter, int row, const QRect& rect, bool selected) override;
+    void SelectionChanged(int row) override;
+    void Activated(int row) override;
     bool KeyPressed(int key) override;
 
 private:
     PlayerWindow& m_window;
+    std::vector<playlist::LibraryRow> m_rows;
 };
 
 class PlayerWindow::StationSource : public ListSource {

@@ -39,6 +39,9 @@ protected:
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("XDG_CONFIG_HOME", (s_dir / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (s_dir / "data").c_str(), 1);
+        fs::create_directories(s_dir / "drives");
+        setenv("LUMETRA_DRIVES", (s_dir / "drives").c_str(), 1);
+        setenv("LUMETRA_CDROM", "", 1);
         static int argc = 1;
         static char name[] = "window_transport_test";
         static char* argv[] = {name, nullptr};
@@ -96,6 +99,7 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     window.Attach(player, [] {});
     ASSERT_TRUE(player.AddEntry((s_dir / "a.mp3").string()));
     ASSERT_TRUE(player.AddEntry((s_dir / "b.mp3").string()));
+    player.SelectRow(0);
     window.RefreshControls();
     ExpectCell(window, kStateLamp, 41, 4, 1, 3, 0);   // idle
     ExpectCell(window, kTrackUnits, 39, 10, 1, 0, 0);
@@ -128,7 +132,7 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
 
     // Within its first two seconds FBWD goes to the previous row.
     Click(window, kFbwd);
-    ASSERT_TRUE(WaitFor([&] { return player.Index() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return player.Index() == 0 && engine.State() == engine::kStatePlaying; }));
     ExpectCell(window, kTrackUnits, 39, 10, 1, 1, 0);
 
     Click(window, kMute);
