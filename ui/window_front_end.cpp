@@ -1,4 +1,4 @@
-#include "ui/window_front_end.h"
+#include "app/window_entry.h"
 #include "app/headless.h"
 #include "app/headless_front_end.h"
 #include "engine/engine.h"
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace lumetra::ui {
+namespace lumetra::app {
 namespace {
 
 std::string Env(const char* name)
@@ -71,12 +71,12 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
     // Whole scale factors only, so the pixel art scales by nearest neighbour.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
-    app::SetEventsEnabled(control);
-    PlayerWindow window(engine::TheEngine(), control);
+    SetEventsEnabled(control);
+    ui::PlayerWindow window(engine::TheEngine(), control);
     if (!window.SkinComplete())
         std::fprintf(stderr, "lumetra: some skin bitmaps are missing\n");
-    app::HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
+    HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
     return frontEnd.Run(commandLineFile, &window, control);
 }
 
-} // namespace lumetra::ui
+} // namespace lumetra::app

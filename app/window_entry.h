@@ -1,0 +1,19 @@
+#pragma once
+// The window's entry points as start-up sees them. ui/ implements them; the player
+// links them in when it is built with its window (LUMETRA_WITH_WINDOW), so app/
+// starts the window without depending on ui/.
+
+#include <string>
+
+namespace lumetra::app {
+
+// Whether a window can be shown here: a display server to connect to, or Qt's
+// off-screen platform.
+bool DisplayAvailable();
+
+// Runs the player with its window (and with control, the headless protocol on
+// standard input and output beside it) until the window closes or `quit`;
+// returns the exit status.
+int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control);
+
+} // namespace lumetra::app
