@@ -4,6 +4,7 @@
 #include "app/headless_commands.h"
 #include "app/main_window.h"
 #include "app/player_control.h"
+#include "platform/audio/wave_out.h"
 #include "ui/control_ids.h"
 #include "ui/player_window.h"
 
@@ -93,7 +94,7 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     engine.SetMainWindow(&messages);
     engine.Start();
     app::PlayerControl player(engine);
-    app::RegisterAllHeadlessCommands(player);
+    app::RegisterAllHeadlessCommands(player, platform::audio::TheAudioSystem().LineMixer());
     messages.SetHandler(953, [&player](intptr_t wParam, intptr_t) { player.EndOfTrack(wParam); });
     PlayerWindow window(engine, false);
     window.Attach(player, [] {});
