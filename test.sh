@@ -15,5 +15,6 @@ jobs=$(nproc)
 
 "$here/scripts/build.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=ON -DLUMETRA_BENCH=OFF
 (cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$here/tests/lsan.supp" \
   ctest --output-on-failure -j"$jobs" -L unit --timeout 600)
 echo "all tests passed"
