@@ -1,20 +1,10 @@
 #include "playlist/list_file.h"
+#include "settings/hex_text.h"
 
 #include <cstdio>
 
 namespace lumetra::playlist {
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
-}
 
 // One line from pos; false at the end of the file.
 bool NextLine(std::string_view bytes, std::size_t& pos, bool& ended, std::string_view& line)
@@ -48,7 +38,7 @@ uint32_t HeaderSerial(std::string_view headerLine)
         return 0;
     uint32_t serial = 0;
     for (std::size_t i = 16; i < 24; ++i)
-        serial = serial << 4 | static_cast<uint32_t>(HexDigit(headerLine[i]));
+        serial = serial << 4 | static_cast<uint32_t>(settings::HexDigitValue(headerLine[i]));
     return serial;
 }
 

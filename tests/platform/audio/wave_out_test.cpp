@@ -288,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"null:0x0,0xfff", 1, 1, 22050, 8, kWaveOk},
                       FormatCase{"null:0xef", 0, 2, 22050, 16, kWaveOk}));
 
-TEST(AudioSystemTest, DeviceListAndCapabilitiesFollowTheSpec)
+TEST(AudioSystemTest, DeviceListAndCapabilitiesFollowTheChoiceString)
 {
     auto system = CreateAudioSystem("null:0x1,0x10");
     ASSERT_TRUE(system);
