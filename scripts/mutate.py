@@ -321,8 +321,16 @@ def find_sites(root, rel):
         close = match_close(mask, m.end() - 1, "(", ")")
         if close < 0:
             continue
-        cond = text[m.end():close]
-        sites.append(Site(rel, m.end(), close, "negate", cond, "!(" + cond + ")"))
+        begin = m.end()
+        semi = mask.rfind(";", begin, close)
+        if semi >= 0:
+            begin = semi + 1  # if (init; condition)
+        while mask[begin].isspace():
+            begin += 1
+        if re.match(r"\s*[A-Za-z_][\w:<>]*[\s*&]+[A-Za-z_]\w*\s*=[^=]", mask[begin:close]):
+            continue  # the condition declares a variable: no place for a !
+        cond = text[begin:close]
+        sites.append(Site(rel, begin, close, "negate", cond, "!(" + cond + ")"))
     sites += statement_sites(rel, mask, code)
     sites = [s for s in sites if not inside(banned, s.start)]
     # Original text of statements comes from the source, not the mask.
