@@ -729,7 +729,7 @@ def cmd_run(args):
     print_report([data])
 
 
-def print_report(datas):
+def print_report(datas, source=None):
     print("| folder | caught/counted | kill rate | killed | timeout | survived | no-compile | pending | tests |")
     print("|---|---|---|---|---|---|---|---|---|")
     for d in datas:
@@ -743,6 +743,16 @@ def print_report(datas):
             for r in sorted(surv, key=lambda r: (r["file"], r["line"], r["col"])):
                 note = "  (not built into the selected tests)" if r.get("test") else ""
                 print(f"- {describe(r)}{note}")
+                if source:
+                    print(f"  `{source_line(source, r)}`")
+
+
+def source_line(root, r):
+    try:
+        with open(os.path.join(root, r["file"]), encoding="utf-8", errors="replace") as f:
+            return f.read().splitlines()[r["line"] - 1].strip()
+    except (OSError, IndexError):
+        return "?"
 
 
 def selection_text(d):
@@ -762,7 +772,7 @@ def load(path):
 
 
 def cmd_summary(args):
-    print_report([load(p) for p in args.files])
+    print_report([load(p) for p in args.files], args.source)
 
 
 def cmd_compare(args):
@@ -821,6 +831,7 @@ def main():
 
     q = sub.add_parser("summary", help="kill rates and survivors of result files")
     q.add_argument("files", nargs="+")
+    q.add_argument("--source", help="source root: show the code line of each survivor")
     q.set_defaults(func=cmd_summary)
 
     q = sub.add_parser("compare", help="compare two runs of the same sample")
