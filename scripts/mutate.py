@@ -735,7 +735,7 @@ def print_report(datas, source=None):
     for d in datas:
         caught, counted, pct, c = rate_text(d)
         print(f"| {d['folder']} | {caught}/{counted} | {pct} | {c['killed']} | {c['timeout']} | {c['survived']} | "
-              f"{c['no-compile']} | {c['pending']} | {selection_text(d)} |")
+              f"{c['no-compile']} | {c['pending']} | {selection_text(d).replace('|', chr(92) + '|')} |")
     for d in datas:
         surv = [r for r in d["mutations"] if r.get("status") == "survived"]
         if surv:
