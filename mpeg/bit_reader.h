@@ -30,7 +30,7 @@ public:
             m_bitIdx -= n;
             return (Current() >> m_bitIdx) & ((1u << n) - 1u);
         }
-        return ReadBitsSlow(n);
+        return ReadBitsWide(n);
     }
     uint32_t ReadBit() { return ReadBits(1); }
     void SkipBits(int n);
@@ -52,6 +52,26 @@ public:
     void SetEnd(long byteOffset) { m_end = byteOffset; }
 
 private:
+    // The buffer holds the stream backwards, so the eight bytes ending at the
+    // current one, loaded little-endian, are the next stream bits in order.
+    uint32_t ReadBitsWide(int n)
+    {
+        const int need = n - m_bitIdx;
+        const int bytes = (need + 7) >> 3;
+        const int last = m_byteIdx - bytes;
+        if (n > 0 && n <= 32 && m_byteIdx >= 7 && last >= 4 && last >= m_eob) {
+            uint64_t word;
+            __builtin_memcpy(&word, m_buf + m_byteIdx - 7, sizeof word);
+            if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)
+                word = __builtin_bswap64(word);
+            m_counter += static_cast<uint32_t>(n);
+            m_byteIdx = last;
+            const uint32_t value = static_cast<uint32_t>((word << (8 - m_bitIdx)) >> (64 - n));
+            m_bitIdx = 8 * bytes - need;
+            return value;
+        }
+        return ReadBitsSlow(n);
+    }
     uint32_t ReadBitsSlow(int n);
     unsigned Current() const { return m_byteIdx >= 0 ? m_buf[m_byteIdx] : 0u; }
     void NextByte();

@@ -6,6 +6,7 @@
 #include "mpeg/tables.h"
 
 #include <algorithm>
+#include <array>
 
 namespace lumetra::mpeg {
 
@@ -70,6 +71,33 @@ Dequantiser MakeDequantiser(const AllocationEntry& e)
     const uint32_t half = 1u << (x - 1);
     const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
     return Dequantiser{half, 1.0 / half, kDequantD[q], kDequantC[q]};
+}
+
+// The three samples of every code of a grouped entry (3, 5 or 9 steps, 5, 7
+// or 10 bits), 4 bits each, first sample lowest: division by the step count
+// per sample costs more than the rest of the frame.
+template <uint32_t Steps, int Bits>
+constexpr std::array<uint16_t, (1u << Bits)> MakeGroupTable()
+{
+    std::array<uint16_t, (1u << Bits)> t{};
+    for (uint32_t code = 0; code < t.size(); ++code)
+        t[code] = static_cast<uint16_t>(code % Steps | (code / Steps % Steps) << 4 | (code / Steps / Steps % Steps) << 8);
+    return t;
+}
+
+constexpr auto kGroups3 = MakeGroupTable<3, 5>();
+constexpr auto kGroups5 = MakeGroupTable<5, 7>();
+constexpr auto kGroups9 = MakeGroupTable<9, 10>();
+
+const uint16_t* GroupTable(uint32_t steps, int bits)
+{
+    if (steps == 3 && bits == 5)
+        return kGroups3.data();
+    if (steps == 5 && bits == 7)
+        return kGroups5.data();
+    if (steps == 9 && bits == 10)
+        return kGroups9.data();
+    return nullptr;
 }
 
 } // namespace
@@ -149,6 +177,14 @@ void ReadTriple(BitReader& reader, const FrameParams& p, int part, LayerSamples&
             } else {
                 uint32_t code = reader.ReadBits(e.bits);
                 const uint32_t steps = e.steps > 0 ? static_cast<uint32_t>(e.steps) : 1u;
+                const uint16_t* split = GroupTable(steps, e.bits);
+                if (split) {
+                    const uint32_t three = split[code];
+                    s.sample[ch][0][sb] = three & 15u;
+                    s.sample[ch][1][sb] = (three >> 4) & 15u;
+                    s.sample[ch][2][sb] = three >> 8;
+                    continue;
+                }
                 for (int k = 0; k < 3; ++k) {
                     s.sample[ch][k][sb] = code % steps;
                     code /= steps;
