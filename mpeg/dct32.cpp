@@ -7,8 +7,6 @@
 namespace lumetra::mpeg {
 namespace {
 
-using Float4 = float __attribute__((vector_size(16)));
-
 // 1 / (2 cos(pi (2n + 1) / (2N))) for the butterflies of size N.
 template <int N>
 std::array<float, N / 2> MakeScales()
@@ -42,67 +40,43 @@ const float* Scales()
 
 // Fully inlined and unrolled: the sizes are fixed, and calls and loop counters
 // would otherwise cost as much as the arithmetic.
-template <int N>
-[[gnu::always_inline]] inline void Dct(const float* x, float* out)
+template <int N, typename V>
+[[gnu::always_inline]] inline void Dct(const V* x, V* out)
 {
     if constexpr (N == 1) {
         out[0] = x[0];
     } else {
         const float* scale = Scales<N>();
-        float a[N / 2], b[N / 2], ea[N / 2], eb[N / 2 + 1];
-        if constexpr (N >= 8) {
-            // Four butterflies at once, each with the same two operations as below.
-#pragma GCC unroll 4
-            for (int n = 0; n < N / 2; n += 4) {
-                Float4 lo, hi, sc;
-                __builtin_memcpy(&lo, x + n, sizeof lo);
-                __builtin_memcpy(&hi, x + N - 4 - n, sizeof hi);
-                __builtin_memcpy(&sc, scale + n, sizeof sc);
-                hi = __builtin_shufflevector(hi, hi, 3, 2, 1, 0);
-                const Float4 sum = lo + hi;
-                const Float4 diff = (lo - hi) * sc;
-                __builtin_memcpy(a + n, &sum, sizeof sum);
-                __builtin_memcpy(b + n, &diff, sizeof diff);
-            }
-        } else {
-            for (int n = 0; n < N / 2; ++n) {
-                a[n] = x[n] + x[N - 1 - n];
-                b[n] = (x[n] - x[N - 1 - n]) * scale[n];
-            }
+        V a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
+#pragma GCC unroll 16
+        for (int n = 0; n < N / 2; ++n) {
+            a[n] = x[n] + x[N - 1 - n];
+            b[n] = (x[n] - x[N - 1 - n]) * scale[n];
         }
         Dct<N / 2>(a, ea);
         Dct<N / 2>(b, eb);
-        if constexpr (N >= 8) {
-            // The last odd output is eb alone; the pad only keeps the loads in bounds.
-            eb[N / 2] = 0.0f;
-#pragma GCC unroll 4
-            for (int k = 0; k < N / 2; k += 4) {
-                Float4 e, b0, b1;
-                __builtin_memcpy(&e, ea + k, sizeof e);
-                __builtin_memcpy(&b0, eb + k, sizeof b0);
-                __builtin_memcpy(&b1, eb + k + 1, sizeof b1);
-                const Float4 odd = b0 + b1;
-                const Float4 lo = __builtin_shufflevector(e, odd, 0, 4, 1, 5);
-                const Float4 hi = __builtin_shufflevector(e, odd, 2, 6, 3, 7);
-                __builtin_memcpy(out + 2 * k, &lo, sizeof lo);
-                __builtin_memcpy(out + 2 * k + 4, &hi, sizeof hi);
-            }
-        } else {
-            for (int k = 0; k < N / 2 - 1; ++k) {
-                out[2 * k] = ea[k];
-                out[2 * k + 1] = eb[k] + eb[k + 1];
-            }
-            out[N - 2] = ea[N / 2 - 1];
+#pragma GCC unroll 16
+        for (int k = 0; k < N / 2 - 1; ++k) {
+            out[2 * k] = ea[k];
+            out[2 * k + 1] = eb[k] + eb[k + 1];
         }
+        out[N - 2] = ea[N / 2 - 1];
         out[N - 1] = eb[N / 2 - 1];
     }
 }
 
 } // namespace
 
-void Dct32(const float in[32], float out[32])
+void Dct32(const Float4 in[32], Float4 out[32])
 {
     Dct<32>(in, out);
 }
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void Dct32(const Float8 in[32], Float8 out[32])
+{
+    Dct<32>(in, out);
+}
+#endif
 
 } // namespace lumetra::mpeg

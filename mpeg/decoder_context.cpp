@@ -297,8 +297,7 @@ int DecoderContext::State::DecodeLayer2(int16_t* out)
     for (int i = 0; i < 12; ++i) {
         layer2::ReadTriple(reader, params, i / 4, samples);
         for (int ch = 0; ch < params.stereo; ++ch)
-            for (int row = 0; row < 3; ++row)
-                clips += synthesis.Synthesize(samples.fraction[ch][row], ch, pcm->s[ch][row]);
+            clips += synthesis.SynthesizeSlots(samples.fraction[ch], 3, ch, pcm->s[ch]);
         out = WritePcmRows(*pcm, 3, params.stereo, out);
     }
     if (clips)

@@ -3,7 +3,9 @@
 #include "mpeg/dct32.h"
 #include "mpeg/synthesis_window.h"
 
+#include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,30 +14,58 @@
 namespace lumetra::mpeg {
 namespace {
 
-using Float4 = float __attribute__((vector_size(16)));
 using Int4 = int __attribute__((vector_size(16)));
 
-} // namespace
-
-Synthesis::Synthesis()
+[[gnu::always_inline]] inline Float4 Load4(const float* p)
 {
-    std::memset(m_history, 0, sizeof m_history);
-    std::memset(m_window, 0, sizeof m_window);
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
-int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
+[[gnu::always_inline]] inline void Transpose4(Float4& a, Float4& b, Float4& c, Float4& d)
 {
-    if (!m_ready) {
-        ReadSynthesisWindow(m_window);
-        m_ready = true;
+    const Float4 ab0 = __builtin_shufflevector(a, b, 0, 4, 1, 5), ab1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    const Float4 cd0 = __builtin_shufflevector(c, d, 0, 4, 1, 5), cd1 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+    a = __builtin_shufflevector(ab0, cd0, 0, 1, 4, 5);
+    b = __builtin_shufflevector(ab0, cd0, 2, 3, 6, 7);
+    c = __builtin_shufflevector(ab1, cd1, 0, 1, 4, 5);
+    d = __builtin_shufflevector(ab1, cd1, 2, 3, 6, 7);
+}
+
+// Up to four slots' subbands into lanes (x[k][j] = in[j][k]); missing slots are 0.
+[[gnu::always_inline]] inline void ToLanes(const float (*in)[32], int n, Float4 x[32])
+{
+    for (int k = 0; k < 32; k += 4) {
+        Float4 r[4];
+        for (int j = 0; j < 4; ++j)
+            r[j] = j < n ? Load4(in[j] + k) : Float4{};
+        Transpose4(r[0], r[1], r[2], r[3]);
+        for (int j = 0; j < 4; ++j)
+            x[k + j] = r[j];
     }
-    const int offset = m_offset[channel] = (m_offset[channel] - 64) & 1023;
-    float* history = m_history[channel];
+}
+
+[[gnu::always_inline]] inline void FromLanes(const Float4 y[32], float (*out)[32])
+{
+    for (int k = 0; k < 32; k += 4) {
+        Float4 r[4] = {y[k], y[k + 1], y[k + 2], y[k + 3]};
+        Transpose4(r[0], r[1], r[2], r[3]);
+        for (int j = 0; j < 4; ++j)
+            std::memcpy(out[j] + k, &r[j], sizeof r[j]);
+    }
+}
+
+// One slot whose transform X is done: V into the history, the window over it,
+// 32 samples out. V is the vector width of the window sums.
+template <typename V>
+[[gnu::always_inline]] inline int Emit(const float x[32], float* history, int& offsetRef, const float* window,
+                                       int16_t* out)
+{
+    const int offset = offsetRef = (offsetRef - 64) & 1023;
 
     // V[i] = sum cos((16 + i)(2k + 1) pi / 64) S[k] from the DCT X of S:
     // V[0..15] = X[16..31], V[16] = 0, V[17..48] = -X[31..0], V[49..63] = -X[1..15].
-    float x[32];
-    Dct32(subbands, x);
     float* v = history + offset;
 #pragma GCC unroll 32
     for (int i = 0; i < 16; ++i)
@@ -44,10 +74,9 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
     // v[17..48] = -x[31..0], four at a time: reversed and negated.
 #pragma GCC unroll 8
     for (int i = 0; i < 32; i += 4) {
-        Float4 part;
-        __builtin_memcpy(&part, x + 28 - i, sizeof part);
+        Float4 part = Load4(x + 28 - i);
         part = -__builtin_shufflevector(part, part, 3, 2, 1, 0);
-        __builtin_memcpy(v + 17 + i, &part, sizeof part);
+        std::memcpy(v + 17 + i, &part, sizeof part);
     }
 #pragma GCC unroll 32
     for (int i = 49; i < 64; ++i)
@@ -55,31 +84,33 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
 
     // Each window row of 32 coefficients meets 32 consecutive history values:
     // the row start is a multiple of 32, so the 1023 mask never splits a row.
-    // Rows are taken four samples at a time; every sample still adds its 16
-    // products in row order, so the result equals the plain loop bit for bit.
-    Float4 sum[8] = {};
+    // Every sample adds its 16 products in row order whatever the width, so
+    // the result equals the plain loop bit for bit.
+    constexpr int kLanes = sizeof(V) / sizeof(float);
+    V sum[32 / kLanes] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
-        const Float4* d = reinterpret_cast<const Float4*>(m_window + 32 * i);
-        const Float4* h = reinterpret_cast<const Float4*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
+        const V* d = reinterpret_cast<const V*>(window + 32 * i);
+        const V* h = reinterpret_cast<const V*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
 #pragma GCC unroll 8
-        for (int k = 0; k < 8; ++k)
+        for (int k = 0; k < 32 / kLanes; ++k)
             sum[k] += d[k] * h[k];
     }
+    float sums[32];
+    std::memcpy(sums, sum, sizeof sums);
 
     // Scaling by 2^15 is exact, so the plain conversion below equals ToPcm16
     // whenever nothing needs limiting; only then the slow path is skipped.
     Float4 scaled[8];
     Int4 inRange = {-1, -1, -1, -1};
     for (int k = 0; k < 8; ++k) {
-        scaled[k] = sum[k] * 32768.0f;
+        scaled[k] = Load4(sums + 4 * k) * 32768.0f;
         inRange &= (scaled[k] < 32768.0f) & (scaled[k] >= -32768.0f);
     }
     int clips = 0;
     if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != -1) {
-        for (int k = 0; k < 8; ++k)
-            for (int j = 0; j < 4; ++j)
-                out[4 * k + j] = ToPcm16(sum[k][j], clips);
+        for (int j = 0; j < 32; ++j)
+            out[j] = ToPcm16(sums[j], clips);
         return clips;
     }
     for (int k = 0; k < 8; k += 2) {
@@ -96,6 +127,95 @@ int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
 #endif
     }
     return clips;
+}
+
+// The transforms of four (or, wide, eight) slots at once, then each slot's
+// window in turn.
+template <bool Wide>
+[[gnu::always_inline]] inline int Run(float* history, int& offset, const float* window, const float (*in)[32],
+                                      int count, int16_t (*out)[32])
+{
+    int clips = 0;
+    for (int t = 0; t < count;) {
+        const int n = std::min(count - t, Wide ? 8 : 4);
+        alignas(32) float x[8][32];
+        Float4 lo[32], y[32];
+        ToLanes(in + t, n, lo);
+        if constexpr (Wide) {
+            if (n > 4) {
+                Float4 hi[32];
+                ToLanes(in + t + 4, n - 4, hi);
+                Float8 x8[32], y8[32];
+                for (int k = 0; k < 32; ++k)
+                    x8[k] = __builtin_shufflevector(lo[k], hi[k], 0, 1, 2, 3, 4, 5, 6, 7);
+                Dct32(x8, y8);
+                for (int k = 0; k < 32; ++k) {
+                    y[k] = __builtin_shufflevector(y8[k], y8[k], 0, 1, 2, 3);
+                    hi[k] = __builtin_shufflevector(y8[k], y8[k], 4, 5, 6, 7);
+                }
+                FromLanes(hi, x + 4);
+            } else {
+                Dct32(lo, y);
+            }
+        } else {
+            Dct32(lo, y);
+        }
+        FromLanes(y, x);
+        for (int j = 0; j < n; ++j)
+            clips += Emit<std::conditional_t<Wide, Float8, Float4>>(x[j], history, offset, window, out[t + j]);
+        t += n;
+    }
+    return clips;
+}
+
+int RunNarrow(float* history, int& offset, const float* window, const float (*in)[32], int count,
+              int16_t (*out)[32])
+{
+    return Run<false>(history, offset, window, in, count, out);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] int RunWide(float* history, int& offset, const float* window, const float (*in)[32],
+                                    int count, int16_t (*out)[32])
+{
+    return Run<true>(history, offset, window, in, count, out);
+}
+#endif
+
+Synthesis::Kernel ChooseKernel(bool wide)
+{
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (wide && __builtin_cpu_supports("avx2"))
+        return RunWide;
+#endif
+    (void)wide;
+    return RunNarrow;
+}
+
+} // namespace
+
+Synthesis::Synthesis(bool wide)
+    : m_kernel(ChooseKernel(wide))
+{
+    std::memset(m_history, 0, sizeof m_history);
+    std::memset(m_window, 0, sizeof m_window);
+}
+
+int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
+{
+    return SynthesizeSlots(reinterpret_cast<const float (*)[32]>(subbands), 1, channel,
+                           reinterpret_cast<int16_t (*)[32]>(out));
+}
+
+int Synthesis::SynthesizeSlots(const float (*in)[32], int count, int channel, int16_t (*out)[32])
+{
+    if (!m_ready) {
+        ReadSynthesisWindow(m_window);
+        m_ready = true;
+    }
+    channel &= 1;
+    return m_kernel(m_history[channel], m_offset[channel], m_window, in, count, out);
 }
 
 } // namespace lumetra::mpeg

@@ -27,15 +27,24 @@ inline int16_t ToPcm16(double sum, int& clips)
 
 class Synthesis {
 public:
-    Synthesis();
+    // Wide: eight-float vectors where the processor has them (AVX2). Both
+    // widths give the same samples; tests compare them.
+    explicit Synthesis(bool wide = true);
     // Writes 32 consecutive samples to out; returns the number clipped.
     int Synthesize(const float subbands[32], int channel, int16_t* out);
+    // count consecutive time slots of one channel, slot t from in[t] to out[t];
+    // the same as count calls of Synthesize, only faster.
+    int SynthesizeSlots(const float (*in)[32], int count, int channel, int16_t (*out)[32]);
+
+    using Kernel = int (*)(float* history, int& offset, const float* window, const float (*in)[32], int count,
+                           int16_t (*out)[32]);
 
 private:
     alignas(32) float m_history[2][1024];
     int m_offset[2] = {64, 64};
-    alignas(16) float m_window[512];
+    alignas(32) float m_window[512];
     bool m_ready = false;
+    Kernel m_kernel;
 };
 
 } // namespace lumetra::mpeg

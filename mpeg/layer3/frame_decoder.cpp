@@ -108,8 +108,7 @@ int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& hea
         for (int ch = 0; ch < channels; ++ch) {
             float slots32[18][32];
             m_hybrid.Run(xr[ch], count[ch], si.gr[gr][ch], bands.shortBands, ch, slots32);
-            for (int ss = 0; ss < 18; ++ss)
-                clips += synthesis.Synthesize(slots32[ss], ch, pcm.s[ch][ss]);
+            clips += synthesis.SynthesizeSlots(slots32, 18, ch, pcm.s[ch]);
         }
         out = WritePcmRows(pcm, kPcmRows, channels, out);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
 
@@ -106,6 +107,29 @@ TEST(Synthesis, MatchesTheDirectFilterBank)
         }
     }
     EXPECT_GE(static_cast<double>(equal) / total, 0.995);
+}
+
+// Batches of every length a layer uses, in both vector widths, equal the
+// one-slot path bit for bit, clip counts included.
+TEST(Synthesis, BatchesAndWidthsAgree)
+{
+    Synthesis single(false), narrow(false), wide(true);
+    std::mt19937 rng(9);
+    std::normal_distribution<float> noise(0.0f, 0.08f);
+    for (int count = 1; count <= 18; ++count) {
+        float in[18][32];
+        for (auto& row : in)
+            for (float& x : row)
+                x = noise(rng);
+        int16_t one[18][32], batch[2][18][32];
+        int clips = 0;
+        for (int t = 0; t < count; ++t)
+            clips += single.Synthesize(in[t], count & 1, one[t]);
+        EXPECT_EQ(narrow.SynthesizeSlots(in, count, count & 1, batch[0]), clips);
+        EXPECT_EQ(wide.SynthesizeSlots(in, count, count & 1, batch[1]), clips);
+        for (const auto& b : batch)
+            ASSERT_EQ(std::memcmp(one, b, sizeof(int16_t) * 32 * count), 0) << count;
+    }
 }
 
 TEST(Synthesis, SilenceStaysSilent)
