@@ -493,7 +493,7 @@ def select_tests(build, label, regex, exclude):
         props = {p["name"]: p["value"] for p in t.get("properties", [])}
         env = dict(e.split("=", 1) for e in props.get("ENVIRONMENT", []))
         labels = props.get("LABELS", [])
-        tests.append(Test(t["name"], t["command"], env, props.get("WORKING_DIRECTORY", build), labels))
+        tests.append(Test(t["name"], t.get("command"), env, props.get("WORKING_DIRECTORY", build), labels))
     return tests
 
 
@@ -517,12 +517,36 @@ def build_targets(build, tests, extra):
 
 
 def run_build(build, targets, timeout):
-    """(ok, rebuilt_anything)"""
     try:
         p = subprocess.run(["ninja", "-C", build, "-j2"] + targets, capture_output=True, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
-        return False, True
-    return p.returncode == 0, "no work to do" not in p.stdout
+        return False
+    return p.returncode == 0
+
+
+def built_sources(build, targets):
+    """Absolute paths of the sources and headers compiled into the targets."""
+    def lines(*tool):
+        return subprocess.run(["ninja", "-C", build, "-t"] + list(tool), check=True,
+                              capture_output=True, text=True).stdout.splitlines()
+
+    def absolute(path):
+        return os.path.normpath(os.path.join(build, path))
+
+    sources = {absolute(x.strip()) for x in lines("inputs", *targets)}
+    found = set()
+    deps = None
+    for line in lines("deps"):
+        if line and not line[0].isspace():
+            deps = None  # a new object
+        elif line.strip() and deps is None:
+            first = absolute(line.strip())
+            deps = first in sources
+            if deps:
+                found.add(first)
+        elif deps:
+            found.add(absolute(line.strip()))
+    return found | sources
 
 
 def start(test, timeout):
@@ -655,6 +679,16 @@ def cmd_run(args):
     tests = select_tests(build, args.label, args.regex, args.exclude_tests)
     if not tests:
         sys.exit("mutate: no test matches the selection")
+    unbuilt = [t.name for t in tests if not t.command]
+    if unbuilt:
+        # ctest knows a test's command only once its program exists; a unit
+        # test's program is the target of the same name.
+        print(f"mutate: building {' '.join(unbuilt)}", file=sys.stderr)
+        if subprocess.run(["ninja", "-C", build, "-j2"] + unbuilt + args.target).returncode != 0:
+            sys.exit("mutate: the tests' programs do not build; name their targets with --target")
+        tests = select_tests(build, args.label, args.regex, args.exclude_tests)
+        if any(not t.command for t in tests):
+            sys.exit("mutate: some tests still have no program; name their targets with --target")
     targets = build_targets(build, tests, args.target)
     data = None
     if args.out and os.path.exists(args.out):
@@ -674,9 +708,9 @@ def cmd_run(args):
     print(f"mutate: {args.folder}: {len(sites)} sites, sample {len(sample)}, seed {args.seed}; "
           f"tests {', '.join(data['tests'])}; targets {' '.join(targets)}", file=sys.stderr)
 
-    ok, _ = run_build(build, targets, args.build_timeout)
-    if not ok:
+    if not run_build(build, targets, args.build_timeout):
         sys.exit("mutate: the unmutated sources do not build")
+    reachable = built_sources(build, targets)
     if not data["clean_seconds"]:
         _, _, times = run_tests(tests, 1, lambda t: args.max_test_seconds)
         if len(times) != len(tests) or any(t.name not in times for t in tests):
@@ -700,11 +734,10 @@ def cmd_run(args):
             began = time.monotonic()
             try:
                 mut.apply(site)
-                ok, rebuilt = run_build(build, targets, args.build_timeout)
-                if not ok:
-                    r["status"], r["test"] = "no-compile", ""
-                elif not rebuilt:
+                if os.path.join(root, site.file) not in reachable:
                     r["status"], r["test"] = "survived", "(not built into the selected tests)"
+                elif not run_build(build, targets, args.build_timeout):
+                    r["status"], r["test"] = "no-compile", ""
                 else:
                     status, name, _ = run_tests(tests, args.jobs, timeout_of)
                     if status == "killed" and next(t for t in tests if t.name == name).e2e:
