@@ -40,6 +40,12 @@ bool EndsWithNoCase(const std::string& text, const char* end)
     return text.size() >= n && strcasecmp(text.c_str() + text.size() - n, end) == 0;
 }
 
+std::function<void(bool)>& CdArrivalView()
+{
+    static std::function<void(bool)> view;
+    return view;
+}
+
 struct PlaylistFrontEnd {
     explicit PlaylistFrontEnd(PlayerControl& p)
         : player(p), files(p.Playlist(), platform::ProgramDirectory()),
@@ -218,10 +224,13 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     engine::TheCdWatcher().AddArrivalHook([&front](const std::string&) {
         front.WhenLibraryIdle([&front] {
             front.library.FillLibrary(2);
-            if (front.files.LoadCdPlaylist()) {
+            bool loaded = front.files.LoadCdPlaylist();
+            if (loaded) {
                 front.player.Playlist().SetPlayIndex(-1);
                 front.player.SelectRow(0);
             }
+            if (CdArrivalView())
+                CdArrivalView()(loaded);
         });
     });
     engine::TheCdWatcher().AddRemovalHook([&front](const std::string&) {
@@ -241,6 +250,11 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
         platform::MakeDirectories(platform::ProgramDirectory());
         front.files.WritePlaylist(front.files.LastPlayPath());
     });
+}
+
+void SetCdArrivalView(std::function<void(bool playlistLoaded)> view)
+{
+    CdArrivalView() = std::move(view);
 }
 
 } // namespace lumetra::app

@@ -3,6 +3,8 @@
 // delete, up, down, new, save, load, library, library-build, expand, play-library),
 // the playlist of the last run and the library loaded or built at start-up.
 
+#include <functional>
+
 namespace lumetra::playlist {
 class Library;
 class PlaylistFiles;
@@ -17,5 +19,9 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player);
 // before the registration).
 playlist::PlaylistFiles* ThePlaylistFiles();
 playlist::Library* TheLibrary();
+
+// Told once a disc's arrival has been handled: whether the disc's own playlist
+// loaded (the window then shows the playlist, else the library's CD entry).
+void SetCdArrivalView(std::function<void(bool playlistLoaded)> view);
 
 } // namespace lumetra::app

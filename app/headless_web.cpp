@@ -85,6 +85,12 @@ private:
     web::StationRecord m_record;
 };
 
+std::string& LastStreamStatus()
+{
+    static std::string text;
+    return text;
+}
+
 // The player as the stream's timer step sees it.
 class EngineStreamHost : public web::StreamPlaybackHost {
 public:
@@ -107,14 +113,13 @@ public:
     }
     void SetStatusText(const std::string& text) override
     {
-        if (text != m_lastStatus)
+        if (text != LastStreamStatus())
             EmitEvent("status", text);
-        m_lastStatus = text;
+        LastStreamStatus() = text;
     }
 
 private:
     engine::Engine& m_engine;
-    std::string m_lastStatus;
 };
 
 // A stream file holds at most a minute of sound beyond the player's read
@@ -360,6 +365,11 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         web::StopStream(web::ProcessStream());
         std::remove(web::ProcessStream().FilePath().c_str());
     });
+}
+
+std::string StreamStatusText()
+{
+    return LastStreamStatus();
 }
 
 } // namespace lumetra::app

@@ -4,6 +4,7 @@
 // at start-up, and the player's share of a stream on its timer.
 
 #include <functional>
+#include <string>
 
 namespace lumetra::web {
 class StationDirectory;
@@ -22,5 +23,8 @@ void EmitProxyLine();
 web::StationDirectory& FrontEndStationDirectory();
 // Runs a web command after the one running now, never inside it.
 void RunWebCommandInOrder(std::function<void()> command);
+// The status line the stream's timer step last asked for ("streaming %d bytes...");
+// the window shows it while the stream file fills.
+std::string StreamStatusText();
 
 } // namespace lumetra::app

@@ -119,12 +119,31 @@ bool SaveCdNames(const CdDiscNames& names)
     return ok;
 }
 
+namespace {
+
+CdInfoPresenter& Presenter()
+{
+    static CdInfoPresenter presenter;
+    return presenter;
+}
+
+} // namespace
+
+void SetCdInfoPresenter(CdInfoPresenter presenter)
+{
+    Presenter() = std::move(presenter);
+}
+
 int CdInfoDialog(const MediaItem& item)
 {
-    (void)item;  // the window preselects the item's track
     std::string drive = DefaultCdDrive();
-    if (drive.empty() || LoadCdNames(drive).serial == 0)
+    CdDiscNames names = drive.empty() ? CdDiscNames{} : LoadCdNames(drive);
+    if (names.serial == 0)
         return 0;
+    if (CdInfoPresenter presenter = Presenter()) {
+        int track = std::clamp(CdTrackOfPath(item.path), 1, static_cast<int>(names.tracks.size()));
+        return presenter(names, track) && SaveCdNames(names) ? 1 : 0;
+    }
     return platform::ShowDialog("Audio CD Information") ? 1 : 0;
 }
 

@@ -7,6 +7,7 @@
 #include "media/media_item.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,11 @@ bool SaveCdNames(const CdDiscNames& names);
 // item's track preselected: 1 when names were saved, 0 when cancelled or when
 // there is no disc. The window draws it; headless answers Cancel.
 int CdInfoDialog(const MediaItem& item);
+
+// The window's drawing of that dialog: edits names in place, track (1-based) is
+// preselected; true for "Save Audio CD Information". Without one the dialog is
+// asked for by its title (platform::ShowDialog), which headless answers Cancel.
+using CdInfoPresenter = std::function<bool(CdDiscNames& names, int track)>;
+void SetCdInfoPresenter(CdInfoPresenter presenter);
 
 } // namespace lumetra::engine

@@ -315,6 +315,34 @@ bool Library::ToggleCategory(int row)
     return true;
 }
 
+bool Library::RemoveRow(int row)
+{
+    {
+        std::lock_guard guard(m_data);
+        if (row < 0 || row >= static_cast<int>(m_rows.size()) || m_rows[static_cast<std::size_t>(row)].item < 0)
+            return false;
+        const LibraryRow& r = m_rows[static_cast<std::size_t>(row)];
+        auto& items = m_categories[static_cast<std::size_t>(r.category)].items;
+        std::vector<LibraryItem> kept = items;
+        kept.erase(kept.begin() + r.item);
+        // The file holds the drives' categories; the disc's are found anew each time.
+        if (r.category == kMp3 || r.category == kMidi || r.category == kWav) {
+            std::vector<std::string> paths;
+            for (int c : {kMp3, kMidi, kWav}) {
+                for (const LibraryItem& item : c == r.category ? kept : m_categories[static_cast<std::size_t>(c)].items)
+                    paths.push_back(item.path);
+            }
+            if (!WriteFileAtomically(m_libraryPath, FormatListFile(0, paths)))
+                return false;
+        }
+        items = std::move(kept);
+        ++m_generation;
+        ListCategories();
+    }
+    NotifyRows();
+    return true;
+}
+
 std::optional<LibraryEntry> Library::EntryOfRow(int row) const
 {
     std::lock_guard guard(m_data);

@@ -89,6 +89,11 @@ public:
     void RefreshEntries();
     // Opens or closes the category of a header row; false for other rows.
     bool ToggleCategory(int row);
+    // Takes the item of an item row out of the library ("Remove from Library");
+    // the library file is written again without it. False for other rows or
+    // when the file cannot be written (nothing is removed then). Entries taken
+    // before no longer resolve. Main thread, while idle.
+    bool RemoveRow(int row);
     std::optional<LibraryEntry> EntryOfRow(int row) const;
     // The entry's media item (path, title, type, rate, length), when it is still there.
     std::optional<MediaItem> ItemOf(const LibraryEntry& entry) const;

@@ -62,7 +62,11 @@ void ListPanel::mousePressEvent(QMouseEvent* e)
 {
     setFocus();
     int row = RowAt(e->position().toPoint().y());
-    if (row >= 0 && e->button() == Qt::LeftButton) {
+    constexpr Qt::MouseButtons both = Qt::LeftButton | Qt::RightButton;
+    if (row >= 0 && (e->buttons() & both) == both) {
+        m_source.SelectedWithBothButtons(row);
+        update();
+    } else if (row >= 0 && e->button() == Qt::LeftButton) {
         m_source.SelectionChanged(row);
         update();
     }

@@ -15,6 +15,8 @@ public:
     // Drawn instead of the rows when there are none (busy texts); empty for none.
     virtual QString EmptyText() { return {}; }
     virtual void SelectionChanged(int row) = 0;
+    // A row clicked while both mouse buttons are held.
+    virtual void SelectedWithBothButtons(int row) { SelectionChanged(row); }
     virtual void Activated(int /*row*/) {}
     // True when the window handled the key.
     virtual bool KeyPressed(int /*key*/) { return false; }

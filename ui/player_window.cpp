@@ -1,5 +1,6 @@
 #include "ui/player_window.h"
 #include "app/headless.h"
+#include "app/headless_playlist.h"
 #include "app/headless_radio.h"
 #include "app/headless_registry.h"
 #include "app/headless_web.h"
@@ -12,13 +13,18 @@
 #include "web/http_get.h"
 #include "web/link_list.h"
 #include "web/station_directory.h"
+#include "engine/cd_names.h"
+#include "ui/cd_info_dialog.h"
 #include "ui/control_ids.h"
+#include "ui/dropped_files.h"
 #include "ui/layout_table.h"
 #include "ui/position_bar.h"
 #include "ui/window_lists.h"
 
 #include <QAccessible>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QLabel>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -31,6 +37,7 @@
 #include <QUrl>
 
 #include <cstring>
+#include <filesystem>
 
 namespace lumetra::ui {
 namespace {
@@ -308,13 +315,75 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
             app::EmitEvent("dialog", title);
         return false;
     });
+    app::SetCdArrivalView([this](bool loaded) { CdArrived(loaded); });
+    engine::SetCdInfoPresenter([this, control](engine::CdDiscNames& names, int track) {
+        if (control)
+            app::EmitEvent("dialog", "Audio CD Information");
+        return RunCdInfoDialog(names, track, this);
+    });
     show();
+}
+
+// A CD-track row of the playlist selected: with both mouse buttons the naming
+// dialog, then every row's names read again; with one, the hint toggles.
+void PlayerWindow::CdTrackRowSelected(int row, bool bothButtons)
+{
+    if (row < 0 || row >= m_player->RowCount() || m_player->Playlist().RowItem(row).mediaType != MEDIA_CDTRACK)
+        return;
+    if (!bothButtons) {
+        ShowHint(!(m_hint && m_hint->isVisible()));
+        return;
+    }
+    ShowHint(false);
+    m_player->NameCdTrack(row);
+    for (auto& [id, panel] : m_lists)
+        panel->update();
+}
+
+void PlayerWindow::ShowHint(bool shown)
+{
+    if (!shown) {
+        if (m_hint && m_hint->isVisible()) {
+            m_hint->hide();
+            if (m_controlMode)
+                app::EmitEvent("hint");
+        }
+        return;
+    }
+    if (!m_hint) {
+        auto* label = new QLabel("Click both mouse buttons to name the track", this, Qt::ToolTip);
+        label->setFixedSize(200, 20);
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet("background: rgb(255, 255, 225); color: black; border: 1px solid black;");
+        m_hint = label;
+    }
+    m_hint->move(QCursor::pos() + QPoint(12, 12));
+    m_hint->show();
+    if (m_controlMode)
+        app::EmitEvent("hint", "Click both mouse buttons to name the track");
+}
+
+// A disc arrived and was read: its playlist when it had one, else the library
+// with the disc's entries open.
+void PlayerWindow::CdArrived(bool playlistLoaded)
+{
+    if (m_mode != 0)
+        return;
+    SetView(playlistLoaded ? kViewList : kViewLibrary);
+    if (playlistLoaded)
+        m_lists[kPlaylistList]->EnsureVisible(0);
+    for (auto& [id, panel] : m_lists)
+        panel->update();
+    RefreshControls();
 }
 
 void PlayerWindow::Detach()
 {
     m_closing = true;
     m_player = nullptr;
+    app::SetCdArrivalView(nullptr);
+    engine::SetCdInfoPresenter(nullptr);
+    ShowHint(false);
     platform::SetMessageBoxPresenter(nullptr);
     platform::SetDialogPresenter(nullptr);
     close();
@@ -412,6 +481,7 @@ void PlayerWindow::Command(int id, int code)
 {
     if (!m_player || m_closing)
         return;
+    ShowHint(false);
     bool pressed = code == kCodePressed || code == kCodeDoubleClick;
     bool radio = m_mode == 1;
     if (code == kCodeReleased) {
@@ -596,7 +666,22 @@ void PlayerWindow::ListButton(int id)
     if (m_view == kViewList) {
         DispatchPlaylistCommand(id == kDelete ? "delete" : id == kMoveUp ? "up" : "down");
         m_lists[kPlaylistList]->update();
+    } else if (m_view == kViewLibrary && id == kDelete) {
+        RemoveLibrarySelection();
     }
+}
+
+// Delete in the library view: the selected song leaves the library; the row now
+// at its place (or the one before, after the last) is selected.
+void PlayerWindow::RemoveLibrarySelection()
+{
+    playlist::Library* library = m_player->LibraryList();
+    int row = m_player->SelectedLibraryRow();
+    if (!library || library->Busy() || !library->RemoveRow(row))
+        return;
+    int count = static_cast<int>(library->Rows().size());
+    m_player->SelectLibraryRow(row < count ? row : count - 1);
+    m_lists[kLibraryList]->update();
 }
 
 void PlayerWindow::StopRadio()
@@ -698,7 +783,16 @@ void PlayerWindow::AddFiles(const QStringList& paths)
         QByteArray bytes = path.toLocal8Bit();
         if (bytes.size() > 4096)
             continue;
-        m_player->AddEntry(bytes.toStdString());
+        std::string name = bytes.toStdString();
+        std::error_code error;
+        if (std::filesystem::is_directory(name, error)) {
+            // A folder: its playable files join as one selection would.
+            std::vector<std::string> files = FilesUnderFolder(name);
+            if (!files.empty())
+                m_player->Playlist().AddPaths(files);
+        } else {
+            m_player->AddEntry(name);
+        }
     }
     m_lists[kPlaylistList]->update();
     m_controls[kPlayModeLamp]->update();
@@ -727,6 +821,7 @@ void PlayerWindow::MenuCommand(int id)
 {
     if (!m_player)
         return;
+    ShowHint(false);
     switch (id) {
     case kMenuOpenSong:
         // New Playlist (which asks to save first, where the playlist offers it), then Add.

@@ -91,6 +91,10 @@ private:
     void Step(int direction);
     void Add();
     void AddLibrarySelection();
+    void RemoveLibrarySelection();
+    void CdArrived(bool playlistLoaded);
+    void CdTrackRowSelected(int row, bool bothButtons);
+    void ShowHint(bool shown);
     void ListButton(int id);
     void ShowInfoPreview();
     void StopRadio();
@@ -145,6 +149,8 @@ private:
     int m_skip = 0;
     int m_dragBarX = 0;
     std::string m_dragReadout;
+    // "Click both mouse buttons to name the track", near the cursor.
+    QWidget* m_hint = nullptr;
 };
 
 } // namespace lumetra::ui

@@ -108,6 +108,13 @@ void PlayerWindow::PlaylistSource::DrawRow(QPainter& painter, int row, const QRe
 void PlayerWindow::PlaylistSource::SelectionChanged(int row)
 {
     m_window.m_player->SelectRow(row);
+    m_window.CdTrackRowSelected(row, false);
+}
+
+void PlayerWindow::PlaylistSource::SelectedWithBothButtons(int row)
+{
+    m_window.m_player->SelectRow(row);
+    m_window.CdTrackRowSelected(row, true);
 }
 
 void PlayerWindow::PlaylistSource::Activated(int row)

@@ -23,6 +23,7 @@ public:
     int SelectedRow() override;
     void DrawRow(QPainter& painter, int row, const QRect& rect, bool selected) override;
     void SelectionChanged(int row) override;
+    void SelectedWithBothButtons(int row) override;
     void Activated(int row) override;
     bool KeyPressed(int key) override;
 

@@ -266,6 +266,9 @@ void PlayerWindow::UpdateStatusText()
             m_dragReadout = text;
             app::EmitEvent("status", text);
         }
+    } else if (item.streamState == 1 && !app::StreamStatusText().empty()) {
+        // The stream file is filling: how much has arrived.
+        text = app::StreamStatusText();
     } else if (item.layer != -1 && item.sampleRate > 0 && m_engine.State() != engine::kStateIdle) {
         int seconds = item.totalSamples / item.sampleRate;
         char line[300];
@@ -302,6 +305,8 @@ void PlayerWindow::Tick()
             m_controls[kScreen]->update();
     }
     if (m_ticks < 26) {
+        if (m_engine.CurrentItem().streamState == 1 && m_mode == 0)
+            UpdateStatusText();
         if (m_dragStartX >= 0)
             RefreshControls();
         return;

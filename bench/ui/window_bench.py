@@ -46,7 +46,9 @@ def main():
         while not os.path.exists("/tmp/.X11-unix/X" + display[1:]):
             time.sleep(0.05)
         env = dict(os.environ, DISPLAY=display, LUMETRA_AUDIO="null", XDG_CONFIG_HOME=work + "/config",
-                   XDG_DATA_HOME=work + "/data", XDG_RUNTIME_DIR=work, LUMETRA_DIRECTORY="127.0.0.1:9")
+                   XDG_DATA_HOME=work + "/data", XDG_RUNTIME_DIR=work, LUMETRA_DIRECTORY="127.0.0.1:9",
+                   # No drives and no CD: no library scan runs beside the playback.
+                   LUMETRA_DRIVES="", LUMETRA_CDROM="")
         env.pop("QT_QPA_PLATFORM", None)
         env.pop("WAYLAND_DISPLAY", None)
 

@@ -14,7 +14,9 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "app"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "engine"))
 import headless_support as hs  # noqa: E402
+import media_files  # noqa: E402
 
 STATION = os.path.join(hs.BUILD, "tools", "station", "lumetra-station")
 
@@ -89,6 +91,82 @@ class WindowTest(unittest.TestCase):
     def click(self, x, y, button=1):
         # Positions are the skin's; the menu bar sits above the client area.
         self.xdo("mousemove", "--window", self.wid, str(x), str(y + self.menu), "click", str(button))
+
+    def open_window(self):
+        self.wid = self.find_window()[0]
+        geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
+        self.menu = int(geometry["HEIGHT"]) - 305
+
+    def test_cd_track_rows(self):
+        """A click on a CD-track row toggles the naming hint; a click with both
+        buttons opens "Audio CD Information", whose Save writes cdplayer.ini.
+        Delete in the library view takes the selected song out of the library."""
+        cue, _, _ = media_files.write_cd_image(self.scratch.path("disc"))
+        drives = self.scratch.path("drives")
+        os.makedirs(drives)
+        songs = [hs.make_mpeg(self.scratch, name, "lame", 44100, 1, 64, 1) for name in ("x.mp3", "y.mp3")]
+        for song in songs:
+            shutil.move(song, drives)
+        p = ControlPlayer(self.scratch, "null", self.display, [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
+        try:
+            p.send("play %s/Track02.cda" % cue)
+            p.wait_for(lambda e: e == "state playing")
+            self.open_window()
+            hint = "hint Click both mouse buttons to name the track"
+            for expected in (hint, "hint", hint):
+                time.sleep(0.6)  # not a double click
+                mark = len(p.events)
+                self.click(60, 138 + 8)
+                p.wait_for(lambda e: e == expected, since=mark)
+            mark = len(p.events)
+            self.xdo("mousemove", "--window", self.wid, "60", str(138 + 8 + self.menu), "mousedown", "3")
+            self.xdo("click", "1")
+            self.xdo("mouseup", "3")
+            p.wait_for(lambda e: e == "dialog Audio CD Information", since=mark)
+            # The track's name is selected in its edit: typing replaces it, Enter
+            # sets it, Enter again saves.
+            time.sleep(0.5)
+            self.xdo("type", "--delay", "20", "Night Drive")
+            self.xdo("key", "Return")
+            time.sleep(0.3)
+            self.xdo("key", "Return")
+            ini = self.scratch.path("config/lumetra/cdplayer.ini")
+            deadline = time.monotonic() + 10
+            text = ""
+            while "1=Night Drive" not in text and time.monotonic() < deadline:
+                time.sleep(0.1)
+                text = open(ini).read() if os.path.exists(ini) else ""
+            self.assertIn("1=Night Drive", text)
+            self.assertIn("0=Audio CD Track 01", text)
+
+            mark = len(p.events)
+            p.send("library")
+            p.wait_for(lambda e: e.startswith("librows"), since=mark)
+            header = next(int(e.split()[1]) for e in p.events[mark:] if e.endswith(" 0 MP3"))
+            mark = len(p.events)
+            p.send("expand %d" % header)
+            p.wait_for(lambda e: e.startswith("librows"), since=mark)
+            self.click(272 + 10, 171 + 8)             # Library
+            p.wait_for(lambda e: e == "view 2", since=mark)
+            self.click(60, 138 + 16 * (header + 1) + 8)  # x.mp3
+            time.sleep(0.6)
+            self.click(137 + 10, 273 + 8)             # Delete ("Remove from Library")
+            time.sleep(0.5)
+            mark = len(p.events)
+            p.send("library")
+            p.wait_for(lambda e: e.startswith("librows"), since=mark)
+            rows = [e for e in p.events[mark:] if e.startswith("librow ")]
+            self.assertFalse([r for r in rows if r.endswith("x.mp3")], rows)
+            self.assertTrue([r for r in rows if r.endswith("y.mp3")], rows)
+            with open(self.scratch.path("data/lumetra/library.lst")) as f:
+                self.assertNotIn("x.mp3", f.read())
+            p.send("quit")
+            status, _ = p.finish()
+            self.assertEqual(status, 0, p.stderr)
+        finally:
+            if p.proc.poll() is None:
+                p.proc.kill()
+                p.proc.communicate()
 
     def test_clicks_drive_the_player(self):
         a = hs.make_mpeg(self.scratch, "a.mp3", "lame", 44100, 2, 128, 10)

@@ -9,12 +9,16 @@
 #include "ui/player_window.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace lumetra::ui {
@@ -167,6 +171,32 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     engine.Shutdown();
     // The file device wrote what was played.
     EXPECT_GT(fs::file_size(s_dir / "out.wav"), 44u + 44100u * 4u);
+}
+
+// A dropped folder adds the playable files under it, in path order; other files
+// are left out and dropped files are added as they are.
+TEST_F(WindowTransportTest, DroppedFolderAddsItsPlayableFiles)
+{
+    fs::path drop = s_dir / "drop";
+    fs::create_directories(drop / "inner");
+    fs::copy_file(s_dir / "b.mp3", drop / "1.mp3");
+    fs::copy_file(s_dir / "a.wav", drop / "inner" / "2.wav");
+    std::ofstream(drop / "notes.txt") << "not sound";
+    app::PlayerControl player(engine::TheEngine());
+    PlayerWindow window(engine::TheEngine(), false);
+    window.Attach(player, [] {});
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(drop.string())),
+                  QUrl::fromLocalFile(QString::fromStdString((s_dir / "a.mp3").string()))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &event);
+    ASSERT_EQ(player.RowCount(), 3);
+    EXPECT_EQ(player.Playlist().RowText(0), (drop / "1.mp3").string());
+    EXPECT_EQ(player.Playlist().RowText(1), (drop / "inner" / "2.wav").string());
+    EXPECT_EQ(player.Playlist().RowText(2), (s_dir / "a.mp3").string());
+    window.Detach();
 }
 
 } // namespace
