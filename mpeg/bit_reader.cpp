@@ -174,6 +174,43 @@ uint32_t BitReader::ReadBitsSlow(int n)
     return static_cast<uint32_t>(value);
 }
 
+void BitReader::ReadMany(const uint8_t* widths, int count, uint32_t* out)
+{
+    int i = 0;
+    while (i < count) {
+        // pos: bits consumed from the start of byte `top`. Reads stay within
+        // bytes top down to `floor`, clear of the refill and the end, so the
+        // eight bytes ending at any of them can be loaded at once; only pos
+        // changes from one read to the next.
+        const int top = m_byteIdx;
+        const int floor = m_eob > 7 ? m_eob : 7;
+        const int64_t limit = m_buf ? (static_cast<int64_t>(top) - floor + 1) * 8 : 0;
+        const int64_t start = 8 - m_bitIdx;
+        int64_t pos = start;
+        for (; i < count; ++i) {
+            const int n = widths[i];
+            if (n < 1 || n > 32 || pos + n > limit)
+                break;
+            uint64_t word;
+            __builtin_memcpy(&word, m_buf + top - (pos >> 3) - 7, sizeof word);
+            if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)
+                word = __builtin_bswap64(word);
+            out[i] = static_cast<uint32_t>((word << (pos & 7)) >> (64 - n));
+            pos += n;
+        }
+        if (pos > start) {
+            // As ReadBits leaves it: the byte of the last bit taken is current.
+            m_byteIdx = top - static_cast<int>((pos - 1) >> 3);
+            m_bitIdx = 7 - static_cast<int>((pos - 1) & 7);
+            m_counter += static_cast<uint32_t>(pos - start);
+        }
+        if (i < count) {
+            out[i] = ReadBits(widths[i]);
+            ++i;
+        }
+    }
+}
+
 void BitReader::SkipBits(int n)
 {
     m_counter += static_cast<uint32_t>(n);

@@ -33,6 +33,8 @@ public:
         return ReadBitsWide(n);
     }
     uint32_t ReadBit() { return ReadBits(1); }
+    // count reads of widths[i] bits into out[i]; the same as count ReadBits.
+    void ReadMany(const uint8_t* widths, int count, uint32_t* out);
     void SkipBits(int n);
     uint32_t BitPosition() const { return m_counter; }  // the bit counter
     void SetBitPosition(uint32_t bits) { m_counter = bits; }

@@ -60,17 +60,26 @@ const AllocationEntry& Entry(const FrameParams& p, int sb, uint32_t a)
     return p.alloc->entry[sb][a & 15u];
 }
 
-Dequantiser MakeDequantiser(const AllocationEntry& e)
+// f = -1 below bit x-1 of the code (x: the smallest number with 2^x >= steps),
+// plus the bits below it / 2^(x-1); that is code / 2^(x-1) - 1 for every code
+// of x bits. Then (f + D) x C x scale factor, as code x step + base.
+void SetDequantiser(const AllocationEntry& e, const uint32_t part[3], int ch, int sb, LayerSamples& s)
 {
     using tables::kDequantC;
     using tables::kDequantD;
-    if (e.steps < 2)
-        return Dequantiser{0, 0.0, 0.0, 0.0};
-    // x: the smallest number with 2^x >= steps.
-    const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
-    const uint32_t half = 1u << (x - 1);
-    const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
-    return Dequantiser{half, 1.0 / half, kDequantD[q], kDequantC[q]};
+    const auto& multiplier = ScaleFactorMultipliers();
+    double step = 0.0, base = 0.0;
+    if (e.steps >= 2) {
+        const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
+        const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
+        step = kDequantC[q] / static_cast<double>(1u << (x - 1));
+        base = kDequantC[q] * (kDequantD[q] - 1.0);
+    }
+    for (int k = 0; k < 3; ++k) {
+        const double scale = multiplier[part[k] & 63u];
+        s.step[ch][k][sb] = step * scale;
+        s.base[ch][k][sb] = base * scale;
+    }
 }
 
 // The three samples of every code of a grouped entry (3, 5 or 9 steps, 5, 7
@@ -98,6 +107,36 @@ const uint16_t* GroupTable(uint32_t steps, int bits)
     if (steps == 9 && bits == 10)
         return kGroups9.data();
     return nullptr;
+}
+
+// The reads of a triple, in the order of the stream: subbands up, channels
+// within; above the joint-stereo bound channel 1 shares channel 0's codes.
+void PlanReads(const FrameParams& p, LayerSamples& s)
+{
+    const int limit = Limit(p), bound = Bound(p);
+    s.readCount = s.codeCount = 0;
+    for (int sb = 0; sb < limit; ++sb) {
+        for (int ch = 0; ch < (sb < bound ? p.stereo : 1); ++ch) {
+            const uint32_t a = s.allocation[ch][sb];
+            if (!a)
+                continue;
+            const AllocationEntry& e = Entry(p, sb, a);
+            const uint8_t bits = static_cast<uint8_t>(std::clamp(e.bits, 0, 32));
+            LayerSamples::CodeRead& r = s.reads[s.readCount++];
+            r.ch = static_cast<uint8_t>(ch);
+            r.sb = static_cast<uint8_t>(sb);
+            if (e.grouping == 3) {
+                r.steps = 0;
+                r.split = nullptr;
+                for (int k = 0; k < 3; ++k)
+                    s.codeBits[s.codeCount++] = bits;
+            } else {
+                r.steps = static_cast<uint16_t>(std::clamp(e.steps, 1, 0xffff));
+                r.split = GroupTable(r.steps, bits);
+                s.codeBits[s.codeCount++] = bits;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -148,69 +187,54 @@ void ReadScaleFactors(BitReader& reader, const FrameParams& p, LayerSamples& s)
             }
             for (int k = 0; k < 3; ++k)
                 s.scaleIndex[ch][k][sb] = part[k];
-            s.dequant[ch][sb] = sb < limit && s.allocation[ch][sb]
-                                    ? MakeDequantiser(Entry(p, sb, s.allocation[ch][sb]))
-                                    : Dequantiser{0, 0.0, 0.0, 0.0};
+            if (sb < limit && s.allocation[ch][sb]) {
+                SetDequantiser(Entry(p, sb, s.allocation[ch][sb]), part, ch, sb, s);
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    s.step[ch][k][sb] = s.base[ch][k][sb] = 0.0;
+            }
         }
     }
+    PlanReads(p, s);
 }
 
 void ReadTriple(BitReader& reader, const FrameParams& p, int part, LayerSamples& s)
 {
-    const int limit = Limit(p), bound = Bound(p);
-    for (int sb = 0; sb < limit; ++sb) {
-        for (int ch = 0; ch < p.stereo; ++ch) {
-            if (sb >= bound && ch == 1) {
-                for (int k = 0; k < 3; ++k)
-                    s.sample[1][k][sb] = s.sample[0][k][sb];
-                continue;
-            }
-            const uint32_t a = s.allocation[ch][sb];
-            if (!a) {
-                s.sample[ch][0][sb] = s.sample[ch][1][sb] = s.sample[ch][2][sb] = 0;
-                continue;
-            }
-            const AllocationEntry& e = Entry(p, sb, a);
-            if (e.grouping == 3) {
-                for (int k = 0; k < 3; ++k)
-                    s.sample[ch][k][sb] = reader.ReadBits(e.bits);
-            } else {
-                uint32_t code = reader.ReadBits(e.bits);
-                const uint32_t steps = e.steps > 0 ? static_cast<uint32_t>(e.steps) : 1u;
-                const uint16_t* split = GroupTable(steps, e.bits);
-                if (split) {
-                    const uint32_t three = split[code];
-                    s.sample[ch][0][sb] = three & 15u;
-                    s.sample[ch][1][sb] = (three >> 4) & 15u;
-                    s.sample[ch][2][sb] = three >> 8;
-                    continue;
-                }
-                for (int k = 0; k < 3; ++k) {
-                    s.sample[ch][k][sb] = code % steps;
-                    code /= steps;
-                }
+    uint32_t codes[192];
+    reader.ReadMany(s.codeBits, s.codeCount, codes);
+    const uint32_t* code = codes;
+    for (int i = 0; i < s.readCount; ++i) {
+        const LayerSamples::CodeRead& r = s.reads[i];
+        uint32_t* out[3] = {&s.sample[r.ch][0][r.sb], &s.sample[r.ch][1][r.sb], &s.sample[r.ch][2][r.sb]};
+        if (!r.steps) {
+            *out[0] = code[0];
+            *out[1] = code[1];
+            *out[2] = code[2];
+            code += 3;
+        } else if (r.split) {
+            const uint32_t three = r.split[*code++];
+            *out[0] = three & 15u;
+            *out[1] = (three >> 4) & 15u;
+            *out[2] = three >> 8;
+        } else {
+            uint32_t c = *code++;
+            for (int k = 0; k < 3; ++k) {
+                *out[k] = c % r.steps;
+                c /= r.steps;
             }
         }
     }
-    const auto& multiplier = ScaleFactorMultipliers();
+    // Unallocated subbands keep stale codes: their step and base are 0.
+    if (p.stereo == 2)
+        for (int sb = Bound(p); sb < Limit(p); ++sb)
+            for (int k = 0; k < 3; ++k)
+                s.sample[1][k][sb] = s.sample[0][k][sb];
     for (int ch = 0; ch < p.stereo; ++ch) {
-        for (int sb = 0; sb < 32; ++sb) {
-            const uint32_t a = s.allocation[ch][sb];
-            if (sb >= limit || !a) {
-                s.fraction[ch][0][sb] = s.fraction[ch][1][sb] = s.fraction[ch][2][sb] = 0.0f;
-                continue;
-            }
-            const Dequantiser& q = s.dequant[ch][sb];
-            const double scale = multiplier[s.scaleIndex[ch][part][sb] & 63u];
-            for (int k = 0; k < 3; ++k) {
-                const uint32_t code = s.sample[ch][k][sb];
-                double f = (code & q.half) ? 0.0 : -1.0;
-                f += static_cast<double>(code & (q.half - 1u)) * q.invHalf;
-                f += q.d;
-                f *= q.c;
-                s.fraction[ch][k][sb] = static_cast<float>(f * scale);
-            }
-        }
+        const double* step = s.step[ch][part];
+        const double* base = s.base[ch][part];
+        for (int k = 0; k < 3; ++k)
+            for (int sb = 0; sb < 32; ++sb)
+                s.fraction[ch][k][sb] = static_cast<float>(static_cast<int32_t>(s.sample[ch][k][sb]) * step[sb] + base[sb]);
     }
 }
 

@@ -6,21 +6,28 @@
 
 namespace lumetra::mpeg {
 
-// Layer II dequantisation of one subband and channel for the current frame:
-// f = ((code has bit `half`) ? 0 : -1) + (code below `half`) x invHalf, then
-// (f + d) x c.
-struct Dequantiser {
-    uint32_t half;
-    double invHalf;
-    double d;
-    double c;
-};
-
 struct LayerSamples {
     uint32_t allocation[2][32];
     uint32_t scfsi[2][32];
     uint32_t scaleIndex[2][3][32];
-    Dequantiser dequant[2][32];   // layer II, set with the scale factors
+    // Layer II, set with the scale factors: the fraction of a sample code in
+    // part k is code x step[ch][k][sb] + base[ch][k][sb] (both 0 without
+    // allocation), dequantisation and scale factor in one.
+    double step[2][3][32];
+    double base[2][3][32];
+    // Layer II, set with the scale factors: the codes of every triple of the
+    // frame, in reading order. A read takes three codes of its width, or one
+    // that holds three samples (split by table when there is one).
+    struct CodeRead {
+        const uint16_t* split;
+        uint16_t steps;   // 0: three separate codes
+        uint8_t ch;
+        uint8_t sb;
+    };
+    CodeRead reads[64];
+    int readCount;
+    uint8_t codeBits[192];
+    int codeCount;
     uint32_t (*sample)[3][32];    // "Sample" work buffer, [2][3][32]
     float (*fraction)[3][32];     // "fraction" work buffer, [2][3][32]
 };

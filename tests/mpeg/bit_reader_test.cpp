@@ -44,8 +44,22 @@ TEST_P(BitReaderBuffer, ReadsEveryWidthAcrossRefills)
     EXPECT_FALSE(r.IsHexText());
     std::mt19937 rng(3);
     std::size_t pos = 0;
-    while (pos + 32 < bytes.size() * 8 - 64) {
+    while (pos + 128 < bytes.size() * 8 - 64) {
         int n = static_cast<int>(rng() % 33);
+        if (rng() % 4 == 1) {
+            // A batch of reads, as layer II takes a triple's codes.
+            uint8_t widths[8];
+            uint32_t got[8];
+            for (auto& w : widths)
+                w = static_cast<uint8_t>(rng() % 17);
+            r.ReadMany(widths, 8, got);
+            for (int k = 0; k < 8; ++k) {
+                ASSERT_EQ(got[k], widths[k] ? BitsAt(bytes, pos, widths[k]) : 0u) << "at bit " << pos;
+                pos += widths[k];
+            }
+            ASSERT_EQ(r.BitPosition(), pos);
+            continue;
+        }
         if (rng() % 4 == 0)
             r.SkipBits(n);
         else
