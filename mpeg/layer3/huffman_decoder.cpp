@@ -25,17 +25,14 @@ uint32_t ConcealedValue(const HuffmanTable& t)
 }
 
 // One value of a pair: escape bits when it is the table's largest, then a sign.
-inline int32_t ReadMagnitudeAndSign(const BitReservoir& r, int32_t& pos, uint32_t v, const HuffmanTable& t)
+template <class Window>
+inline int32_t ReadMagnitudeAndSign(Window& w, uint32_t v, const HuffmanTable& t)
 {
-    if (t.linbits && v == t.xlen - 1) {
-        v += r.PeekAt(pos) >> (32 - t.linbits);
-        pos += static_cast<int32_t>(t.linbits);
-    }
+    if (t.linbits && v == t.xlen - 1)
+        v += w.Take(static_cast<int>(t.linbits));
     if (v == 0)
         return 0;
-    const bool negative = r.PeekAt(pos) >> 31;
-    ++pos;
-    return negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+    return w.Take(1) ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
 }
 
 } // namespace
@@ -78,15 +75,54 @@ inline int DecodeCode(const HuffmanTable& t, uint32_t window, uint32_t& value)
     return WalkFrom(t, window, 0, 0, value);
 }
 
-// Applies the sign bit that follows a non-zero value in window at used.
+// Applies the sign bit that follows a non-zero value in window at used
+// (below 32). Without branches: whether a value is 0 cannot be predicted.
 inline int32_t Signed(uint32_t v, uint32_t window, int& used)
 {
-    if (v == 0)
-        return 0;
-    const bool negative = (window << used) & 0x80000000u;
-    ++used;
-    return negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+    const uint32_t present = v != 0;
+    const int32_t negative = -static_cast<int32_t>(((window << used) >> 31) & present);
+    used += static_cast<int>(present);
+    return (static_cast<int32_t>(v) ^ negative) - negative;
 }
+
+// The reservoir's next bits, 32 to 64 of them held in a register, so that a
+// code costs a shift instead of a ring lookup. The bits are those PeekAt gives.
+class BitWindow {
+public:
+    BitWindow(const BitReservoir& r, int32_t pos)
+        : m_reservoir(r), m_next(pos)
+    {
+    }
+    // The next 32 bits.
+    uint32_t Peek()
+    {
+        if (m_have < 32) {
+            m_cache |= static_cast<uint64_t>(m_reservoir.PeekAt(m_next)) << (32 - m_have);
+            m_next += 32;
+            m_have += 32;
+        }
+        return static_cast<uint32_t>(m_cache >> 32);
+    }
+    // n up to 32, after a Peek.
+    void Skip(int n)
+    {
+        m_cache <<= n;
+        m_have -= n;
+    }
+    uint32_t Take(int n)
+    {
+        const uint32_t v = Peek() >> (32 - n);
+        Skip(n);
+        return v;
+    }
+    int32_t Position() const { return m_next - m_have; }
+
+private:
+    const BitReservoir& m_reservoir;
+    uint64_t m_cache = 0;
+    int m_have = 0;
+    int32_t m_next;
+};
 
 } // namespace
 
@@ -170,7 +206,7 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
     // the granule's remaining values stay 0.
     const int32_t limit = reservoir.WrittenBits();
     const int32_t dataEnd = std::min(partEnd, limit);
-    int32_t pos = reservoir.Position();
+    BitWindow bits(reservoir, reservoir.Position());
     int i = 0;
     bool truncated = false;
     for (int region = 0; region < 3 && !truncated; ++region) {
@@ -184,7 +220,7 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
         // Values that need escape bits: the largest of a table with linbits.
         const uint32_t escape = t.linbits ? t.xlen - 1 : 0x100;
         for (; i < end; i += 2) {
-            const uint32_t window = reservoir.PeekAt(pos);
+            const uint32_t window = bits.Peek();
             uint32_t leaf;
             int used = DecodeCode(t, window, leaf);
             if (used < 0) {
@@ -198,14 +234,14 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
                 const int32_t sx = Signed(x, window, used);
                 const int32_t sy = Signed(y, window, used);
                 sink.Pair(i, sx, sy);
-                pos += used;
+                bits.Skip(used);
             } else {
-                pos += used;
-                const int32_t sx = ReadMagnitudeAndSign(reservoir, pos, x, t);
-                const int32_t sy = ReadMagnitudeAndSign(reservoir, pos, y, t);
+                bits.Skip(used);
+                const int32_t sx = ReadMagnitudeAndSign(bits, x, t);
+                const int32_t sy = ReadMagnitudeAndSign(bits, y, t);
                 sink.Pair(i, sx, sy);
             }
-            if (pos > limit) {
+            if (bits.Position() > limit) {
                 truncated = true;
                 break;
             }
@@ -214,8 +250,8 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
 
     const HuffmanTable& quad = tables[32 + (g.count1TableSelect & 1)];
     if (!truncated && quad.tree && quad.treeLength) {
-        while (pos < dataEnd && i + 4 <= kGranuleLines) {
-            const uint32_t window = reservoir.PeekAt(pos);
+        while (bits.Position() < dataEnd && i + 4 <= kGranuleLines) {
+            const uint32_t window = bits.Peek();
             uint32_t leaf;
             int used = DecodeCode(quad, window, leaf);
             int32_t v[4];
@@ -223,27 +259,24 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
                 // The code and its up to four signs lie within the window.
                 for (int k = 0; k < 4; ++k)
                     v[k] = Signed((leaf >> (3 - k)) & 1, window, used);
-                pos += used;
+                bits.Skip(used);
             } else {
                 if (used < 0) {
                     ReportIllegalCode();
                     leaf = ConcealedValue(quad);
                     used = kMaxCodeBits;
                 }
-                pos += used;
+                bits.Skip(used);
                 for (int k = 0; k < 4; ++k) {
                     v[k] = (leaf >> (3 - k)) & 1;
-                    if (v[k]) {
-                        if (reservoir.PeekAt(pos) >> 31)
-                            v[k] = -1;
-                        ++pos;
-                    }
+                    if (v[k] && bits.Take(1))
+                        v[k] = -1;
                 }
             }
             sink.Pair(i, v[0], v[1]);
             sink.Pair(i + 2, v[2], v[3]);
             i += 4;
-            if (pos > dataEnd)
+            if (bits.Position() > dataEnd)
                 i -= 4;   // the last quadruple ran past this channel's data
         }
     }
