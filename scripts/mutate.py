@@ -684,7 +684,7 @@ def cmd_run(args):
         # ctest knows a test's command only once its program exists; a unit
         # test's program is the target of the same name.
         print(f"mutate: building {' '.join(unbuilt)}", file=sys.stderr)
-        if subprocess.run(["ninja", "-C", build, "-j2"] + unbuilt + args.target).returncode != 0:
+        if subprocess.run(["ninja", "-C", build, "-j2"] + unbuilt + args.target, stdout=sys.stderr).returncode != 0:
             sys.exit("mutate: the tests' programs do not build; name their targets with --target")
         tests = select_tests(build, args.label, args.regex, args.exclude_tests)
         if any(not t.command for t in tests):
@@ -727,7 +727,20 @@ def cmd_run(args):
 
     by_key = {s.key: s for s in sample}
     try:
-        for i, r in enumerate(data["mutations"]):
+        order = list(enumerate(data["mutations"]))
+        if args.prior:
+            # Same sources and seed: a mutant that did not build before does not
+            # build now; those caught before are tried first, as they are the
+            # ones a change of the tests must still catch.
+            prior = load(args.prior)
+            if prior["digest"] != data["digest"] or prior["seed"] != data["seed"]:
+                sys.exit(f"mutate: {args.prior} is from other sources or another seed")
+            before = {r["key"]: r.get("status") for r in prior["mutations"]}
+            for r in data["mutations"]:
+                if not r.get("status") and before.get(r["key"]) == "no-compile":
+                    r["status"], r["test"], r["seconds"] = "no-compile", "(as in the prior run)", 0
+            order.sort(key=lambda e: before.get(e[1]["key"]) not in ("killed", "timeout"))
+        for i, r in order:
             if r.get("status"):
                 continue
             site = by_key[r["key"]]
@@ -848,6 +861,8 @@ def main():
     q.add_argument("-E", "--exclude-tests", help="ctest -E regex of tests to leave out")
     q.add_argument("--target", action="append", default=[],
                    help="extra ninja target the tests need (found from their commands otherwise)")
+    q.add_argument("--prior", help="result file of an earlier run of the same sample: keep its no-compile "
+                   "verdicts and try its caught mutations first")
     q.add_argument("--out", help="result file (.json; a .csv is written beside it); resumes if it exists")
     q.add_argument("-j", "--jobs", type=int, default=2, help="tests run at once (default 2)")
     q.add_argument("--timeout-factor", type=float, default=3.0,
