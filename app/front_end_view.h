@@ -18,6 +18,8 @@ public:
     virtual void Tick() = 0;
     // At shutdown, before the engine stops.
     virtual void Detach() = 0;
+    // Brings the window to the front (a desktop's request).
+    virtual void Raise() = 0;
 };
 
 } // namespace lumetra::app

@@ -6,6 +6,7 @@
 #include "app/headless_commands.h"
 #include "app/headless_radio.h"
 #include "app/headless_registry.h"
+#include "app/mpris_service.h"
 #include "app/player_control.h"
 #include "engine/wave_device_choice.h"
 #include "engine/window_message.h"
@@ -79,6 +80,8 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
     m_view = view;
     if (m_view)
         m_view->Attach(player, [this] { Shutdown(); });
+    MprisService mpris(player, {m_view ? std::function<void()>([this] { m_view->Raise(); }) : nullptr,
+                                [this] { Shutdown(); }});
 
     m_engine.SetMainWindow(&m_window);
     platform::RaiseProcessPriority();

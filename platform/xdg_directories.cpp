@@ -16,14 +16,24 @@ std::string BaseDirectory(const char* variable, const char* underHome)
 
 } // namespace
 
+std::string ConfigHomeDirectory()
+{
+    return BaseDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string DataHomeDirectory()
+{
+    return BaseDirectory("XDG_DATA_HOME", "/.local/share");
+}
+
 std::string ConfigDirectory()
 {
-    return BaseDirectory("XDG_CONFIG_HOME", "/.config") + "/lumetra/";
+    return ConfigHomeDirectory() + "/lumetra/";
 }
 
 std::string DataDirectory()
 {
-    return BaseDirectory("XDG_DATA_HOME", "/.local/share") + "/lumetra/";
+    return DataHomeDirectory() + "/lumetra/";
 }
 
 } // namespace lumetra::platform

@@ -14,8 +14,10 @@
 #include "web/link_list.h"
 #include "web/station_directory.h"
 #include "engine/cd_names.h"
+#include "settings/preferences.h"
 #include "ui/cd_info_dialog.h"
 #include "ui/control_ids.h"
+#include "ui/dialog_presenters.h"
 #include "ui/dropped_files.h"
 #include "ui/layout_table.h"
 #include "ui/position_bar.h"
@@ -31,7 +33,6 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QUrl>
@@ -287,34 +288,7 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
     m_player = &player;
     m_requestQuit = std::move(requestQuit);
     bool control = m_controlMode;
-    platform::SetMessageBoxPresenter([this, control](const platform::MessageBoxRequest& request) {
-        if (control)
-            app::EmitEvent("message", request.caption + ": " + request.text);
-        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-        switch (request.buttons) {
-        case platform::MessageButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case platform::MessageButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-        case platform::MessageButtons::YesNoCancel:
-            buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-            break;
-        case platform::MessageButtons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
-        default: break;
-        }
-        QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(request.caption),
-                        QString::fromStdString(request.text), buttons, this);
-        switch (box.exec()) {
-        case QMessageBox::Yes: return platform::kAnswerYes;
-        case QMessageBox::No: return platform::kAnswerNo;
-        case QMessageBox::Cancel: return platform::kAnswerCancel;
-        case QMessageBox::Retry: return platform::kAnswerRetry;
-        default: return platform::kAnswerOk;
-        }
-    });
-    platform::SetDialogPresenter([control](const std::string& title) {
-        if (control)
-            app::EmitEvent("dialog", title);
-        return false;
-    });
+    InstallDialogPresenters(this, control);
     app::SetCdArrivalView([this](bool loaded) { CdArrived(loaded); });
     engine::SetCdInfoPresenter([this, control](engine::CdDiscNames& names, int track) {
         if (control)
@@ -384,9 +358,15 @@ void PlayerWindow::Detach()
     app::SetCdArrivalView(nullptr);
     engine::SetCdInfoPresenter(nullptr);
     ShowHint(false);
-    platform::SetMessageBoxPresenter(nullptr);
-    platform::SetDialogPresenter(nullptr);
+    RemoveDialogPresenters();
     close();
+}
+
+void PlayerWindow::Raise()
+{
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void PlayerWindow::closeEvent(QCloseEvent* e)
@@ -857,7 +837,7 @@ void PlayerWindow::MenuCommand(int id)
         close();
         break;
     case kMenuPreferences:
-        platform::ShowDialog("Preferences");
+        platform::ShowDialog(settings::kPreferencesTitle);
         break;
     case kMenuInfoPlaylist:
         Command(kView, kCodePressed);

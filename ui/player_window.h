@@ -35,6 +35,7 @@ public:
     void Attach(app::PlayerControl& player, std::function<void()> requestQuit) override;
     void Tick() override;
     void Detach() override;
+    void Raise() override;
 
     // A command as a press notification (code 2 pressed, 3 released, 5 double click).
     void Command(int id, int code);

@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "ui/player_window.h"
+#include "ui/program_icon.h"
 
 #include <QApplication>
 
@@ -71,6 +72,7 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
     // Whole scale factors only, so the pixel art scales by nearest neighbour.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(ui::ProgramIcon());
     SetEventsEnabled(control);
     ui::PlayerWindow window(engine::TheEngine(), control);
     if (!window.SkinComplete())

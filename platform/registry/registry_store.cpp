@@ -269,6 +269,9 @@ bool RegistryStore::SetValue(RegistryRoot root, std::string_view keyPath, std::s
     ReloadIfChanged();
     RegistryData changed = m_data;
     changed.SetValue(root, path, valueName, std::move(value));
+    // Start-up writes the same associations every time: no rewrite for those.
+    if (!m_unsaved && changed == m_data)
+        return true;
     return SaveOrKeep(std::move(changed));
 }
 

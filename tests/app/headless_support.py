@@ -32,6 +32,8 @@ class Scratch:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix="lumetra-e2e-")
         self.env = dict(os.environ)
+        # The player joins a session bus only where a test asks for one.
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"), ("XDG_RUNTIME_DIR", "runtime")):
             path = os.path.join(self.dir, sub)
             os.makedirs(path, mode=0o700)
