@@ -277,10 +277,12 @@ int DecoderContext::State::DecodeLayer1(int16_t* out)
         return 0;
     int16_t* start = out;
     for (int block = 0; block < 12; ++block) {
-        layer1::ReadBlock(reader, params, samples);
+        layer1::ReadBlock(reader, params, samples, block % 3);
+        if (block % 3 < 2)
+            continue;
         for (int ch = 0; ch < params.stereo; ++ch)
-            clips += synthesis.Synthesize(samples.fraction[ch][0], ch, pcm->s[ch][0]);
-        out = WritePcmRows(*pcm, 1, params.stereo, out);
+            clips += synthesis.SynthesizeSlots(samples.fraction[ch], 3, ch, pcm->s[ch]);
+        out = WritePcmRows(*pcm, 3, params.stereo, out);
     }
     if (clips)
         DiagOut("%d output samples clipped\n", clips);

@@ -30,40 +30,53 @@ void ReadScaleFactors(BitReader& reader, const FrameParams& p, LayerSamples& s)
     for (int sb = 0; sb < 32; ++sb)
         for (int ch = 0; ch < p.stereo; ++ch)
             s.scaleIndex[ch][0][sb] = s.allocation[ch][sb] ? reader.ReadBits(6) : 63;
-}
 
-void ReadBlock(BitReader& reader, const FrameParams& p, LayerSamples& s)
-{
-    const int bound = Bound(p);
-    for (int sb = 0; sb < 32; ++sb) {
-        for (int ch = 0; ch < p.stereo; ++ch) {
-            if (sb >= bound && ch == 1) {
-                s.sample[1][0][sb] = s.sample[0][0][sb];
-                continue;
-            }
-            uint32_t a = s.allocation[ch][sb];
-            s.sample[ch][0][sb] = a ? reader.ReadBits(static_cast<int>(a) + 1) : 0;
-        }
-    }
+    // The frame's dequantisation, n = allocation + 1 bits: f = -1 below the
+    // top bit, plus the bits below it / 2^(n-1), that is code / 2^(n-1) - 1;
+    // then (f + 2^(1-n)) x 2^n / (2^n - 1) x scale factor, as code x step + base.
     const auto& multiplier = ScaleFactorMultipliers();
     for (int ch = 0; ch < p.stereo; ++ch) {
         for (int sb = 0; sb < 32; ++sb) {
-            uint32_t a = s.allocation[ch][sb];
-            if (!a) {
-                s.fraction[ch][0][sb] = 0.0f;
-                continue;
+            const uint32_t a = s.allocation[ch][sb];
+            double step = 0.0, base = 0.0;
+            if (a) {
+                const double half = static_cast<double>(1u << a);
+                const double gain = 2.0 * half / (2.0 * half - 1.0) * multiplier[s.scaleIndex[ch][0][sb] & 63u];
+                step = gain / half;
+                base = (1.0 / half - 1.0) * gain;
             }
-            const int n = static_cast<int>(a) + 1;
-            const uint32_t code = s.sample[ch][0][sb];
-            const double half = static_cast<double>(1u << (n - 1));
-            double f = ((code >> (n - 1)) & 1u) ? 0.0 : -1.0;
-            f += (code & ((1u << (n - 1)) - 1u)) / half;
-            const double full = 2.0 * half;
-            f = (f + 1.0 / half) * full / (full - 1.0);
-            f *= multiplier[s.scaleIndex[ch][0][sb] & 63u];
-            s.fraction[ch][0][sb] = static_cast<float>(f);
+            s.step[ch][0][sb] = step;
+            s.base[ch][0][sb] = base;
         }
     }
+    // The reads of a block: subbands up, channels within; above the bound
+    // one code serves both channels.
+    const int bound = Bound(p);
+    s.readCount = s.codeCount = 0;
+    for (int sb = 0; sb < 32; ++sb) {
+        for (int ch = 0; ch < (sb < bound ? p.stereo : 1); ++ch) {
+            if (!s.allocation[ch][sb])
+                continue;
+            s.reads[s.readCount++] = {nullptr, 1, static_cast<uint8_t>(ch), static_cast<uint8_t>(sb)};
+            s.codeBits[s.codeCount++] = static_cast<uint8_t>(s.allocation[ch][sb] + 1);
+        }
+    }
+}
+
+void ReadBlock(BitReader& reader, const FrameParams& p, LayerSamples& s, int row)
+{
+    uint32_t codes[64];
+    reader.ReadMany(s.codeBits, s.codeCount, codes);
+    for (int i = 0; i < s.readCount; ++i)
+        s.sample[s.reads[i].ch][row][s.reads[i].sb] = codes[i];
+    if (p.stereo == 2)
+        for (int sb = Bound(p); sb < 32; ++sb)
+            s.sample[1][row][sb] = s.sample[0][row][sb];
+    // Unallocated subbands keep stale codes: their step and base are 0.
+    for (int ch = 0; ch < p.stereo; ++ch)
+        for (int sb = 0; sb < 32; ++sb)
+            s.fraction[ch][row][sb] = static_cast<float>(
+                static_cast<int32_t>(s.sample[ch][row][sb]) * s.step[ch][0][sb] + s.base[ch][0][sb]);
 }
 
 uint16_t Crc(const FrameParams& p, const LayerSamples& s)

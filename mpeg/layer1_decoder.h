@@ -12,8 +12,9 @@ namespace lumetra::mpeg::layer1 {
 
 void ReadAllocation(BitReader& reader, const FrameParams& params, LayerSamples& s);
 void ReadScaleFactors(BitReader& reader, const FrameParams& params, LayerSamples& s);
-// One block: reads, dequantises and denormalises into s.fraction[ch][0].
-void ReadBlock(BitReader& reader, const FrameParams& params, LayerSamples& s);
+// One block: reads, dequantises and denormalises into s.fraction[ch][row]
+// (row 0 to 2).
+void ReadBlock(BitReader& reader, const FrameParams& params, LayerSamples& s, int row);
 uint16_t Crc(const FrameParams& params, const LayerSamples& s);
 
 } // namespace lumetra::mpeg::layer1

@@ -10,14 +10,15 @@ struct LayerSamples {
     uint32_t allocation[2][32];
     uint32_t scfsi[2][32];
     uint32_t scaleIndex[2][3][32];
-    // Layer II, set with the scale factors: the fraction of a sample code in
-    // part k is code x step[ch][k][sb] + base[ch][k][sb] (both 0 without
-    // allocation), dequantisation and scale factor in one.
+    // Set with the scale factors: the fraction of a sample code in part k is
+    // code x step[ch][k][sb] + base[ch][k][sb] (both 0 without allocation),
+    // dequantisation and scale factor in one. Layer I uses part 0.
     double step[2][3][32];
     double base[2][3][32];
-    // Layer II, set with the scale factors: the codes of every triple of the
-    // frame, in reading order. A read takes three codes of its width, or one
-    // that holds three samples (split by table when there is one).
+    // Set with the scale factors: the codes of every block (layer I) or
+    // triple (layer II) of the frame, in reading order. A layer II read takes
+    // three codes of its width, or one that holds three samples (split by
+    // table when there is one); a layer I read one code.
     struct CodeRead {
         const uint16_t* split;
         uint16_t steps;   // 0: three separate codes
