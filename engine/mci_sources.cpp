@@ -5,6 +5,7 @@
 
 #ifdef LUMETRA_HAVE_FFMPEG
 #include "platform/media/ffmpeg_source.h"
+#include "platform/media/ffmpeg_video.h"
 #endif
 #ifdef LUMETRA_HAVE_FLUIDSYNTH
 #include "platform/media/fluidsynth_source.h"
@@ -158,6 +159,7 @@ int32_t MciSources::WavePlay(MediaItem& item, int32_t start)
         int32_t id = AddDevice(std::move(playback));
         if (raw->Play(StartMs(start), CompletionFor(id))) {
             item.mciDevice = id;
+            StartVideo(id, item.path, StartMs(start), [raw] { return raw->PositionMs(); });
         } else {
             WaveClose(id);
             error = std::string("no sound device plays ") + item.path;
@@ -170,6 +172,58 @@ int32_t MciSources::WavePlay(MediaItem& item, int32_t start)
 #endif
     item.isPlaying = 1;
     return start;
+}
+
+void MciSources::SetVideoPanel(int width, int height, std::function<void()> shown)
+{
+    std::lock_guard lock(m_mutex);
+    m_videoWidth = width;
+    m_videoHeight = height;
+    m_videoShown = std::move(shown);
+}
+
+void MciSources::StartVideo(int32_t device, const char* path, int64_t fromMs, std::function<int64_t()> clock)
+{
+#ifdef LUMETRA_HAVE_FFMPEG
+    int width, height;
+    std::function<void()> shown;
+    {
+        std::lock_guard lock(m_mutex);
+        width = m_videoWidth;
+        height = m_videoHeight;
+        shown = m_videoShown;
+    }
+    // Network addresses play their sound only.
+    if (width <= 0 || std::strstr(path, "://"))
+        return;
+    auto video = platform::media::FfmpegVideo::Open(path, width, height);
+    if (!video)
+        return;
+    video->Start(fromMs, std::move(clock));
+    {
+        std::lock_guard lock(m_mutex);
+        m_videos[device] = std::move(video);
+    }
+    if (shown)
+        shown();
+#else
+    (void)device, (void)path, (void)fromMs, (void)clock;
+#endif
+}
+
+bool MciSources::TakeVideoPicture(std::vector<uint32_t>& pixels, uint64_t& serial, bool& playing)
+{
+    std::lock_guard lock(m_mutex);
+    playing = !m_videos.empty();
+#ifdef LUMETRA_HAVE_FFMPEG
+    for (auto& [device, video] : m_videos) {
+        if (video->TakePicture(pixels, serial))
+            return true;
+    }
+#else
+    (void)pixels, (void)serial;
+#endif
+    return false;
 }
 
 void MciSources::WavePause(int32_t device)
@@ -192,6 +246,7 @@ void MciSources::WaveStop(int32_t device)
 
 void MciSources::WaveClose(int32_t device)
 {
+    std::shared_ptr<platform::media::FfmpegVideo> video;
     std::unique_ptr<MediaPlayback> closing;
     {
         std::lock_guard lock(m_mutex);
@@ -200,8 +255,15 @@ void MciSources::WaveClose(int32_t device)
             return;
         closing = std::move(it->second);
         m_devices.erase(it);
+        if (auto v = m_videos.find(device); v != m_videos.end()) {
+            video = std::move(v->second);
+            m_videos.erase(v);
+        }
     }
-    closing.reset();  // outside the lock: an abort notice may be posted
+    // Outside the lock: the video's thread reads the device's clock until it ends,
+    // and an abort notice may be posted.
+    video.reset();
+    closing.reset();
 }
 
 bool MciSources::WavePosition(int32_t device, int& minutes, int& seconds)
@@ -504,11 +566,14 @@ int32_t MciSources::Level(int32_t mediaType)
 
 void MciSources::CloseAll()
 {
+    std::map<int32_t, std::shared_ptr<platform::media::FfmpegVideo>> videos;
     std::map<int32_t, std::unique_ptr<MediaPlayback>> devices;
     {
         std::lock_guard lock(m_mutex);
+        videos.swap(m_videos);
         devices.swap(m_devices);
     }
+    videos.clear();
     devices.clear();
     for (auto& slot : m_slots) {
         slot->playback.reset();

@@ -20,11 +20,13 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QObject;
 
 namespace lumetra::platform::media {
 class CdDrive;
+class FfmpegVideo;
 class MediaPlayback;
 } // namespace lumetra::platform::media
 
@@ -52,6 +54,15 @@ public:
     // Asked at each play of an http:// address for FFmpeg's proxy
     // ("http://[user:pass@]host:port", "" for none).
     void SetHttpProxyProvider(std::function<std::string()> provider);
+
+    // Where a video-bearing file shows its picture: width x height pixels (the
+    // information screen), and shown is called when such a file starts playing
+    // (on the caller's thread). Without a panel (headless) the video is ignored.
+    void SetVideoPanel(int width, int height, std::function<void()> shown);
+    // The playing video's latest picture (0xFFRRGGBB rows of the panel's size)
+    // when it is newer than serial; false when none is newer. playing tells
+    // whether a video plays at all.
+    bool TakeVideoPicture(std::vector<uint32_t>& pixels, uint64_t& serial, bool& playing);
 
     // Information readers: 1 when the item was filled, 0 when it cannot be read.
     int WaveInfo(MediaItem& item);
@@ -107,6 +118,7 @@ private:
     int32_t AddDevice(std::unique_ptr<platform::media::MediaPlayback> playback);
     std::function<void(int)> CompletionFor(int32_t device);
     void Report(const std::string& text);
+    void StartVideo(int32_t device, const char* path, int64_t fromMs, std::function<int64_t()> clock);
 
     platform::audio::AudioSystem& m_audio;
     int m_deviceNumber = 0;
@@ -118,6 +130,12 @@ private:
 
     std::mutex m_mutex;  // guards the device table and the CD slots' contents
     std::map<int32_t, std::unique_ptr<platform::media::MediaPlayback>> m_devices;
+    // The picture of a device's file; closed before its device (shared: its
+    // type is complete only where FFmpeg is built in).
+    std::map<int32_t, std::shared_ptr<platform::media::FfmpegVideo>> m_videos;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+    std::function<void()> m_videoShown;
     int32_t m_nextDevice = 1;
     std::unique_ptr<CdSlot> m_slots[2];
 };

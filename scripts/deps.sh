@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev libpulse-dev libasound2-dev
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev libcdio-paranoia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins

@@ -14,6 +14,7 @@
 #include "web/link_list.h"
 #include "web/station_directory.h"
 #include "engine/cd_names.h"
+#include "engine/mci_sources.h"
 #include "settings/preferences.h"
 #include "ui/cd_info_dialog.h"
 #include "ui/control_ids.h"
@@ -290,6 +291,13 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
     bool control = m_controlMode;
     InstallDialogPresenters(this, control);
     app::SetCdArrivalView([this](bool loaded) { CdArrived(loaded); });
+    if (engine::MciSources* mci = m_engine.Mci()) {
+        // A video file shows its picture on the information screen, pressing Info
+        // once its play has returned.
+        mci->SetVideoPanel(kPanelWidth, kPanelHeight, [this] {
+            QMetaObject::invokeMethod(this, [this] { Command(kInfo, kCodePressed); }, Qt::QueuedConnection);
+        });
+    }
     engine::SetCdInfoPresenter([this, control](engine::CdDiscNames& names, int track) {
         if (control)
             app::EmitEvent("dialog", "Audio CD Information");
@@ -357,6 +365,8 @@ void PlayerWindow::Detach()
     m_player = nullptr;
     app::SetCdArrivalView(nullptr);
     engine::SetCdInfoPresenter(nullptr);
+    if (engine::MciSources* mci = m_engine.Mci())
+        mci->SetVideoPanel(0, 0, nullptr);
     ShowHint(false);
     RemoveDialogPresenters();
     close();

@@ -87,6 +87,7 @@ private:
     void PaintStatusText(QPainter& painter);
     void PaintScreen(QPainter& painter);
     void PaintSkinUnder(QPainter& painter, int id);
+    void TakeVideoPicture();
 
     void Play();
     void Step(int direction);
@@ -152,6 +153,10 @@ private:
     std::string m_dragReadout;
     // "Click both mouse buttons to name the track", near the cursor.
     QWidget* m_hint = nullptr;
+    // The picture of a playing video file, drawn over the information screen.
+    std::vector<uint32_t> m_videoPixels;
+    uint64_t m_videoSerial = 0;
+    bool m_videoPlaying = false;
 };
 
 } // namespace lumetra::ui

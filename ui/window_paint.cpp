@@ -5,6 +5,7 @@
 #include "app/headless_radio.h"
 #include "app/headless_web.h"
 #include "app/player_control.h"
+#include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
 #include "ui/control_ids.h"
 #include "ui/layout_table.h"
@@ -238,6 +239,12 @@ void PlayerWindow::PaintScreen(QPainter& painter)
         m_blink = (m_blink + 1) % 3;
         return;
     }
+    if (m_videoPlaying && m_videoPixels.size() == static_cast<std::size_t>(kPanelWidth) * kPanelHeight) {
+        QImage picture(reinterpret_cast<const uchar*>(m_videoPixels.data()), kPanelWidth, kPanelHeight,
+                       kPanelWidth * 4, QImage::Format_RGB32);
+        painter.drawImage(0, 0, picture);
+        return;
+    }
     const MediaItem& item = m_engine.CurrentItem();
     if (item.path[0] == '\0' && item.mediaType == MEDIA_NONE)
         return;
@@ -282,11 +289,25 @@ void PlayerWindow::UpdateStatusText()
     }
 }
 
+// A newer video picture repaints the screen; so does the video's end.
+void PlayerWindow::TakeVideoPicture()
+{
+    engine::MciSources* mci = m_engine.Mci();
+    bool playing = false;
+    bool newer = mci && mci->TakeVideoPicture(m_videoPixels, m_videoSerial, playing);
+    if (newer || playing != m_videoPlaying) {
+        m_videoPlaying = playing;
+        if (m_controls[kScreen]->width() > 0)
+            m_controls[kScreen]->update();
+    }
+}
+
 void PlayerWindow::Tick()
 {
     if (m_closing || !m_player)
         return;
     ++m_ticks;
+    TakeVideoPicture();
     if (Playing() || m_mode == 1) {
         long key = PictureKey(kLevelMeter);
         if (m_shownKeys[kLevelMeter] != key)

@@ -97,6 +97,34 @@ class WindowTest(unittest.TestCase):
         geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
         self.menu = int(geometry["HEIGHT"]) - 305
 
+    def test_video_in_information_screen(self):
+        """An ASF file with a picture shows it on the information screen: the panel
+        holds what ffmpeg makes of the same frame at the panel's size."""
+        asf = self.scratch.path("bars.asf")
+        subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "smptebars=size=320x240:rate=25", "-f", "lavfi",
+                        "-i", "sine=frequency=440:sample_rate=44100", "-t", "8", "-c:v", "wmv2", "-c:a", "wmav2", asf],
+                       check=True)
+        expected = subprocess.run(["ffmpeg", "-v", "error", "-i", asf, "-frames:v", "1", "-sws_flags", "bilinear",
+                                   "-vf", "scale=247:128", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+                                  check=True, capture_output=True).stdout
+        p = ControlPlayer(self.scratch, "null", self.display, [asf])
+        try:
+            p.wait_for(lambda e: e == "view 1")
+            self.open_window()
+            time.sleep(1.5)
+            shown = subprocess.run(["import", "-window", self.wid, "-crop", "247x128+14+%d" % (138 + self.menu),
+                                    "-depth", "8", "rgb:-"], env=self.env, check=True, capture_output=True).stdout
+            self.assertEqual(len(shown), len(expected))
+            mean = sum(abs(a - b) for a, b in zip(shown, expected)) / len(expected)
+            self.assertLess(mean, 6, "the panel shows the video's picture")
+            p.send("quit")
+            status, _ = p.finish()
+            self.assertEqual(status, 0, p.stderr)
+        finally:
+            if p.proc.poll() is None:
+                p.proc.kill()
+                p.proc.communicate()
+
     def test_cd_track_rows(self):
         """A click on a CD-track row toggles the naming hint; a click with both
         buttons opens "Audio CD Information", whose Save writes cdplayer.ini.
@@ -160,6 +188,16 @@ class WindowTest(unittest.TestCase):
             self.assertTrue([r for r in rows if r.endswith("y.mp3")], rows)
             with open(self.scratch.path("data/lumetra/library.lst")) as f:
                 self.assertNotIn("x.mp3", f.read())
+
+            # A message box on the screen: the protocol still reads and answers.
+            bad = self.scratch.path("bad.lst")
+            with open(bad, "w") as f:
+                f.write("not a playlist\n")
+            p.send("load " + bad)
+            p.wait_for(lambda e: e == "message Open Playlist: Invalid Playlist file.")
+            mark = len(p.events)
+            p.send("status")
+            p.wait_for(lambda e: e.startswith("state "), since=mark, limit=5)
             p.send("quit")
             status, _ = p.finish()
             self.assertEqual(status, 0, p.stderr)
