@@ -4,10 +4,15 @@ WMA, the fluidsynth command line's render of the MIDI file, the disc image's
 samples. Damaged media end in an error event, never in a hang or an end."""
 
 import array
+import http.server
 import math
 import os
+import shutil
+import socket
 import subprocess
 import sys
+import threading
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -71,6 +76,8 @@ class MediaSources(unittest.TestCase):
         self.assertEqual(read_wav(out)[2], read_wav(wav)[2])
 
     def test_wma_matches_ffmpeg(self):
+        """From the file, and from a loopback HTTP server through tinyproxy with
+        Basic authorisation (the stored proxy setting)."""
         wav = self.scratch.path("src.wav")
         wma = self.scratch.path("music.wma")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "4", "sine", "200-2000",
@@ -78,12 +85,67 @@ class MediaSources(unittest.TestCase):
         subprocess.run(["ffmpeg", "-v", "error", "-i", wav, "-c:a", "wmav2", "-b:a", "128k", wma], check=True)
         ref = subprocess.run(["ffmpeg", "-v", "error", "-i", wma, "-f", "s16le", "-ar", "44100", "-ac", "2", "-"],
                              check=True, capture_output=True).stdout
-        events, out = self.play(wma)
-        self.assertEqual(events.count("end"), 1, events)
-        self.assertIn("item music.wma|n/a|0|44100|32", events)
-        got = read_wav(out)[2]
+        cases = [(wma, [])]
+        if shutil.which("tinyproxy"):
+            server, proxy_port, vias = self.serve_through_proxy()
+            cases.append(("http://127.0.0.1:%d/music.wma" % server.server_port,
+                          ["proxy 127.0.0.1 %d alice w0nder-land" % proxy_port]))
+        played = []
+        for path, setup in cases:
+            with self.subTest(path=path):
+                out = self.scratch.path("out.wav")
+                status, events = run_script(self.scratch, "file-fast:" + out, UNITY + setup + ["play " + path])
+                self.assertEqual(status, 0, events)
+                self.assertEqual(events.count("end"), 1, events)
+                self.assertIn("item music.wma|n/a|0|44100|32", events)
+                played.append(read_wav(out)[2])
+        got = played[0]
         self.assertLess(abs(len(got) - len(ref)), 44100 * 4 // 10, "lengths differ by more than 0.1 s")
         self.assertGreater(best_correlation(got, ref), 0.95)
+        # Through the proxy, the same bytes decode to the same sound.
+        self.assertTrue(all(other == got for other in played[1:]))
+        if len(cases) > 1:
+            self.assertTrue(vias and all("tinyproxy" in v for v in vias), vias)
+
+    def serve_through_proxy(self):
+        """The scratch folder over HTTP on loopback, and tinyproxy in front of it;
+        returns the server, the proxy's port and the Via headers the server saw."""
+        vias = []
+        folder = self.scratch.dir
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kwargs):
+                super().__init__(*args, directory=folder, **kwargs)
+
+            def do_GET(self):
+                vias.append(self.headers.get("Via", ""))
+                super().do_GET()
+
+            def log_message(self, *args):
+                pass
+
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(server.server_close)
+        self.addCleanup(server.shutdown)
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            proxy_port = s.getsockname()[1]
+        conf = self.scratch.path("tinyproxy.conf")
+        with open(conf, "w") as f:
+            f.write("Port %d\nListen 127.0.0.1\nTimeout 10\nAllow 127.0.0.1\nBasicAuth alice w0nder-land\n"
+                    "LogLevel Critical\nLogFile \"%s\"\n" % (proxy_port, self.scratch.path("tp.log")))
+        proxy = subprocess.Popen(["tinyproxy", "-d", "-c", conf], stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(proxy.wait)
+        self.addCleanup(proxy.kill)
+        for _ in range(100):
+            try:
+                socket.create_connection(("127.0.0.1", proxy_port), 0.5).close()
+                break
+            except OSError:
+                time.sleep(0.1)
+        return server, proxy_port, vias
 
     def test_midi_matches_fluidsynth(self):
         need("fluidsynth")
