@@ -65,50 +65,72 @@ template <typename V>
     const int offset = offsetRef = (offsetRef - 64) & 1023;
 
     // V[i] = sum cos((16 + i)(2k + 1) pi / 64) S[k] from the DCT X of S:
-    // V[0..15] = X[16..31], V[16] = 0, V[17..48] = -X[31..0], V[49..63] = -X[1..15].
+    // V[0..15] = X[16..31], V[16] = 0, V[17..48] = -X[31..0], V[49..63] = -X[1..15],
+    // built four at a time from a[m] = X[4m..4m+3] and stored whole: a wide
+    // load of values just stored in pieces would wait for the stores.
+    Float4 a[8], part[16];
+    for (int m = 0; m < 8; ++m)
+        a[m] = Load4(x + 4 * m);
+    for (int m = 0; m < 4; ++m)
+        part[m] = a[4 + m];
+    const Float4 top = -__builtin_shufflevector(a[7], a[7], 3, 2, 1, 0);
+    part[4] = __builtin_shufflevector(Float4{}, top, 0, 4, 5, 6);
+    for (int m = 0; m < 7; ++m)
+        part[5 + m] = -__builtin_shufflevector(a[7 - m], a[6 - m], 0, 7, 6, 5);
+    for (int m = 0; m < 4; ++m)
+        part[12 + m] = -a[m];
     float* v = history + offset;
-#pragma GCC unroll 32
-    for (int i = 0; i < 16; ++i)
-        v[i] = x[16 + i];
-    v[16] = 0.0f;
-    // v[17..48] = -x[31..0], four at a time: reversed and negated.
-#pragma GCC unroll 8
-    for (int i = 0; i < 32; i += 4) {
-        Float4 part = Load4(x + 28 - i);
-        part = -__builtin_shufflevector(part, part, 3, 2, 1, 0);
-        std::memcpy(v + 17 + i, &part, sizeof part);
-    }
-#pragma GCC unroll 32
-    for (int i = 49; i < 64; ++i)
-        v[i] = -x[i - 48];
+    for (int m = 0; m < 16; ++m)
+        std::memcpy(v + 4 * m, &part[m], sizeof part[m]);
 
     // Each window row of 32 coefficients meets 32 consecutive history values:
     // the row start is a multiple of 32, so the 1023 mask never splits a row.
     // Every sample adds its 16 products in row order whatever the width, so
-    // the result equals the plain loop bit for bit.
+    // the result equals the plain loop bit for bit. Row 0 is V[0..31] of this
+    // slot, still in registers.
     constexpr int kLanes = sizeof(V) / sizeof(float);
-    V sum[32 / kLanes] = {};
+    constexpr int kVectors = 32 / kLanes;
+    V first[kVectors];
+    for (int k = 0; k < kVectors; ++k) {
+        if constexpr (kLanes == 8)
+            first[k] = __builtin_shufflevector(part[2 * k], part[2 * k + 1], 0, 1, 2, 3, 4, 5, 6, 7);
+        else
+            first[k] = part[k];
+    }
+    V sum[kVectors] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
         const V* d = reinterpret_cast<const V*>(window + 32 * i);
-        const V* h = reinterpret_cast<const V*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
+        const V* h = i == 0 ? first
+                            : reinterpret_cast<const V*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
 #pragma GCC unroll 8
-        for (int k = 0; k < 32 / kLanes; ++k)
+        for (int k = 0; k < kVectors; ++k)
             sum[k] += d[k] * h[k];
     }
-    float sums[32];
-    std::memcpy(sums, sum, sizeof sums);
 
     // Scaling by 2^15 is exact, so the plain conversion below equals ToPcm16
     // whenever nothing needs limiting; only then the slow path is skipped.
     Float4 scaled[8];
-    Int4 inRange = {-1, -1, -1, -1};
-    for (int k = 0; k < 8; ++k) {
-        scaled[k] = Load4(sums + 4 * k) * 32768.0f;
-        inRange &= (scaled[k] < 32768.0f) & (scaled[k] >= -32768.0f);
+    for (int k = 0; k < kVectors; ++k) {
+        if constexpr (kLanes == 8) {
+            scaled[2 * k] = __builtin_shufflevector(sum[k], sum[k], 0, 1, 2, 3) * 32768.0f;
+            scaled[2 * k + 1] = __builtin_shufflevector(sum[k], sum[k], 4, 5, 6, 7) * 32768.0f;
+        } else {
+            scaled[k] = sum[k] * 32768.0f;
+        }
     }
+    Int4 inRange = {-1, -1, -1, -1};
+    for (int k = 0; k < 8; ++k)
+        inRange &= (scaled[k] < 32768.0f) & (scaled[k] >= -32768.0f);
     int clips = 0;
-    if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != -1) {
+#if defined(__SSE2__)
+    const bool limited = _mm_movemask_ps(reinterpret_cast<__m128>(inRange)) != 15;
+#else
+    const bool limited = (inRange[0] & inRange[1] & inRange[2] & inRange[3]) != -1;
+#endif
+    if (limited) {
+        float sums[32];
+        std::memcpy(sums, sum, sizeof sums);
         for (int j = 0; j < 32; ++j)
             out[j] = ToPcm16(sums[j], clips);
         return clips;
