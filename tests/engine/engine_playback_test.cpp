@@ -187,9 +187,12 @@ TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
 }
 
 // Opening another item first waits until the old device has closed: the new item
-// is opened only after that, and the old one never reports its end.
+// is opened only after that, and the old one never reports its end. The first
+// device is played by hand: on its own clock it could finish the whole item (and
+// reset the position) before a busy test thread looked at it.
 TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
 {
+    audio.clock = false;
     FakeTrack a;
     a.frames = 3000;
     FakeTrack b;
@@ -202,8 +205,13 @@ TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
     std::string second = Track("b.mp3", b);
     engine.OpenCurrent(first.c_str(), 0);
     engine.PlayCurrent();
-    ASSERT_TRUE(WaitFor([&] { return engine.PlayedPosition() > 20 * 1152; }));
+    audio.LastDevice()->PlayBuffers(22);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard g(lock);
+        return engine.PlayedPosition() == 21 * 1152;
+    }));
 
+    audio.clock = true;
     engine.OpenCurrent(second.c_str(), 0);
     int reset = log.Find("reset");
     int closed = log.Find("close");
@@ -247,10 +255,10 @@ TEST_F(EngineTest, PauseAndResumeLoseNothing)
 
     engine.PlayCurrent();
     EXPECT_EQ(engine.State(), kStatePlaying);
-    while (window.endNotices == 0) {
+    ASSERT_TRUE(WaitFor([&] {
         audio.PlayOnLast(1);
-        QCoreApplication::sendPostedEvents();
-    }
+        return window.endNotices > 0;
+    }));
     EXPECT_EQ(audio.Recording(0), Expected(t, 0, 300));
 }
 
@@ -281,10 +289,10 @@ TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
 
     stream.SetDownloading(false);
     engine.PlayCurrent();
-    while (window.endNotices == 0) {
+    ASSERT_TRUE(WaitFor([&] {
         audio.PlayOnLast(1);
-        QCoreApplication::sendPostedEvents();
-    }
+        return window.endNotices > 0;
+    }));
     EXPECT_EQ(decoder.decoded, 200);
     EXPECT_EQ(audio.Recording(0), Expected(t, 0, 200));
 }
