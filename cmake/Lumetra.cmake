@@ -7,6 +7,7 @@ function(lumetra_unit_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   add_test(NAME ${name} COMMAND ${name})
+  set_property(GLOBAL APPEND PROPERTY LUMETRA_UNIT_TARGETS ${name})
   set(labels unit ${T_LABELS})
   set_tests_properties(${name} PROPERTIES LABELS "${labels}"
     ENVIRONMENT "LUMETRA_AUDIO=null;LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
