@@ -249,62 +249,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, CodecValueCode, testing::Values(
 
 // ---- run-length mode ------------------------------------------------------------
 
-TEST(CodecDecoder, RunOfNonZeroValuesStartsTheCountAtOne) {
+struct CoefCase { const char* name; bool runLength; std::string bits; std::vector<std::pair<int, int>> values; };
+class CodecCoefficients : public testing::TestWithParam<CoefCase> {};
+TEST_P(CodecCoefficients, ReadTheValuesAtTheirPositionsAndZerosElsewhere) {
+    Coefficients c = Read(Frame(GetParam().runLength, 1, 1, 70, 0, GetParam().bits));
+    for (auto [index, value] : GetParam().values) EXPECT_EQ(c[index], value) << index;
+    EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2048 - static_cast<long>(GetParam().values.size()));
+}
+INSTANTIATE_TEST_SUITE_P(Cases, CodecCoefficients, testing::Values(
     // n = 2, b = 1: "1 0" is +1, "01 1" is -2; then 2046 zeros end the frame.
-    Coefficients c = Read(Frame(true, 1, 1, 70, 0, Field(2, 11) + "1" + "10" + "011" + Field(2046, 11)));
-    EXPECT_EQ(c[0], 1);
-    EXPECT_EQ(c[1], -2);
-    EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2046);
-}
-
-TEST(CodecDecoder, RunOfNonZeroValuesEscapesAfterElevenZeros) {
-    Coefficients c = Read(Frame(true, 1, 1, 70, 0,
-                                Field(1, 11) + "1" + "00000000000" + Field(0x805, 12) + Field(2047, 11)));
-    EXPECT_EQ(c[0], 5);
-}
-
-TEST(CodecDecoder, FieldWidthShrinksOnceFewerValuesRemainThanHalfTheWindow) {
+    CoefCase{"run_count_starts_at_one", true, Field(2, 11) + "1" + "10" + "011" + Field(2046, 11), {{0, 1}, {1, -2}}},
+    CoefCase{"run_escape_after_eleven_zeros", true,
+             Field(1, 11) + "1" + "00000000000" + Field(0x805, 12) + Field(2047, 11), {{0, 5}}},
     // Round 1: no values, 1026 zeros: 1022 remain, below 1023, so the fields
     // become 10 bits. Round 2: one value (-1) and 1021 zeros in 10-bit fields.
-    Coefficients c = Read(Frame(true, 1, 1, 70, 0,
-                                Field(0, 11) + "0" + Field(1026, 11) +
-                                Field(1, 10) + "0" + "011" + Field(1021, 10)));
-    EXPECT_EQ(c[1026], -1);
-    EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2047);
-}
-
-TEST(CodecDecoder, WidthShrinksAtMostOneStepPerRound) {
+    CoefCase{"width_shrinks_below_half_the_window", true,
+             Field(0, 11) + "0" + Field(1026, 11) + Field(1, 10) + "0" + "011" + Field(1021, 10), {{1026, -1}}},
     // 1800 zeros leave 248: still only one step (to 10 bits) in this round.
-    Coefficients c = Read(Frame(true, 1, 1, 70, 0,
-                                Field(0, 11) + "0" + Field(1800, 11) +
-                                Field(1, 10) + "1" + "10" + Field(0, 10) +   // now 9 bits
-                                Field(1, 9) + "1" + "11" + Field(245, 9)));
-    EXPECT_EQ(c[1800], 1);
-    EXPECT_EQ(c[1801], -1);
-    EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2046);
-}
-
-TEST(CodecDecoder, RunsPastTheFrameEndItThere) {
+    CoefCase{"width_shrinks_one_step_per_round", true,
+             Field(0, 11) + "0" + Field(1800, 11) + Field(1, 10) + "1" + "10" + Field(0, 10) +
+                 Field(1, 9) + "1" + "11" + Field(245, 9), {{1800, 1}, {1801, -1}}},
     // A value run that would pass 2048 ends the frame before any of its values.
-    Coefficients a = Read(Frame(true, 1, 1, 70, 0,
-                                Field(3, 11) + "1" + "10" + "10" + "10" + Field(2040, 11) +
-                                Field(10, 10) + "1" + std::string(20, '1') ));
-    EXPECT_EQ(std::count(a.begin(), a.end(), 1), 3);
-    EXPECT_EQ(std::count(a.begin(), a.end(), 0), 2045);
+    CoefCase{"value_run_past_the_end", true,
+             Field(3, 11) + "1" + "10" + "10" + "10" + Field(2040, 11) + Field(10, 10) + "1" + std::string(20, '1'),
+             {{0, 1}, {1, 1}, {2, 1}}},
     // A zero run past the end leaves the rest 0 even though more bits follow.
-    Coefficients b = Read(Frame(true, 1, 1, 70, 0,
-                                Field(1, 11) + "1" + "10" + Field(2047, 11) + Field(1, 11) + "1" + "10"));
-    EXPECT_EQ(b[0], 1);
-    EXPECT_EQ(std::count(b.begin(), b.end(), 0), 2047);
-}
-
-TEST(CodecDecoder, DataEndingInsideAValueDropsThatValue) {
-    // Plain mode: +1, +1, then an escape cut short.
-    Coefficients c = Read(Frame(false, 1, 1, 70, 0, "010 010 000000000000 1010"));
-    EXPECT_EQ(c[0], 1);
-    EXPECT_EQ(c[1], 1);
-    EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2046);
-}
+    CoefCase{"zero_run_past_the_end", true, Field(1, 11) + "1" + "10" + Field(2047, 11) + Field(1, 11) + "1" + "10",
+             {{0, 1}}},
+    // Plain mode: +1, +1, then an escape cut short is dropped.
+    CoefCase{"data_ends_inside_a_value", false, "010 010 000000000000 1010", {{0, 1}, {1, 1}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- layout, transform, filter, output --------------------------------------------
 
@@ -314,29 +288,23 @@ std::vector<uint8_t> SingleDetail(int index, const std::string& code, int base, 
     return Frame(false, q, base, 100, 0x7FF, PlainBits({{index, code}}));
 }
 
-TEST(CodecDecoder, FinestDetailsGoToOddPositionsFromTheTopCoefficientDown) {
-    // c[2047] = +2 at step 5 lands at y[1] = 512 - 10; c[1024] at y[2047].
-    Samples first = Decode(SingleDetail(2047, "0010", 5));
-    EXPECT_EQ(first[1], 118);
-    EXPECT_EQ(std::count(first.begin(), first.end(), 128), 2047);
-    Samples last = Decode(SingleDetail(1024, "0010", 5));
-    EXPECT_EQ(last[2047], 118);
-    EXPECT_EQ(std::count(last.begin(), last.end(), 128), 2047);
-    Samples second = Decode(SingleDetail(2046, "0011", 5));  // -2: y[3] = 522
-    EXPECT_EQ(second[3], 138);
+struct DetailCase { int index; std::string code; int base, q; size_t at; uint8_t sample; };
+class CodecDetail : public testing::TestWithParam<DetailCase> {};
+TEST_P(CodecDetail, LandsAtItsSampleScaledAndLimited) {
+    const DetailCase& c = GetParam();
+    Samples s = Decode(SingleDetail(c.index, c.code, c.base, c.q));
+    EXPECT_EQ(s[c.at], c.sample);
+    EXPECT_EQ(std::count(s.begin(), s.end(), 128), 2047);
 }
-
-TEST(CodecDecoder, ScaleRoundsHalfAwayFromTheZeroLine) {
-    // y[1] = 512 - 10 at Q = 4: (-10 - 2) / 4 = -3; y[1] = 522: (10 + 2) / 4 = 3.
-    EXPECT_EQ(Decode(SingleDetail(2047, "0010", 5, 4))[1], 125);
-    EXPECT_EQ(Decode(SingleDetail(2047, "0011", 5, 4))[1], 131);
-}
-
-TEST(CodecDecoder, SamplesOutsideTheByteRangeAreLimited) {
-    // +-3 at step 100: y[1] = 212 or 812.
-    EXPECT_EQ(Decode(SingleDetail(2047, "00010", 100))[1], 0);
-    EXPECT_EQ(Decode(SingleDetail(2047, "00011", 100))[1], 255);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, CodecDetail, testing::Values(
+    // The finest details go to odd positions from the top coefficient down:
+    // c[2047] = +2 at step 5 lands at y[1] = 512 - 10; c[1024] at y[2047]; -2 at y[3] = 522.
+    DetailCase{2047, "0010", 5, 1, 1, 118}, DetailCase{1024, "0010", 5, 1, 2047, 118},
+    DetailCase{2046, "0011", 5, 1, 3, 138},
+    // The scale rounds half away from the zero line: at Q = 4, (-10 - 2) / 4 = -3 and (10 + 2) / 4 = 3.
+    DetailCase{2047, "0010", 5, 4, 1, 125}, DetailCase{2047, "0011", 5, 4, 1, 131},
+    // +-3 at step 100: y[1] = 212 or 812, limited to the byte range.
+    DetailCase{2047, "00010", 100, 1, 1, 0}, DetailCase{2047, "00011", 100, 1, 1, 255}));
 
 struct FilterCase { int32_t threshold; uint8_t s0, s1; };
 class CodecFilter : public testing::TestWithParam<FilterCase> {};
