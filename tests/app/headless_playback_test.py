@@ -4,7 +4,6 @@ the length estimate, and the events tell the story."""
 
 import os
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -49,9 +48,6 @@ class PlaysToTheEnd(unittest.TestCase):
     def test_mp3_44100_stereo(self):
         self.check_file("a.mp3", "lame", 44100, 2, 128, 5, 1152)
 
-    def test_mp2_48000_stereo(self):
-        self.check_file("b.mp2", "twolame", 48000, 2, 192, 4, 1152)
-
     def test_mp3_22050_mono_lsf(self):
         self.check_file("c.mp3", "lame", 22050, 1, 32, 4, 576)
 
@@ -68,13 +64,6 @@ class PlaysToTheEnd(unittest.TestCase):
         items = [e.split("|")[0] for e in events if e.startswith("item ")]
         self.assertEqual(items, ["item r1.mp2", "item r2.mp2"])
         self.assertEqual([e for e in events if e.startswith("state ")][-1], "state stopped")
-
-    def test_command_line_file_plays(self):
-        mpeg = make_mpeg(self.scratch, "e.mp2", "twolame", 44100, 2, 128, 2)
-        out = self.scratch.path("e.out.wav")
-        status, events = run_script(self.scratch, "file-fast:" + out, UNITY, args=[mpeg])
-        self.assertEqual(status, 0)
-        self.assertEqual(events.count("end"), 1, events)
 
     def test_truncated_file_plays_what_is_there(self):
         mpeg = make_mpeg(self.scratch, "t.mp2", "twolame", 44100, 2, 128, 4)
@@ -148,13 +137,9 @@ class BadInput(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertNotIn("end", events)
 
-    def test_slash_q_does_nothing(self):
-        status, events = run_script(self.scratch, "null", ["status"], args=["/Q"])
-        self.assertEqual((status, events), (0, []))
-
-
 class Transport(unittest.TestCase):
-    """Real-time output through the file backend: what was played is in the file."""
+    """Real-time output through the file backend: what was played is in the file.
+    Pause, resume and stop are checked against the sound server (headless_pulse_test)."""
 
     def setUp(self):
         need("sox", "twolame")
@@ -162,50 +147,6 @@ class Transport(unittest.TestCase):
 
     def tearDown(self):
         self.scratch.cleanup()
-
-    def test_pause_resumes_where_it_paused(self):
-        mpeg = make_mpeg(self.scratch, "p.mp2", "twolame", 44100, 2, 128, 5)
-        out = self.scratch.path("p.out.wav")
-        player = Player(self.scratch, "file:" + out)
-        player.send(UNITY[0])
-        player.send("play " + mpeg)
-        player.wait_for(played_at_least(1))
-        player.send("pause")
-        player.wait_for(lambda e: e == "state paused")
-        # The state changes before the device is paused: a status answered after
-        # the pause command has finished marks the point from which nothing plays.
-        since = len(player.events)
-        player.send("status")
-        player.wait_for(lambda e: e == "state paused", since=since)
-        _, _, at_pause = read_wav(out)
-        time.sleep(0.3)
-        _, _, later = read_wav(out)
-        self.assertEqual(len(later), len(at_pause), "a paused device still played")
-        player.send("play")
-        status, events = player.finish()
-        self.assertEqual(status, 0)
-        self.assertEqual(events.count("end"), 1, events)
-        _, _, ref = decoded(self.scratch, mpeg)
-        _, _, got = read_wav(out)
-        frames = engine_frames(mpeg, 128, 44100, 1152)
-        self.assertEqual(got, PRIMING + ref[:frames * 4608])
-
-    def test_stop_gives_no_end(self):
-        mpeg = make_mpeg(self.scratch, "s.mp2", "twolame", 44100, 2, 128, 20)
-        out = self.scratch.path("s.out.wav")
-        player = Player(self.scratch, "file:" + out)
-        player.send(UNITY[0])
-        player.send("play " + mpeg)
-        player.wait_for(played_at_least(1))
-        player.send("stop")
-        player.wait_for(lambda e: e == "state stopped")
-        status, events = player.finish()
-        self.assertEqual(status, 0)
-        self.assertNotIn("end", events)
-        _, _, ref = decoded(self.scratch, mpeg)
-        _, _, got = read_wav(out)
-        self.assertLess(len(got), len(ref) // 2)
-        self.assertEqual(got, (PRIMING + ref)[:len(got)])
 
     def test_play_while_playing_switches_items(self):
         first = make_mpeg(self.scratch, "first.mp2", "twolame", 44100, 2, 128, 20)
