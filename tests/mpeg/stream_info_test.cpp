@@ -168,52 +168,54 @@ TEST_F(StreamInfoTest, FileOf1024BytesIsNotSearchedForId3v1)
     EXPECT_STREQ(item.title, "");  // no "TAG" in the last 128 bytes now
 }
 
-TEST_F(StreamInfoTest, Id3v23TitleAndArtist)
-{
-    std::vector<uint8_t> frames = V23Frame("TALB", "Album");
-    Append(frames, V23Frame("TIT2", "Title 2.3"));
-    Append(frames, V23Frame("TPE1", "Artist 2.3"));
-    auto bytes = Tagged(3, frames);
-    Append(bytes, Audio());
-    MediaItem item = Analyse(bytes);
-    EXPECT_STREQ(item.title, "Title 2.3");
-    EXPECT_STREQ(item.performer, "Artist 2.3");
-    EXPECT_EQ(item.layer, 2);
-}
-
-TEST_F(StreamInfoTest, Id3v22TitleAndArtist)
-{
-    std::vector<uint8_t> frames = V22Frame("TP1", "Artist 2.2");
-    Append(frames, V22Frame("TT2", "Title 2.2"));
-    auto bytes = Tagged(2, frames);
-    Append(bytes, Audio());
-    MediaItem item = Analyse(bytes);
-    EXPECT_STREQ(item.title, "Title 2.2");
-    EXPECT_STREQ(item.performer, "Artist 2.2");
-}
-
-TEST_F(StreamInfoTest, LongTextFrameIsCutTo127Bytes)
+std::string Letters(std::size_t n)
 {
     std::string text;
-    for (int i = 0; i < 300; ++i)
+    for (std::size_t i = 0; i < n; ++i)
         text += static_cast<char>('a' + i % 26);
-    std::vector<uint8_t> frames = V23Frame("TIT2", text);
-    Append(frames, V23Frame("TPE1", "After"));
-    auto bytes = Tagged(3, frames);
-    Append(bytes, Audio());
-    MediaItem item = Analyse(bytes);
-    EXPECT_EQ(std::string(item.title), text.substr(0, 127));
-    EXPECT_STREQ(item.performer, "After");
+    return text;
 }
 
-TEST_F(StreamInfoTest, Id3v24TagsAreReadAndSkippedWhateverTheirLength)
+std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
 {
-    auto longTag = Tagged(4, V23Frame("TIT2", "Four"), 3000);
-    Append(longTag, Audio());
-    MediaItem item = Analyse(longTag);
-    EXPECT_STREQ(item.title, "Four");
+    Append(a, b);
+    return a;
+}
+
+struct V2Case {
+    const char* name;
+    std::vector<uint8_t> tag;
+    std::string title, performer;
+};
+
+class TaggedStream : public StreamInfoTest, public ::testing::WithParamInterface<V2Case> {};
+
+// The tag's texts are read and the tag is skipped to the first frame, whatever
+// its version and length; damaged frames only lose their texts.
+TEST_P(TaggedStream, ReadsTheTextsAndFindsTheAudio)
+{
+    auto bytes = GetParam().tag;
+    Append(bytes, Audio());
+    MediaItem item = Analyse(bytes);
+    EXPECT_EQ(std::string(item.title), GetParam().title);
+    EXPECT_EQ(std::string(item.performer), GetParam().performer);
     EXPECT_EQ(item.layer, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, TaggedStream,
+    ::testing::Values(
+        V2Case{"v23", Tagged(3, Cat(Cat(V23Frame("TALB", "Album"), V23Frame("TIT2", "Title 2.3")),
+                                    V23Frame("TPE1", "Artist 2.3"))), "Title 2.3", "Artist 2.3"},
+        V2Case{"v22", Tagged(2, Cat(V22Frame("TP1", "Artist 2.2"), V22Frame("TT2", "Title 2.2"))), "Title 2.2",
+               "Artist 2.2"},
+        V2Case{"long_text_cut_to_127", Tagged(3, Cat(V23Frame("TIT2", Letters(300)), V23Frame("TPE1", "After"))),
+               Letters(127), "After"},
+        V2Case{"v24_long_padding", Tagged(4, V23Frame("TIT2", "Four"), 3000), "Four", ""},
+        // A frame whose size points far beyond the tag, and one of size 0.
+        V2Case{"damaged", Tagged(3, {'T', 'I', 'T', '2', 0, 0, 0, 0, 0, 0, 'T', 'P', 'E', '1', 0x7F, 0xFF, 0xFF, 0xFF,
+                                     0, 0, 0, 'x'}), "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMargin)
 {
@@ -223,17 +225,6 @@ TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMargin)
     std::vector<uint8_t> far(2100, 0);
     Append(far, Audio());
     EXPECT_EQ(Analyse(far, 0).layer, -1);
-}
-
-TEST_F(StreamInfoTest, DamagedTagsOnlyAffectTheTexts)
-{
-    // A frame whose size points far beyond the tag, and one of size 0.
-    std::vector<uint8_t> frames = {'T', 'I', 'T', '2', 0, 0, 0, 0, 0, 0};
-    Append(frames, {'T', 'P', 'E', '1', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'});
-    auto bytes = Tagged(3, frames);
-    Append(bytes, Audio());
-    MediaItem item = Analyse(bytes);
-    EXPECT_EQ(item.layer, 2);
 }
 
 TEST_F(StreamInfoTest, TagOnlyAndMissingFilesFail)
