@@ -9,16 +9,10 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from headless_support import DECODE, PLAYER, Player, Scratch, make_tone, need, run_script  # noqa: E402
+from headless_support import DECODE, PLAYER, Player, Scratch, free_port, make_tone, need, run_script  # noqa: E402
 
 STATION = os.environ.get("LUMETRA_STATION", "")
 CODEC = os.environ.get("LUMETRA_RADIO_CODEC", "")
-
-
-def free_udp_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class ExitStatus(unittest.TestCase):
@@ -109,7 +103,7 @@ class StationAddress(unittest.TestCase):
         if not STATION:
             self.skipTest("lumetra-station is not built")
         self.scratch = Scratch()
-        self.port = free_udp_port()
+        self.port = free_port(socket.SOCK_DGRAM)
         self.station = subprocess.Popen([STATION, "--port", str(self.port), "--no-directory"],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL, text=True)
@@ -134,7 +128,7 @@ class StationAddress(unittest.TestCase):
         self.assertEqual(status, 0, events)
 
     def test_unanswered_address_ends_with_status_1(self):
-        silent = free_udp_port()
+        silent = free_port(socket.SOCK_DGRAM)
         status, events = run_script(self.scratch, "null", [], args=["127.0.0.1:%d" % silent])
         self.assertEqual(status, 1, events)
         self.assertIn("radio Station has too many listeners sr", events)

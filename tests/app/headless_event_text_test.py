@@ -9,17 +9,10 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from headless_support import BUILD, Player, Scratch, make_mpeg, need  # noqa
+from headless_support import STATION, Player, Scratch, free_port, make_mpeg, need  # noqa
 
-STATION = os.environ.get("LUMETRA_STATION", os.path.join(BUILD, "tools", "station", "lumetra-station"))
 FORGERY = b"x\nerror forged\rend\x01\x7f\\|\xe9"
 PRINTED = "x\\nerror forged\\rend\\x01\\x7F\\\\|\u00e9"
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class NoForgedEvents(unittest.TestCase):

@@ -1,13 +1,15 @@
-"""Shared pieces of the headless end-to-end tests: a private environment, test
-media made with sox/lame/twolame, the player run with a script on standard input,
-and the decoder tool's output as the reference."""
+"""Shared pieces of the headless end-to-end tests: a private environment, free
+loopback ports, test media made with sox/lame/twolame, the player run with a
+script on standard input, and the decoder tool's output as the reference."""
 
 import os
-import select
+import queue
 import shutil
+import socket
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 import wave
@@ -15,6 +17,7 @@ import wave
 BUILD = os.environ.get("LUMETRA_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 PLAYER = os.environ.get("LUMETRA_PLAYER", os.path.join(BUILD, "app", "lumetra"))
 DECODE = os.environ.get("LUMETRA_DECODE", os.path.join(BUILD, "tools", "decode", "lumetra-decode"))
+STATION = os.environ.get("LUMETRA_STATION", os.path.join(BUILD, "tools", "station", "lumetra-station"))
 PRIMING = b"\0" * 1024
 LAYER3 = os.environ.get("LUMETRA_LAYER3") == "1"
 LIMIT = 120  # seconds before a run counts as hung
@@ -24,6 +27,23 @@ def need(*tools):
     missing = [t for t in tools if shutil.which(t) is None]
     if missing:
         raise unittest.SkipTest("missing tools: " + " ".join(missing))
+
+
+def free_port(kind=socket.SOCK_STREAM):
+    with socket.socket(socket.AF_INET, kind) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_listening(port, limit=20):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.5).close()
+            return True
+        except OSError:
+            time.sleep(0.05)
+    return False
 
 
 class Scratch:
@@ -105,17 +125,47 @@ def played_at_least(seconds):
 
 
 class Player:
-    """lumetra --headless with commands written as the test goes; events read
-    line by line."""
+    """lumetra --headless (or --control) with commands written as the test goes;
+    events read line by line by a thread, so none waits in a buffer unseen.
+    An extra_env value of None removes that variable."""
 
-    def __init__(self, scratch, audio, args=(), extra_env=None):
+    def __init__(self, scratch, audio, args=(), extra_env=None, mode="--headless"):
         env = dict(scratch.env)
         env["LUMETRA_AUDIO"] = audio
-        if extra_env:
-            env.update(extra_env)
-        self.proc = subprocess.Popen([PLAYER, "--headless", *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        for key, value in (extra_env or {}).items():
+            if value is None:
+                env.pop(key, None)
+            else:
+                env[key] = value
+        self.proc = subprocess.Popen([PLAYER, mode, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env, text=True, bufsize=1)
         self.events = []
+        self.stderr = ""
+        self._lines = queue.Queue()
+        self._ended = False
+        self._err = []
+        threading.Thread(target=self._read, daemon=True).start()
+        self._err_thread = threading.Thread(target=lambda: self._err.extend(self.proc.stderr), daemon=True)
+        self._err_thread.start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self._lines.put(line.rstrip("\n"))
+        self._lines.put(None)
+
+    def _next(self, timeout):
+        """The next event (also kept in events), or None at the end of the output or on time-out."""
+        if self._ended:
+            return None
+        try:
+            line = self._lines.get(timeout=max(timeout, 0.001))
+        except queue.Empty:
+            return None
+        if line is None:
+            self._ended = True
+            return None
+        self.events.append(line)
+        return line
 
     def send(self, line):
         self.proc.stdin.write(line + "\n")
@@ -123,33 +173,45 @@ class Player:
 
     def wait_for(self, predicate, limit=LIMIT, since=0):
         """Reads events until one from index since on satisfies predicate; returns it."""
-        deadline = time.monotonic() + limit
         for event in self.events[since:]:
             if predicate(event):
                 return event
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([self.proc.stdout], [], [], 0.5)
-            if not ready:
-                continue
-            line = self.proc.stdout.readline()
-            if line == "":
-                break
-            line = line.rstrip("\n")
-            self.events.append(line)
-            if predicate(line):
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline and not self._ended:
+            line = self._next(deadline - time.monotonic())
+            if line is not None and predicate(line):
                 return line
         raise AssertionError("event not seen; events so far: %r" % self.events)
+
+    def quiet_for(self, seconds):
+        """Reads events until none arrives for seconds (or the output ends)."""
+        while self._next(seconds) is not None:
+            pass
+
+    def rows_after(self, command, limit=20):
+        """Sends a command and returns the row events it prints (ended by a quiet moment)."""
+        since = len(self.events)
+        self.send(command)
+        self.wait_for(lambda e: e.startswith(("row ", "error")), limit, since)
+        self.quiet_for(0.7)
+        return [e for e in self.events[since:] if e.startswith("row ")]
 
     def finish(self, limit=LIMIT):
         """Ends the input and waits for the exit; returns (status, events)."""
         try:
-            out, err = self.proc.communicate(timeout=limit)
+            self.proc.stdin.close()
+        except BrokenPipeError:
+            pass
+        try:
+            self.proc.wait(timeout=limit)
         except subprocess.TimeoutExpired:
             self.proc.kill()
-            self.proc.communicate()
+            self.proc.wait()
             raise AssertionError("player did not exit; events: %r" % self.events)
-        self.events += [l for l in out.split("\n") if l]
-        self.stderr = err
+        while self._next(10) is not None:
+            pass
+        self._err_thread.join(10)
+        self.stderr = "".join(self._err)
         return self.proc.returncode, self.events
 
 

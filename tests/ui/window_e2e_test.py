@@ -18,39 +18,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "engine"))
 import headless_support as hs  # noqa: E402
 import media_files  # noqa: E402
 
-STATION = os.path.join(hs.BUILD, "tools", "station", "lumetra-station")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_listening(port, limit=20):
-    deadline = time.monotonic() + limit
-    while time.monotonic() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), 0.5).close()
-            return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-class ControlPlayer(hs.Player):
-    """lumetra --control: the window on a display, the protocol on stdin/stdout."""
-
-    def __init__(self, scratch, audio, display, args=(), extra_env=None):
-        env = dict(scratch.env, LUMETRA_AUDIO=audio, DISPLAY=display)
-        env.pop("WAYLAND_DISPLAY", None)
-        env.pop("QT_QPA_PLATFORM", None)
-        env.update(extra_env or {})
-        self.proc = subprocess.Popen([hs.PLAYER, "--control", *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE, env=env, text=True, bufsize=1)
-        self.events = []
-
-
 class WindowTest(unittest.TestCase):
     def setUp(self):
         hs.need("Xvfb", "xdotool", "sox", "lame", "import")
@@ -210,14 +177,15 @@ class WindowTest(unittest.TestCase):
         a = hs.make_mpeg(self.scratch, "a.mp3", "lame", 44100, 2, 128, 10)
         b = hs.make_mpeg(self.scratch, "b.mp3", "lame", 44100, 2, 128, 10)
         out = self.scratch.path("out.wav")
-        directory_port, udp = free_port(), free_port()
-        self.station = subprocess.Popen([STATION, "--category", "Demo", "--speed", "16k", "--directory-port",
+        directory_port, udp = hs.free_port(), hs.free_port(socket.SOCK_DGRAM)
+        self.station = subprocess.Popen([hs.STATION, "--category", "Demo", "--speed", "16k", "--directory-port",
                                          str(directory_port), "--port", str(udp)],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        self.assertTrue(wait_listening(directory_port))
-        p = ControlPlayer(self.scratch, "file:" + out, self.display, [a],
-                          {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
+        self.assertTrue(hs.wait_listening(directory_port))
+        # --control: the window on the display, the protocol on stdin/stdout.
+        p = hs.Player(self.scratch, "file:" + out, [a], {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port,
+                      "DISPLAY": self.display, "WAYLAND_DISPLAY": None, "QT_QPA_PLATFORM": None}, mode="--control")
         try:
             # The wave line at full volume passes samples unchanged.
             p.send("volume 65535")
@@ -283,7 +251,7 @@ class WindowTest(unittest.TestCase):
         finally:
             if p.proc.poll() is None:
                 p.proc.kill()
-                p.proc.communicate()
+                p.proc.wait()
 
         # The station's sound, recorded after the player's device had closed.
         rate, channels, radio = hs.read_wav(out)

@@ -3,43 +3,26 @@
 loopback: lumetra-station's directory service, the test's HTTP fixture server
 (an MP3 stream, also throttled) and tinyproxy with Basic authorisation."""
 import os
-import queue
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
-import threading
-import time
 import wave
 
 build = os.environ["LUMETRA_BUILD_DIR"]
 source = os.environ["LUMETRA_SOURCE_DIR"]
+sys.path.insert(0, os.path.join(source, "tests", "app"))
+import headless_support as hs  # noqa: E402
+
 player_bin = os.path.join(build, "app", "lumetra")
 station_bin = os.path.join(build, "tools", "station", "lumetra-station")
 decode_bin = os.path.join(build, "tools", "decode", "lumetra-decode")
+hs.PLAYER = player_bin
 fixture = os.path.join(source, "tests", "web", "http_fixture_server.py")
 work = tempfile.mkdtemp(prefix="lumetra-web-e2e-")
 failures = []
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_listening(port):
-    for _ in range(250):
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return True
-        except OSError:
-            time.sleep(0.02)
-    return False
+scratches = []
 
 
 def check(condition, what):
@@ -51,83 +34,29 @@ def check(condition, what):
     return condition
 
 
-class Player:
-    def __init__(self, name, args=(), extra_env=None):
-        self.dir = os.path.join(work, name)
-        os.makedirs(self.dir)
-        env = dict(os.environ)
-        env.update({
-            "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
-            "XDG_DATA_HOME": os.path.join(self.dir, "data"),
-            "XDG_RUNTIME_DIR": self.dir,
-            "LUMETRA_AUDIO": "null",
-            "LUMETRA_DRIVES": self.dir,
-        })
-        env.update(extra_env or {})
-        self.proc = subprocess.Popen([player_bin, "--headless", *args], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, text=True)
-        self.lines = queue.Queue()
-        self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
-        self.err = []
-        threading.Thread(target=lambda: self.err.extend(self.proc.stderr), daemon=True).start()
+def Player(name, args=(), extra_env=None):
+    """The headless player in a folder of its own (p.dir), on the null device unless told."""
+    scratch = hs.Scratch()
+    scratches.append(scratch)
+    env = dict(extra_env or {})
+    p = hs.Player(scratch, env.pop("LUMETRA_AUDIO", "null"), args, env)
+    p.dir = scratch.dir
+    return p
 
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.put(line.rstrip("\n"))
-        self.lines.put(None)
 
-    def send(self, command):
-        self.proc.stdin.write(command + "\n")
-        self.proc.stdin.flush()
-
-    def expect(self, predicate, timeout=20):
-        """Events until one satisfies predicate; returns it (or None on time-out or exit)."""
-        end = time.time() + timeout
-        while time.time() < end:
-            try:
-                line = self.lines.get(timeout=max(0.01, end - time.time()))
-            except queue.Empty:
-                break
-            if line is None:
-                return None
-            self.seen.append(line)
-            if predicate(line):
-                return line
+def expect(p, predicate, timeout=20):
+    """The next new event that satisfies predicate, or None."""
+    try:
+        return p.wait_for(predicate, timeout, since=len(p.events))
+    except AssertionError:
         return None
 
-    def rows_after(self, command, count_hint=None, timeout=20):
-        """Sends a command and gathers the row events it prints (ended by a quiet moment)."""
-        self.send(command)
-        rows = []
-        first = self.expect(lambda l: l.startswith("row ") or l.startswith("error"), timeout)
-        if first is None or first.startswith("error"):
-            return rows
-        rows.append(first)
-        while True:
-            line = self.expect(lambda l: True, 0.7)
-            if line is None:
-                break
-            if line.startswith("row "):
-                rows.append(line)
-        return rows
 
-    def finish(self, timeout=60):
-        try:
-            self.proc.stdin.close()
-        except BrokenPipeError:
-            pass
-        try:
-            self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-            return None
-        while True:
-            line = self.expect(lambda l: True, 0.2)
-            if line is None:
-                break
-        return self.proc.returncode
+def finish(p, timeout=60):
+    try:
+        return p.finish(timeout)[0]
+    except AssertionError:
+        return None
 
 
 station_udp = 0
@@ -135,15 +64,15 @@ station_udp = 0
 
 def start_station():
     global station_udp
-    port = free_port()
-    udp = free_port()
+    port = hs.free_port()
+    udp = hs.free_port(socket.SOCK_DGRAM)
     station_udp = udp
     # One station on a free port (the demo set's fixed ports could be in use).
     proc = subprocess.Popen([station_bin, "--category", "Demo", "--speed", "16k", "--directory-port", str(port),
                              "--directory-message", "4:Welcome to the demo", "--directory-version",
                              "1.40:http://www.lumetra.example/download/", "--port", str(udp)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not wait_listening(port):
+    if not hs.wait_listening(port):
         proc.kill()
         raise SystemExit("lumetra-station did not start its directory service")
     return proc, port
@@ -154,19 +83,19 @@ def directory_and_links(directory_port):
     p = Player("directory", extra_env=env)
     rows = p.rows_after("directory")
     check(rows and rows[0] == "row 0 1 + Demo", "directory shows its category: %s" % rows)
-    check(any(l == "message Message from Lumetra Software: Welcome to the demo" for l in p.seen),
+    check(any(l == "message Message from Lumetra Software: Welcome to the demo" for l in p.events),
           "directory message shown")
-    check(any(l.startswith("message New version: A newer version") for l in p.seen), "newer version asked")
-    check(any(l == "open http://www.lumetra.example/download/" for l in p.seen), "download address opened on Yes")
+    check(any(l.startswith("message New version: A newer version") for l in p.events), "newer version asked")
+    check(any(l == "open http://www.lumetra.example/download/" for l in p.events), "download address opened on Yes")
     rows = p.rows_after("activate 0")
     check(len(rows) >= 2 and rows[1].startswith("row 1 2 +* 127.0.0.1:"), "category opens: %s" % rows)
-    p.seen.clear()
+    mark = len(p.events)
     again = p.rows_after("directory")
     check(again == rows, "refresh keeps the category open")
-    check(not any(l.startswith("message") for l in p.seen), "message and version only once")
+    check(not any(l.startswith("message") for l in p.events[mark:]), "message and version only once")
     # A station row tunes in: the record is fetched, the receiver logs on.
     p.send("activate 1")
-    tuned = p.expect(lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
+    tuned = expect(p, lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
     check(tuned is not None and tuned.startswith("title Radio Lumetra (Lumetra Demo"),
           "station row tunes in: %s" % tuned)
     p.send("radio-stop")
@@ -175,25 +104,25 @@ def directory_and_links(directory_port):
     with open(rdl, "w") as f:
         f.write("127.0.0.1:%d Demo From File\n" % station_udp)
     p.send("play " + rdl)
-    tuned = p.expect(lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
+    tuned = expect(p, lambda l: l.startswith("title Radio Lumetra (") or l.startswith("error"), 20)
     check(tuned is not None and tuned.startswith("title Radio Lumetra ("), "station file tunes in: %s" % tuned)
     p.send("radio-stop")
     p.send("links")
-    link = p.expect(lambda l: l.startswith("link "))
+    link = expect(p, lambda l: l.startswith("link "))
     check(link == "link 0 http://www.lumetra.example/", "links fetched: %s" % link)
     p.send("quit")
-    check(p.finish() == 0, "directory run exits 0")
+    check(finish(p) == 0, "directory run exits 0")
     # A second run: the message is remembered, the version is asked again.
     p3 = Player("directory3", extra_env=dict(env, XDG_CONFIG_HOME=os.path.join(p.dir, "config")))
     p3.rows_after("directory")
-    check(not any(l.startswith("message Message from") for l in p3.seen), "message not shown again next run")
-    check(any(l.startswith("message New version") for l in p3.seen), "version asked again next run")
+    check(not any(l.startswith("message Message from") for l in p3.events), "message not shown again next run")
+    check(any(l.startswith("message New version") for l in p3.events), "version asked again next run")
     p3.send("quit")
-    p3.finish()
+    finish(p3)
 
 
 def proxy(directory_port):
-    proxy_port = free_port()
+    proxy_port = hs.free_port()
     conf = os.path.join(work, "tinyproxy.conf")
     with open(conf, "w") as f:
         f.write("Port %d\nListen 127.0.0.1\nTimeout 10\nAllow 127.0.0.1\nBasicAuth alice w0nder-land\n"
@@ -202,11 +131,11 @@ def proxy(directory_port):
     tp = subprocess.Popen(["tinyproxy", "-d", "-c", conf], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        check(wait_listening(proxy_port), "tinyproxy listens")
+        check(hs.wait_listening(proxy_port), "tinyproxy listens")
         p = Player("proxy", extra_env={"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
         p.send("proxy 127.0.0.1 %d alice wrong" % proxy_port)
         rows = p.rows_after("directory")
-        check("dialog Proxy Information" in p.seen, "wrong password opens the proxy dialog")
+        check("dialog Proxy Information" in p.events, "wrong password opens the proxy dialog")
         check(rows == ["row 0 1 + Failed to get the station directory."], "cancelled dialog: fetch fails: %s" % rows)
         p.send("proxy 127.0.0.1 %d alice w0nder-land" % proxy_port)
         rows = p.rows_after("directory")
@@ -215,7 +144,7 @@ def proxy(directory_port):
         rows = p.rows_after("directory")
         check(rows and rows[0] == "row 0 1 + Demo", "no proxy after '-': %s" % rows)
         p.send("quit")
-        p.finish()
+        finish(p)
         reg = open(os.path.join(p.dir, "config", "lumetra", "registry.reg")).read()
         check('"ProxyServer"=""' in reg and "w0nder" not in reg, "proxy values stored, password scrambled")
     finally:
@@ -239,7 +168,7 @@ def make_song():
     subprocess.run([decode_bin, "--no-gapless", mp3, reference], check=True, stdout=subprocess.DEVNULL)
     direct = os.path.join(work, "song-direct.wav")
     d = Player("direct", [mp3], extra_env={"LUMETRA_AUDIO": "file-fast:" + direct})
-    d.finish(timeout=60)
+    finish(d, 60)
     return mp3, read_wav(reference), read_wav(direct)
 
 
@@ -265,9 +194,9 @@ def stream(song, throttled):
         # The throttled run plays in real time so it can catch up with the download.
         device = "file:" if throttled else "file-fast:"
         p = Player(name, [pls], extra_env={"LUMETRA_AUDIO": device + out})
-        code = p.finish(timeout=90)
+        code = finish(p, 90)
         check(code == 0, "%s: player ends by itself" % name)
-        states = [l for l in p.seen if l.startswith("state ")]
+        states = [l for l in p.events if l.startswith("state ")]
         if throttled:
             paused = "state paused" in states
             check(paused, "%s: pauses near the downloaded end: %s" % (name, states))
@@ -306,6 +235,8 @@ def main():
     stream(song, True)
     if not failures:
         shutil.rmtree(work, ignore_errors=True)
+        for scratch in scratches:
+            scratch.cleanup()
     if failures:
         print("%d failed" % len(failures))
         return 1
