@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumetra::mpeg {
@@ -136,96 +137,23 @@ TEST_F(DecoderContextTest, FreeFormatFrameInTheScanAddsNoSamples)
     EXPECT_EQ(m_decoder.Open(item, 100000), 4 * 1152);
 }
 
-TEST_F(DecoderContextTest, ModesOfTheSameChannelCountMixButMonoFramesAreRejected)
+std::vector<uint8_t> Sequence(std::initializer_list<FrameSpec> specs)
 {
-    FrameSpec stereo, joint, dual, mono;
-    joint.mode = kModeJointStereo;
-    dual.mode = kModeDualChannel;
-    mono.mode = kModeSingleChannel;
     std::vector<uint8_t> bytes;
-    for (const auto& s : {stereo, joint, dual, mono, joint, stereo})
+    for (const auto& s : specs)
         Append(bytes, SilentFrame(s));
-    MediaItem& item = Analysed(bytes);
-    m_decoder.Open(item, 0);
-    const auto counts = DecodeAll();
-    int decoded = 0;
-    for (int c : counts)
-        decoded += c > 0;
-    EXPECT_EQ(decoded, 5);
-    EXPECT_EQ(item.endOfData, 1);
+    return bytes;
 }
 
-TEST_F(DecoderContextTest, CrcMismatchDropsTheFrame)
+FrameSpec With(void (*change)(FrameSpec&))
 {
-    FrameSpec good;
-    good.protect = true;
-    FrameSpec bad = good;
-    bad.badCrc = true;
-    std::vector<uint8_t> bytes;
-    Append(bytes, SilentFrame(good));
-    Append(bytes, SilentFrame(bad));
-    Append(bytes, SilentFrame(good));
-    MediaItem& item = Analysed(bytes);
-    EXPECT_EQ(item.errorProtection, 1);
-    m_decoder.Open(item, 0);
-    const auto counts = DecodeAll();
-    ASSERT_GE(counts.size(), 3u);
-    EXPECT_EQ(counts[0], 2304);
-    EXPECT_EQ(counts[1], 0);
-    EXPECT_EQ(counts[2], 2304);
+    FrameSpec s;
+    change(s);
+    return s;
 }
 
-TEST_F(DecoderContextTest, CrcMismatchDropsALayerIFrame)
+std::vector<uint8_t> HexText(const std::vector<uint8_t>& binary)
 {
-    FrameSpec good;
-    good.layer = 1;
-    good.protect = true;
-    good.bitrateIndex = 8;  // 256 kbit/s
-    FrameSpec bad = good;
-    bad.badCrc = true;
-    std::vector<uint8_t> bytes;
-    for (const auto& s : {good, bad, good, good})
-        Append(bytes, SilentFrame(s));
-    MediaItem& item = Analysed(bytes);
-    m_decoder.Open(item, 0);
-    const auto counts = DecodeAll();
-    ASSERT_GE(counts.size(), 4u);
-    EXPECT_EQ(counts[0], 768);
-    EXPECT_EQ(counts[1], 0);
-    EXPECT_EQ(counts[2], 768);
-    EXPECT_EQ(item.samplesPerFrame, 384);
-}
-
-TEST_F(DecoderContextTest, MonoLayerIIAt32kHzWrites1152ValuesPerCall)
-{
-    FrameSpec mono;
-    mono.mode = kModeSingleChannel;
-    mono.samplingFrequency = 2;
-    mono.bitrateIndex = 8;
-    MediaItem& item = Analysed(Frames(mono, 3));
-    EXPECT_EQ(item.channels, 1);
-    EXPECT_EQ(item.sampleRate, 32000);
-    m_decoder.Open(item, 0);
-    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 1152);
-}
-
-TEST_F(DecoderContextTest, Id3v1TrailerAfterTheLastFrameEndsTheStream)
-{
-    std::vector<uint8_t> bytes = Frames(FrameSpec{}, 3);
-    std::vector<uint8_t> tag(128, 0);
-    std::memcpy(tag.data(), "TAG", 3);
-    Append(bytes, tag);
-    MediaItem& item = Analysed(bytes);
-    m_decoder.Open(item, 0);
-    const auto counts = DecodeAll();
-    ASSERT_EQ(counts.size(), 4u);
-    EXPECT_EQ(counts[2], 2304);
-    EXPECT_EQ(item.endOfQueue, 1);
-}
-
-TEST_F(DecoderContextTest, HexTextDecodesLikeTheBinaryFile)
-{
-    const auto binary = Frames(FrameSpec{}, 3);
     std::string text;
     static const char digits[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < binary.size(); ++i) {
@@ -234,15 +162,64 @@ TEST_F(DecoderContextTest, HexTextDecodesLikeTheBinaryFile)
         if (i % 32 == 31)
             text += "\r\n";
     }
-    MediaItem& item = Analysed(std::vector<uint8_t>(text.begin(), text.end()));
-    EXPECT_EQ(item.layer, 2);
-    EXPECT_EQ(item.sampleRate, 48000);
+    return {text.begin(), text.end()};
+}
+
+struct StreamCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    std::vector<int> firstCounts;  // values written by the first calls
+    int decoded;                   // calls that wrote values, to the end
+    int samplesPerFrame, channels = 2, sampleRate = 48000, errorProtection = 0;
+};
+
+class DecodedStream : public DecoderContextTest, public ::testing::WithParamInterface<StreamCase> {};
+
+TEST_P(DecodedStream, WritesEachFrameOrDropsIt)
+{
+    const StreamCase& c = GetParam();
+    MediaItem& item = Analysed(c.bytes);
     m_decoder.Open(item, 0);
     const auto counts = DecodeAll();
-    ASSERT_GE(counts.size(), 3u);
-    EXPECT_EQ(counts[0], 2304);
-    EXPECT_EQ(counts[2], 2304);
+    ASSERT_GE(counts.size(), c.firstCounts.size());
+    EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + static_cast<long>(c.firstCounts.size())), c.firstCounts);
+    EXPECT_EQ(std::count_if(counts.begin(), counts.end(), [](int n) { return n > 0; }), c.decoded);
+    EXPECT_EQ(item.endOfData, 1);
+    EXPECT_EQ(item.endOfQueue, 1);
+    EXPECT_EQ(item.samplesPerFrame, c.samplesPerFrame);
+    EXPECT_EQ(item.channels, c.channels);
+    EXPECT_EQ(item.sampleRate, c.sampleRate);
+    EXPECT_EQ(item.errorProtection, c.errorProtection);
 }
+
+const FrameSpec kProtected = With([](FrameSpec& s) { s.protect = true; });
+const FrameSpec kBadCrc = With([](FrameSpec& s) { s.protect = true, s.badCrc = true; });
+const FrameSpec kLayer1 = With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8; });
+const FrameSpec kLayer1BadCrc = With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8, s.badCrc = true; });
+const FrameSpec kJoint = With([](FrameSpec& s) { s.mode = kModeJointStereo; });
+const FrameSpec kDual = With([](FrameSpec& s) { s.mode = kModeDualChannel; });
+const FrameSpec kMono = With([](FrameSpec& s) { s.mode = kModeSingleChannel; });
+const FrameSpec kMono32k = With([](FrameSpec& s) { s.mode = kModeSingleChannel, s.samplingFrequency = 2, s.bitrateIndex = 8; });
+
+std::vector<uint8_t> WithId3v1(std::vector<uint8_t> bytes)
+{
+    std::vector<uint8_t> tag(128, 0);
+    std::memcpy(tag.data(), "TAG", 3);
+    Append(bytes, tag);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodedStream,
+    ::testing::Values(
+        // Modes of the same channel count mix, but a mono frame in a stereo stream is rejected.
+        StreamCase{"modes_mix", Sequence({FrameSpec{}, kJoint, kDual, kMono, kJoint, FrameSpec{}}), {}, 5, 1152},
+        StreamCase{"crc_mismatch_drops_the_frame", Sequence({kProtected, kBadCrc, kProtected}), {2304, 0, 2304}, 2, 1152, 2, 48000, 1},
+        StreamCase{"crc_mismatch_layer1", Sequence({kLayer1, kLayer1BadCrc, kLayer1, kLayer1}), {768, 0, 768}, 3, 384, 2, 48000, 1},
+        StreamCase{"mono_layer2_32k", Sequence({kMono32k, kMono32k, kMono32k}), {1152}, 3, 1152, 1, 32000},
+        StreamCase{"id3v1_after_the_last_frame", WithId3v1(Frames(FrameSpec{}, 3)), {2304, 2304, 2304, 0}, 3, 1152},
+        StreamCase{"hex_text", HexText(Frames(FrameSpec{}, 3)), {2304, 2304, 2304}, 3, 1152}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
 {
