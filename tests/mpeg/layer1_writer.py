@@ -50,17 +50,16 @@ def frame(rng, id_bit, sf_index, br_index, mode, mode_ext, protect, padding):
     channels = 1 if mode == 3 else 2
     bound = 4 + 4 * mode_ext if mode == 1 else 32
 
-    def cost(alloc):
-        bits = 32 + (16 if protect else 0)
-        for sb in range(32):
-            bits += 4 * (channels if sb < bound else 1)
-            for ch in range(channels):
-                if alloc[ch][sb]:
-                    bits += 6
-            if sb < bound:
-                bits += sum(12 * (alloc[ch][sb] + 1) for ch in range(channels) if alloc[ch][sb])
-            elif alloc[0][sb]:
-                bits += 12 * (alloc[0][sb] + 1)
+    def cost(sb):
+        """Bits of subband sb: allocation fields, scale factors and samples."""
+        bits = 4 * (channels if sb < bound else 1)
+        for ch in range(channels):
+            if alloc[ch][sb]:
+                bits += 6
+        if sb < bound:
+            bits += sum(12 * (alloc[ch][sb] + 1) for ch in range(channels) if alloc[ch][sb])
+        elif alloc[0][sb]:
+            bits += 12 * (alloc[0][sb] + 1)
         return bits
 
     alloc = [[0] * 32 for _ in range(2)]
@@ -70,12 +69,17 @@ def frame(rng, id_bit, sf_index, br_index, mode, mode_ext, protect, padding):
                 alloc[ch][sb] = rng.randint(1, 14) if sb < bound or ch == 0 else alloc[0][sb]
     for sb in range(bound, 32):
         alloc[1][sb] = alloc[0][sb] if channels == 2 else 0
-    while cost(alloc) > total_bits:
+    # Random allocations are taken back one step at a time until the frame fits;
+    # only the changed subband is counted again.
+    used = 32 + (16 if protect else 0) + sum(cost(sb) for sb in range(32))
+    while used > total_bits:
         sb, ch = rng.randrange(32), rng.randrange(channels)
         if alloc[ch][sb]:
+            before = cost(sb)
             alloc[ch][sb] -= 1
             if sb >= bound:
                 alloc[1 - ch][sb] = alloc[ch][sb] if channels == 2 else 0
+            used += cost(sb) - before
 
     head = Bits()
     head.put(0xFFF, 12)
