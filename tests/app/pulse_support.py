@@ -24,8 +24,9 @@ class PulseServer:
         with open(script, "w") as f:
             f.write("load-module module-native-protocol-unix auth-anonymous=1 socket=%s\n" % self.socket)
         self.server = subprocess.Popen(
+            # No shared memory: its memfd block references can abort the server (pulseaudio issue 824).
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=no", "--use-pid-file=no",
-             "--disallow-module-loading=no", "-F", script, "--log-target=file:" + os.path.join(folder, "server.log")],
+             "--disallow-module-loading=no", "--disable-shm=yes", "-F", script, "--log-target=file:" + os.path.join(folder, "server.log")],
             env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.recorder = None
         for _ in range(100):

@@ -33,8 +33,11 @@ public:
         std::ofstream script(m_dir + "/server.pa");
         script << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << m_dir << "/native\n";
         script.close();
+        // No shared memory: the server's memfd block references can abort it
+        // (pulseaudio issue 824); everything then goes over the socket.
         m_server = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=no",
-                          "--use-pid-file=no", "--disallow-module-loading=no", "-F", m_dir + "/server.pa",
+                          "--use-pid-file=no", "--disallow-module-loading=no", "--disable-shm=yes",
+                          "-F", m_dir + "/server.pa",
                           "--log-target=file:" + m_dir + "/server.log"});
         for (int i = 0; i < 100 && m_server > 0; ++i) {
             if (Run("pactl info"))
