@@ -8,10 +8,10 @@ jobs=$(nproc)
 
 "$here/scripts/build.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$here/build" && ctest --output-on-failure -j"$jobs" -L unit --timeout 600)
-# End-to-end tests mostly wait on real time and real servers, so they share the
-# cores; the few that must not overlap hold a resource lock (tests/CMakeLists.txt).
+# End-to-end tests mostly wait on real time and real servers (each with its own
+# ports, sound server and display), so twice as many run as there are cores.
 # A run that lost the race with the clock is tried once more.
-(cd "$here/build" && ctest --output-on-failure -L e2e -j"$jobs" --timeout 600 --repeat until-pass:2)
+(cd "$here/build" && ctest --output-on-failure -L e2e -j$((jobs * 2)) --timeout 600 --repeat until-pass:2)
 
 LUMETRA_BUILD_TARGET=unit_tests "$here/scripts/build.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=ON -DLUMETRA_BENCH=OFF
 (cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
