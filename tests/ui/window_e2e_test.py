@@ -59,6 +59,11 @@ class WindowTest(unittest.TestCase):
         # Positions are the skin's; the menu bar sits above the client area.
         self.xdo("mousemove", "--window", self.wid, str(x), str(y + self.menu), "click", str(button))
 
+    def control(self, audio, args, extra_env):
+        """lumetra --control: the window on the display, the protocol on stdin/stdout."""
+        env = dict(extra_env, DISPLAY=self.display, WAYLAND_DISPLAY=None, QT_QPA_PLATFORM=None)
+        return hs.Player(self.scratch, audio, args, env, mode="--control")
+
     def open_window(self):
         self.wid = self.find_window()[0]
         geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
@@ -102,7 +107,7 @@ class WindowTest(unittest.TestCase):
         songs = [hs.make_mpeg(self.scratch, name, "lame", 44100, 1, 64, 1) for name in ("x.mp3", "y.mp3")]
         for song in songs:
             shutil.move(song, drives)
-        p = ControlPlayer(self.scratch, "null", self.display, [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
+        p = self.control("null", [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
         try:
             p.send("play %s/Track02.cda" % cue)
             p.wait_for(lambda e: e == "state playing")
@@ -171,7 +176,7 @@ class WindowTest(unittest.TestCase):
         finally:
             if p.proc.poll() is None:
                 p.proc.kill()
-                p.proc.communicate()
+                p.proc.wait()
 
     def test_clicks_drive_the_player(self):
         a = hs.make_mpeg(self.scratch, "a.mp3", "lame", 44100, 2, 128, 10)
@@ -183,9 +188,7 @@ class WindowTest(unittest.TestCase):
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self.assertTrue(hs.wait_listening(directory_port))
-        # --control: the window on the display, the protocol on stdin/stdout.
-        p = hs.Player(self.scratch, "file:" + out, [a], {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port,
-                      "DISPLAY": self.display, "WAYLAND_DISPLAY": None, "QT_QPA_PLATFORM": None}, mode="--control")
+        p = self.control("file:" + out, [a], {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
         try:
             # The wave line at full volume passes samples unchanged.
             p.send("volume 65535")
