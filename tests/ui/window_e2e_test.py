@@ -18,6 +18,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "engine"))
 import headless_support as hs  # noqa: E402
 import media_files  # noqa: E402
 
+def ControlPlayer(scratch, audio, display, args=(), extra_env=None):
+    """lumetra --control: the window on a display, the protocol on stdin/stdout."""
+    env = dict(extra_env or {}, DISPLAY=display, WAYLAND_DISPLAY=None, QT_QPA_PLATFORM=None)
+    return hs.Player(scratch, audio, args, env, mode="--control")
+
+
 class WindowTest(unittest.TestCase):
     def setUp(self):
         hs.need("Xvfb", "xdotool", "sox", "lame", "import")
@@ -59,11 +65,6 @@ class WindowTest(unittest.TestCase):
         # Positions are the skin's; the menu bar sits above the client area.
         self.xdo("mousemove", "--window", self.wid, str(x), str(y + self.menu), "click", str(button))
 
-    def control(self, audio, args, extra_env):
-        """lumetra --control: the window on the display, the protocol on stdin/stdout."""
-        env = dict(extra_env, DISPLAY=self.display, WAYLAND_DISPLAY=None, QT_QPA_PLATFORM=None)
-        return hs.Player(self.scratch, audio, args, env, mode="--control")
-
     def open_window(self):
         self.wid = self.find_window()[0]
         geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
@@ -95,7 +96,7 @@ class WindowTest(unittest.TestCase):
         finally:
             if p.proc.poll() is None:
                 p.proc.kill()
-                p.proc.communicate()
+                p.proc.wait()
 
     def test_cd_track_rows(self):
         """A click on a CD-track row toggles the naming hint; a click with both
@@ -107,7 +108,7 @@ class WindowTest(unittest.TestCase):
         songs = [hs.make_mpeg(self.scratch, name, "lame", 44100, 1, 64, 1) for name in ("x.mp3", "y.mp3")]
         for song in songs:
             shutil.move(song, drives)
-        p = self.control("null", [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
+        p = ControlPlayer(self.scratch, "null", self.display, [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
         try:
             p.send("play %s/Track02.cda" % cue)
             p.wait_for(lambda e: e == "state playing")
@@ -188,7 +189,8 @@ class WindowTest(unittest.TestCase):
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self.assertTrue(hs.wait_listening(directory_port))
-        p = self.control("file:" + out, [a], {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
+        p = ControlPlayer(self.scratch, "file:" + out, self.display, [a],
+                          {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
         try:
             # The wave line at full volume passes samples unchanged.
             p.send("volume 65535")
