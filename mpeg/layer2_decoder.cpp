@@ -139,6 +139,17 @@ void PlanReads(const FrameParams& p, LayerSamples& s)
     }
 }
 
+// Four doubles at a time where the processor has AVX2; the same results.
+#if defined(__x86_64__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void Dequantise(const uint32_t (*code)[32], const double* step, const double* base, float (*fraction)[32])
+{
+    for (int k = 0; k < 3; ++k)
+        for (int sb = 0; sb < 32; ++sb)
+            fraction[k][sb] = static_cast<float>(static_cast<int32_t>(code[k][sb]) * step[sb] + base[sb]);
+}
+
 } // namespace
 
 void ReadAllocation(BitReader& reader, const FrameParams& p, LayerSamples& s)
@@ -229,13 +240,8 @@ void ReadTriple(BitReader& reader, const FrameParams& p, int part, LayerSamples&
         for (int sb = Bound(p); sb < Limit(p); ++sb)
             for (int k = 0; k < 3; ++k)
                 s.sample[1][k][sb] = s.sample[0][k][sb];
-    for (int ch = 0; ch < p.stereo; ++ch) {
-        const double* step = s.step[ch][part];
-        const double* base = s.base[ch][part];
-        for (int k = 0; k < 3; ++k)
-            for (int sb = 0; sb < 32; ++sb)
-                s.fraction[ch][k][sb] = static_cast<float>(static_cast<int32_t>(s.sample[ch][k][sb]) * step[sb] + base[sb]);
-    }
+    for (int ch = 0; ch < p.stereo; ++ch)
+        Dequantise(s.sample[ch], s.step[ch][part], s.base[ch][part], s.fraction[ch]);
 }
 
 uint16_t Crc(const FrameParams& p, const LayerSamples& s)
