@@ -402,6 +402,25 @@ TEST_F(DirectoryTest, MessageRowsForNoStationsAndNoReply)
     EXPECT_EQ(RowTexts(m_directory), (std::vector<std::string>{"+ Failed to get the station directory."}));
 }
 
+TEST_F(DirectoryTest, MessageShownOnceAndVersionAskedOncePerRun)
+{
+    Serve(kListPath, std::string(kTree).replace(std::string(kTree).find("end of all"), 0,
+                                                "Message:5:abc:Welcome to the test\nKVOversion:1.40:http://dl/new\n"));
+    m_directory.FetchStationDirectory();
+    m_directory.FetchStationDirectory();
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[0], "Message from Lumetra Software: Welcome to the test");
+    EXPECT_TRUE(m_messages[1].starts_with("New version: A newer version is available for download, do you want to "
+                                          "download it now?\n\nCurrent version: 1.31\nNew version: 1.40\n"));
+    EXPECT_EQ(settings::LastMessageId(), 5);
+    EXPECT_TRUE(m_host.addresses.empty());  // answered No
+    // A new run asks again; the message stays seen.
+    StationDirectory again(m_host, m_fetcher);
+    again.FetchStationDirectory();
+    EXPECT_EQ(m_messages.size(), 3u);
+    EXPECT_TRUE(m_messages[2].starts_with("New version: "));
+}
+
 TEST_F(DirectoryTest, SameVersionAsksNothing)
 {
     Serve(kListPath, "+ R\n+* 01020304 12 12 ?/? S\nend of list\nKVOversion:1.31:http://dl/\nMessage:0:abc:old\n");
