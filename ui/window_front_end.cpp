@@ -7,6 +7,7 @@
 #include "ui/program_icon.h"
 
 #include <QApplication>
+#include <QFont>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +73,10 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
     // Whole scale factors only, so the pixel art scales by nearest neighbour.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
+    // The menu in the skin's own face, so no second font is loaded for it.
+    QFont menuFont("Liberation Sans");
+    menuFont.setPixelSize(13);
+    QApplication::setFont(menuFont);
     QApplication::setWindowIcon(ui::ProgramIcon());
     SetEventsEnabled(control);
     ui::PlayerWindow window(engine::TheEngine(), control);

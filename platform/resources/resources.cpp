@@ -1,6 +1,9 @@
 #include "platform/resources/resources.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <strings.h>
 
 namespace lumetra::platform {
@@ -43,6 +46,17 @@ FILE* OpenResourceStream(std::string_view type, std::string_view name)
     // fmemopen with mode "r" never writes; the cast only satisfies its signature.
     // An empty resource still needs a valid buffer of size >= 1 for glibc.
     return fmemopen(const_cast<unsigned char*>(data->data()), data->empty() ? 1 : data->size(), "r");
+}
+
+void ReleaseResourcePages(std::span<const unsigned char> bytes)
+{
+    auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    auto begin = (reinterpret_cast<uintptr_t>(bytes.data()) + page - 1) & ~(page - 1);
+    auto end = (reinterpret_cast<uintptr_t>(bytes.data()) + bytes.size()) & ~(page - 1);
+    // Whole pages inside the resource only; its bytes are constant, so the
+    // executable file holds them unchanged.
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
 } // namespace lumetra::platform
