@@ -31,6 +31,10 @@ namespace {
 
 constexpr int kMsgOpenCommandLine = 1057;
 constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
+// The hooks count ticks of 50 ms. A window animates on each; without one, the
+// timer wakes four times a second and runs the hooks for the ticks that passed.
+constexpr int kTickMs = 50;
+constexpr int kTicksPerWakeHeadless = 5;
 
 
 } // namespace
@@ -61,7 +65,8 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
     if (device < 0)
         return 1;
     m_engine.SetDeviceNumber(device);
-    m_timer.setInterval(50);
+    m_ticksPerWake = view ? 1 : kTicksPerWakeHeadless;
+    m_timer.setInterval(kTickMs * m_ticksPerWake);
     QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
     m_timer.start();
 
@@ -72,6 +77,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
         if (wParam != 4)
             EmitEvent("end");
         m_player->EndOfTrack(wParam);
+        QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
     });
     m_window.SetHandler(engine::kMsgEngineBox, [](intptr_t wParam, intptr_t) { engine::ShowEngineBox(wParam); });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
@@ -158,7 +164,10 @@ void HeadlessFrontEnd::StartReadingInput()
         std::string line;
         while (std::getline(std::cin, line))
             QMetaObject::invokeMethod(this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(this, [this] { m_inputEnded = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] {
+            m_inputEnded = true;
+            QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
+        }, Qt::QueuedConnection);
     }).detach();
 }
 
@@ -184,9 +193,17 @@ void HeadlessFrontEnd::Tick()
     if (m_closing)
         return;
     ReportSettingsNotices();
-    RunTimerHooks();
+    for (int i = 0; i < m_ticksPerWake && !m_closing; ++i)
+        RunTimerHooks();
     if (m_view)
         m_view->Tick();
+    ShutdownIfInputDone();
+}
+
+void HeadlessFrontEnd::ShutdownIfInputDone()
+{
+    if (m_closing)
+        return;
     if (m_inputEnded && !m_view && !AnyBusy()) {
         // An end notice posted as the player fell idle is handled first; it may
         // start the next row.

@@ -30,6 +30,8 @@ private:
     void OpenArgument(const std::string& path);
     int ArgumentStatus() const;
     void Tick();
+    // At the end of input, once nothing plays or loads any more.
+    void ShutdownIfInputDone();
     void Shutdown();
     // A damaged settings file kept aside, a settings save that failed.
     void ReportSettingsNotices();
@@ -43,6 +45,7 @@ private:
     FrontEndView* m_view = nullptr;
     std::string m_commandLineFile;
     bool m_argumentFailed = false;
+    int m_ticksPerWake = 1;
     bool m_inputEnded = false;
     bool m_closing = false;
 };

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace lumetra::platform::audio {
 
@@ -24,6 +25,10 @@ public:
     virtual void Resume() = 0;
     // Drops what has not been played; PlayedBytes() == WrittenBytes() afterwards.
     virtual void Flush() = 0;
+    // Sinks that learn when they want more data (a sound server's request) call
+    // the hook then, from any thread; it must not block. nullptr removes it, and
+    // once that call returns the old hook is never called again.
+    virtual void SetWakeHook(std::function<void()> /*hook*/) {}
     // Nothing more is coming for now: play what is buffered even if it is short.
     virtual void Drain() {}
     // How long the backend thread may sleep while sound is playing.

@@ -14,8 +14,9 @@ int ClockSink::Open(const WaveFormat& format)
 {
     m_bytesPerSec = std::max<uint32_t>(1, format.avgBytesPerSec);
     m_blockAlign = std::max<uint32_t>(1, format.blockAlign);
-    // 50 ms ahead of the clock: enough to ride over a late wake-up of the thread.
-    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec / 20 / m_blockAlign * m_blockAlign);
+    // 200 ms ahead of the clock: the thread refills it about ten times a second and
+    // rides over a late wake-up.
+    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec / 5 / m_blockAlign * m_blockAlign);
     m_unplayed.reserve(m_leadBytes + 65536);
     m_anchorTime = Clock::now();
     return kWaveOk;
@@ -116,17 +117,16 @@ std::chrono::microseconds ClockSink::SleepHint(uint64_t dueOffset, bool morePend
         return PollInterval();
     Advance();
     auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(bytes * 1000000 / m_bytesPerSec); };
-    // Wake when the next buffer has been consumed, or when half the lead has
-    // played out and more is waiting to be written, whichever comes first.
-    int64_t sleepUs = 25000;
-    if (dueOffset != UINT64_MAX && dueOffset > m_played)
-        sleepUs = std::min(sleepUs, usFor(dueOffset - m_played));
+    // With more to write, wake once half the lead has played and refill it,
+    // handing back every buffer played meanwhile in one go. With nothing more,
+    // wake when the last buffers are due, so the end is not late.
     uint64_t ahead = m_written - m_played;
-    if (morePending && ahead > m_leadBytes / 2)
-        sleepUs = std::min(sleepUs, usFor(ahead - m_leadBytes / 2));
-    else if (morePending)
-        sleepUs = 0;
-    return microseconds(std::max<int64_t>(sleepUs, 500));
+    int64_t sleepUs = 100000;
+    if (morePending)
+        sleepUs = ahead > m_leadBytes / 2 ? usFor(ahead - m_leadBytes / 2) : 0;
+    else if (dueOffset != UINT64_MAX && dueOffset > m_played)
+        sleepUs = usFor(dueOffset - m_played);
+    return microseconds(std::clamp<int64_t>(sleepUs, 500, 100000));
 }
 
 } // namespace lumetra::platform::audio

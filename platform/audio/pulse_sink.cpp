@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
+constexpr int kRequestMs = 50; // the server asks for data in pieces of at least this much
 constexpr size_t kDeadWritable = 1 << 20;
 
 constexpr const char* kProductName = "Lumetra Media Player";
@@ -57,6 +58,7 @@ public:
         if (m_stream) {
             pa_stream_set_state_callback(m_stream, nullptr, nullptr);
             pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
+            pa_stream_set_write_callback(m_stream, nullptr, nullptr);
             pa_stream_disconnect(m_stream);
             pa_stream_unref(m_stream);
         }
@@ -164,7 +166,34 @@ public:
             pa_operation_unref(op);
     }
 
-    std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(5); }
+    void SetWakeHook(std::function<void()> hook) override
+    {
+        if (!m_loop) {
+            m_wakeHook = std::move(hook);
+            return;
+        }
+        Lock lock(m_loop);
+        m_wakeHook = std::move(hook);
+    }
+
+    std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(50); }
+
+    // The server's request for data wakes the thread (the wake hook); until then
+    // it sleeps about one request's worth, or until the next buffer is due when
+    // everything has been written.
+    std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
+    {
+        using std::chrono::microseconds;
+        auto usFor = [this](uint64_t bytes) {
+            return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec));
+        };
+        int64_t sleepUs = kRequestMs * 1000;
+        if (!morePending && dueOffset != UINT64_MAX) {
+            uint64_t played = PlayedBytes();
+            sleepUs = dueOffset > played ? usFor(dueOffset - played) : 0;
+        }
+        return microseconds(std::clamp<int64_t>(sleepUs, 2000, kRequestMs * 1000));
+    }
 
 private:
     struct Lock {
@@ -183,6 +212,13 @@ private:
         auto* sink = static_cast<PulseSink*>(self);
         sink->m_underflow = true;
         sink->m_underflowAt = std::chrono::steady_clock::now();
+    }
+
+    static void WriteCallback(pa_stream*, size_t, void* self)
+    {
+        auto* sink = static_cast<PulseSink*>(self);
+        if (sink->m_wakeHook)
+            sink->m_wakeHook();
     }
 
     // Keeps the server's read index at most about 20 ms old.
@@ -265,11 +301,12 @@ private:
             return kWaveBadFormat;
         pa_stream_set_state_callback(m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
         pa_stream_set_underflow_callback(m_stream, UnderflowCallback, this);
+        pa_stream_set_write_callback(m_stream, WriteCallback, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * PA_USEC_PER_MSEC, &m_spec));
         attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartMs * PA_USEC_PER_MSEC, &m_spec));
-        attr.minreq = attr.prebuf;
+        attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &m_spec));
         attr.fragsize = static_cast<uint32_t>(-1);
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                     PA_STREAM_ADJUST_LATENCY);
@@ -286,6 +323,7 @@ private:
     }
 
     std::string m_clientName;
+    std::function<void()> m_wakeHook;  // set and called under the mainloop lock
     pa_sample_spec m_spec{};
     uint32_t m_blockAlign = 1;
     pa_threaded_mainloop* m_loop = nullptr;

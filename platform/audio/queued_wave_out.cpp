@@ -10,6 +10,8 @@ namespace lumetra::platform::audio {
 namespace {
 // Largest piece handed to the sink at once; also the scratch size.
 constexpr size_t kChunkBytes = 16384;
+// Buffers handed back in one go; more wait for the next pass of the loop.
+constexpr size_t kMaxReturnedAtOnce = 64;
 } // namespace
 
 QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer,
@@ -17,10 +19,13 @@ QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& 
     : m_sink(std::move(sink)), m_format(format), m_mixer(mixer), m_line(line), m_done(std::move(done)),
       m_closedHook(std::move(closed)), m_scratch(kChunkBytes)
 {
+    m_returning.reserve(kMaxReturnedAtOnce);
 }
 
 QueuedWaveOut::~QueuedWaveOut()
 {
+    if (m_sink)
+        m_sink->SetWakeHook(nullptr);
     {
         std::unique_lock lock(m_mutex);
         if (!m_closed && m_thread.joinable()) {
@@ -36,6 +41,12 @@ int QueuedWaveOut::Start()
     int result = m_sink->Open(m_format);
     if (result != kWaveOk)
         return result;
+    m_sink->SetWakeHook([this] {
+        // Called with the sink's own lock held, so m_mutex is not taken here; the
+        // flag covers a wake that comes just before the thread waits.
+        m_sinkWoken.store(true);
+        m_wake.notify_all();
+    });
     m_thread = std::thread([this] { Run(); });
     std::unique_lock lock(m_mutex);
     m_served.wait(lock, [this] { return m_workerId != std::thread::id(); });
@@ -54,6 +65,7 @@ void QueuedWaveOut::Shutdown()
     m_wake.notify_all();
     if (m_thread.joinable() && !OnWorker()) {
         m_thread.join();
+        m_sink->SetWakeHook(nullptr);
         m_sink.reset();
     }
     if (wasOpen && m_closedHook)
@@ -86,6 +98,7 @@ int QueuedWaveOut::Write(WaveHeader* header)
 {
     if (!header)
         return kWaveInvalidParam;
+    bool starved = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_closed)
@@ -95,9 +108,13 @@ int QueuedWaveOut::Write(WaveHeader* header)
         if (header->flags & kWhdrInQueue)
             return kWaveStillPlaying;
         header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrDone)) | kWhdrInQueue;
+        // A thread that still has bytes to send wakes when the sink has room for
+        // them; only one that ran out needs waking for this buffer.
+        starved = m_sendIndex >= m_queue.size();
         m_queue.push_back(Entry{header, 0, false});
     }
-    m_wake.notify_all();
+    if (starved)
+        m_wake.notify_all();
     return kWaveOk;
 }
 
@@ -205,13 +222,23 @@ void QueuedWaveOut::Run()
         uint64_t played = m_sink->PlayedBytes();
         m_positionFrames.store((played - std::min(played, m_positionBase)) / blockAlign);
         if (!m_queue.empty() && m_queue.front().sent && played >= m_queue.front().endOffset) {
-            WaveHeader* header = m_queue.front().header;
-            m_queue.pop_front();
-            --m_sendIndex;
-            header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrInQueue)) | kWhdrDone;
+            // Every buffer played since the last look goes back with the lock
+            // released once, so the owner's calls into the device do not queue up
+            // behind this thread.
+            m_returning.clear();
+            while (!m_queue.empty() && m_queue.front().sent && played >= m_queue.front().endOffset &&
+                   m_returning.size() < m_returning.capacity()) {
+                WaveHeader* header = m_queue.front().header;
+                m_queue.pop_front();
+                --m_sendIndex;
+                header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrInQueue)) | kWhdrDone;
+                m_returning.push_back(header);
+            }
             lock.unlock();
-            if (m_done)
-                m_done(this, header);
+            for (WaveHeader* header : m_returning) {
+                if (m_done)
+                    m_done(this, header);
+            }
             lock.lock();
             continue;
         }
@@ -249,6 +276,8 @@ void QueuedWaveOut::Run()
             }
         }
 
+        if (m_sinkWoken.exchange(false))
+            continue;
         if (m_queue.empty() || m_sinkPaused) {
             m_wake.wait(lock);
         } else {

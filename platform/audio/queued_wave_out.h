@@ -76,7 +76,9 @@ private:
     uint64_t m_servedSeq = 0;
     uint64_t m_positionBase = 0;          // sink offset where position 0 lies
     std::atomic<uint64_t> m_positionFrames{0};
+    std::atomic<bool> m_sinkWoken{false};  // the sink asked for data since the last look
     std::vector<uint8_t> m_scratch;
+    std::vector<WaveHeader*> m_returning;  // handed back in this pass; reserved once
     std::thread m_thread;
     std::thread::id m_workerId;
 };

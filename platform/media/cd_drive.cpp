@@ -1,5 +1,6 @@
 #include "platform/media/cd_drive.h"
 #include "platform/media/cue_sheet.h"
+#include "platform/media/media_module.h"
 
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
@@ -146,11 +147,16 @@ bool IsCdImagePath(const std::string& drive)
     return EndsWithNoCase(drive, ".cue") || (stat(drive.c_str(), &st) == 0 && S_ISREG(st.st_mode));
 }
 
+void ReleaseCdDrive(_CdIo* cdio, const std::string& privateFolder)
+{
+    if (cdio)
+        cdio_destroy(cdio);
+    RemovePrivateFolder(privateFolder);
+}
+
 CdDrive::~CdDrive()
 {
-    if (m_cdio)
-        cdio_destroy(m_cdio);
-    RemovePrivateFolder(m_privateFolder);
+    ReleaseCdDrive(m_cdio, m_privateFolder);
 }
 
 std::unique_ptr<CdDrive> CdDrive::Open(const std::string& path, std::string& error)

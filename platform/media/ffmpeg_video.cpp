@@ -111,7 +111,7 @@ struct FfmpegVideo::Decoder {
     }
 };
 
-std::unique_ptr<FfmpegVideo> FfmpegVideo::Open(const std::string& path, int width, int height)
+std::shared_ptr<FfmpegVideo> FfmpegVideo::Open(const std::string& path, int width, int height)
 {
     if (width <= 0 || height <= 0)
         return nullptr;
@@ -119,7 +119,7 @@ std::unique_ptr<FfmpegVideo> FfmpegVideo::Open(const std::string& path, int widt
     auto decoder = std::make_unique<Decoder>();
     if (!decoder->Open(path))
         return nullptr;
-    return std::unique_ptr<FfmpegVideo>(new FfmpegVideo(std::move(decoder), width, height));
+    return std::shared_ptr<FfmpegVideo>(new FfmpegVideo(std::move(decoder), width, height));
 }
 
 FfmpegVideo::FfmpegVideo(std::unique_ptr<Decoder> decoder, int width, int height)

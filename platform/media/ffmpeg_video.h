@@ -22,8 +22,9 @@ public:
     using Clock = std::function<int64_t()>;
 
     // nullptr when the file has no video stream this build can decode. Pictures
-    // are width x height.
-    static std::unique_ptr<FfmpegVideo> Open(const std::string& path, int width, int height);
+    // are width x height. Shared, so that it is destroyed by the code that made it
+    // (media_module.h).
+    static std::shared_ptr<FfmpegVideo> Open(const std::string& path, int width, int height);
     ~FfmpegVideo();
     FfmpegVideo(const FfmpegVideo&) = delete;
     FfmpegVideo& operator=(const FfmpegVideo&) = delete;

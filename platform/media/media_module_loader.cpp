@@ -1,0 +1,190 @@
+// The program's side: loads the media module on first use and forwards the
+// functions of the media libraries to it.
+#include "platform/media/media_module.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace lumetra::platform::media {
+namespace {
+
+constexpr const char* kModuleName = "lumetra-media.so";
+
+std::string ProgramFolder()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "";
+    std::string folder(path, static_cast<std::size_t>(n));
+    return folder.substr(0, folder.find_last_of('/'));
+}
+
+struct Loaded {
+    const MediaModuleTable* table = nullptr;
+    std::string error;
+};
+
+const Loaded& Load()
+{
+    static Loaded loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Beside the program when installed; in the build tree for tests and tools.
+        for (const std::string& path : {ProgramFolder() + "/" + kModuleName, std::string(LUMETRA_MEDIA_MODULE_PATH)}) {
+            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) {
+                const char* why = dlerror();
+                if (loaded.error.empty())
+                    loaded.error = why ? why : path;
+                continue;
+            }
+            auto entry = reinterpret_cast<const MediaModuleTable* (*)()>(dlsym(handle, "lumetra_media_module"));
+            const MediaModuleTable* table = entry ? entry() : nullptr;
+            if (table && table->size == sizeof(MediaModuleTable)) {
+                loaded.table = table;
+                return;
+            }
+            loaded.error = path + ": not a matching media module";
+        }
+    });
+    return loaded;
+}
+
+// The module's function, or nullptr with the reason in error.
+template <typename Fn>
+Fn Function(Fn MediaModuleTable::*member, std::string& error)
+{
+    const Loaded& loaded = Load();
+    if (!loaded.table) {
+        error = "media support could not be loaded: " + loaded.error;
+        return nullptr;
+    }
+    Fn fn = loaded.table->*member;
+    if (!fn)
+        error = "media support was built without this library";
+    return fn;
+}
+
+template <typename Fn>
+Fn Function(Fn MediaModuleTable::*member)
+{
+    std::string ignored;
+    return Function(member, ignored);
+}
+
+} // namespace
+
+const MediaModuleTable* MediaModule(std::string& error)
+{
+    const Loaded& loaded = Load();
+    if (!loaded.table)
+        error = loaded.error;
+    return loaded.table;
+}
+
+#ifdef LUMETRA_HAVE_FFMPEG
+std::unique_ptr<PcmSource> OpenFfmpegSource(const std::string& path, const FfmpegOptions& options, std::string& error)
+{
+    auto fn = Function(&MediaModuleTable::openFfmpegSource, error);
+    return fn ? fn(path, options, error) : nullptr;
+}
+
+bool FfmpegHasVideo(const std::string& path)
+{
+    auto fn = Function(&MediaModuleTable::ffmpegHasVideo);
+    return fn && fn(path);
+}
+
+// A video is made and destroyed inside the module; these reach it there.
+std::shared_ptr<FfmpegVideo> FfmpegVideo::Open(const std::string& path, int width, int height)
+{
+    auto fn = Function(&MediaModuleTable::openFfmpegVideo);
+    return fn ? fn(path, width, height) : nullptr;
+}
+
+void FfmpegVideo::Start(int64_t fromMs, Clock clock)
+{
+    Function(&MediaModuleTable::startFfmpegVideo)(*this, fromMs, std::move(clock));
+}
+
+bool FfmpegVideo::TakePicture(std::vector<uint32_t>& pixels, uint64_t& serial) const
+{
+    return Function(&MediaModuleTable::takeFfmpegPicture)(*this, pixels, serial);
+}
+#endif
+
+#ifdef LUMETRA_HAVE_FLUIDSYNTH
+std::string FindSoundFont()
+{
+    auto fn = Function(&MediaModuleTable::findSoundFont);
+    return fn ? fn() : std::string();
+}
+
+std::unique_ptr<PcmSource> OpenMidiSource(const std::string& path, std::string& error)
+{
+    auto fn = Function(&MediaModuleTable::openMidiSource, error);
+    return fn ? fn(path, error) : nullptr;
+}
+#endif
+
+#ifdef LUMETRA_HAVE_CDIO
+// A drive exists only once the module is loaded, so these find it there.
+CdDrive::~CdDrive()
+{
+    if (auto fn = Function(&MediaModuleTable::releaseCdDrive))
+        fn(m_cdio, m_privateFolder);
+}
+
+std::unique_ptr<CdDrive> CdDrive::Open(const std::string& drive, std::string& error)
+{
+    auto fn = Function(&MediaModuleTable::openCdDrive, error);
+    return fn ? fn(drive, error) : nullptr;
+}
+
+const CdTrack* CdToc::Find(int number) const
+{
+    auto fn = Function(&MediaModuleTable::findCdTrack);
+    return fn ? fn(*this, number) : nullptr;
+}
+
+uint32_t DiscSerial(const CdToc& toc)
+{
+    auto fn = Function(&MediaModuleTable::discSerial);
+    return fn ? fn(toc) : 1;
+}
+
+bool IsCdImagePath(const std::string& drive)
+{
+    auto fn = Function(&MediaModuleTable::isCdImagePath);
+    return fn && fn(drive);
+}
+
+bool ReadDiscSerial(const std::string& drive, uint32_t& serial)
+{
+    auto fn = Function(&MediaModuleTable::readDiscSerial);
+    return fn && fn(drive, serial);
+}
+
+bool EjectCdDrive(const std::string& drive)
+{
+    auto fn = Function(&MediaModuleTable::ejectCdDrive);
+    return fn && fn(drive);
+}
+
+bool CloseCdTray(const std::string& drive)
+{
+    auto fn = Function(&MediaModuleTable::closeCdTray);
+    return fn && fn(drive);
+}
+
+std::unique_ptr<PcmSource> OpenCdTrackSource(CdDrive& drive, int track, std::string& error)
+{
+    auto fn = Function(&MediaModuleTable::openCdTrackSource, error);
+    return fn ? fn(drive, track, error) : nullptr;
+}
+#endif
+
+} // namespace lumetra::platform::media
