@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
-constexpr int kRequestMs = 50; // the server asks for data in pieces of at least this much
+constexpr int kRequestMs = 50; // the thread refills the stream in pieces of about this much
 constexpr size_t kDeadWritable = 1 << 20;
 
 constexpr const char* kProductName = "Lumetra Media Player";
@@ -214,10 +214,12 @@ private:
         sink->m_underflowAt = std::chrono::steady_clock::now();
     }
 
-    static void WriteCallback(pa_stream*, size_t, void* self)
+    // The server asks in small pieces; the thread is woken once a request's
+    // worth has gathered, so that it writes in few, large pieces.
+    static void WriteCallback(pa_stream*, size_t writable, void* self)
     {
         auto* sink = static_cast<PulseSink*>(self);
-        if (sink->m_wakeHook)
+        if (sink->m_wakeHook && writable >= pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &sink->m_spec))
             sink->m_wakeHook();
     }
 
@@ -306,7 +308,7 @@ private:
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * PA_USEC_PER_MSEC, &m_spec));
         attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartMs * PA_USEC_PER_MSEC, &m_spec));
-        attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.minreq = attr.prebuf;
         attr.fragsize = static_cast<uint32_t>(-1);
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                     PA_STREAM_ADJUST_LATENCY);

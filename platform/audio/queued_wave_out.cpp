@@ -218,6 +218,13 @@ void QueuedWaveOut::Run()
             m_sinkPaused = m_paused;
         }
         const uint64_t ticket = m_requestSeq;
+        if (m_sinkPaused && ticket == m_servedSeq && !m_quit) {
+            // Paused and every request served: neither the position nor the
+            // buffers may move until the next request, whatever wakes the thread.
+            m_sinkWoken.store(false);
+            m_wake.wait(lock);
+            continue;
+        }
 
         uint64_t played = m_sink->PlayedBytes();
         m_positionFrames.store((played - std::min(played, m_positionBase)) / blockAlign);
