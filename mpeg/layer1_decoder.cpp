@@ -13,6 +13,23 @@ int Bound(const FrameParams& p)
     return std::clamp(p.jsBound, 0, 32);
 }
 
+// For allocation a (n = a + 1 bits): 2^n / (2^n - 1), and 2^(1-n) exactly.
+struct Layer1Factors {
+    double gain[16];
+    double inverseHalf[16];
+};
+constexpr Layer1Factors kFactors = [] {
+    Layer1Factors f{};
+    for (int a = 0; a < 16; ++a) {
+        const double half = static_cast<double>(1u << a);
+        f.gain[a] = 2.0 * half / (2.0 * half - 1.0);
+        f.inverseHalf[a] = 1.0 / half;
+    }
+    return f;
+}();
+constexpr const double* kGain = kFactors.gain;
+constexpr const double* kInverseHalf = kFactors.inverseHalf;
+
 } // namespace
 
 void ReadAllocation(BitReader& reader, const FrameParams& p, LayerSamples& s)
@@ -40,10 +57,9 @@ void ReadScaleFactors(BitReader& reader, const FrameParams& p, LayerSamples& s)
             const uint32_t a = s.allocation[ch][sb];
             double step = 0.0, base = 0.0;
             if (a) {
-                const double half = static_cast<double>(1u << a);
-                const double gain = 2.0 * half / (2.0 * half - 1.0) * multiplier[s.scaleIndex[ch][0][sb] & 63u];
-                step = gain / half;
-                base = (1.0 / half - 1.0) * gain;
+                const double gain = kGain[a & 15u] * multiplier[s.scaleIndex[ch][0][sb] & 63u];
+                step = gain * kInverseHalf[a & 15u];
+                base = (kInverseHalf[a & 15u] - 1.0) * gain;
             }
             s.step[ch][0][sb] = step;
             s.base[ch][0][sb] = base;

@@ -60,6 +60,17 @@ const AllocationEntry& Entry(const FrameParams& p, int sb, uint32_t a)
     return p.alloc->entry[sb][a & 15u];
 }
 
+// 2^-k for k = 0..31.
+constexpr auto kInversePowers = [] {
+    std::array<double, 32> t{};
+    double v = 1.0;
+    for (double& x : t) {
+        x = v;
+        v *= 0.5;
+    }
+    return t;
+}();
+
 // f = -1 below bit x-1 of the code (x: the smallest number with 2^x >= steps),
 // plus the bits below it / 2^(x-1); that is code / 2^(x-1) - 1 for every code
 // of x bits. Then (f + D) x C x scale factor, as code x step + base.
@@ -72,7 +83,7 @@ void SetDequantiser(const AllocationEntry& e, const uint32_t part[3], int ch, in
     if (e.steps >= 2) {
         const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
         const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
-        step = kDequantC[q] / static_cast<double>(1u << (x - 1));
+        step = kDequantC[q] * kInversePowers[x - 1];   // exact: no division needed
         base = kDequantC[q] * (kDequantD[q] - 1.0);
     }
     for (int k = 0; k < 3; ++k) {
