@@ -2,6 +2,10 @@
 // grammar. With a display it shows its window (and with --control also speaks the
 // headless protocol); --headless runs without one. --has-window exits 0 when a
 // window can be shown, else 1.
+//
+// Built twice: `lumetra` without the window, which hands every run that wants one
+// to `lumetra-window` beside it (the same program with the window), so that the
+// player without a window maps no widget or graphics library.
 
 #include "app/command_line.h"
 #include "app/headless_front_end.h"
@@ -13,10 +17,32 @@
 
 #ifdef LUMETRA_WITH_WINDOW
 #include "app/window_entry.h"
+#else
+#include <climits>
+#include <string>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
 #include <cstdlib>
+
+#ifndef LUMETRA_WITH_WINDOW
+namespace {
+
+// Becomes lumetra-window with the same arguments; returns only when it cannot.
+void StartWindowProgram(char** argv)
+{
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return;
+    std::string path(self, static_cast<std::size_t>(n));
+    path = path.substr(0, path.rfind('/') + 1) + "lumetra-window";
+    execv(path.c_str(), argv);
+}
+
+} // namespace
+#endif
 
 int main(int argc, char** argv)
 {
@@ -33,6 +59,7 @@ int main(int argc, char** argv)
 #ifdef LUMETRA_WITH_WINDOW
         return lumetra::app::DisplayAvailable() ? 0 : 1;
 #else
+        StartWindowProgram(argv);
         return 1;
 #endif
     case CommandLine::Action::UsageError:
@@ -41,6 +68,10 @@ int main(int argc, char** argv)
     case CommandLine::Action::Run:
         break;
     }
+#ifndef LUMETRA_WITH_WINDOW
+    if (!line.headless)
+        StartWindowProgram(argv);
+#endif
     // Settings come first: the directory's speed filter and expansion rules read them.
     lumetra::settings::LoadSettings();
     if (!line.headless) {
