@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace lumetra::engine {
 
@@ -15,6 +16,8 @@ public:
     virtual ~DecoderSource() = default;
     // Fills the MPEG fields and tags of item; layer -1 when it is not playable.
     virtual int ReadInfo(MediaItem& item) = 0;
+    // The same from the item's file, which the caller has open.
+    virtual int ReadInfoFrom(MediaItem& item, std::FILE* /*file*/) { return ReadInfo(item); }
     // Opens item at a byte offset; returns the sample position reached.
     virtual int32_t Open(MediaItem& item, int32_t byteOffset) = 0;
     // One frame into block (channels x 4608 bytes) as interleaved 16-bit samples;

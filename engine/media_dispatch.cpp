@@ -1,8 +1,11 @@
 #include "engine/media_dispatch.h"
 #include "engine/mci_sources.h"
 #include "engine/media_type_detection.h"
+#include "platform/probe_file.h"
 
 #include <atomic>
+#include <cstdio>
+#include <memory>
 
 namespace lumetra::engine {
 namespace {
@@ -26,10 +29,16 @@ int FillMediaInfo(MediaItem& item, DecoderSource& decoder)
 
 int FillMediaInfo(MediaItem& item, DecoderSource& decoder, MciSources* mci)
 {
-    item.mediaType = DetectMediaType(item.path);
+    // The type and the MPEG information come from one open of the file, each
+    // part of it read once.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenProbeFile(item.path), std::fclose);
+    item.mediaType = file ? DetectMediaType(file.get(), item.path) : DetectMediaType(item.path);
     switch (item.mediaType) {
     case MEDIA_MPEG:
-        decoder.ReadInfo(item);
+        if (file)
+            decoder.ReadInfoFrom(item, file.get());
+        else
+            decoder.ReadInfo(item);
         // A file whose length cannot be told (free format) would sit at 0:00 for ever.
         if (item.streamState == 0 && item.totalSamples <= 0)
             item.layer = -1;

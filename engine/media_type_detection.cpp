@@ -144,6 +144,11 @@ bool IsCdDrive(const char* path)
     return false;
 }
 
+MediaType DetectMediaType(std::FILE* file, const char* path)
+{
+    return DetectOpened(file, path);
+}
+
 MediaType DetectMediaType(const char* path)
 {
     if (FILE* file = platform::OpenRegularFile(path)) {

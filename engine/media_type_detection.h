@@ -5,12 +5,15 @@
 #include "media/media_item.h"
 
 #include <cstddef>
+#include <cstdio>
 
 namespace lumetra::engine {
 
 inline constexpr std::size_t kHeaderBytes = 1024;
 
 MediaType DetectMediaType(const char* path);
+// The same for path's file, already open (its position is not kept).
+MediaType DetectMediaType(std::FILE* file, const char* path);
 
 // Predicates over a zero-padded header of kHeaderBytes, or over a name.
 bool IsWaveHeader(const unsigned char* header);

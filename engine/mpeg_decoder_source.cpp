@@ -8,6 +8,7 @@ namespace {
 class MpegDecoderSource final : public DecoderSource {
 public:
     int ReadInfo(MediaItem& item) override { return AnalyseMpegItem(item); }
+    int ReadInfoFrom(MediaItem& item, std::FILE* file) override { return AnalyseMpegItem(item, file); }
     int32_t Open(MediaItem& item, int32_t byteOffset) override { return m_decoder.Open(item, byteOffset); }
     int DecodeNextFrame(uint8_t* block) override { return m_decoder.DecodeNextFrame(block); }
     void Close() override { m_decoder.Close(); }

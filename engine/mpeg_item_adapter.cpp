@@ -68,6 +68,11 @@ int AnalyseMpegItem(MediaItem& item)
     return ApplyStreamInfo(mpeg::AnalyseMpegFile(item.path), item);
 }
 
+int AnalyseMpegItem(MediaItem& item, std::FILE* file)
+{
+    return ApplyStreamInfo(mpeg::AnalyseMpegFile(file), item);
+}
+
 int32_t MpegItemDecoder::Open(MediaItem& item, int32_t targetOffset)
 {
     std::lock_guard lock(m_lock);

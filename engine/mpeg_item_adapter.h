@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 
 namespace lumetra::engine {
@@ -20,6 +21,8 @@ int ApplyStreamInfo(const mpeg::StreamInfo& info, MediaItem& item);
 
 int ReadFileSizeAndId3v1(MediaItem& item);
 int AnalyseMpegItem(MediaItem& item);
+// The same over the item's file, already open.
+int AnalyseMpegItem(MediaItem& item, std::FILE* file);
 
 // A decoder context driven through an item, as the engine plays it.
 class MpegItemDecoder {

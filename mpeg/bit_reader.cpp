@@ -89,29 +89,40 @@ BitReader::~BitReader()
 bool BitReader::Open(const char* path, int bufferSize)
 {
     Close();
-    FILE* probe = std::fopen(path, "rb");
-    if (!probe)
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    if (!Open(file, bufferSize)) {
+        std::fclose(file);
+        return false;
+    }
+    m_ownsFile = true;
+    return true;
+}
+
+bool BitReader::Open(FILE* file, int bufferSize)
+{
+    Close();
+    if (std::fseek(file, 0, SEEK_SET) != 0)
         return false;
     bool hex = true;
-    for (int c; (c = getc_unlocked(probe)) != EOF;) {
+    for (int c; (c = getc_unlocked(file)) != EOF;) {
         bool digit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
         if (!digit && c != '\n' && c != '\r' && c != 0x1A) {
             hex = false;
             break;
         }
     }
-    std::fclose(probe);
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
+    std::clearerr(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
         return false;
     if (bufferSize < 8)
         bufferSize = 8;
     auto* buf = new (std::nothrow) unsigned char[bufferSize]();
-    if (!buf) {
-        std::fclose(file);
+    if (!buf)
         return false;
-    }
     m_file = file;
+    m_ownsFile = false;
     m_buf = buf;
     m_size = bufferSize;
     m_hex = hex;
@@ -126,10 +137,11 @@ bool BitReader::Open(const char* path, int bufferSize)
 
 void BitReader::Close()
 {
-    if (m_file)
+    if (m_file && m_ownsFile)
         std::fclose(m_file);
     delete[] m_buf;
     m_file = nullptr;
+    m_ownsFile = false;
     m_buf = nullptr;
     m_size = 0;
     m_byteIdx = 0;

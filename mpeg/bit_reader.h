@@ -17,6 +17,9 @@ public:
 
     // Opens path for reading, detects binary or hexadecimal text; false on failure.
     bool Open(const char* path, int bufferSize = 4096);
+    // The same over a file the caller keeps open (and closes after Close), read
+    // from its start.
+    bool Open(FILE* file, int bufferSize = 4096);
     void Close();
     bool IsOpen() const { return m_file != nullptr; }
     // True when every byte of the file is an upper-case hex digit or a line end.
@@ -83,6 +86,7 @@ private:
     // The buffer is consumed from its high end downward: the next byte has the
     // next lower index.
     FILE* m_file = nullptr;
+    bool m_ownsFile = false;
     unsigned char* m_buf = nullptr;
     int m_size = 0;
     uint32_t m_counter = 0;

@@ -53,10 +53,17 @@ void CopyTagTexts(FILE* f, FileTags& tags)
 
 FileTags ReadFileSizeAndId3v1(const char* path)
 {
-    FileTags tags;
     FILE* f = std::fopen(path, "rb");
     if (!f)
-        return tags;
+        return FileTags{};
+    FileTags tags = ReadFileSizeAndId3v1(f);
+    std::fclose(f);
+    return tags;
+}
+
+FileTags ReadFileSizeAndId3v1(FILE* f)
+{
+    FileTags tags;
     tags.opened = true;
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);
@@ -87,18 +94,25 @@ FileTags ReadFileSizeAndId3v1(const char* path)
             }
         }
     }
-    std::fclose(f);
     return tags;
 }
 
 StreamInfo AnalyseMpegFile(const char* path)
 {
+    FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return StreamInfo{};
+    StreamInfo info = AnalyseMpegFile(f);
+    std::fclose(f);
+    return info;
+}
+
+StreamInfo AnalyseMpegFile(FILE* file)
+{
     StreamInfo info;
-    info.tags = ReadFileSizeAndId3v1(path);
-    if (!info.tags.opened)
-        return info;
+    info.tags = ReadFileSizeAndId3v1(file);
     BitReader reader;
-    if (!reader.Open(path, kReaderBufferSize))
+    if (!reader.Open(file, kReaderBufferSize))
         return info;
     info.readerOpened = true;
     FILE* f = reader.File();

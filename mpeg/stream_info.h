@@ -3,6 +3,7 @@
 // length estimate. Returns values; the engine copies them onto its item.
 
 #include <cstdint>
+#include <cstdio>
 
 namespace lumetra::mpeg {
 
@@ -47,5 +48,8 @@ struct StreamInfo {
 
 FileTags ReadFileSizeAndId3v1(const char* path);
 StreamInfo AnalyseMpegFile(const char* path);
+// The same over a file the caller has open (its position is not kept).
+FileTags ReadFileSizeAndId3v1(FILE* file);
+StreamInfo AnalyseMpegFile(FILE* file);
 
 } // namespace lumetra::mpeg
