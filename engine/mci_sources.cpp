@@ -1,5 +1,6 @@
 #include "engine/mci_sources.h"
 #include "engine/cd_names.h"
+#include "engine/wave_length.h"
 #include "engine/window_message.h"
 #include "platform/media/media_playback.h"
 
@@ -124,6 +125,10 @@ int MciSources::WaveInfo(MediaItem& item)
         return 1;
     }
 #ifdef LUMETRA_HAVE_FFMPEG
+    if (std::optional<int64_t> ms = PcmWaveLengthMs(item.path)) {
+        SetSampledInfo(item, *ms);
+        return 1;
+    }
     std::string error;
     platform::media::FfmpegOptions options;
     auto source = platform::media::OpenFfmpegSource(item.path, options, error);

@@ -12,7 +12,7 @@ namespace lumetra::platform {
 namespace {
 
 // One read brings this much; a look at a file's start or end rarely needs more.
-constexpr int64_t kRegionBytes = 32 * 1024;
+constexpr int64_t kRegionBytes = 8 * 1024;
 
 struct Region {
     int64_t start = 0;

@@ -71,9 +71,17 @@ int FolderScan::Scan(const std::string& folder, int depth, std::vector<LibraryIt
         // A path that no item can hold, or that a list file cannot carry, is never taken.
         if (path.size() >= sizeof MediaItem{}.path || path.find_first_of("\r\xff") != std::string::npos)
             continue;
+        // A regular file is taken by its name alone unless its size counts too;
+        // the others are looked at, as links and folders need to be.
+        if (entry->d_type == DT_REG && !TakenByScan(name, UINT64_MAX, m_minWavSize))
+            continue;
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || st.st_dev != m_device)
+        if (entry->d_type == DT_REG && TakenByScan(name, 0, m_minWavSize)) {
+            st.st_mode = S_IFREG;
+            st.st_dev = m_device;
+        } else if (::stat(path.c_str(), &st) != 0 || st.st_dev != m_device) {
             continue;  // broken links and other mounts
+        }
         if (S_ISDIR(st.st_mode)) {
             if (m_seenFolders.insert({st.st_dev, st.st_ino}).second)
                 folders.push_back(path + "/");

@@ -1,7 +1,9 @@
 // library_bench build|load TREE LIBRARY_FILE: one library build over TREE (or one
-// load of LIBRARY_FILE) with the real decoder's information reader, as the player
-// runs it. Prints "seconds S items N rss_kb K" on standard output.
+// load of LIBRARY_FILE) with the real information readers (the decoder's, and the
+// media-control sources' for WAV and MIDI), as the player runs it. Prints "seconds S items N rss_kb K" on standard output.
+#include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
+#include "platform/audio/wave_out.h"
 #include "playlist/library.h"
 
 #include <chrono>
@@ -17,7 +19,12 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string tree = argv[2];
-    playlist::Library library([](MediaItem& item) { engine::FillMediaInfo(item); }, argv[3],
+    std::unique_ptr<platform::audio::AudioSystem> audio = platform::audio::CreateAudioSystem("null");
+    if (!audio)
+        return 1;
+    engine::MciSources mci(*audio);
+    playlist::Library library([&mci](MediaItem& item) { engine::FillMediaInfo(item, engine::DefaultDecoderSource(), &mci); },
+                              argv[3],
                               [&tree] { return std::vector<std::string>{tree + "/"}; });
     auto start = std::chrono::steady_clock::now();
     if (std::strcmp(argv[1], "build") == 0)

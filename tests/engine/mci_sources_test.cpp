@@ -4,8 +4,12 @@
 #include "engine/cd_names.h"
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
+#include "engine/wave_length.h"
 #include "platform/audio/wave_out.h"
 #include "platform/profile/profile_file.h"
+#ifdef LUMETRA_HAVE_FFMPEG
+#include "platform/media/ffmpeg_source.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -99,6 +103,42 @@ TEST_F(MciSourcesTest, WaveLengthIsWholeSecondsAndDamageLeavesTheItem)
     EXPECT_EQ(m_mci->WaveInfo(address), 1);
     EXPECT_EQ(address.totalSamples, 0);
 }
+
+#ifdef LUMETRA_HAVE_FFMPEG
+// The header reading that spares the library a decoder per WAV must give the
+// decoder library's length to the millisecond, and step aside when it cannot.
+TEST_F(MciSourcesTest, PcmHeaderLengthIsTheDecoderLibrarys)
+{
+    const struct {
+        const char* sox;  // output options and effect
+        bool plain;
+    } cases[] = {
+        {"-r 8000 -c 1 -b 8 %s synth 3.2 sine 300", true},
+        {"-r 22050 -c 2 -b 16 --comment hello %s synth 1.9995 sine 300", true},
+        {"-r 96000 -c 2 -b 16 %s synth 2.5 sine 300", true},
+        {"-r 48000 -c 6 -b 24 %s synth 2 sine 300", false},  // extensible format
+        {"-r 44100 -c 2 -b 32 -e floating-point %s synth 1 sine 300", false},
+        {"-r 11025 -c 1 -e ima-adpcm %s synth 2 sine 300", false},
+    };
+    for (const auto& c : cases) {
+        std::string path = (m_dir / "t.wav").string();
+        std::string command = std::string("sox -n ") + c.sox + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.replace(command.find("%s"), 2, path).c_str()), 0);
+        std::string error;
+        auto source = platform::media::OpenFfmpegSource(path, {}, error);
+        ASSERT_TRUE(source) << c.sox << ": " << error;
+        std::optional<int64_t> ms = PcmWaveLengthMs(path.c_str());
+        ASSERT_EQ(ms.has_value(), c.plain) << c.sox;
+        if (ms) {
+            EXPECT_EQ(*ms, source->LengthMs()) << c.sox;
+        }
+        if (c.plain) {  // cut short: the data chunk claims more than there is
+            fs::resize_file(path, fs::file_size(path) - 100);
+            EXPECT_FALSE(PcmWaveLengthMs(path.c_str())) << c.sox;
+        }
+    }
+}
+#endif
 
 #ifdef LUMETRA_HAVE_CDIO
 TEST_F(MciSourcesTest, MixedModeDiscListsAudioTracksWithTheirNames)
