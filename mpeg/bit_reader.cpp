@@ -3,6 +3,7 @@
 #include "mpeg/diagnostics.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace lumetra::mpeg {
@@ -47,7 +48,15 @@ void BitReader::Refill()
                 }
             }
             const std::size_t got = std::fread(block, 1, want, m_file);
-            for (std::size_t k = 0; k < got; ++k)
+            std::size_t k = 0;
+            // Eight bytes at a time, reversed by a byte swap.
+            for (; k + 8 <= got; k += 8, i -= 8) {
+                uint64_t word;
+                std::memcpy(&word, block + k, sizeof word);
+                word = __builtin_bswap64(word);
+                std::memcpy(m_buf + i - 7, &word, sizeof word);
+            }
+            for (; k < got; ++k)
                 m_buf[i--] = block[k];
             if (got < want || (limited && i >= 0)) {
                 m_eob = i;
