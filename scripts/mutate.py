@@ -739,9 +739,20 @@ def cmd_run(args):
             for r in data["mutations"]:
                 if not r.get("status") and before.get(r["key"]) == "no-compile":
                     r["status"], r["test"], r["seconds"] = "no-compile", "(as in the prior run)", 0
-            order.sort(key=lambda e: before.get(e[1]["key"]) not in ("killed", "timeout"))
+            if not args.follow:
+                order.sort(key=lambda e: before.get(e[1]["key"]) not in ("killed", "timeout"))
         for i, r in order:
             if r.get("status"):
+                continue
+            while args.follow and not before.get(r["key"]):
+                # Wait for the prior run, still going, to build this mutant: ours then
+                # comes from the compiler cache.
+                time.sleep(5)
+                before = {x["key"]: x.get("status") for x in load(args.prior)["mutations"]}
+            if args.follow and before.get(r["key"]) == "no-compile":
+                r["status"], r["test"], r["seconds"] = "no-compile", "(as in the prior run)", 0
+                if args.out:
+                    save(args.out, data)
                 continue
             site = by_key[r["key"]]
             began = time.monotonic()
@@ -863,6 +874,8 @@ def main():
                    help="extra ninja target the tests need (found from their commands otherwise)")
     q.add_argument("--prior", help="result file of an earlier run of the same sample: keep its no-compile "
                    "verdicts and try its caught mutations first")
+    q.add_argument("--follow", action="store_true",
+                   help="the --prior run is still going: take each mutant after it, in its order")
     q.add_argument("--out", help="result file (.json; a .csv is written beside it); resumes if it exists")
     q.add_argument("-j", "--jobs", type=int, default=2, help="tests run at once (default 2)")
     q.add_argument("--timeout-factor", type=float, default=3.0,
