@@ -64,7 +64,7 @@ def main():
             sys.exit("missing tool: " + tool)
     work = tempfile.mkdtemp(prefix="lumetra-media-bench-")
     env = dict(os.environ, XDG_CONFIG_HOME=work, XDG_DATA_HOME=work, XDG_RUNTIME_DIR=work, LUMETRA_AUDIO="null",
-               LUMETRA_CDROM="", SDL_AUDIODRIVER="dummy", LUMETRA_SOUNDFONT=FONT)
+               LUMETRA_CDROM="", LUMETRA_DRIVES="", SDL_AUDIODRIVER="dummy", LUMETRA_SOUNDFONT=FONT)
     try:
         wav = os.path.join(work, "music.wav")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", str(args.seconds),
