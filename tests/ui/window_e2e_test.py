@@ -99,10 +99,11 @@ class WindowTest(unittest.TestCase):
                 p.proc.wait()
 
     def test_cd_track_rows(self):
-        """A click on a CD-track row toggles the naming hint; a click with both
+        """A disc's arrival shows the library's CD entry. A click on a CD-track row
+        toggles the naming hint; a click with both
         buttons opens "Audio CD Information", whose Save writes cdplayer.ini.
         Delete in the library view takes the selected song out of the library."""
-        cue, _, _ = media_files.write_cd_image(self.scratch.path("disc"))
+        cue = self.scratch.path("disc/disc.cue")
         drives = self.scratch.path("drives")
         os.makedirs(drives)
         songs = [hs.make_mpeg(self.scratch, name, "lame", 44100, 1, 64, 1) for name in ("x.mp3", "y.mp3")]
@@ -110,9 +111,15 @@ class WindowTest(unittest.TestCase):
             shutil.move(song, drives)
         p = ControlPlayer(self.scratch, "null", self.display, [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
         try:
+            # The disc arrives once the window is up: without a playlist of its own
+            # the library shows it.
+            self.open_window()
+            media_files.write_cd_image(self.scratch.path("disc"))
+            p.wait_for(lambda e: e == "view 2")
+            self.click(272 + 10, 147 + 8)             # Playlist
+            p.wait_for(lambda e: e == "view 0")
             p.send("play %s/Track02.cda" % cue)
             p.wait_for(lambda e: e == "state playing")
-            self.open_window()
             hint = "hint Click both mouse buttons to name the track"
             for expected in (hint, "hint", hint):
                 time.sleep(0.6)  # not a double click
