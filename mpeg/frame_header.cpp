@@ -6,22 +6,40 @@
 
 namespace lumetra::mpeg {
 
-void ReadFrameHeader(BitReader& reader, FrameHeader& h, bool lowSync)
+bool DecodeFrameHeader(uint32_t bits, bool lowSync, FrameHeader& h)
 {
-    h.id = static_cast<int32_t>(reader.ReadBits(1));
+    const auto field = [bits](int from, int width) {
+        return static_cast<int32_t>((bits >> (20 - from - width)) & ((1u << width) - 1u));
+    };
+    h.id = field(0, 1);
     if (lowSync)
         h.id = h.id ? kIdReserved : kIdMpeg25;
-    h.layer = 4 - static_cast<int32_t>(reader.ReadBits(2));
-    h.errorProtection = reader.ReadBits(1) ? 0 : 1;
-    h.bitrateIndex = static_cast<int32_t>(reader.ReadBits(4));
-    h.samplingFrequency = static_cast<int32_t>(reader.ReadBits(2));
-    h.padding = static_cast<int32_t>(reader.ReadBits(1));
-    h.extension = static_cast<int32_t>(reader.ReadBits(1));
-    h.mode = static_cast<int32_t>(reader.ReadBits(2));
-    h.modeExt = static_cast<int32_t>(reader.ReadBits(2));
-    h.copyright = static_cast<int32_t>(reader.ReadBits(1));
-    h.original = static_cast<int32_t>(reader.ReadBits(1));
-    h.emphasis = static_cast<int32_t>(reader.ReadBits(2));
+    h.layer = 4 - field(1, 2);
+    h.errorProtection = field(3, 1) ? 0 : 1;
+    h.bitrateIndex = field(4, 4);
+    h.samplingFrequency = field(8, 2);
+    h.padding = field(10, 1);
+    h.extension = field(11, 1);
+    h.mode = field(12, 2);
+    h.modeExt = field(14, 2);
+    h.copyright = field(16, 1);
+    h.original = field(17, 1);
+    h.emphasis = field(18, 2);
+    return h.id != kIdReserved && h.layer != 4 && h.bitrateIndex != 15 && h.samplingFrequency != 3;
+}
+
+bool ReadFrameHeader(BitReader& reader, FrameHeader& h, bool lowSync)
+{
+    return DecodeFrameHeader(reader.ReadBits(20), lowSync, h);
+}
+
+bool ParseHeaderBytes(const uint8_t* p, FrameHeader& h)
+{
+    const uint32_t word = uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    const uint32_t sync = word >> 20;
+    if ((sync != 0xFFF && sync != 0xFFE) || (sync == 0xFFE && (word >> 19 & 1)))
+        return false;  // no sync word, or the reserved version
+    return DecodeFrameHeader(word & 0xFFFFF, sync == 0xFFE, h);
 }
 
 int BitrateKbps(int id, int layer, int bitrateIndex)

@@ -52,9 +52,17 @@ inline constexpr uint32_t SyncWordFor(int id)
     return id == kIdMpeg25 ? 0xFFEu : 0xFFFu;
 }
 
-// Reads the 20 header bits that follow the sync word; lowSync when the sync
-// word was 0xFFE (MPEG 2.5).
-void ReadFrameHeader(BitReader& reader, FrameHeader& header, bool lowSync = false);
+// The fields of the 20 header bits that follow the sync word (most significant
+// first); lowSync when the sync word was 0xFFE (MPEG 2.5). Checked: false for
+// values no frame carries (the reserved version, layer bits 00, bit rate index
+// 15, sampling frequency 3); the fields are filled in all the same.
+bool DecodeFrameHeader(uint32_t bits, bool lowSync, FrameHeader& header);
+// The same, read from the stream.
+bool ReadFrameHeader(BitReader& reader, FrameHeader& header, bool lowSync = false);
+// The same from the 4 bytes at p, sync word included: MPEG-1 and MPEG-2 (sync
+// 0xFFF) and MPEG 2.5 (sync 0xFFE). False without a sync word or for the
+// values above; the reserved version leaves header as it was.
+bool ParseHeaderBytes(const uint8_t* p, FrameHeader& header);
 
 // Channel count, subband limit (for layer II the allocation table is chosen and,
 // when its number changes, read into params.alloc) and joint-stereo bound.

@@ -20,28 +20,6 @@ int PaddingBytes(const FrameHeader& h)
 
 } // namespace
 
-bool ParseHeaderBytes(const uint8_t* p, FrameHeader& h)
-{
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
-        return false;
-    const int version = (p[1] >> 3) & 3;  // 0 MPEG 2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-    if (version == 1)
-        return false;
-    h.id = version == 3 ? 1 : version == 2 ? 0 : 2;
-    h.layer = 4 - ((p[1] >> 1) & 3);
-    h.errorProtection = (p[1] & 1) ? 0 : 1;
-    h.bitrateIndex = p[2] >> 4;
-    h.samplingFrequency = (p[2] >> 2) & 3;
-    h.padding = (p[2] >> 1) & 1;
-    h.extension = p[2] & 1;
-    h.mode = p[3] >> 6;
-    h.modeExt = (p[3] >> 4) & 3;
-    h.copyright = (p[3] >> 3) & 1;
-    h.original = (p[3] >> 2) & 1;
-    h.emphasis = p[3] & 3;
-    return h.layer != 4 && h.bitrateIndex != 15 && h.samplingFrequency != 3;
-}
-
 int FreeFormatFrameBytes(std::span<const uint8_t> data, const FrameHeader& first)
 {
     // Shorter frames than this cannot carry a header and side information.

@@ -3,17 +3,12 @@
 // The length is the distance from the first frame to the next one with the
 // same fixed header fields, confirmed by the frame after that.
 
+#include "mpeg/frame_header.h"
+
 #include <cstdint>
 #include <span>
 
 namespace lumetra::mpeg {
-
-struct FrameHeader;
-
-// Decodes the header fields from the 4 bytes at p (sync word included): MPEG-1
-// and MPEG-2 (sync 0xFFF) and MPEG 2.5 (sync 0xFFE, id 2). False for anything
-// that cannot start a frame (no sync, reserved version, layer, rate or bit rate).
-bool ParseHeaderBytes(const uint8_t* p, FrameHeader& header);
 
 // The frame length in bytes without padding of the free-format stream whose
 // first frame starts at data[0], 0 when no following frame was found in data.
