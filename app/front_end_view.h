@@ -20,6 +20,14 @@ public:
     virtual void Detach() = 0;
     // Brings the window to the front (a desktop's request).
     virtual void Raise() = 0;
+
+    // Start-up and hand-overs act on the window as its buttons do. Without a
+    // window there is one mode and no panel, so by default these do nothing.
+    virtual bool RadioMode() const { return false; }
+    // As pressing RADIO (1033) or MP3 (1032).
+    virtual void PressModeButton(bool radio) { (void)radio; }
+    // 0 the playlist, 1 the information screen, 2 the library.
+    virtual void ShowPanel(int view) { (void)view; }
 };
 
 } // namespace lumetra::app

@@ -2,6 +2,8 @@
 #include "app/command_line.h"
 #include "app/decoder_table_check.h"
 #include "app/front_end_view.h"
+#include "app/hand_over.h"
+#include "app/headless_playlist.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
 #include "app/headless_radio.h"
@@ -10,9 +12,15 @@
 #include "app/player_control.h"
 #include "engine/wave_device_choice.h"
 #include "engine/window_message.h"
+#include "engine/cd_watcher.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/instance/hand_over_server.h"
 #include "platform/registry/registry_store.h"
 #include "platform/thread_priority.h"
+#include "playlist/playlist_files.h"
+#include "web/stream_playlist.h"
+
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QThread>
@@ -35,7 +43,28 @@ constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
 // timer wakes four times a second and runs the hooks for the ticks that passed.
 constexpr int kTickMs = 50;
 constexpr int kTicksPerWakeHeadless = 5;
+constexpr int kPanelPlaylist = 0;
+constexpr int kPanelInfo = 1;
+constexpr int kPanelLibrary = 2;
 
+bool EndsWithNoCase(const std::string& text, const char* end)
+{
+    std::size_t n = std::strlen(end);
+    return text.size() >= n && strcasecmp(text.c_str() + text.size() - n, end) == 0;
+}
+
+// A CD drive (a device, or an image standing in for one), with or without a
+// trailing "/": the stand-in for a drive root such as "D:\".
+bool IsCdDriveRoot(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    for (const std::string& drive : engine::WatchedCdDrives()) {
+        if (drive == path)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -44,10 +73,20 @@ HeadlessFrontEnd::HeadlessFrontEnd(engine::Engine& engine, platform::audio::Audi
 {
 }
 
+HeadlessFrontEnd::~HeadlessFrontEnd()
+{
+    if (m_handOverFd >= 0)
+        ::close(m_handOverFd);
+}
+
+void HeadlessFrontEnd::TakeHandOvers(int listenFd, std::string socketPath)
+{
+    m_handOverFd = listenFd;
+    m_handOverSocket = std::move(socketPath);
+}
+
 int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view, bool readInput)
 {
-    if (commandLineFile.size() >= 2 && commandLineFile[0] == '/' && (commandLineFile[1] == 'q' || commandLineFile[1] == 'Q'))
-        return kExitOk;
     m_commandLineFile = commandLineFile;
 
     platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
@@ -88,6 +127,13 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
         m_view->Attach(player, [this] { Shutdown(); });
     MprisService mpris(player, {m_view ? std::function<void()>([this] { m_view->Raise(); }) : nullptr,
                                 [this] { Shutdown(); }});
+    m_handOver = std::make_unique<HandOverReceiver>(player, &m_window, m_view);
+    m_window.SetHandler(kMsgHandOverOpen, [this](intptr_t wParam, intptr_t) { m_handOver->Open(wParam); });
+    if (m_handOverFd >= 0) {
+        m_handOverServer = std::make_unique<platform::HandOverServer>(
+            m_handOverFd, m_handOverSocket, [this](const std::string& path) { return m_handOver->Offer(path); });
+        m_handOverFd = -1;
+    }
 
     m_engine.SetMainWindow(&m_window);
     platform::RaiseProcessPriority();
@@ -97,17 +143,27 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
         StartReadingInput();
 
     QCoreApplication::exec();
+    m_handOverServer.reset();
+    m_window.SetHandler(kMsgHandOverOpen, nullptr);
+    m_handOver.reset();
     m_player = nullptr;
     m_view = nullptr;
     return ArgumentStatus();
 }
 
+// Message 1057: the library loads (or, the first time, is built) and is shown,
+// then the command-line file is opened by its kind; without one the last run's
+// playlist comes back.
 void HeadlessFrontEnd::OpenCommandLineFile()
 {
     const std::string& path = m_commandLineFile;
     RunStartHooks(path);
-    if (path.empty())
+    ShowPanel(kPanelLibrary);
+    if (path.empty()) {
+        if (m_player->RowCount() > 0)
+            ShowPanel(kPanelPlaylist);
         return;
+    }
     int errors = ErrorEventCount();
     OpenArgument(path);
     m_argumentFailed = ErrorEventCount() != errors;
@@ -124,15 +180,39 @@ void HeadlessFrontEnd::OpenArgument(const std::string& path)
             EmitEvent("error", "the receiver could not be opened");
         return;
     }
-    if (RefuseIfNotRegular(path) || OfferToOpenHandlers(path))
+    if (IsCdDriveRoot(path)) {
+        OpenCdDriveAtStart([this](bool loaded) { ShowPanel(loaded ? kPanelPlaylist : kPanelLibrary); });
         return;
+    }
+    if (RefuseIfNotRegular(path))
+        return;
+    if (EndsWithNoCase(path, ".rdl")) {
+        m_handOver->OpenStationFileAtStart(path);
+        return;
+    }
+    if (OfferToOpenHandlers(path)) {
+        if (EndsWithNoCase(path, ".lst")) {
+            if (m_player->Playlist().State().fileName == path)
+                ShowPanel(kPanelPlaylist);
+        } else if (web::IsStreamPlaylistName(path)) {
+            ShowPanel(kPanelInfo);
+        }
+        return;
+    }
     m_player->ClearPlaylist();
     if (!m_player->AddEntry(path)) {
         EmitEvent("error", NotPlayableText(path));
         return;
     }
     m_player->SelectRow(0);
+    ShowPanel(kPanelPlaylist);
     m_player->Play();
+}
+
+void HeadlessFrontEnd::ShowPanel(int view)
+{
+    if (m_view)
+        m_view->ShowPanel(view);
 }
 
 // The argument did its job when it played, was received or (a playlist) loaded
@@ -229,6 +309,8 @@ void HeadlessFrontEnd::Shutdown()
         return;
     ReportSettingsNotices();
     m_closing = true;
+    // Later starts find no listener from here on and wait for the lock instead.
+    m_handOverServer.reset();
     m_timer.stop();
     if (m_view)
         m_view->Detach();

@@ -9,16 +9,26 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <string>
+
+namespace lumetra::platform {
+class HandOverServer;
+}
 
 namespace lumetra::app {
 
 class FrontEndView;
+class HandOverReceiver;
 class PlayerControl;
 
 class HeadlessFrontEnd : public QObject {
 public:
     HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio);
+    ~HeadlessFrontEnd() override;
+    // Paths handed over by later starts arrive on listenFd (ListenForHandOvers)
+    // once Run has set up the player; the socket file goes when the player ends.
+    void TakeHandOvers(int listenFd, std::string socketPath);
     // Runs until quit or the end of input; returns the exit status (command_line.h).
     // With a view, the end of input (or no input at all) leaves the window open
     // until it closes.
@@ -28,6 +38,7 @@ private:
     void HandleLine(std::string line);
     void OpenCommandLineFile();
     void OpenArgument(const std::string& path);
+    void ShowPanel(int view);
     int ArgumentStatus() const;
     void Tick();
     // At the end of input, once nothing plays or loads any more.
@@ -44,6 +55,10 @@ private:
     PlayerControl* m_player = nullptr;
     FrontEndView* m_view = nullptr;
     std::string m_commandLineFile;
+    int m_handOverFd = -1;
+    std::string m_handOverSocket;
+    std::unique_ptr<HandOverReceiver> m_handOver;
+    std::unique_ptr<platform::HandOverServer> m_handOverServer;
     bool m_argumentFailed = false;
     int m_ticksPerWake = 1;
     bool m_inputEnded = false;

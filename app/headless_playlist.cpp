@@ -131,6 +131,28 @@ playlist::Library* TheLibrary()
     return g_playlist ? &g_playlist->library : nullptr;
 }
 
+void OpenCdDriveAtStart(std::function<void(bool playlistLoaded)> shown)
+{
+    if (!g_playlist)
+        return;
+    PlaylistFrontEnd& front = *g_playlist;
+    front.WhenLibraryIdle([&front, shown = std::move(shown)] {
+        front.library.FillLibrary(1);
+        bool loaded = front.files.LoadCdPlaylist();
+        if (loaded) {
+            front.player.Playlist().SetPlayIndex(-1);
+            front.player.SelectRow(0);
+        } else if (!front.library.CategoryAt(playlist::Library::kAudioCd).expanded) {
+            std::vector<playlist::LibraryRow> rows = front.library.Rows();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (rows[i].level == 0 && rows[i].category == playlist::Library::kAudioCd)
+                    front.library.ToggleCategory(static_cast<int>(i));
+            }
+        }
+        shown(loaded);
+    });
+}
+
 void RegisterPlaylistHeadlessCommands(PlayerControl& player)
 {
     g_playlist = std::make_unique<PlaylistFrontEnd>(player);
@@ -240,7 +262,8 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
     RegisterStartHook([&front](const std::string& file) {
         if (!front.library.StartLibraryLoad())
             front.library.StartLibraryBuild();
-        if (file.empty())
+        // A station file plays on the radio side; the player side keeps the last run's rows.
+        if (file.empty() || EndsWithNoCase(file, ".rdl"))
             front.files.LoadPlaylist(front.files.LastPlayPath());
     });
     RegisterTimerHook([&front] { front.RunWaiting(); });

@@ -24,4 +24,9 @@ playlist::Library* TheLibrary();
 // loaded (the window then shows the playlist, else the library's CD entry).
 void SetCdArrivalView(std::function<void(bool playlistLoaded)> view);
 
+// A CD drive given at start-up, once no library thread runs: the library's CD
+// entries are read again and the disc's own playlist loads; when there is none,
+// the library's Audio CD category is opened. shown gets whether the playlist loaded.
+void OpenCdDriveAtStart(std::function<void(bool playlistLoaded)> shown);
+
 } // namespace lumetra::app

@@ -13,7 +13,9 @@ bool DisplayAvailable();
 
 // Runs the player with its window (and with control, the headless protocol on
 // standard input and output beside it) until the window closes or `quit`;
-// returns the exit status.
-int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control);
+// returns the exit status. handOverFd (-1 for none) is the socket on which later
+// starts hand over their files (HeadlessFrontEnd::TakeHandOvers).
+int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control, int handOverFd,
+              const std::string& handOverSocket);
 
 } // namespace lumetra::app

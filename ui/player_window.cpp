@@ -277,6 +277,11 @@ void PlayerWindow::SetView(int view)
     FocusList();
 }
 
+void PlayerWindow::PressModeButton(bool radio)
+{
+    Command(radio ? kModeRadio : kModeMp3, kCodePressed);
+}
+
 void PlayerWindow::FocusList()
 {
     int id = m_mode == 1 ? kStationList : m_view == kViewLibrary ? kLibraryList : m_view == kViewLinks ? kLinkList : kPlaylistList;

@@ -36,6 +36,9 @@ public:
     void Tick() override;
     void Detach() override;
     void Raise() override;
+    bool RadioMode() const override { return m_mode == 1; }
+    void PressModeButton(bool radio) override;
+    void ShowPanel(int view) override { SetView(view); }
 
     // A command as a press notification (code 2 pressed, 3 released, 5 double click).
     void Command(int id, int code);

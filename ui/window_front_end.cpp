@@ -62,7 +62,8 @@ bool DisplayAvailable()
     return std::filesystem::exists("/tmp/.X11-unix/X" + number, error);
 }
 
-int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control)
+int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control, int handOverFd,
+              const std::string& handOverSocket)
 {
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "lumetra: no display to show the window on (DISPLAY and WAYLAND_DISPLAY name none); "
@@ -83,6 +84,7 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
     if (!window.SkinComplete())
         std::fprintf(stderr, "lumetra: some skin bitmaps are missing\n");
     HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
+    frontEnd.TakeHandOvers(handOverFd, handOverSocket);
     return frontEnd.Run(commandLineFile, &window, control);
 }
 

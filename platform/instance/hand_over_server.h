@@ -1,0 +1,56 @@
+#pragma once
+// The running player's side of a hand-over: the listening socket and the
+// requests that arrive on it, on the main thread's event loop. One request is
+// read at a time; a connection that arrives meanwhile is answered busy at once.
+// What arrives is bounded: the request's size (hand_over_wire.h), the time a
+// peer may take to send it, and the peers (this user's processes only).
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace lumetra::platform {
+
+class HandOverRequestReader;
+
+// Binds and listens on socketPath, replacing a socket file left there (only the
+// holder of the instance lock calls this). Returns the socket, or -1 with error
+// set. Peers may connect from here on; they wait until a server takes the socket.
+int ListenForHandOvers(const std::string& socketPath, std::string* error);
+
+class HandOverServer : public QObject {
+public:
+    // Answers a complete request: true accepts it, false answers busy.
+    using Handler = std::function<bool(const std::string& path)>;
+
+    // Takes listenFd (from ListenForHandOvers); the socket file is removed again
+    // when the server ends.
+    HandOverServer(int listenFd, std::string socketPath, Handler handler);
+    ~HandOverServer() override;
+
+    // How long a peer may take from connecting to the end of its request.
+    static constexpr int kRequestTimeoutMs = 2000;
+
+private:
+    void AcceptPending();
+    void ReadRequest();
+    void Answer(char answer);
+    void DropCurrent();
+
+    int m_listenFd;
+    std::string m_socketPath;
+    Handler m_handler;
+    QSocketNotifier* m_listenNotifier = nullptr;
+    // The connection being read, if any.
+    int m_fd = -1;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QTimer* m_timeout = nullptr;
+    std::unique_ptr<HandOverRequestReader> m_reader;
+};
+
+} // namespace lumetra::platform
