@@ -127,8 +127,7 @@ void HandOverReceiver::Open(intptr_t side)
         if (!RefuseIfNotRegular(path))
             OfferToOpenHandlers(path);
         FrontEndStationDirectory().SetRunning(false);
-        if (m_view)
-            m_view->ShowPanel(1);
+        ShowPanel(1);
         m_buffer.clear();
         return;
     }
@@ -140,13 +139,11 @@ void HandOverReceiver::Open(intptr_t side)
         // A stream (or another player's list of local files, which plays at once).
         if (!RefuseIfNotRegular(path))
             OfferToOpenHandlers(path);
-        if (m_view)
-            m_view->ShowPanel(1);
+        ShowPanel(1);
     } else {
         if (!RefuseIfNotRegular(path) && !m_player.AddEntry(path))
             EmitEvent("error", NotPlayableText(path));
-        if (m_view)
-            m_view->ShowPanel(0);
+        ShowPanel(0);
         m_player.Play();
     }
     --m_pending;

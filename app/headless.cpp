@@ -20,6 +20,7 @@ struct Registry {
     std::vector<std::function<void()>> timerHooks;
     std::vector<std::function<void(const std::string&)>> startHooks;
     std::map<int, std::function<void(intptr_t, intptr_t)>> windowMessages;
+    std::function<void(int)> panelShower;
 };
 
 Registry& TheRegistry()
@@ -126,6 +127,23 @@ void RunStartHooks(const std::string& file)
 {
     for (auto& hook : Snapshot(TheRegistry().startHooks))
         hook(file);
+}
+
+void SetPanelShower(std::function<void(int view)> shower)
+{
+    std::lock_guard guard(TheRegistry().lock);
+    TheRegistry().panelShower = std::move(shower);
+}
+
+void ShowPanel(int view)
+{
+    std::function<void(int)> shower;
+    {
+        std::lock_guard guard(TheRegistry().lock);
+        shower = TheRegistry().panelShower;
+    }
+    if (shower)
+        shower(view);
 }
 
 void RegisterWindowMessageHandler(int message, std::function<void(intptr_t wParam, intptr_t lParam)> handler)

@@ -67,6 +67,12 @@ void RegisterOpenHandler(std::function<bool(const std::string& path)> handler);
 // before it is opened; file is the command-line file, empty when none was given.
 void RegisterStartHook(std::function<void(const std::string& file)> hook);
 
+// Shows a panel of the window (0 the playlist, 1 the information screen, 2 the
+// library) as its buttons do; without a window it does nothing. The front end
+// sets where it goes.
+void ShowPanel(int view);
+void SetPanelShower(std::function<void(int view)> shower);
+
 // Run on the main thread every 50 ms (the player's timer).
 void RegisterTimerHook(std::function<void()> hook);
 

@@ -123,8 +123,10 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
     RegisterPlayerEvents(m_engine, player);
     RegisterAllHeadlessCommands(player, m_audio.LineMixer());
     m_view = view;
-    if (m_view)
+    if (m_view) {
         m_view->Attach(player, [this] { Shutdown(); });
+        SetPanelShower([view = m_view](int panel) { view->ShowPanel(panel); });
+    }
     MprisService mpris(player, {m_view ? std::function<void()>([this] { m_view->Raise(); }) : nullptr,
                                 [this] { Shutdown(); }});
     m_handOver = std::make_unique<HandOverReceiver>(player, &m_window, m_view);
@@ -181,7 +183,7 @@ void HeadlessFrontEnd::OpenArgument(const std::string& path)
         return;
     }
     if (IsCdDriveRoot(path)) {
-        OpenCdDriveAtStart([this](bool loaded) { ShowPanel(loaded ? kPanelPlaylist : kPanelLibrary); });
+        OpenCdDriveAtStart([](bool loaded) { ShowPanel(loaded ? kPanelPlaylist : kPanelLibrary); });
         return;
     }
     if (RefuseIfNotRegular(path))
@@ -207,12 +209,6 @@ void HeadlessFrontEnd::OpenArgument(const std::string& path)
     m_player->SelectRow(0);
     ShowPanel(kPanelPlaylist);
     m_player->Play();
-}
-
-void HeadlessFrontEnd::ShowPanel(int view)
-{
-    if (m_view)
-        m_view->ShowPanel(view);
 }
 
 // The argument did its job when it played, was received or (a playlist) loaded
@@ -312,6 +308,7 @@ void HeadlessFrontEnd::Shutdown()
     // Later starts find no listener from here on and wait for the lock instead.
     m_handOverServer.reset();
     m_timer.stop();
+    SetPanelShower(nullptr);
     if (m_view)
         m_view->Detach();
     m_engine.Decoder().Close();

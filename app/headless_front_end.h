@@ -38,7 +38,6 @@ private:
     void HandleLine(std::string line);
     void OpenCommandLineFile();
     void OpenArgument(const std::string& path);
-    void ShowPanel(int view);
     int ArgumentStatus() const;
     void Tick();
     // At the end of input, once nothing plays or loads any more.

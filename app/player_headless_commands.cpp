@@ -183,6 +183,7 @@ void RegisterPlayerHeadlessCommands(PlayerControl& player)
             return;
         }
         player.SelectRow(0);
+        ShowPanel(0);
         player.Play();
     });
     // As files chosen in the open dialog: the selection stays, so Play starts at the top.
