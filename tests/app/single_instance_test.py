@@ -22,10 +22,8 @@ class Running(hs.Player):
     """The first player: --headless, or --control with its window off-screen."""
 
     def __init__(self, scratch, args, front_end="--headless"):
-        env = dict(scratch.env, LUMETRA_AUDIO="null", QT_QPA_PLATFORM="offscreen", LUMETRA_DIRECTORY="127.0.0.1:9")
-        self.proc = subprocess.Popen([hs.PLAYER, front_end, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, env=env, text=True, bufsize=1)
-        self.events = []
+        super().__init__(scratch, "null", args, {"QT_QPA_PLATFORM": "offscreen", "LUMETRA_DIRECTORY": "127.0.0.1:9"},
+                         front_end)
         self.socket = os.path.join(scratch.env["XDG_RUNTIME_DIR"], "lumetra.socket")
         self.wait_for(lambda e: e == "state playing")
 
@@ -203,7 +201,7 @@ class SingleInstanceTest(unittest.TestCase):
 def stop(proc):
     if proc.poll() is None:
         proc.kill()
-    proc.communicate()
+    proc.wait()
 
 
 def free_udp_port():
