@@ -1,7 +1,9 @@
 #pragma once
-// FFmpeg, FluidSynth and libcdio live in a module of their own ("lumetra-media.so")
-// that is loaded the first time a WAV, ASF/WMA, MIDI or CD function is called, so
-// a player that only plays MPEG audio never maps them. The functions of
+// FFmpeg, FluidSynth and libcdio each live in a module of their own
+// ("lumetra-media-ffmpeg.so", "-midi.so", "-cd.so") that is loaded the first time
+// one of its functions is called, so a player that only plays MPEG audio maps none
+// of them and one that plays MIDI maps no FFmpeg. Every module has this table and
+// fills the part of its own library. The functions of
 // ffmpeg_source.h, ffmpeg_video.h, fluidsynth_source.h and cd_drive.h forward to this table.
 
 #include "platform/media/cd_drive.h"
@@ -35,10 +37,6 @@ struct MediaModuleTable {
     bool (*closeCdTray)(const std::string&);
     std::unique_ptr<PcmSource> (*openCdTrackSource)(CdDrive&, int, std::string&);
 };
-
-// The module's table, loaded on the first call; nullptr with the reason in error
-// when the module cannot be loaded.
-const MediaModuleTable* MediaModule(std::string& error);
 
 // What a CdDrive's destructor does inside the module.
 void ReleaseCdDrive(_CdIo* cdio, const std::string& privateFolder);

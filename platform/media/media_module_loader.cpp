@@ -10,7 +10,8 @@
 namespace lumetra::platform::media {
 namespace {
 
-constexpr const char* kModuleName = "lumetra-media.so";
+enum class Kind { Ffmpeg, Midi, Cd };
+constexpr const char* kModuleNames[] = {"lumetra-media-ffmpeg.so", "lumetra-media-midi.so", "lumetra-media-cd.so"};
 
 std::string ProgramFolder()
 {
@@ -27,13 +28,16 @@ struct Loaded {
     std::string error;
 };
 
-const Loaded& Load()
+const Loaded& Load(Kind kind)
 {
-    static Loaded loaded;
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static Loaded modules[3];
+    static std::once_flag once[3];
+    auto index = static_cast<std::size_t>(kind);
+    Loaded& loaded = modules[index];
+    std::call_once(once[index], [&loaded, index] {
         // Beside the program when installed; in the build tree for tests and tools.
-        for (const std::string& path : {ProgramFolder() + "/" + kModuleName, std::string(LUMETRA_MEDIA_MODULE_PATH)}) {
+        std::string name = kModuleNames[index];
+        for (const std::string& path : {ProgramFolder() + "/" + name, std::string(LUMETRA_MEDIA_MODULE_DIR "/") + name}) {
             void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle) {
                 const char* why = dlerror();
@@ -55,9 +59,9 @@ const Loaded& Load()
 
 // The module's function, or nullptr with the reason in error.
 template <typename Fn>
-Fn Function(Fn MediaModuleTable::*member, std::string& error)
+Fn Function(Kind kind, Fn MediaModuleTable::*member, std::string& error)
 {
-    const Loaded& loaded = Load();
+    const Loaded& loaded = Load(kind);
     if (!loaded.table) {
         error = "media support could not be loaded: " + loaded.error;
         return nullptr;
@@ -69,63 +73,55 @@ Fn Function(Fn MediaModuleTable::*member, std::string& error)
 }
 
 template <typename Fn>
-Fn Function(Fn MediaModuleTable::*member)
+Fn Function(Kind kind, Fn MediaModuleTable::*member)
 {
     std::string ignored;
-    return Function(member, ignored);
+    return Function(kind, member, ignored);
 }
 
 } // namespace
 
-const MediaModuleTable* MediaModule(std::string& error)
-{
-    const Loaded& loaded = Load();
-    if (!loaded.table)
-        error = loaded.error;
-    return loaded.table;
-}
-
 #ifdef LUMETRA_HAVE_FFMPEG
 std::unique_ptr<PcmSource> OpenFfmpegSource(const std::string& path, const FfmpegOptions& options, std::string& error)
 {
-    auto fn = Function(&MediaModuleTable::openFfmpegSource, error);
+    auto fn = Function(Kind::Ffmpeg, &MediaModuleTable::openFfmpegSource, error);
     return fn ? fn(path, options, error) : nullptr;
 }
 
 bool FfmpegHasVideo(const std::string& path)
 {
-    auto fn = Function(&MediaModuleTable::ffmpegHasVideo);
+    auto fn = Function(Kind::Ffmpeg, &MediaModuleTable::ffmpegHasVideo);
     return fn && fn(path);
 }
 
 // A video is made and destroyed inside the module; these reach it there.
 std::shared_ptr<FfmpegVideo> FfmpegVideo::Open(const std::string& path, int width, int height)
 {
-    auto fn = Function(&MediaModuleTable::openFfmpegVideo);
+    auto fn = Function(Kind::Ffmpeg, &MediaModuleTable::openFfmpegVideo);
     return fn ? fn(path, width, height) : nullptr;
 }
 
 void FfmpegVideo::Start(int64_t fromMs, Clock clock)
 {
-    Function(&MediaModuleTable::startFfmpegVideo)(*this, fromMs, std::move(clock));
+    Function(Kind::Ffmpeg, &MediaModuleTable::startFfmpegVideo)(*this, fromMs, std::move(clock));
 }
 
 bool FfmpegVideo::TakePicture(std::vector<uint32_t>& pixels, uint64_t& serial) const
 {
-    return Function(&MediaModuleTable::takeFfmpegPicture)(*this, pixels, serial);
+    return Function(Kind::Ffmpeg, &MediaModuleTable::takeFfmpegPicture)(*this, pixels, serial);
 }
 #endif
 
 #ifdef LUMETRA_HAVE_FLUIDSYNTH
 std::string FindSoundFont()
 {
-    auto fn = Function(&MediaModuleTable::findSoundFont);
+    auto fn = Function(Kind::Midi, &MediaModuleTable::findSoundFont);
     return fn ? fn() : std::string();
 }
 
 std::unique_ptr<PcmSource> OpenMidiSource(const std::string& path, std::string& error)
 {
-    auto fn = Function(&MediaModuleTable::openMidiSource, error);
+    auto fn = Function(Kind::Midi, &MediaModuleTable::openMidiSource, error);
     return fn ? fn(path, error) : nullptr;
 }
 #endif
@@ -134,55 +130,55 @@ std::unique_ptr<PcmSource> OpenMidiSource(const std::string& path, std::string& 
 // A drive exists only once the module is loaded, so these find it there.
 CdDrive::~CdDrive()
 {
-    if (auto fn = Function(&MediaModuleTable::releaseCdDrive))
+    if (auto fn = Function(Kind::Cd, &MediaModuleTable::releaseCdDrive))
         fn(m_cdio, m_privateFolder);
 }
 
 std::unique_ptr<CdDrive> CdDrive::Open(const std::string& drive, std::string& error)
 {
-    auto fn = Function(&MediaModuleTable::openCdDrive, error);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::openCdDrive, error);
     return fn ? fn(drive, error) : nullptr;
 }
 
 const CdTrack* CdToc::Find(int number) const
 {
-    auto fn = Function(&MediaModuleTable::findCdTrack);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::findCdTrack);
     return fn ? fn(*this, number) : nullptr;
 }
 
 uint32_t DiscSerial(const CdToc& toc)
 {
-    auto fn = Function(&MediaModuleTable::discSerial);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::discSerial);
     return fn ? fn(toc) : 1;
 }
 
 bool IsCdImagePath(const std::string& drive)
 {
-    auto fn = Function(&MediaModuleTable::isCdImagePath);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::isCdImagePath);
     return fn && fn(drive);
 }
 
 bool ReadDiscSerial(const std::string& drive, uint32_t& serial)
 {
-    auto fn = Function(&MediaModuleTable::readDiscSerial);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::readDiscSerial);
     return fn && fn(drive, serial);
 }
 
 bool EjectCdDrive(const std::string& drive)
 {
-    auto fn = Function(&MediaModuleTable::ejectCdDrive);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::ejectCdDrive);
     return fn && fn(drive);
 }
 
 bool CloseCdTray(const std::string& drive)
 {
-    auto fn = Function(&MediaModuleTable::closeCdTray);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::closeCdTray);
     return fn && fn(drive);
 }
 
 std::unique_ptr<PcmSource> OpenCdTrackSource(CdDrive& drive, int track, std::string& error)
 {
-    auto fn = Function(&MediaModuleTable::openCdTrackSource, error);
+    auto fn = Function(Kind::Cd, &MediaModuleTable::openCdTrackSource, error);
     return fn ? fn(drive, track, error) : nullptr;
 }
 #endif
