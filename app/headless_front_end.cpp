@@ -66,6 +66,15 @@ bool IsCdDriveRoot(std::string path)
     return false;
 }
 
+// The usual ways out of a prompt.
+bool IsQuitLine(std::string line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line == "quit" || line == "q" || line == "exit";
+}
+
+
 } // namespace
 
 HeadlessFrontEnd::HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio)
@@ -238,8 +247,12 @@ void HeadlessFrontEnd::StartReadingInput()
     std::thread([this] {
         pthread_setname_np(pthread_self(), "lumetra-input");
         std::string line;
-        while (std::getline(std::cin, line))
+        while (std::getline(std::cin, line)) {
+            // The main thread may be inside a wait for a busy sound device.
+            if (IsQuitLine(line))
+                m_engine.AbandonDeviceWaits();
             QMetaObject::invokeMethod(this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
+        }
         QMetaObject::invokeMethod(this, [this] {
             m_inputEnded = true;
             QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
@@ -255,8 +268,7 @@ void HeadlessFrontEnd::HandleLine(std::string line)
         line.pop_back();
     if (line.empty())
         return;
-    // The usual ways out of a prompt.
-    if (line == "quit" || line == "q" || line == "exit") {
+    if (IsQuitLine(line)) {
         Shutdown();
         return;
     }

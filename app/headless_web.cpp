@@ -133,9 +133,16 @@ web::StreamLimits StreamLimitsFromSettings(engine::Engine& engine)
     if (megabytes > 0)
         limits.capBytes = int64_t{std::min(megabytes, 2047)} << 20;
     limits.holdBack = [&engine](int64_t received) {
-        MediaItem& item = engine.CurrentItem();
-        int64_t kbps = std::atomic_ref<int32_t>(item.bitrate).load(std::memory_order_relaxed);
-        int64_t readPos = std::atomic_ref<int32_t>(item.streamReadPos).load(std::memory_order_relaxed);
+        // The item's fields change under the engine lock. The download thread only
+        // tries it: whoever holds it may be stopping this very download and waiting
+        // for it, so a busy lock means "not now", and the thread asks again soon.
+        std::unique_lock lock(engine.Lock(), std::try_to_lock);
+        if (!lock.owns_lock())
+            return true;
+        const MediaItem& item = engine.CurrentItem();
+        int64_t kbps = item.bitrate;
+        int64_t readPos = item.streamReadPos;
+        lock.unlock();
         // Until the first bytes are analysed, no more than playback starts with (twice).
         if (kbps <= 0)
             return received >= 2 * int64_t{web::kStreamStartBytes};

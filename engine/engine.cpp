@@ -383,7 +383,7 @@ bool Engine::OpenWaveOutput()
             return true;
         }
         m_device.reset();
-        if (std::time(nullptr) - started >= 2)
+        if (std::time(nullptr) - started >= 2 || m_abandonDeviceWaits.load())
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -438,7 +438,9 @@ void Engine::FeedOutput()
             return;
         }
         if (!OpenWaveOutput()) {
-            PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxDeviceBusy, 0);
+            // Given up for a quit, there is no one left to tell.
+            if (!m_abandonDeviceWaits.load())
+                PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxDeviceBusy, 0);
             SetState(kStateStopped);
         } else {
             m_outputStarted = true;

@@ -58,6 +58,10 @@ public:
     // buffer thread; waits at most kShutdownWait for both.
     void Shutdown();
 
+    // From any thread, as a quit arrives: a wait for a busy device gives up at
+    // once, and no later one starts.
+    void AbandonDeviceWaits() { m_abandonDeviceWaits.store(true); }
+
     void SetDeviceNumber(int device);
     int DeviceNumber() const { return m_deviceNumber; }
     // The main window: receives 953 when an MPEG item has played to its end.
@@ -146,6 +150,7 @@ private:
     std::atomic<bool> m_deviceOpen{false};
     std::atomic<bool> m_outputStarted{false};
     std::atomic<bool> m_stopRequest{false};
+    std::atomic<bool> m_abandonDeviceWaits{false};
     int m_deviceNumber = 0;
     std::unique_ptr<platform::audio::WaveOutDevice> m_device;
     BufferPool m_pool;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace lumetra::engine::testing {
 namespace {
@@ -313,6 +314,19 @@ TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
     EXPECT_EQ(engine.QueuedCount(), 0);
     EXPECT_EQ(Messages(), std::vector<std::string>{"Lumetra Media Player (tm): Another program is using your sound card.  "
                                                    "Please close it and try again."});
+
+    // A quit arriving during the retries ends them at once, with no one left to tell.
+    std::thread quit([&] {
+        while (audio.queries < 3)
+            std::this_thread::yield();
+        engine.AbandonDeviceWaits();
+    });
+    audio.queries = 0;
+    engine.PlayCurrent();
+    quit.join();
+    EXPECT_EQ(engine.State(), kStateStopped);
+    EXPECT_LT(audio.queries, 50);  // a hundred without the quit
+    EXPECT_EQ(Messages().size(), 1u);
 }
 
 // A device that takes nothing cannot leave the player waiting for buffers.
