@@ -81,7 +81,10 @@ def main():
                 ("MIDI", mid, fluid + [mid], "fluidsynth")]
         print("%-5s %-11s %9s %9s %8s" % ("", "", "CPU s", "peak MB", "wall s"))
         for name, path, peer_cmd, peer in rows:
-            ours = measure([player, "--headless"], env, "play %s\n" % path)
+            # A data folder of its own: no playlist of an earlier run is restored first.
+            data = os.path.join(work, "data-" + name)
+            os.makedirs(data)
+            ours = measure([player, "--headless"], dict(env, XDG_DATA_HOME=data), "play %s\n" % path)
             theirs = measure(peer_cmd, env)
             print("%-5s %-11s %9.2f %9.1f %8.1f" % (name, "lumetra", *ours))
             print("%-5s %-11s %9.2f %9.1f %8.1f" % ("", peer, *theirs))
