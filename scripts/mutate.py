@@ -26,8 +26,9 @@ Mutations:
                (declarations and returns of a value are kept)
 
 Never mutated: comments, string and character literals, preprocessor lines,
-static_assert, array bounds in declarations, and tables of data (brace initialisers made only of literals):
-changing one entry of a table tests the table, not the code.
+static_assert, array bounds in declarations, and tables of data (brace
+initialisers made only of literals): changing one entry of a table tests the
+table, not the code.
 
 The candidate sites are enumerated in sorted file order and N of them drawn
 with random.Random(seed).sample, so the same sources and seed always give the
@@ -38,11 +39,23 @@ a run that was killed outright leaves a backup in BUILD/mutate-backup, which the
 next start restores. Results go to a JSON file (and a CSV beside it) after every
 mutation, so an interrupted run resumes where it stopped.
 
+A time-out is not retried: on a loaded machine a slow clean test can time out,
+so keep --timeout-factor generous there and read single time-outs with care.
+
+Comparing two versions of the tests on the same product code: run the second
+in its own tree with --prior FIRST.json (build failures are taken over and the
+mutants caught before are tried first; with ccache and a common base_dir the
+mutated objects come from the cache). --follow starts the second run while the
+first is still going and takes each mutant once the first has built it;
+--shard K/M splits one run over M trees that share the result file.
+
 Examples:
   scripts/mutate.py run --build build-mut --folder mpeg -L unit -R '^(mpeg|layer3)' \\
       -n 60 --seed 17 --out mutation/mpeg.json
   scripts/mutate.py list --folder settings -n 60 --seed 17
   scripts/mutate.py summary mutation/before-*.json
+  scripts/mutate.py run --build build-mut --folder mpeg -L unit -R '^(mpeg|layer3)' \\
+      -n 60 --seed 17 --prior mutation/before-mpeg.json --out mutation/after-mpeg.json
   scripts/mutate.py compare mutation/before-mpeg.json mutation/after-mpeg.json
 
 Configure the build dir for speed, e.g.
@@ -52,6 +65,7 @@ Configure the build dir for speed, e.g.
 
 import argparse
 import csv
+import fcntl
 import hashlib
 import json
 import os
@@ -606,10 +620,21 @@ def site_record(s):
 
 
 def save(path, data):
-    tmp = path + ".tmp"
-    with open(tmp, "w") as f:
-        json.dump(data, f, indent=1)
-    os.replace(tmp, path)
+    # Shards of one run share the file: take in what the others recorded.
+    with open(path + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(path):
+            with open(path) as f:
+                disk = {r["key"]: r for r in json.load(f)["mutations"]}
+            for r in data["mutations"]:
+                other = disk.get(r["key"], {})
+                if not r.get("status") and other.get("status"):
+                    for field in ("status", "test", "seconds"):
+                        r[field] = other.get(field)
+        tmp = path + ".tmp"
+        with open(tmp, "w") as f:
+            json.dump(data, f, indent=1)
+        os.replace(tmp, path)
     with open(os.path.splitext(path)[0] + ".csv", "w", newline="") as f:
         w = csv.writer(f)
         w.writerow(["file", "line", "col", "kind", "original", "replacement", "status", "test", "seconds"])
@@ -741,8 +766,9 @@ def cmd_run(args):
                     r["status"], r["test"], r["seconds"] = "no-compile", "(as in the prior run)", 0
             if not args.follow:
                 order.sort(key=lambda e: before.get(e[1]["key"]) not in ("killed", "timeout"))
+        shard, shards = (int(x) for x in args.shard.split("/")) if args.shard else (0, 1)
         for i, r in order:
-            if r.get("status"):
+            if r.get("status") or i % shards != shard:
                 continue
             while args.follow and not before.get(r["key"]):
                 # Wait for the prior run, still going, to build this mutant: ours then
@@ -874,6 +900,9 @@ def main():
                    help="extra ninja target the tests need (found from their commands otherwise)")
     q.add_argument("--prior", help="result file of an earlier run of the same sample: keep its no-compile "
                    "verdicts and try its caught mutations first")
+    q.add_argument("--shard", metavar="K/M",
+                   help="take only the mutations whose place in the sample is K modulo M; the M shards "
+                   "run in M source trees at once and share --out")
     q.add_argument("--follow", action="store_true",
                    help="the --prior run is still going: take each mutant after it, in its order")
     q.add_argument("--out", help="result file (.json; a .csv is written beside it); resumes if it exists")
