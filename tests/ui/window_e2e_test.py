@@ -115,6 +115,12 @@ class WindowTest(unittest.TestCase):
             # without a playlist of its own the library shows it.
             self.open_window()
             p.wait_for(lambda e: e == "view 2")
+            # The library built at start-up is shown when its build ends; after that,
+            # back to the playlist.
+            mark = len(p.events)
+            p.send("library")
+            p.wait_for(lambda e: e.startswith("librows"), since=mark)
+            time.sleep(0.5)
             self.click(272 + 10, 147 + 8)             # Playlist
             p.wait_for(lambda e: e == "view 0")
             mark = len(p.events)
