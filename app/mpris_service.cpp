@@ -375,8 +375,13 @@ MprisService::MprisService(PlayerControl& player, Hooks hooks)
     }
     object->Poll();
     m_object = std::move(object);
+    // Every fourth tick: a desktop sees a change within 200 ms.
     std::weak_ptr<MprisObject> polled = m_object;
-    RegisterTimerHook([polled] {
+    auto ticks = std::make_shared<int>(0);
+    RegisterTimerHook([polled, ticks] {
+        if (++*ticks < 4)
+            return;
+        *ticks = 0;
         if (auto object = polled.lock())
             object->Poll();
     });
