@@ -1,7 +1,5 @@
 #include "app/file_associations.h"
 #include "platform/desktop/desktop_integration.h"
-#include "platform/dialogs/message_box.h"
-#include "settings/preferences.h"
 #include "settings/registry_values.h"
 
 #include <unistd.h>
@@ -63,11 +61,19 @@ void Report(const platform::DesktopResult& result)
 
 std::string ExecutablePath()
 {
-    char path[4096];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0)
         return "";
-    return std::string(path, static_cast<std::size_t>(n));
+    std::string path(buffer, static_cast<std::size_t>(n));
+    // The window runs in lumetra-window, but the desktop starts lumetra beside it.
+    constexpr std::string_view kWindowSuffix = "-window";
+    if (path.ends_with(kWindowSuffix)) {
+        std::string front = path.substr(0, path.size() - kWindowSuffix.size());
+        if (::access(front.c_str(), X_OK) == 0)
+            return front;
+    }
+    return path;
 }
 
 std::vector<std::string> AssociationValueStrings(const std::string& executable, std::size_t& userValuesFrom)
@@ -85,13 +91,13 @@ std::vector<std::string> AssociationValueStrings(const std::string& executable, 
     return values;
 }
 
-void ApplyAssociationSettings(const settings::Settings& settings)
+void ApplyAssociationSettings(const settings::Settings& settings, const std::function<void()>& showSetup)
 {
     platform::DesktopFolders folders = platform::CurrentDesktopFolders();
     std::string executable = ExecutablePath();
     Report(platform::InstallDesktopEntry(folders, executable));
     if (settings.checkMp3File == 2) {
-        platform::ShowDialog(settings::kSetupTitle);
+        showSetup();
     } else if (settings.checkMp3File == 1) {
         std::size_t userFrom = 0;
         std::vector<std::string> values = AssociationValueStrings(executable, userFrom);

@@ -8,19 +8,22 @@
 
 #include "settings/settings.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace lumetra::app {
 
-void ApplyAssociationSettings(const settings::Settings& settings);
+// showSetup shows the setup dialog (it stores the settings on OK).
+void ApplyAssociationSettings(const settings::Settings& settings, const std::function<void()>& showSetup);
 
 // The association value strings with the program's path filled in: the
 // classes-root values first, then those of the current user (count returned
 // through userValuesFrom).
 std::vector<std::string> AssociationValueStrings(const std::string& executable, std::size_t& userValuesFrom);
 
-// The running program's absolute path, empty when it cannot be read.
+// The absolute path of the program the desktop starts (lumetra, also when
+// the window runs in lumetra-window), empty when it cannot be read.
 std::string ExecutablePath();
 
 } // namespace lumetra::app

@@ -98,14 +98,17 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
 {
     m_commandLineFile = commandLineFile;
 
-    platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
-        EmitEvent("message", request.caption + ": " + request.text);
-        return platform::DefaultAnswer(request);
-    });
-    platform::SetDialogPresenter([](const std::string& title) {
-        EmitEvent("dialog", title);
-        return false;
-    });
+    // A window shows its boxes and dialogs itself.
+    if (!view) {
+        platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
+            EmitEvent("message", request.caption + ": " + request.text);
+            return platform::DefaultAnswer(request);
+        });
+        platform::SetDialogPresenter([](const std::string& title) {
+            EmitEvent("dialog", title);
+            return false;
+        });
+    }
 
     if (const auto status = ShowDecoderTableErrors())
         return *status;

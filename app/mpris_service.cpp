@@ -375,7 +375,7 @@ MprisService::MprisService(PlayerControl& player, Hooks hooks)
     }
     object->Poll();
     m_object = std::move(object);
-    // Every fourth tick: a desktop sees a change within 200 ms.
+    // Every fourth tick: a desktop sees a change within a quarter of a second.
     std::weak_ptr<MprisObject> polled = m_object;
     auto ticks = std::make_shared<int>(0);
     RegisterTimerHook([polled, ticks] {

@@ -4,8 +4,8 @@
 // its methods run the same commands as the headless protocol, its properties
 // read the player control and the engine, and PropertiesChanged goes out when
 // the state, the item, the volume, shuffle or repeat change (looked at every
-// 200 ms and after each call). Without a session bus it says so once on
-// standard error and stays off. Runs on the main thread's event loop.
+// fourth 50 ms tick and after each call). Without a session bus it says so
+// once on standard error and stays off. Runs on the main thread's event loop.
 
 #include <functional>
 #include <memory>

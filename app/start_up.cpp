@@ -1,10 +1,13 @@
 #include "app/start_up.h"
 #include "app/command_line.h"
+#include "app/file_associations.h"
+#include "app/headless.h"
 #include "app/headless_front_end.h"
 #include "app/single_instance.h"
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "platform/drives/program_directory.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 
 #include <QCoreApplication>
@@ -71,6 +74,17 @@ void StartWindowProgram(char** argv)
 }
 #endif
 
+// The setup dialog in the window, and as an event for the protocol.
+void ShowSetupAtStart([[maybe_unused]] int& argc, [[maybe_unused]] char** argv, const CommandLine& line)
+{
+    if (line.headless || line.control)
+        EmitEvent("dialog", settings::kSetupTitle);
+#ifdef LUMETRA_WITH_WINDOW
+    if (!line.headless)
+        ShowSetupBeforeWindow(argc, argv);
+#endif
+}
+
 } // namespace
 
 int RunProgram(int argc, char** argv)
@@ -109,6 +123,13 @@ int RunProgram(int argc, char** argv)
 
     // 2. File associations and the desktop entry, as the settings ask (once: the
     //    window program that inherits a claim finds them done).
+#ifndef LUMETRA_WITH_WINDOW
+    // The setup dialog is the window program's: a window run starts over there.
+    if (!line.headless && settings::CurrentSettings().checkMp3File == 2)
+        StartWindowProgram(argv);
+#endif
+    if (!inherited)
+        ApplyAssociationSettings(settings::CurrentSettings(), [&] { ShowSetupAtStart(argc, argv, line); });
 
     // 3. "/q" ends the program here.
     if (IsQuitOption(line.argument))

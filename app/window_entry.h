@@ -11,6 +11,10 @@ namespace lumetra::app {
 // off-screen platform.
 bool DisplayAvailable();
 
+// The setup dialog of the start, before the window exists; false when there is
+// no display to show it on or it was cancelled.
+bool ShowSetupBeforeWindow(int& argc, char** argv);
+
 // Runs the player with its window (and with control, the headless protocol on
 // standard input and output beside it) until the window closes or `quit`;
 // returns the exit status. handOverFd (-1 for none) is the socket on which later

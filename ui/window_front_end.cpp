@@ -3,8 +3,10 @@
 #include "app/headless_front_end.h"
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
+#include "ui/dialog_presenters.h"
 #include "ui/player_window.h"
 #include "ui/program_icon.h"
+#include "ui/settings_dialogs.h"
 
 #include <QApplication>
 #include <QFont>
@@ -62,6 +64,36 @@ bool DisplayAvailable()
     return std::filesystem::exists("/tmp/.X11-unix/X" + number, error);
 }
 
+namespace {
+
+// The one application object of the window program, made by the setup dialog
+// at start or by the window, whichever comes first; it lives until the exit.
+void MakeApplication(int& argc, char** argv)
+{
+    if (QApplication::instance())
+        return;
+    qInstallMessageHandler(MessageHandler);
+    // Whole scale factors only, so the pixel art scales by nearest neighbour.
+    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    new QApplication(argc, argv);
+    // The menu in the skin's own face, so no second font is loaded for it.
+    QFont menuFont("Liberation Sans");
+    menuFont.setPixelSize(13);
+    QApplication::setFont(menuFont);
+    QApplication::setWindowIcon(ui::ProgramIcon());
+    QGuiApplication::setDesktopFileName("lumetra");
+}
+
+} // namespace
+
+bool ShowSetupBeforeWindow(int& argc, char** argv)
+{
+    if (!DisplayAvailable())
+        return false;
+    MakeApplication(argc, argv);
+    return ui::ShowSetup() == 1;
+}
+
 int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool control, int handOverFd,
               const std::string& handOverSocket)
 {
@@ -70,16 +102,10 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
                              "run with --headless\n");
         return 1;
     }
-    qInstallMessageHandler(MessageHandler);
-    // Whole scale factors only, so the pixel art scales by nearest neighbour.
-    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
-    QApplication application(argc, argv);
-    // The menu in the skin's own face, so no second font is loaded for it.
-    QFont menuFont("Liberation Sans");
-    menuFont.setPixelSize(13);
-    QApplication::setFont(menuFont);
-    QApplication::setWindowIcon(ui::ProgramIcon());
+    MakeApplication(argc, argv);
     SetEventsEnabled(control);
+    // Boxes before the window is up (the sound device's questions) have no owner.
+    ui::InstallDialogPresenters(nullptr, control);
     ui::PlayerWindow window(engine::TheEngine(), control);
     if (!window.SkinComplete())
         std::fprintf(stderr, "lumetra: some skin bitmaps are missing\n");

@@ -1,6 +1,7 @@
-"""The player on a private session bus (the test runs inside dbus-run-session),
-driven the way desktops drive players: playerctl and gdbus against
-org.mpris.MediaPlayer2.lumetra."""
+"""The player on the desktop: the desktop entry, MIME defaults and desktop copy
+that a start writes as the settings ask, and the player on a private session bus
+(the test runs inside dbus-run-session) driven the way desktops drive players:
+playerctl and gdbus against org.mpris.MediaPlayer2.lumetra."""
 
 import os
 import subprocess
@@ -65,6 +66,41 @@ class MprisTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(done.stderr.count("no session bus"), 1, done.stderr)
         self.assertNotIn("bus", done.stdout)
+
+
+KEY = "[HKEY_CURRENT_USER\\Software\\Lumetra software\\Lumetra Media Player\\Settings]"
+
+
+class StartTest(unittest.TestCase):
+    """`lumetra --headless /q` does the start-up's desktop steps and ends."""
+
+    def test_settings_choose_the_steps(self):
+        need("desktop-file-validate")
+        for check, icon, dialog, defaults, copied in (("1", "1", False, True, True), ("0", "0", False, False, False),
+                                                      ("2", "1", True, False, True)):
+            scratch = Scratch()
+            self.addCleanup(scratch.cleanup)
+            home, config, data = scratch.path("home"), scratch.env["XDG_CONFIG_HOME"], scratch.env["XDG_DATA_HOME"]
+            os.makedirs(os.path.join(home, "Desktop"))
+            os.makedirs(os.path.join(config, "lumetra"))
+            with open(os.path.join(config, "lumetra", "registry.reg"), "w") as f:
+                f.write('REGEDIT4\n\n%s\n"CheckMP3file"="%s"\n"DesktopIcon"="%s"\n' % (KEY, check, icon))
+            env = dict(scratch.env, HOME=home, LUMETRA_AUDIO="null")
+            done = subprocess.run([os.environ.get("LUMETRA_PLAYER", "lumetra"), "--headless", "/q"],
+                                  capture_output=True, text=True, env=env, timeout=60)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual("dialog Lumetra Media Player (tm) Setup" in done.stdout, dialog, done.stdout)
+            entry = os.path.join(data, "applications", "lumetra.desktop")
+            subprocess.run(["desktop-file-validate", entry], check=True)
+            self.assertTrue(os.path.exists(os.path.join(data, "icons/hicolor/256x256/apps/lumetra.png")))
+            mimeapps = os.path.join(config, "mimeapps.list")
+            self.assertEqual(os.path.exists(mimeapps), defaults, check)
+            if defaults:
+                with open(mimeapps) as f:
+                    self.assertIn("audio/mpeg=lumetra.desktop;", f.read())
+                with open(os.path.join(config, "lumetra", "registry.reg")) as f:
+                    self.assertIn('"Content Type"="audio/mpeg"', f.read())
+            self.assertEqual(os.path.exists(os.path.join(home, "Desktop", "lumetra.desktop")), copied, icon)
 
 
 if __name__ == "__main__":
