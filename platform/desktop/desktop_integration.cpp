@@ -165,7 +165,9 @@ DesktopFolders CurrentDesktopFolders()
     const char* home = std::getenv("HOME");
     std::string homeDir = home && *home == '/' ? home : "";
     folders.desktop = DesktopFromUserDirs(folders.configHome, homeDir);
-    if (folders.desktop.empty() && !homeDir.empty())
+    // ~/Desktop only for the configuration under the home: a configuration kept
+    // elsewhere (a test's) names its desktop or has none.
+    if (folders.desktop.empty() && !homeDir.empty() && folders.configHome == homeDir + "/.config")
         folders.desktop = homeDir + "/Desktop";
     return folders;
 }

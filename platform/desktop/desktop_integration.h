@@ -19,7 +19,7 @@ const std::vector<std::string>& DesktopMimeTypes();
 struct DesktopFolders {
     std::string dataHome;    // $XDG_DATA_HOME, default ~/.local/share
     std::string configHome;  // $XDG_CONFIG_HOME, default ~/.config
-    std::string desktop;     // XDG_DESKTOP_DIR of user-dirs.dirs, default ~/Desktop
+    std::string desktop;     // XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop with the default configHome
 };
 DesktopFolders CurrentDesktopFolders();
 

@@ -83,6 +83,8 @@ class StartTest(unittest.TestCase):
             home, config, data = scratch.path("home"), scratch.env["XDG_CONFIG_HOME"], scratch.env["XDG_DATA_HOME"]
             os.makedirs(os.path.join(home, "Desktop"))
             os.makedirs(os.path.join(config, "lumetra"))
+            with open(os.path.join(config, "user-dirs.dirs"), "w") as f:
+                f.write('XDG_DESKTOP_DIR="$HOME/Desktop"\n')
             with open(os.path.join(config, "lumetra", "registry.reg"), "w") as f:
                 f.write('REGEDIT4\n\n%s\n"CheckMP3file"="%s"\n"DesktopIcon"="%s"\n' % (KEY, check, icon))
             env = dict(scratch.env, HOME=home, LUMETRA_AUDIO="null")
