@@ -170,7 +170,13 @@ void PlayerWindow::LibrarySource::DrawRow(QPainter& painter, int row, const QRec
     playlist::Library& library = *m_window.m_player->LibraryList();
     QString text = QString::fromLocal8Bit(r.text.c_str());
     if (r.category < 0) {
-        // The busy line.
+        // The busy line names what the library is doing, by its state 1-5.
+        static constexpr const char* kBusyTexts[] = {"Creating the library ...", "Loading the CD library ...",
+                                                     "No music found on the CD.", "Please insert a CD.",
+                                                     "Loading the library ..."};
+        int state = library.State();
+        if (state >= 1 && state <= 5)
+            text = kBusyTexts[state - 1];
         DrawRowText(painter, rect, 3, text, Qt::white, false);
         return;
     }
