@@ -199,7 +199,7 @@ bool IsStationArgument(const std::string& argument)
 {
     if (argument.find(':') == std::string::npos || !StationAddressText(argument))
         return false;
-    struct stat info{};
+    struct stat info {};
     return stat(argument.c_str(), &info) != 0;
 }
 

@@ -20,7 +20,7 @@ struct CommandLine {
     bool control = false;
     // The file or address, a surrounding pair of double quotes dropped; empty when none.
     std::string argument;
-    std::string error;  // for UsageError, without the program name
+    std::string error; // for UsageError, without the program name
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

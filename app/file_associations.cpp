@@ -102,9 +102,8 @@ void ApplyAssociationSettings(const settings::Settings& settings, const std::fun
         std::size_t userFrom = 0;
         std::vector<std::string> values = AssociationValueStrings(executable, userFrom);
         for (std::size_t i = 0; i < values.size(); ++i)
-            settings::WriteRegistryString(i < userFrom ? settings::RegistryRoot::ClassesRoot
-                                                       : settings::RegistryRoot::CurrentUser,
-                                          values[i]);
+            settings::WriteRegistryString(
+                i < userFrom ? settings::RegistryRoot::ClassesRoot : settings::RegistryRoot::CurrentUser, values[i]);
         Report(platform::WriteMimeDefaults(folders));
     }
     if (settings.desktopIcon != 0)

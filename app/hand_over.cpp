@@ -32,7 +32,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view end)
 HandOverSide ClassifyHandOver(std::string_view path)
 {
     static constexpr std::array<std::string_view, 10> kPlayerEndings = {".mp3", ".cda", ".mid", ".wav", ".m3u",
-                                                                      ".pls", ".plr", ".cgi", ".rmi", ".pl"};
+                                                                        ".pls", ".plr", ".cgi", ".rmi", ".pl"};
     if (EndsWithNoCase(path, ".rdl"))
         return HandOverSide::Station;
     for (std::string_view ending : kPlayerEndings) {
@@ -57,7 +57,8 @@ bool HandOverReceiver::Offer(const std::string& path)
     m_buffer = path;
     EmitEvent("handover", path);
     // The sender is answered first; the path is acted on once that is done.
-    QMetaObject::invokeMethod(&m_context, [this] { Sort(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { Sort(); }, Qt::QueuedConnection);
     return true;
 }
 

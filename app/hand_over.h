@@ -21,9 +21,9 @@ inline constexpr intptr_t kHandOverPlayerSide = 34;
 inline constexpr intptr_t kHandOverStation = 17;
 
 enum class HandOverSide {
-    Station,  // ".rdl"
-    Player,   // ".mp3 .cda .mid .wav .m3u .pls .plr .cgi .rmi" and names ending ".pl"
-    Ignored,  // anything else is accepted and dropped
+    Station, // ".rdl"
+    Player,  // ".mp3 .cda .mid .wav .m3u .pls .plr .cgi .rmi" and names ending ".pl"
+    Ignored, // anything else is accepted and dropped
 };
 HandOverSide ClassifyHandOver(std::string_view path);
 

@@ -1,6 +1,6 @@
 #include "app/headless.h"
-#include "app/headless_registry.h"
 #include "app/event_text.h"
+#include "app/headless_registry.h"
 #include "platform/regular_file.h"
 
 #include <atomic>

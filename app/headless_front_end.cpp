@@ -3,16 +3,16 @@
 #include "app/decoder_table_check.h"
 #include "app/front_end_view.h"
 #include "app/hand_over.h"
-#include "app/headless_playlist.h"
 #include "app/headless.h"
 #include "app/headless_commands.h"
+#include "app/headless_playlist.h"
 #include "app/headless_radio.h"
 #include "app/headless_registry.h"
 #include "app/mpris_service.h"
 #include "app/player_control.h"
+#include "engine/cd_watcher.h"
 #include "engine/wave_device_choice.h"
 #include "engine/window_message.h"
-#include "engine/cd_watcher.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/instance/hand_over_server.h"
 #include "platform/registry/registry_store.h"
@@ -30,8 +30,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <strings.h>
 #include <pthread.h>
+#include <strings.h>
 #include <thread>
 
 namespace lumetra::app {
@@ -73,7 +73,6 @@ bool IsQuitLine(std::string line)
         line.pop_back();
     return line == "quit" || line == "q" || line == "exit";
 }
-
 
 } // namespace
 
@@ -139,8 +138,8 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
         m_view->Attach(player, [this] { Shutdown(); });
         SetPanelShower([view = m_view](int panel) { view->ShowPanel(panel); });
     }
-    MprisService mpris(player, {m_view ? std::function<void()>([this] { m_view->Raise(); }) : nullptr,
-                                [this] { Shutdown(); }});
+    MprisService mpris(player,
+                       {m_view ? std::function<void()>([this] { m_view->Raise(); }) : nullptr, [this] { Shutdown(); }});
     m_handOver = std::make_unique<HandOverReceiver>(player, &m_window, m_view);
     m_window.SetHandler(kMsgHandOverOpen, [this](intptr_t wParam, intptr_t) { m_handOver->Open(wParam); });
     if (m_handOverFd >= 0) {
@@ -254,12 +253,16 @@ void HeadlessFrontEnd::StartReadingInput()
             // The main thread may be inside a wait for a busy sound device.
             if (IsQuitLine(line))
                 m_engine.AbandonDeviceWaits();
-            QMetaObject::invokeMethod(this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
         }
-        QMetaObject::invokeMethod(this, [this] {
-            m_inputEnded = true;
-            QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_inputEnded = true;
+                QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
+            },
+            Qt::QueuedConnection);
     }).detach();
 }
 

@@ -3,8 +3,8 @@
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/cd_watcher.h"
-#include "engine/media_dispatch.h"
 #include "engine/mci_sources.h"
+#include "engine/media_dispatch.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/drives/fixed_drives.h"
 #include "platform/drives/program_directory.h"
@@ -101,7 +101,7 @@ struct PlaylistFrontEnd {
         std::vector<std::string> entries;
         if (bytes)
             entries = playlist::ForeignListKindOf(path) == playlist::ForeignListKind::Pls ? playlist::ParsePls(*bytes)
-                                                                                         : playlist::ParseM3u(*bytes);
+                                                                                          : playlist::ParseM3u(*bytes);
         if (!entries.empty() && entries.front().find("://") != std::string::npos)
             return false;
         player.StopIfActive();
@@ -211,9 +211,8 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
             front.dialogAnswer = arg;
         front.files.OpenPlaylist();
     });
-    RegisterHeadlessCommand("library", [&front](const std::string&) {
-        front.WhenLibraryIdle([&front] { front.PrintLibrary(); });
-    });
+    RegisterHeadlessCommand(
+        "library", [&front](const std::string&) { front.WhenLibraryIdle([&front] { front.PrintLibrary(); }); });
     RegisterHeadlessCommand("library-build", [&front](const std::string&) {
         engine::PlayerState state = front.player.Engine().State();
         if (state == engine::kStatePlaying || state == engine::kStatePaused) {
@@ -255,9 +254,8 @@ void RegisterPlaylistHeadlessCommands(PlayerControl& player)
                 CdArrivalView()(loaded);
         });
     });
-    engine::TheCdWatcher().AddRemovalHook([&front](const std::string&) {
-        front.WhenLibraryIdle([&front] { front.library.FillLibrary(1); });
-    });
+    engine::TheCdWatcher().AddRemovalHook(
+        [&front](const std::string&) { front.WhenLibraryIdle([&front] { front.library.FillLibrary(1); }); });
     RegisterOpenHandler([&front](const std::string& path) { return front.OpenList(path); });
     RegisterStartHook([&front](const std::string& file) {
         if (!front.library.StartLibraryLoad())

@@ -8,7 +8,7 @@
 namespace lumetra::playlist {
 class Library;
 class PlaylistFiles;
-}
+} // namespace lumetra::playlist
 namespace lumetra::app {
 
 class PlayerControl;

@@ -23,7 +23,7 @@ struct RadioFrontEnd {
     radio::RadioDisplay display{};
     std::string lastStatus;
     StationFileReader stationFiles;
-    bool received = false;  // a station has started its stream since start-up
+    bool received = false; // a station has started its stream since start-up
 };
 
 RadioFrontEnd& Front()
@@ -55,7 +55,8 @@ void EmitStatusIfChanged()
     // The sound server's mixers name the radio's stream after the station.
     const radio::RadioDisplay& d = Front().display;
     if (d.stationName[0])
-        platform::audio::SetStreamDescription({std::string(d.stationName, strnlen(d.stationName, sizeof d.stationName)), ""});
+        platform::audio::SetStreamDescription(
+            {std::string(d.stationName, strnlen(d.stationName, sizeof d.stationName)), ""});
     std::string line = StatusText();
     if (line == Front().lastStatus)
         return;
@@ -88,9 +89,9 @@ radio::ReceiverEnvironment MakeEnvironment()
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix)
 {
-    return s.size() >= suffix.size() &&
-           std::equal(suffix.rbegin(), suffix.rend(), s.rbegin(),
-                      [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
+    return s.size() >= suffix.size() && std::equal(suffix.rbegin(), suffix.rend(), s.rbegin(), [](char a, char b) {
+               return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b));
+           });
 }
 
 } // namespace

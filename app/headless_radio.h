@@ -36,7 +36,8 @@ void EmitRadioStatus();
 // Reads a station file (".rdl"): fills the display block's station fields and
 // gives the station address, or nothing when the file is not a station file. The
 // station directory sets it; until then a station file is reported as an error.
-using StationFileReader = std::function<std::optional<std::string>(const std::string& path, radio::RadioDisplay& display)>;
+using StationFileReader =
+    std::function<std::optional<std::string>(const std::string& path, radio::RadioDisplay& display)>;
 void SetStationFileReader(StationFileReader reader);
 
 } // namespace lumetra::app

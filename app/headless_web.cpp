@@ -6,19 +6,19 @@
 #include "app/headless_registry.h"
 #include "app/player_control.h"
 #include "engine/engine.h"
-#include "engine/stream_progress.h"
 #include "engine/mpeg_item_adapter.h"
+#include "engine/stream_progress.h"
 #include "mpeg/stream_info.h"
-#include "radio/receiver/receiver.h"
 #include "platform/dialogs/message_box.h"
+#include "radio/receiver/receiver.h"
 #include "settings/registry_values.h"
 #include "settings/settings.h"
 #include "web/http_get.h"
 #include "web/link_list.h"
 #include "web/proxy_settings.h"
 #include "web/station_directory.h"
-#include "web/stream_player.h"
 #include "web/stream_get.h"
+#include "web/stream_player.h"
 #include "web/stream_playlist.h"
 #include "web/stream_timer.h"
 
@@ -215,7 +215,8 @@ struct WebFrontEnd {
     {
         const auto& rows = directory.Rows();
         for (size_t i = 0; i < rows.size(); ++i)
-            EmitEvent("row", std::to_string(i) + " " + std::to_string(rows[i]->level) + " " + AnsiToUtf8(rows[i]->text));
+            EmitEvent("row",
+                      std::to_string(i) + " " + std::to_string(rows[i]->level) + " " + AnsiToUtf8(rows[i]->text));
     }
 
     void Tick()
@@ -228,7 +229,7 @@ struct WebFrontEnd {
         if (item.streamState == 2 && state == engine::kStatePaused && lastState != engine::kStatePaused)
             autoPaused = stream.ThreadRunning() &&
                          int64_t{item.streamReadPos} >= int64_t{stream.Received()} - engine::kStreamMarginBytes -
-                                                         static_cast<int64_t>(web::kStreamChunk);
+                                                            static_cast<int64_t>(web::kStreamChunk);
         if (state != engine::kStatePaused || item.streamState == 0)
             autoPaused = state == engine::kStatePaused && autoPaused;
         // Resume once the download is three seconds of sound beyond the margin
@@ -290,17 +291,19 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
                 web.PrintRows();
         });
     });
-    RegisterHeadlessCommand("activate", [&web](const std::string& arg) { web.RunInOrder([&web, arg] {
-        char* end = nullptr;
-        long row = std::strtol(arg.c_str(), &end, 10);
-        if (arg.empty() || *end || row < 0 || row >= static_cast<long>(web.directory.Rows().size())) {
-            EmitEvent("error", "no such row: " + arg);
-            return;
-        }
-        web.directory.Select(static_cast<int>(row));
-        web.directory.ActivateDirectoryRow();
-        web.PrintRows();
-    }); });
+    RegisterHeadlessCommand("activate", [&web](const std::string& arg) {
+        web.RunInOrder([&web, arg] {
+            char* end = nullptr;
+            long row = std::strtol(arg.c_str(), &end, 10);
+            if (arg.empty() || *end || row < 0 || row >= static_cast<long>(web.directory.Rows().size())) {
+                EmitEvent("error", "no such row: " + arg);
+                return;
+            }
+            web.directory.Select(static_cast<int>(row));
+            web.directory.ActivateDirectoryRow();
+            web.PrintRows();
+        });
+    });
     RegisterHeadlessCommand("links", [&web](const std::string&) {
         web.Supersede();
         web.RunInOrder([&web] {
@@ -310,36 +313,38 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
                 EmitEvent("link", std::to_string(i) + " " + AnsiToUtf8(rows[i]));
         });
     });
-    RegisterHeadlessCommand("proxy", [&web](const std::string& arg) { web.RunInOrder([arg] {
-        // SERVER PORT USER PASSWORD; the password is the rest of the line.
-        web::ProxySettings values;
-        std::string rest = arg;
-        auto word = [&rest]() {
-            size_t space = rest.find(' ');
-            std::string w = rest.substr(0, space);
-            rest = space == std::string::npos ? std::string() : rest.substr(space + 1);
-            return w;
-        };
-        values.server = word();
-        values.port = word();
-        values.userId = word();
-        values.password = rest;
-        // A server needs its port; "-" alone turns the proxy off.
-        if (values.server.empty() || (values.server != "-" && values.port.empty())) {
-            EmitEvent("error", "usage: proxy SERVER PORT USER PASSWORD (SERVER - for none)");
-            return;
-        }
-        if (values.server == "-")
-            values.server.clear();
-        char* end = nullptr;
-        long port = values.port.empty() ? 0 : std::strtol(values.port.c_str(), &end, 10);
-        if (!values.port.empty() && (*end || port < 0 || port > 65535)) {
-            EmitEvent("error", "bad proxy port: " + values.port);
-            return;
-        }
-        web::WriteProxySettings(values);
-        EmitProxyLine();
-    }); });
+    RegisterHeadlessCommand("proxy", [&web](const std::string& arg) {
+        web.RunInOrder([arg] {
+            // SERVER PORT USER PASSWORD; the password is the rest of the line.
+            web::ProxySettings values;
+            std::string rest = arg;
+            auto word = [&rest]() {
+                size_t space = rest.find(' ');
+                std::string w = rest.substr(0, space);
+                rest = space == std::string::npos ? std::string() : rest.substr(space + 1);
+                return w;
+            };
+            values.server = word();
+            values.port = word();
+            values.userId = word();
+            values.password = rest;
+            // A server needs its port; "-" alone turns the proxy off.
+            if (values.server.empty() || (values.server != "-" && values.port.empty())) {
+                EmitEvent("error", "usage: proxy SERVER PORT USER PASSWORD (SERVER - for none)");
+                return;
+            }
+            if (values.server == "-")
+                values.server.clear();
+            char* end = nullptr;
+            long port = values.port.empty() ? 0 : std::strtol(values.port.c_str(), &end, 10);
+            if (!values.port.empty() && (*end || port < 0 || port > 65535)) {
+                EmitEvent("error", "bad proxy port: " + values.port);
+                return;
+            }
+            web::WriteProxySettings(values);
+            EmitProxyLine();
+        });
+    });
     RegisterOpenHandler([&web](const std::string& path) {
         if (web::IsStreamPlaylistName(path)) {
             web.player.Stop();
@@ -364,8 +369,8 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
         if (web.commandRunning)
             return true;
         const MediaItem& item = web.engine.CurrentItem();
-        return item.streamState != 0 && (web::ProcessStream().ThreadRunning() || web.autoPaused ||
-                                         item.streamState == 1);
+        return item.streamState != 0 &&
+               (web::ProcessStream().ThreadRunning() || web.autoPaused || item.streamState == 1);
     });
     RegisterShutdownStep([] {
         web::ProcessHttpFetcher().Cancel();

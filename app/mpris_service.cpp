@@ -65,7 +65,7 @@ bool SessionBusConfigured()
     if (address && *address)
         return true;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info{};
+    struct stat info {};
     return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
@@ -180,9 +180,14 @@ QVariantMap MprisObject::PlayerProperties()
     std::lock_guard lock(m_player.Engine().Lock());
     const char* status = "Stopped";
     switch (m_player.Engine().State()) {
-    case engine::kStatePlaying: status = "Playing"; break;
-    case engine::kStatePaused: status = "Paused"; break;
-    default: break;
+    case engine::kStatePlaying:
+        status = "Playing";
+        break;
+    case engine::kStatePaused:
+        status = "Paused";
+        break;
+    default:
+        break;
     }
     bool loaded = Loaded();
     return {{"PlaybackStatus", status},
@@ -330,7 +335,7 @@ void MprisObject::Poll()
     if (m_closed)
         return;
     QVariantMap now = PlayerProperties();
-    now.remove("Position");  // announced through Seeked only
+    now.remove("Position"); // announced through Seeked only
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it) {
         if (m_announced.value(it.key()) != it.value())

@@ -18,8 +18,8 @@ class MprisObject;
 class MprisService {
 public:
     struct Hooks {
-        std::function<void()> raise;  // empty: nothing to raise (headless)
-        std::function<void()> quit;   // the orderly shutdown
+        std::function<void()> raise; // empty: nothing to raise (headless)
+        std::function<void()> quit;  // the orderly shutdown
     };
     MprisService(PlayerControl& player, Hooks hooks);
     ~MprisService();

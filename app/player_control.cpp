@@ -4,8 +4,8 @@
 #include "engine/media_dispatch.h"
 #include "engine/media_type_detection.h"
 #include "engine/random_draw.h"
-#include "playlist/library.h"
 #include "platform/dialogs/message_box.h"
+#include "playlist/library.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,9 +27,8 @@ PlayerControl::PlayerControl(engine::Engine& engine, playlist::Playlist& playlis
 }
 
 PlayerControl::PlayerControl(engine::Engine& engine)
-    : PlayerControl(engine, *new playlist::Playlist([&engine](MediaItem& item) {
-          engine::FillMediaInfo(item, engine.Decoder());
-      }))
+    : PlayerControl(engine, *new playlist::Playlist(
+                                [&engine](MediaItem& item) { engine::FillMediaInfo(item, engine.Decoder()); }))
 {
     m_ownPlaylist.reset(&m_playlist);
 }
@@ -98,7 +97,7 @@ int PlayerControl::RandomOtherRow() const
 {
     int count = RowCount();
     if (count < 2)
-        return 0;  // one row: play it again rather than draw for ever
+        return 0; // one row: play it again rather than draw for ever
     int row;
     do {
         row = engine::RandomDraw() % count;
@@ -238,7 +237,8 @@ void PlayerControl::EndOfTrack(intptr_t notifyCode)
         // From the library only an Audio CD plays on, track after track.
         std::optional<playlist::LibraryEntry> next =
             m_libraryEntry && m_library ? m_library->Neighbour(*m_libraryEntry, 1) : std::nullopt;
-        std::optional<MediaItem> current = m_libraryEntry && m_library ? m_library->ItemOf(*m_libraryEntry) : std::nullopt;
+        std::optional<MediaItem> current =
+            m_libraryEntry && m_library ? m_library->ItemOf(*m_libraryEntry) : std::nullopt;
         std::optional<MediaItem> following = next ? m_library->ItemOf(*next) : std::nullopt;
         if (current && following && current->mediaType == MEDIA_CDTRACK && following->mediaType == MEDIA_CDTRACK &&
             PlayLibraryEntry(*next))

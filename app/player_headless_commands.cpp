@@ -2,8 +2,8 @@
 #include "app/headless.h"
 #include "app/headless_commands.h"
 #include "app/headless_radio.h"
-#include "app/headless_web.h"
 #include "app/headless_registry.h"
+#include "app/headless_web.h"
 #include "app/player_control.h"
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
@@ -143,7 +143,7 @@ bool ParseNumber(const std::string& text, double& value)
 
 std::string NotPlayableText(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     // Paths that are no file (CD tracks, network ASF) are judged by their type.
     if (stat(path.c_str(), &info) != 0 && errno == ENOENT && engine::DetectMediaType(path.c_str()) == MEDIA_NONE)
         return "no such file: " + path;
@@ -255,7 +255,8 @@ void RegisterPlayerEvents(engine::Engine& engine, PlayerControl& player)
         if (!g_seeking)
             EmitItem(item);
     });
-    engine.SetNotPlayableObserver([](const MediaItem& item) { EmitEvent("error", std::string("not playable: ") + item.path); });
+    engine.SetNotPlayableObserver(
+        [](const MediaItem& item) { EmitEvent("error", std::string("not playable: ") + item.path); });
     RegisterHeadlessCommand("status", [&engine, &player](const std::string&) {
         EmitEvent("state", StateName(engine.State()));
         EmitPosition(engine);
@@ -282,8 +283,8 @@ void RegisterPlayerEvents(engine::Engine& engine, PlayerControl& player)
             web::ProxySettings proxy;
             if (!web::ReadProxySettings(proxy))
                 return std::string();
-            std::string user = proxy.userId.empty() ? "" : PercentEncoded(proxy.userId) + ":" +
-                                                           PercentEncoded(proxy.password) + "@";
+            std::string user =
+                proxy.userId.empty() ? "" : PercentEncoded(proxy.userId) + ":" + PercentEncoded(proxy.password) + "@";
             return "http://" + user + proxy.server + ":" + (proxy.port.empty() ? "80" : proxy.port);
         });
     }
@@ -316,8 +317,7 @@ void RegisterPlayerEvents(engine::Engine& engine, PlayerControl& player)
         if (item.layer != -1 && item.sampleRate > 0) {
             int32_t seconds = item.totalSamples / item.sampleRate;
             char line[512];
-            std::snprintf(line, sizeof line, " %s (%d:%02d)", DisplayName(item).c_str(),
-                          seconds / 60, seconds % 60);
+            std::snprintf(line, sizeof line, " %s (%d:%02d)", DisplayName(item).c_str(), seconds / 60, seconds % 60);
             text = line;
         }
         if (text != *shown) {

@@ -13,12 +13,12 @@ namespace lumetra::app {
 
 struct InstanceClaim {
     enum class Outcome {
-        First,       // this player holds the lock; listenFd takes hand-overs (-1 when it cannot)
-        HandedOver,  // the running player accepted the file: end with status 0
-        Alone,       // runs without taking part (no usable runtime folder, or not asked to)
+        First,      // this player holds the lock; listenFd takes hand-overs (-1 when it cannot)
+        HandedOver, // the running player accepted the file: end with status 0
+        Alone,      // runs without taking part (no usable runtime folder, or not asked to)
     };
     Outcome outcome = Outcome::Alone;
-    std::unique_ptr<platform::InstanceLock> lock;  // held while the program runs
+    std::unique_ptr<platform::InstanceLock> lock; // held while the program runs
     int listenFd = -1;
     std::string socketPath;
 };

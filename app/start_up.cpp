@@ -15,8 +15,8 @@
 #ifdef LUMETRA_WITH_WINDOW
 #include "app/window_entry.h"
 #else
-#include <unistd.h>
 #include <climits>
+#include <unistd.h>
 #endif
 
 #include <cstdio>

@@ -33,7 +33,7 @@ public:
     std::size_t Capacity() const { return m_headers.empty() ? 0 : m_headers.size() - 1; }
 
 private:
-    std::vector<platform::audio::WaveHeader> m_headers;  // [0] is the priming buffer
+    std::vector<platform::audio::WaveHeader> m_headers; // [0] is the priming buffer
     std::unique_ptr<uint8_t[]> m_data;
     std::vector<platform::audio::WaveHeader*> m_free;
     std::size_t m_blockBytes = 0;

@@ -98,8 +98,8 @@ CdDiscNames LoadCdNames(const std::string& drive)
     names.artist = platform::ReadProfileString(ini, section, "artist", "New Artist");
     names.title = platform::ReadProfileString(ini, section, "title", "New Title");
     for (const auto& t : opened->Toc().tracks)
-        names.tracks.push_back(platform::ReadProfileString(ini, section, std::to_string(t.number - 1),
-                                                           DefaultTrackName(t.number)));
+        names.tracks.push_back(
+            platform::ReadProfileString(ini, section, std::to_string(t.number - 1), DefaultTrackName(t.number)));
 #else
     (void)drive;
 #endif

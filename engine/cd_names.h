@@ -26,9 +26,9 @@ std::vector<std::string> ListCdTracks(const std::string& drive);
 
 struct CdDiscNames {
     uint32_t serial = 0;
-    std::string artist;               // "New Artist" when none is stored
-    std::string title;                // "New Title" when none is stored
-    std::vector<std::string> tracks;  // one per track of the disc, 1 first
+    std::string artist;              // "New Artist" when none is stored
+    std::string title;               // "New Title" when none is stored
+    std::vector<std::string> tracks; // one per track of the disc, 1 first
 };
 
 // The names the "Audio CD Information" dialog starts with; serial 0 when there

@@ -371,14 +371,16 @@ bool Engine::OpenWaveOutput()
         if (m_deviceOpen)
             return true;
         if (m_audio.QueryFormat(m_deviceNumber, format) == kWaveOk &&
-            m_audio.Open(m_deviceNumber, format,
-                         [this](WaveOutDevice* device, WaveHeader* header) { BufferDone(device, header); },
-                         m_device) == kWaveOk &&
+            m_audio.Open(
+                m_deviceNumber, format,
+                [this](WaveOutDevice* device, WaveHeader* header) { BufferDone(device, header); },
+                m_device) == kWaveOk &&
             m_device) {
             // Enough frame buffers for the three-second queue, allocated once per open.
             int64_t target = static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
             int64_t frames = (target + m_item.samplesPerFrame - 1) / m_item.samplesPerFrame;
-            m_pool.Allocate(static_cast<std::size_t>(frames + 2), static_cast<std::size_t>(channels) * kBlockBytesPerChannel);
+            m_pool.Allocate(static_cast<std::size_t>(frames + 2),
+                            static_cast<std::size_t>(channels) * kBlockBytesPerChannel);
             m_deviceOpen = true;
             return true;
         }
@@ -391,7 +393,8 @@ bool Engine::OpenWaveOutput()
 
 bool Engine::QueueFull() const
 {
-    return static_cast<int64_t>(m_item.samplesPerFrame) * m_queued >= static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
+    return static_cast<int64_t>(m_item.samplesPerFrame) * m_queued >=
+           static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
 }
 
 // One frame into a pooled buffer and out to the device; false when none is free
@@ -500,8 +503,7 @@ void Engine::FeedOutput()
     }
 
     PlayerState state = State();
-    if (state != kStateStopped && state != kStatePaused &&
-        (m_item.endOfData || m_item.endOfQueue || QueueFull())) {
+    if (state != kStateStopped && state != kStatePaused && (m_item.endOfData || m_item.endOfQueue || QueueFull())) {
         m_device->Restart();
         SetState(kStatePlaying);
     }

@@ -7,11 +7,11 @@
 
 #include "engine/buffer_pool.h"
 #include "engine/decoder_source.h"
-#include "media/media_item.h"
 #include "engine/mixer_access.h"
 #include "engine/output_volume.h"
 #include "engine/stream_progress.h"
 #include "engine/thread_message_queue.h"
+#include "media/media_item.h"
 #include "platform/audio/wave_out.h"
 
 #include <atomic>
@@ -95,7 +95,10 @@ public:
     void SetItemObserver(std::function<void(const MediaItem&)> observer) { m_itemObserver = std::move(observer); }
     // An item that looked like MPEG audio but from which no frame decodes was
     // stopped and is no longer loaded (layer -1).
-    void SetNotPlayableObserver(std::function<void(const MediaItem&)> observer) { m_notPlayableObserver = std::move(observer); }
+    void SetNotPlayableObserver(std::function<void(const MediaItem&)> observer)
+    {
+        m_notPlayableObserver = std::move(observer);
+    }
     // Run by OpenCurrent (before the new item is read) and by StopAll, for the
     // playlist position, the library entry and an HTTP stream.
     void AddOpenHook(std::function<void()> hook) { m_openHooks.push_back(std::move(hook)); }

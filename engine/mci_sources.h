@@ -128,7 +128,7 @@ private:
     std::function<std::string()> m_httpProxy;
     bool m_soundFontReported = false;
 
-    std::mutex m_mutex;  // guards the device table and the CD slots' contents
+    std::mutex m_mutex; // guards the device table and the CD slots' contents
     std::map<int32_t, std::unique_ptr<platform::media::MediaPlayback>> m_devices;
     // The picture of a device's file; closed before its device (shared: its
     // type is complete only where FFmpeg is built in).

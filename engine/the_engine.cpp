@@ -9,7 +9,7 @@ namespace lumetra::engine {
 
 Engine& TheEngine()
 {
-    static Engine& engine = [] () -> Engine& {
+    static Engine& engine = []() -> Engine& {
         // The sources first, so they outlive the engine, whose destructor closes them.
         MciSources& sources = TheMciSources();
         static Engine e(EngineDependencies{platform::audio::TheAudioSystem(), DefaultDecoderSource(),

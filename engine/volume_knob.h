@@ -9,7 +9,7 @@ namespace lumetra::engine {
 struct KnobDrag {
     int referenceX = 0;
     int referenceY = 0;
-    int32_t referenceVolume = 0;  // low half of the volume when the reference was taken
+    int32_t referenceVolume = 0; // low half of the volume when the reference was taken
 };
 
 // Starts a drag at the cursor with the current volume as the reference.

@@ -7,7 +7,7 @@ namespace lumetra::engine {
 int32_t VolumeToControlValue(const MixerControl& control, MixerLine line, uint32_t volume)
 {
     int64_t v = volume & 0xFFFF;
-    int64_t scaled = static_cast<int64_t>(control.maximum) * v / 65535;  // truncates toward zero
+    int64_t scaled = static_cast<int64_t>(control.maximum) * v / 65535; // truncates toward zero
     if (control.isSigned || line == MixerLine::Master)
         return static_cast<int32_t>(control.minimum + scaled);
     return static_cast<int32_t>(scaled);

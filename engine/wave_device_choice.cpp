@@ -23,8 +23,8 @@ int ChooseWaveDevice(audio::AudioSystem& audio)
         audio.GetCaps(i, caps);
         char text[1024];
         std::snprintf(text, sizeof text, "Device ID:%d\n%s\nMID:%d\tPID:%d\nVersion:%d\nFormat:%d\nChannels:%d\n", i,
-                      caps.productName.c_str(), caps.manufacturerId, caps.productId, static_cast<int>(caps.driverVersion),
-                      static_cast<int>(caps.formats), caps.channels);
+                      caps.productName.c_str(), caps.manufacturerId, caps.productId,
+                      static_cast<int>(caps.driverVersion), static_cast<int>(caps.formats), caps.channels);
         std::string body = text;
         if (caps.formats & audio::kFormat2M08) {
             body += (i == count - 1) ? "\nThis is the last device,\nClick YES to select this device.\nClick NO to quit."

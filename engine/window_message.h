@@ -10,7 +10,7 @@ class QObject;
 
 namespace lumetra::engine {
 
-inline constexpr int kMsgEndOfTrack = 953;  // wParam 0 from the engine; MCI notify code otherwise
+inline constexpr int kMsgEndOfTrack = 953; // wParam 0 from the engine; MCI notify code otherwise
 inline constexpr int kMsgBufferDone = 957;
 inline constexpr int kMsgThreadQuit = 18;
 // A message box the engine asks the main window to show; wParam an EngineBox.

@@ -25,14 +25,14 @@ struct MediaItem {
     char path[1024];
     char title[128];
     char performer[128];
-    char webLink[128];           // at most 30 characters used
+    char webLink[128]; // at most 30 characters used
     int32_t decoderParam;
-    int32_t version;             // 1 = MPEG-1, 0 = MPEG-2 LSF
-    int32_t layer;               // 1..3, 10 sampled non-MPEG, -1 not playable
+    int32_t version; // 1 = MPEG-1, 0 = MPEG-2 LSF
+    int32_t layer;   // 1..3, 10 sampled non-MPEG, -1 not playable
     int32_t errorProtection;
-    int32_t bitrate;             // kbit/s
+    int32_t bitrate; // kbit/s
     int32_t padding;
-    int32_t extension;           // private bit
+    int32_t extension; // private bit
     int32_t mode;
     int32_t modeExt;
     int32_t copyright;
@@ -40,16 +40,16 @@ struct MediaItem {
     int32_t emphasis;
     int32_t decoderCounter;
     int32_t samplesPerFrame;
-    int32_t blockFactor;         // bits per slot
+    int32_t blockFactor; // bits per slot
     int32_t channels;
-    int32_t sampleRate;          // Hz
-    int32_t totalSamples;        // per channel, at sampleRate
-    int32_t streamState;         // 0 file, 1 stream filling, 2 stream playing
+    int32_t sampleRate;   // Hz
+    int32_t totalSamples; // per channel, at sampleRate
+    int32_t streamState;  // 0 file, 1 stream filling, 2 stream playing
     int32_t isPlaying;
     int32_t endOfData;
     int32_t endOfQueue;
     int32_t fileSize;
-    int32_t streamReadPos;       // byte position just after the last sync found
+    int32_t streamReadPos; // byte position just after the last sync found
     int32_t mciDevice;
     int32_t mediaType;
     int32_t durationSeconds;

@@ -11,8 +11,8 @@ namespace lumetra::mpeg {
 
 struct AllocationEntry {
     int32_t steps;
-    int32_t bits;      // entry 0: width of the subband's allocation field
-    int32_t grouping;  // 3: three separate codes, 1: one code for three samples
+    int32_t bits;     // entry 0: width of the subband's allocation field
+    int32_t grouping; // 3: three separate codes, 1: one code for three samples
     int32_t quantClass;
 };
 

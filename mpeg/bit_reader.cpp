@@ -38,7 +38,8 @@ void BitReader::Refill()
         // byte-by-byte loop below would put them and nothing else is touched.
         unsigned char block[4096];
         while (i >= 0) {
-            std::size_t want = static_cast<std::size_t>(i + 1) < sizeof block ? static_cast<std::size_t>(i + 1) : sizeof block;
+            std::size_t want =
+                static_cast<std::size_t>(i + 1) < sizeof block ? static_cast<std::size_t>(i + 1) : sizeof block;
             bool limited = false;
             if (m_end >= 0) {
                 const long left = m_end - std::ftell(m_file);

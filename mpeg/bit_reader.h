@@ -28,7 +28,7 @@ public:
     // n 0..32; n < 1 gives 0 (the counter still moves by n).
     uint32_t ReadBits(int n)
     {
-        if (n > 0 && n <= m_bitIdx) {  // within the current byte
+        if (n > 0 && n <= m_bitIdx) { // within the current byte
             m_counter += static_cast<uint32_t>(n);
             m_bitIdx -= n;
             return (Current() >> m_bitIdx) & ((1u << n) - 1u);
@@ -39,9 +39,9 @@ public:
     // count reads of widths[i] bits into out[i]; the same as count ReadBits.
     void ReadMany(const uint8_t* widths, int count, uint32_t* out);
     void SkipBits(int n);
-    uint32_t BitPosition() const { return m_counter; }  // the bit counter
+    uint32_t BitPosition() const { return m_counter; } // the bit counter
     void SetBitPosition(uint32_t bits) { m_counter = bits; }
-    bool AtEnd() const { return !m_file || m_eos; }    // the end-of-stream flag
+    bool AtEnd() const { return !m_file || m_eos; } // the end-of-stream flag
     // 1 when pattern (nbits wide) is found at a 4-bit boundary within limit steps.
     int FindSync(uint32_t pattern, int nbits, int limit);
     // As FindSync, with only the bits of mask compared; *matched receives the
@@ -91,8 +91,8 @@ private:
     int m_size = 0;
     uint32_t m_counter = 0;
     int m_byteIdx = 0;
-    int m_bitIdx = 0;   // bits left in the current byte
-    int m_eob = 0;      // slot where the file ran out; 0 while it has more data
+    int m_bitIdx = 0; // bits left in the current byte
+    int m_eob = 0;    // slot where the file ran out; 0 while it has more data
     bool m_eos = false;
     bool m_hex = false;
     long m_end = -1;

@@ -7,11 +7,11 @@
 #include "mpeg/free_format.h"
 #include "mpeg/layer1_decoder.h"
 #include "mpeg/layer2_decoder.h"
+#include "mpeg/layer3/layer3_decoder.h"
 #include "mpeg/layer_samples.h"
 #include "mpeg/pcm_samples.h"
 #include "mpeg/stream_layout.h"
 #include "mpeg/synthesis.h"
-#include "mpeg/layer3/layer3_decoder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -53,7 +53,7 @@ struct DecoderContext::State {
     bool headerShown = false;
     StreamLayout layout;
     bool gapless = false;
-    int64_t audioFrame = 0;  // sound frames before the next one, from the start of the stream
+    int64_t audioFrame = 0; // sound frames before the next one, from the start of the stream
     // Work buffers, zeroed by each open.
     PcmSamples pcmRows{};
     PcmSamples* pcm = &pcmRows;
@@ -168,7 +168,7 @@ int32_t DecoderContext::State::ScanToTarget(int32_t target)
             const int bits = FrameBits(fh);
             if (bits == 0) {
                 if (fh.bitrateIndex == 0)
-                    continue;  // free format of unknown length: look for the next sync from here
+                    continue; // free format of unknown length: look for the next sync from here
                 std::fseek(f, -3, SEEK_CUR);
                 continue;
             }
@@ -258,13 +258,12 @@ std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat
 void DecoderContext::State::ShowHeader() const
 {
     const FrameHeader& h = header;
-    DiagOut("HDR: s=FFF, id=%X, l=%X, ep=%s, br=%X, sf=%X, pd=%X, ", h.id, h.layer,
-            h.errorProtection ? "on" : "off", h.bitrateIndex, h.samplingFrequency, h.padding);
+    DiagOut("HDR: s=FFF, id=%X, l=%X, ep=%s, br=%X, sf=%X, pd=%X, ", h.id, h.layer, h.errorProtection ? "on" : "off",
+            h.bitrateIndex, h.samplingFrequency, h.padding);
     DiagOut("pr=%X, m=%X, js=%X, c=%X, o=%X, e=%X\n", h.extension, h.mode, h.modeExt, h.copyright, h.original,
             h.emphasis);
-    DiagOut("alg.=%s, layer=%s, tot bitrate=%d, sfrq=%.1f\n", kVersionNames[h.id % 3],
-            kLayerNames[(h.layer - 1) % 3], BitrateKbps(h.id, h.layer, h.bitrateIndex),
-            SampleRateKhz(h.id, h.samplingFrequency));
+    DiagOut("alg.=%s, layer=%s, tot bitrate=%d, sfrq=%.1f\n", kVersionNames[h.id % 3], kLayerNames[(h.layer - 1) % 3],
+            BitrateKbps(h.id, h.layer, h.bitrateIndex), SampleRateKhz(h.id, h.samplingFrequency));
     DiagOut("mode=%s, sblim=%d, jsbd=%d, ch=%d\n", kModeNames[h.mode & 3], params.sbLimit, params.jsBound,
             params.stereo);
 }

@@ -19,23 +19,23 @@ struct StreamFormat {
     int32_t version = 0;
     int32_t layer = -1;
     int32_t mode = 0;
-    int32_t sampleRate = 0;  // Hz
+    int32_t sampleRate = 0; // Hz
     int32_t channels = 0;
 };
 
 enum class FrameStatus {
-    Decoded,    // values holds the frame
-    Dropped,    // a frame was read but its CRC failed: nothing written
-    End,        // the input is exhausted
-    EndNoSync,  // no further frame can be found or used: the stream ends for good
+    Decoded,   // values holds the frame
+    Dropped,   // a frame was read but its CRC failed: nothing written
+    End,       // the input is exhausted
+    EndNoSync, // no further frame can be found or used: the stream ends for good
 };
 
 struct FrameResult {
     FrameStatus status = FrameStatus::End;
-    int values = 0;                // 16-bit values written for a decoded frame
-    int32_t streamReadPos = -1;    // bytes just after the last sync found; -1 when no search was made
-    int32_t samplesPerFrame = 0;   // of the frame decoded or dropped
-    int32_t frameIndex = -1;       // of the frame decoded or dropped, counted from the open's scan start
+    int values = 0;              // 16-bit values written for a decoded frame
+    int32_t streamReadPos = -1;  // bytes just after the last sync found; -1 when no search was made
+    int32_t samplesPerFrame = 0; // of the frame decoded or dropped
+    int32_t frameIndex = -1;     // of the frame decoded or dropped, counted from the open's scan start
 };
 
 class DecoderContext {

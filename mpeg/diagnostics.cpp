@@ -8,7 +8,7 @@
 namespace lumetra::mpeg {
 namespace {
 
-std::atomic<int> g_enabled{-1};  // -1: not yet taken from the environment
+std::atomic<int> g_enabled{-1}; // -1: not yet taken from the environment
 
 } // namespace
 

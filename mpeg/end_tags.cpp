@@ -7,7 +7,7 @@
 namespace lumetra::mpeg {
 namespace {
 
-constexpr int64_t kLyrics3v1MaxBytes = 5100;  // its text, "LYRICSBEGIN" and "LYRICSEND" excluded
+constexpr int64_t kLyrics3v1MaxBytes = 5100; // its text, "LYRICSBEGIN" and "LYRICSEND" excluded
 constexpr int kMaxTags = 8;
 
 bool At(const TagReader& read, int64_t pos, const char* text)

@@ -38,7 +38,7 @@ bool ParseHeaderBytes(const uint8_t* p, FrameHeader& h)
     const uint32_t word = uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
     const uint32_t sync = word >> 20;
     if ((sync != 0xFFF && sync != 0xFFE) || (sync == 0xFFE && (word >> 19 & 1)))
-        return false;  // no sync word, or the reserved version
+        return false; // no sync word, or the reserved version
     return DecodeFrameHeader(word & 0xFFFFF, sync == 0xFFE, h);
 }
 

@@ -7,8 +7,8 @@
 namespace lumetra::mpeg {
 namespace {
 
-constexpr std::size_t kMaxFrameBytes = 64 * 1024;        // a title or artist frame, read at most
-constexpr std::size_t kMaxUnsyncTagBytes = 1024 * 1024;  // a whole-tag unsynchronised 2.2/2.3 tag
+constexpr std::size_t kMaxFrameBytes = 64 * 1024;       // a title or artist frame, read at most
+constexpr std::size_t kMaxUnsyncTagBytes = 1024 * 1024; // a whole-tag unsynchronised 2.2/2.3 tag
 
 constexpr uint8_t kFlagUnsync = 0x80;
 constexpr uint8_t kFlagExtendedHeader = 0x40;
@@ -85,7 +85,7 @@ private:
 
 void DecodeUtf16(std::span<const uint8_t> t, bool bigEndian, Utf8Out& out)
 {
-    const std::size_t units = t.size() / 2;  // an odd last byte is dropped
+    const std::size_t units = t.size() / 2; // an odd last byte is dropped
     auto unit = [&](std::size_t i) {
         return bigEndian ? static_cast<uint32_t>(t[2 * i] << 8 | t[2 * i + 1])
                          : static_cast<uint32_t>(t[2 * i + 1] << 8 | t[2 * i]);
@@ -146,9 +146,9 @@ struct Walk {
             return;
         std::vector<uint8_t> body(data.begin(), data.end());
         if (major == 3) {
-            if (formatFlags & 0xC0)  // compressed or encrypted
+            if (formatFlags & 0xC0) // compressed or encrypted
                 return;
-            if (formatFlags & 0x20)  // group byte
+            if (formatFlags & 0x20) // group byte
                 body.erase(body.begin(), body.begin() + std::min<std::size_t>(1, body.size()));
         } else if (major == 4) {
             if (formatFlags & 0x0C)
@@ -177,19 +177,19 @@ struct Walk {
             if (read(pos, h, static_cast<std::size_t>(headerBytes)) < static_cast<std::size_t>(headerBytes))
                 return;
             if (h[0] == 0)
-                return;  // padding
+                return; // padding
             char id[5] = {};
             std::memcpy(id, h, static_cast<std::size_t>(idBytes));
             uint32_t size;
             if (major == 2)
                 size = Be(h + 3, 3);
             else if (major == 3 || (h[4] | h[5] | h[6] | h[7]) & 0x80)
-                size = Be(h + 4, 4);  // 2.4 writers that forgot the syncsafe form set high bits
+                size = Be(h + 4, 4); // 2.4 writers that forgot the syncsafe form set high bits
             else
                 size = Syncsafe(h + 4);
             const int64_t dataPos = pos + headerBytes;
             if (static_cast<int64_t>(size) > end - dataPos)
-                return;  // a frame that claims more than the tag holds
+                return; // a frame that claims more than the tag holds
             const std::size_t want = std::min<std::size_t>(size, kMaxFrameBytes);
             if (std::strcmp(id, "TIT2") == 0 || std::strcmp(id, "TT2") == 0 || std::strcmp(id, "TPE1") == 0 ||
                 std::strcmp(id, "TP1") == 0) {
@@ -231,7 +231,7 @@ void DecodeId3Text(std::span<const uint8_t> body, char* out, std::size_t cap)
     case 3:
         DecodeUtf8(t, o);
         break;
-    default:  // 0, and unknown encodings read as ISO-8859-1
+    default: // 0, and unknown encodings read as ISO-8859-1
         for (uint8_t b : t)
             if (b == 0 || !o.Put(b))
                 break;
@@ -259,7 +259,7 @@ Id3v2Texts ReadId3v2Texts(const TagReader& read)
     if (Id3v2TotalSize({h, sizeof h}) == 0)
         return {};
     const int64_t size = Id3v2TotalSize({h, sizeof h}) - 10 - (major == 4 && (flags & kFlagFooter) ? 10 : 0);
-    if (major < 2 || major > 4 || (major == 2 && (flags & 0x40)))  // 2.2 compression has no defined form
+    if (major < 2 || major > 4 || (major == 2 && (flags & 0x40))) // 2.2 compression has no defined form
         return {};
     const int64_t end = 10 + size;
     Walk walk{read, major, (flags & kFlagUnsync) != 0, {}};

@@ -91,8 +91,8 @@ void ReadBlock(BitReader& reader, const FrameParams& p, LayerSamples& s, int row
     // Unallocated subbands keep stale codes: their step and base are 0.
     for (int ch = 0; ch < p.stereo; ++ch)
         for (int sb = 0; sb < 32; ++sb)
-            s.fraction[ch][row][sb] = static_cast<float>(
-                static_cast<int32_t>(s.sample[ch][row][sb]) * s.step[ch][0][sb] + s.base[ch][0][sb]);
+            s.fraction[ch][row][sb] =
+                static_cast<float>(static_cast<int32_t>(s.sample[ch][row][sb]) * s.step[ch][0][sb] + s.base[ch][0][sb]);
 }
 
 uint16_t Crc(const FrameParams& p, const LayerSamples& s)

@@ -83,7 +83,7 @@ void SetDequantiser(const AllocationEntry& e, const uint32_t part[3], int ch, in
     if (e.steps >= 2) {
         const int x = 32 - __builtin_clz(static_cast<uint32_t>(e.steps) - 1u);
         const int q = e.quantClass < 0 ? 0 : (e.quantClass > 16 ? 16 : e.quantClass);
-        step = kDequantC[q] * kInversePowers[x - 1];   // exact: no division needed
+        step = kDequantC[q] * kInversePowers[x - 1]; // exact: no division needed
         base = kDequantC[q] * (kDequantD[q] - 1.0);
     }
     for (int k = 0; k < 3; ++k) {
@@ -101,7 +101,8 @@ constexpr std::array<uint16_t, (1u << Bits)> MakeGroupTable()
 {
     std::array<uint16_t, (1u << Bits)> t{};
     for (uint32_t code = 0; code < t.size(); ++code)
-        t[code] = static_cast<uint16_t>(code % Steps | (code / Steps % Steps) << 4 | (code / Steps / Steps % Steps) << 8);
+        t[code] =
+            static_cast<uint16_t>(code % Steps | (code / Steps % Steps) << 4 | (code / Steps / Steps % Steps) << 8);
     return t;
 }
 

@@ -21,7 +21,7 @@ struct LayerSamples {
     // table when there is one); a layer I read one code.
     struct CodeRead {
         const uint16_t* split;
-        uint16_t steps;   // 0: three separate codes
+        uint16_t steps; // 0: three separate codes
         uint8_t ch;
         uint8_t sb;
     };
@@ -29,8 +29,8 @@ struct LayerSamples {
     int readCount;
     uint8_t codeBits[192];
     int codeCount;
-    uint32_t (*sample)[3][32];    // "Sample" work buffer, [2][3][32]
-    float (*fraction)[3][32];     // "fraction" work buffer, [2][3][32]
+    uint32_t (*sample)[3][32]; // "Sample" work buffer, [2][3][32]
+    float (*fraction)[3][32];  // "fraction" work buffer, [2][3][32]
 };
 
 } // namespace lumetra::mpeg

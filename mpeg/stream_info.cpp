@@ -142,8 +142,7 @@ StreamInfo AnalyseMpegFile(FILE* file)
     } while (found && h.id == kIdReserved &&
              reader.BitPosition() - 8u * static_cast<uint32_t>(tagSize) <= kFirstFrameMarginBits);
     const uint32_t headerEnd = reader.BitPosition();
-    if (!found || headerEnd - 20 - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits ||
-        h.id == kIdReserved)
+    if (!found || headerEnd - 20 - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits || h.id == kIdReserved)
         return info;
 
     info.analysed = true;
@@ -161,7 +160,7 @@ StreamInfo AnalyseMpegFile(FILE* file)
     info.sampleRate = SampleRateHz(h.id, h.samplingFrequency);
     info.bitrate = BitrateKbps(h.id, h.layer, h.bitrateIndex);
     if (h.layer < 1 || h.layer > 3 || info.sampleRate == 0)
-        info.layer = -1;  // reserved layer bits or sampling frequency
+        info.layer = -1; // reserved layer bits or sampling frequency
     // Bit rate, length and frame geometry from what surrounds the first frame
     // (a VBR header, free format, the tags at the end); a text file of
     // hexadecimal digits has only its first frame to go by.
@@ -176,8 +175,8 @@ StreamInfo AnalyseMpegFile(FILE* file)
     }
     info.bitrate = layout.AverageKbps();
     if (info.bitrate > 0) {
-        info.totalSamples = static_cast<int32_t>(
-            std::min<int64_t>(layout.TotalSamples(false), std::numeric_limits<int32_t>::max()));
+        info.totalSamples =
+            static_cast<int32_t>(std::min<int64_t>(layout.TotalSamples(false), std::numeric_limits<int32_t>::max()));
         info.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
         info.blockFactor = SlotBits(h.layer);
     }

@@ -20,18 +20,18 @@ struct FileTags {
     int32_t fileSize = 0;
     TagText title;
     TagText performer;
-    TagText webLink;  // at most 30 characters
+    TagText webLink; // at most 30 characters
 };
 
 // The stream as its first frame header describes it.
 struct StreamInfo {
     FileTags tags;
-    bool analysed = false;      // a frame header was found near the start
-    bool readerOpened = false;  // the file could be read for frames
-    int32_t version = 0;        // 1 = MPEG-1, 0 = MPEG-2 LSF
-    int32_t layer = -1;         // 1..3, -1 not playable
+    bool analysed = false;     // a frame header was found near the start
+    bool readerOpened = false; // the file could be read for frames
+    int32_t version = 0;       // 1 = MPEG-1, 0 = MPEG-2 LSF
+    int32_t layer = -1;        // 1..3, -1 not playable
     int32_t errorProtection = 0;
-    int32_t bitrate = 0;        // kbit/s
+    int32_t bitrate = 0; // kbit/s
     int32_t padding = 0;
     int32_t extension = 0;
     int32_t mode = 0;
@@ -40,10 +40,10 @@ struct StreamInfo {
     int32_t original = 0;
     int32_t emphasis = 0;
     int32_t channels = 0;
-    int32_t sampleRate = 0;     // Hz
-    int32_t totalSamples = 0;   // per channel; estimated from the first bitrate
-    int32_t samplesPerFrame = 0;  // 0 when the bitrate is free or unknown
-    int32_t blockFactor = 0;      // bits per slot; 0 as samplesPerFrame
+    int32_t sampleRate = 0;      // Hz
+    int32_t totalSamples = 0;    // per channel; estimated from the first bitrate
+    int32_t samplesPerFrame = 0; // 0 when the bitrate is free or unknown
+    int32_t blockFactor = 0;     // bits per slot; 0 as samplesPerFrame
 };
 
 FileTags ReadFileSizeAndId3v1(const char* path);

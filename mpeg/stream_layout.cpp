@@ -116,8 +116,9 @@ StreamLayout ReadStreamLayout(FILE* f, int64_t firstFrame)
     l.firstFrame = firstFrame;
     // Free format needs the frames that follow to tell its length; otherwise the
     // first frame (perhaps a VBR header) is all there is to read.
-    readHead(firstFrame, l.first.bitrateIndex == 0 ? kHeadBytes
-                                                   : static_cast<std::size_t>(std::max(4, FrameLengthBits(l.first) / 8)));
+    readHead(firstFrame, l.first.bitrateIndex == 0
+                             ? kHeadBytes
+                             : static_cast<std::size_t>(std::max(4, FrameLengthBits(l.first) / 8)));
     if (l.first.bitrateIndex == 0) {
         l.freeFormatBytes = FreeFormatFrameBytes(head, l.first);
         l.freeFormatKbps = ImpliedKbps(l.first, l.freeFormatBytes);

@@ -18,15 +18,15 @@ namespace lumetra::mpeg {
 inline constexpr int kDecoderDelaySamples = 529;
 
 struct StreamLayout {
-    int64_t audioStart = 0;      // first byte after the ID3v2 tag (0 without one)
-    int64_t audioEnd = 0;        // first byte of the tags at the end (the file size without any)
-    int64_t fileSize = 0;        // when the layout was read (a stream's file grows)
-    int64_t firstFrame = -1;     // offset of the first frame header, -1 when none was found
-    FrameHeader first{};         // its header
-    int firstFrameBytes = 0;     // its length, padding included
-    int freeFormatBytes = 0;     // free format: frame length without padding; else 0
-    int freeFormatKbps = 0;      // and the bit rate it implies
-    std::optional<VbrHeader> vbr;  // the first frame is a VBR header, not sound
+    int64_t audioStart = 0;       // first byte after the ID3v2 tag (0 without one)
+    int64_t audioEnd = 0;         // first byte of the tags at the end (the file size without any)
+    int64_t fileSize = 0;         // when the layout was read (a stream's file grows)
+    int64_t firstFrame = -1;      // offset of the first frame header, -1 when none was found
+    FrameHeader first{};          // its header
+    int firstFrameBytes = 0;      // its length, padding included
+    int freeFormatBytes = 0;      // free format: frame length without padding; else 0
+    int freeFormatKbps = 0;       // and the bit rate it implies
+    std::optional<VbrHeader> vbr; // the first frame is a VBR header, not sound
 
     // Sound frames counted by the VBR header, 0 when unknown.
     int64_t Frames() const { return vbr ? vbr->frames : 0; }

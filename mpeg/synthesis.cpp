@@ -101,8 +101,8 @@ template <typename V>
 #pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
         const V* d = reinterpret_cast<const V*>(window + 32 * i);
-        const V* h = i == 0 ? first
-                            : reinterpret_cast<const V*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
+        const V* h =
+            i == 0 ? first : reinterpret_cast<const V*>(history + ((32 * i + ((i + 1) / 2) * 64 + offset) & 1023));
 #pragma GCC unroll 8
         for (int k = 0; k < kVectors; ++k)
             sum[k] += d[k] * h[k];
@@ -190,15 +190,14 @@ template <bool Wide>
     return clips;
 }
 
-int RunNarrow(float* history, int& offset, const float* window, const float (*in)[32], int count,
-              int16_t (*out)[32])
+int RunNarrow(float* history, int& offset, const float* window, const float (*in)[32], int count, int16_t (*out)[32])
 {
     return Run<false>(history, offset, window, in, count, out);
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] int RunWide(float* history, int& offset, const float* window, const float (*in)[32],
-                                    int count, int16_t (*out)[32])
+[[gnu::target("avx2")]] int RunWide(float* history, int& offset, const float* window, const float (*in)[32], int count,
+                                    int16_t (*out)[32])
 {
     return Run<true>(history, offset, window, in, count, out);
 }
@@ -217,8 +216,7 @@ Synthesis::Kernel ChooseKernel(bool wide)
 
 } // namespace
 
-Synthesis::Synthesis(bool wide)
-    : m_kernel(ChooseKernel(wide))
+Synthesis::Synthesis(bool wide) : m_kernel(ChooseKernel(wide))
 {
     std::memset(m_history, 0, sizeof m_history);
     std::memset(m_window, 0, sizeof m_window);
@@ -226,8 +224,8 @@ Synthesis::Synthesis(bool wide)
 
 int Synthesis::Synthesize(const float subbands[32], int channel, int16_t* out)
 {
-    return SynthesizeSlots(reinterpret_cast<const float (*)[32]>(subbands), 1, channel,
-                           reinterpret_cast<int16_t (*)[32]>(out));
+    return SynthesizeSlots(reinterpret_cast<const float(*)[32]>(subbands), 1, channel,
+                           reinterpret_cast<int16_t(*)[32]>(out));
 }
 
 int Synthesis::SynthesizeSlots(const float (*in)[32], int count, int channel, int16_t (*out)[32])

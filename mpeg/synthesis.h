@@ -21,7 +21,7 @@ inline int16_t ToPcm16(double sum, int& clips)
         return -32768;
     }
     if (value != value)
-        return 0;  // NaN from damaged input
+        return 0; // NaN from damaged input
     return static_cast<int16_t>(static_cast<int>(value));
 }
 

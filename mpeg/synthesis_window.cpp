@@ -19,8 +19,8 @@ bool ReadSynthesisWindow(float window[512], TableReport* report)
         int index[4] = {-1, -1, -1, -1};
         double value[4] = {};
         if (std::fgets(line, sizeof line, in))
-            std::sscanf(line, "D[%d] = %lf D[%d] = %lf D[%d] = %lf D[%d] = %lf\n", &index[0], &value[0],
-                        &index[1], &value[1], &index[2], &value[2], &index[3], &value[3]);
+            std::sscanf(line, "D[%d] = %lf D[%d] = %lf D[%d] = %lf D[%d] = %lf\n", &index[0], &value[0], &index[1],
+                        &value[1], &index[2], &value[2], &index[3], &value[3]);
         if (index[0] != 4 * n) {
             CloseEmbeddedText(in);
             if (report)

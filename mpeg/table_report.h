@@ -11,7 +11,7 @@ namespace lumetra::mpeg {
 
 struct TableReport {
     std::vector<std::string> messages;
-    std::optional<int> exitStatus;  // set when the decoder cannot run
+    std::optional<int> exitStatus; // set when the decoder cannot run
 
     void Note(std::string text) { messages.push_back(std::move(text)); }
     void Fail(std::string text, int status)

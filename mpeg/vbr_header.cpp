@@ -8,7 +8,7 @@
 namespace lumetra::mpeg {
 namespace {
 
-constexpr std::size_t kVbriOffset = 36;  // after the 32 bytes of side information, whatever the frame
+constexpr std::size_t kVbriOffset = 36; // after the 32 bytes of side information, whatever the frame
 constexpr std::size_t kLameTagBytes = 36;
 
 uint32_t Be(std::span<const uint8_t> b, std::size_t at, int n)
@@ -67,7 +67,7 @@ std::optional<VbrHeader> ParseXing(std::span<const uint8_t> f, std::size_t at)
         p += 100;
     }
     if (flags & 8)
-        p += 4;  // quality
+        p += 4; // quality
     // The LAME tag follows; FFmpeg writes one too, under its own name.
     if (p + kLameTagBytes <= f.size()) {
         const uint8_t* name = &f[p];
@@ -101,12 +101,12 @@ std::optional<VbrHeader> ParseVbri(std::span<const uint8_t> f)
     // The table gives the bytes of each run of framesPerEntry frames; turn it
     // into the Xing form (byte fraction per percent of the frames).
     std::size_t entry = 0;
-    uint64_t bytesBefore = 0;  // bytes of the runs before entry
+    uint64_t bytesBefore = 0; // bytes of the runs before entry
     for (int pct = 0; pct < 100; ++pct) {
         const uint64_t frame = static_cast<uint64_t>(v.frames) * static_cast<uint64_t>(pct) / 100;
         while (entry < entries && (entry + 1) * static_cast<uint64_t>(framesPerEntry) <= frame) {
-            bytesBefore += static_cast<uint64_t>(Be(f, at + kFixed + entry * entryBytes, static_cast<int>(entryBytes))) *
-                           scale;
+            bytesBefore +=
+                static_cast<uint64_t>(Be(f, at + kFixed + entry * entryBytes, static_cast<int>(entryBytes))) * scale;
             ++entry;
         }
         uint64_t offset = bytesBefore;
@@ -115,8 +115,7 @@ std::optional<VbrHeader> ParseVbri(std::span<const uint8_t> f)
                 static_cast<uint64_t>(Be(f, at + kFixed + entry * entryBytes, static_cast<int>(entryBytes))) * scale;
             offset += run * (frame - entry * static_cast<uint64_t>(framesPerEntry)) / framesPerEntry;
         }
-        v.toc[static_cast<std::size_t>(pct)] =
-            static_cast<uint8_t>(std::min<uint64_t>(255, offset * 256 / v.bytes));
+        v.toc[static_cast<std::size_t>(pct)] = static_cast<uint8_t>(std::min<uint64_t>(255, offset * 256 / v.bytes));
     }
     MakeMonotonic(v.toc);
     v.hasToc = true;

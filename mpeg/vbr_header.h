@@ -16,13 +16,13 @@ struct FrameHeader;
 struct VbrHeader {
     enum class Kind { Xing, Info, Vbri };
     Kind kind = Kind::Xing;
-    uint32_t frames = 0;   // audio frames after this one, 0 when not given
-    uint32_t bytes = 0;    // bytes from this frame to the end of the audio, 0 when not given
+    uint32_t frames = 0; // audio frames after this one, 0 when not given
+    uint32_t bytes = 0;  // bytes from this frame to the end of the audio, 0 when not given
     // toc[i] / 256 is the fraction of bytes at which i percent of the time is
     // reached; made non-decreasing here, so a forged table cannot seek backwards.
     bool hasToc = false;
     std::array<uint8_t, 100> toc{};
-    int encoderDelay = -1;   // samples, from the LAME tag; -1 when absent
+    int encoderDelay = -1; // samples, from the LAME tag; -1 when absent
     int encoderPadding = -1;
 };
 

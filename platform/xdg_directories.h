@@ -8,8 +8,8 @@
 
 namespace lumetra::platform {
 
-std::string ConfigDirectory();  // $XDG_CONFIG_HOME/lumetra/, default ~/.config/lumetra/
-std::string DataDirectory();    // $XDG_DATA_HOME/lumetra/, default ~/.local/share/lumetra/
+std::string ConfigDirectory(); // $XDG_CONFIG_HOME/lumetra/, default ~/.config/lumetra/
+std::string DataDirectory();   // $XDG_DATA_HOME/lumetra/, default ~/.local/share/lumetra/
 // The base folders themselves, without "lumetra/" and the final "/".
 std::string ConfigHomeDirectory();
 std::string DataHomeDirectory();

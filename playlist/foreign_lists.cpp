@@ -16,15 +16,12 @@ bool EndsWithNoCase(std::string_view text, std::string_view end)
 {
     if (text.size() < end.size())
         return false;
-    return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      SameNoCase);
+    return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()), SameNoCase);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view start)
 {
-    return text.size() >= start.size() &&
-           std::equal(start.begin(), start.end(), text.begin(),
-                      SameNoCase);
+    return text.size() >= start.size() && std::equal(start.begin(), start.end(), text.begin(), SameNoCase);
 }
 
 std::vector<std::string_view> SplitLines(std::string_view bytes)
@@ -135,7 +132,7 @@ std::string FormatM3u8(const std::vector<M3uEntry>& entries)
     std::string text = "#EXTM3U\n";
     for (const M3uEntry& entry : entries) {
         if (entry.path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-            continue;  // would read back as two lines
+            continue; // would read back as two lines
         std::string title = entry.title;
         std::replace(title.begin(), title.end(), '\n', ' ');
         std::replace(title.begin(), title.end(), '\r', ' ');

@@ -22,7 +22,7 @@ std::vector<std::string> ParsePls(std::string_view bytes);
 
 struct M3uEntry {
     std::string path;
-    int seconds = -1;  // -1 unknown
+    int seconds = -1; // -1 unknown
     std::string title;
 };
 // "#EXTM3U", then "#EXTINF:SECONDS,TITLE" and the path for each entry, LF ends.

@@ -1,7 +1,7 @@
 #include "playlist/library.h"
-#include "playlist/cd_disc.h"
 #include "platform/drives/program_directory.h"
 #include "platform/thread_priority.h"
+#include "playlist/cd_disc.h"
 #include "playlist/library_rules.h"
 #include "playlist/list_file.h"
 #include "playlist/list_storage.h"
@@ -125,16 +125,15 @@ void Library::RunThread(bool build)
 bool Library::Build()
 {
     std::vector<LibraryItem> found;
-    FolderScan scan(m_reader, settings::CurrentSettings().minWavSize, m_cancel,
-                    [this](const std::string& title, bool) {
-                        if (!title.empty())
-                            SetTitle(title);
-                    });
+    FolderScan scan(m_reader, settings::CurrentSettings().minWavSize, m_cancel, [this](const std::string& title, bool) {
+        if (!title.empty())
+            SetTitle(title);
+    });
     for (const std::string& drive : m_drives())
         scan.ScanFolder(drive, -1, found);
     SetTitle(kProductTitle);
     if (m_cancel)
-        return false;  // an interrupted scan leaves the last library file as it was
+        return false; // an interrupted scan leaves the last library file as it was
     std::sort(found.begin(), found.end(), [](const LibraryItem& a, const LibraryItem& b) {
         int order = CompareNoCase(SortKey(a.title, a.path), SortKey(b.title, b.path));
         return order != 0 ? order < 0 : a.path < b.path;
@@ -307,7 +306,8 @@ bool Library::ToggleCategory(int row)
         if (row < 0 || row >= static_cast<int>(m_rows.size()) || m_rows[static_cast<std::size_t>(row)].item != -1 ||
             m_rows[static_cast<std::size_t>(row)].category < 0)
             return false;
-        LibraryCategory& category = m_categories[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(row)].category)];
+        LibraryCategory& category =
+            m_categories[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(row)].category)];
         category.expanded = !category.expanded;
         ListCategories();
     }

@@ -33,10 +33,10 @@ struct LibraryCategory {
 };
 
 struct LibraryRow {
-    int level = 0;  // 0 a category header or the busy text, 1 an item
+    int level = 0; // 0 a category header or the busy text, 1 an item
     std::string text;
-    int category = -1;  // -1 for the busy text
-    int item = -1;      // -1 for a header
+    int category = -1; // -1 for the busy text
+    int item = -1;     // -1 for a header
 };
 
 // Where an entry played from the library is: valid while the categories are
@@ -101,7 +101,10 @@ public:
     std::optional<LibraryEntry> Neighbour(const LibraryEntry& entry, int step) const;
 
     const std::string& LibraryPath() const { return m_libraryPath; }
-    const LibraryCategory& CategoryAt(int category) const { return m_categories.at(static_cast<std::size_t>(category)); }
+    const LibraryCategory& CategoryAt(int category) const
+    {
+        return m_categories.at(static_cast<std::size_t>(category));
+    }
 
 private:
     void RunThread(bool build);
@@ -121,8 +124,8 @@ private:
     std::function<void()> m_cdChange;
     std::function<void()> m_threadEnd;
 
-    std::mutex m_libraryLock;   // held by a library thread for its whole run
-    mutable std::mutex m_data;  // categories, rows, generation, observer
+    std::mutex m_libraryLock;  // held by a library thread for its whole run
+    mutable std::mutex m_data; // categories, rows, generation, observer
     std::array<LibraryCategory, kCategoryCount> m_categories;
     std::vector<LibraryRow> m_rows;
     uint64_t m_generation = 1;

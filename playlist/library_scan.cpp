@@ -58,7 +58,7 @@ int FolderScan::Scan(const std::string& folder, int depth, std::vector<LibraryIt
         return 0;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
-        return 0;  // unreadable folders are skipped silently
+        return 0; // unreadable folders are skipped silently
     int count = 0;
     std::vector<std::string> folders;
     while (dirent* entry = ::readdir(dir)) {
@@ -80,7 +80,7 @@ int FolderScan::Scan(const std::string& folder, int depth, std::vector<LibraryIt
             st.st_mode = S_IFREG;
             st.st_dev = m_device;
         } else if (::stat(path.c_str(), &st) != 0 || st.st_dev != m_device) {
-            continue;  // broken links and other mounts
+            continue; // broken links and other mounts
         }
         if (S_ISDIR(st.st_mode)) {
             if (m_seenFolders.insert({st.st_dev, st.st_ino}).second)

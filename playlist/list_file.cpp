@@ -21,7 +21,7 @@ bool NextLine(std::string_view bytes, std::size_t& pos, bool& ended, std::string
         }
         if (c == '\r') {
             line = bytes.substr(start, pos - start);
-            pos += 2;  // the line feed, or whatever follows, is consumed unread
+            pos += 2; // the line feed, or whatever follows, is consumed unread
             return true;
         }
         ++pos;

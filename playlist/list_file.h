@@ -15,9 +15,9 @@ inline constexpr std::string_view kListMagic = "LumetraPlayList";
 inline constexpr std::size_t kMaxLineChars = 2047;
 
 struct ListFile {
-    bool isPlaylist = false;           // the first line begins with "LumetraPlayList"
-    uint32_t serial = 0;               // CD serial of the header, 0 when the line is short
-    std::vector<std::string> entries;  // non-empty lines after the header, as written
+    bool isPlaylist = false;          // the first line begins with "LumetraPlayList"
+    uint32_t serial = 0;              // CD serial of the header, 0 when the line is short
+    std::vector<std::string> entries; // non-empty lines after the header, as written
 };
 
 // Reading rules: a line ends at a carriage return (the byte after it is consumed

@@ -10,8 +10,7 @@ namespace {
 
 bool IsPlayableType(int32_t type)
 {
-    return type == MEDIA_WAVE || type == MEDIA_MPEG || type == MEDIA_CDTRACK || type == MEDIA_MIDI ||
-           type == MEDIA_ASF;
+    return type == MEDIA_WAVE || type == MEDIA_MPEG || type == MEDIA_CDTRACK || type == MEDIA_MIDI || type == MEDIA_ASF;
 }
 
 } // namespace

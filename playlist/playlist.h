@@ -21,10 +21,10 @@ namespace lumetra::playlist {
 using ItemReader = std::function<void(MediaItem& item)>;
 
 struct PlaylistState {
-    std::string fileName;  // last loaded or written; empty for none
+    std::string fileName; // last loaded or written; empty for none
     int32_t entryCount = 0;
     bool modified = false;
-    uint32_t cdSerial = 0;  // disc whose tracks the playlist holds; clearing keeps it
+    uint32_t cdSerial = 0; // disc whose tracks the playlist holds; clearing keeps it
 };
 
 struct PlaylistRow {

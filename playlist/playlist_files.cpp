@@ -220,7 +220,8 @@ bool PlaylistFiles::OpenPlaylist(const std::string& path)
         ListFile header = ParseListFile(*bytes);
         while (header.isPlaylist && header.serial != 0 && FindCdSerial() != header.serial) {
             platform::MessageAnswer answer = platform::ShowMessageBox(
-                kProductCaption, "CD tracks in this playlist cannot be found, please insert the correct CD.\nTry again?",
+                kProductCaption,
+                "CD tracks in this playlist cannot be found, please insert the correct CD.\nTry again?",
                 platform::MessageButtons::YesNo);
             if (answer != platform::kAnswerYes)
                 return false;

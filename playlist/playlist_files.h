@@ -14,10 +14,10 @@
 namespace lumetra::playlist {
 
 struct FileDialogRequest {
-    bool save = false;           // the Save dialog, else the Open dialog
-    std::string title;           // "Save As" or "Open", as the window shows them
-    std::string proposal;        // the file-name field's starting text
-    std::vector<std::pair<std::string, std::string>> filters;  // caption, patterns
+    bool save = false;                                        // the Save dialog, else the Open dialog
+    std::string title;                                        // "Save As" or "Open", as the window shows them
+    std::string proposal;                                     // the file-name field's starting text
+    std::vector<std::pair<std::string, std::string>> filters; // caption, patterns
 };
 // The chosen file name, or nothing on Cancel.
 using FileDialogPresenter = std::function<std::optional<std::string>(const FileDialogRequest&)>;

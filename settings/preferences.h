@@ -9,13 +9,13 @@
 namespace lumetra::settings {
 
 struct PreferencesView {
-    bool desktopIcon = false;        // 1046 "Put icon on desktop"
-    bool defaultPlayer = false;      // 1036 "Make Lumetra Media Player(TM) the default MP3/CD/MIDI/WAV player"
+    bool desktopIcon = false;   // 1046 "Put icon on desktop"
+    bool defaultPlayer = false; // 1036 "Make Lumetra Media Player(TM) the default MP3/CD/MIDI/WAV player"
     bool defaultPlayerEnabled = true;
-    bool rememberExpanded = false;   // 1035 "Remember expanded categories"
-    bool radioFilter = false;        // 1033 "Reduce Radio Static"
-    int connectionSpeed = 0;         // 1034, index into kConnectionSpeeds
-    std::string minWavSizeText;      // 1051, "%d"
+    bool rememberExpanded = false; // 1035 "Remember expanded categories"
+    bool radioFilter = false;      // 1033 "Reduce Radio Static"
+    int connectionSpeed = 0;       // 1034, index into kConnectionSpeeds
+    std::string minWavSizeText;    // 1051, "%d"
 };
 
 inline constexpr const char* kPreferencesTitle = "Preferences - Lumetra Media Player (tm)";

@@ -14,11 +14,11 @@ inline constexpr std::string_view kProgramVersion = "1.31";
 // The six numeric settings loaded at start-up and written by the dialogs' OK.
 struct Settings {
     int32_t desktopIcon = 1;
-    int32_t checkMp3File = 1;     // 1 associations each start, 2 setup dialog, 0 leave alone
-    int32_t connectionSpeed = 1;  // index into kConnectionSpeeds
+    int32_t checkMp3File = 1;    // 1 associations each start, 2 setup dialog, 0 leave alone
+    int32_t connectionSpeed = 1; // index into kConnectionSpeeds
     int32_t radioFilter = 0;
     int32_t rememberExpanded = 1;
-    int32_t minWavSize = 1000;    // units of 1,000 bytes
+    int32_t minWavSize = 1000; // units of 1,000 bytes
 };
 
 struct ConnectionSpeed {
@@ -43,7 +43,10 @@ void SaveSettings(const Settings& settings);
 
 // The process-wide settings every part uses.
 Settings& CurrentSettings();
-inline void LoadSettings() { LoadSettings(CurrentSettings()); }
+inline void LoadSettings()
+{
+    LoadSettings(CurrentSettings());
+}
 
 // Settings\LastMessageID: 0 when absent or negative.
 int32_t LastMessageId();

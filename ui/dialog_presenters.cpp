@@ -18,23 +18,35 @@ void InstallDialogPresenters(QWidget* owner, bool control)
             app::EmitEvent("message", request.caption + ": " + request.text);
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
         switch (request.buttons) {
-        case platform::MessageButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case platform::MessageButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+        case platform::MessageButtons::YesNo:
+            buttons = QMessageBox::Yes | QMessageBox::No;
+            break;
+        case platform::MessageButtons::OkCancel:
+            buttons = QMessageBox::Ok | QMessageBox::Cancel;
+            break;
         case platform::MessageButtons::YesNoCancel:
             buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             break;
-        case platform::MessageButtons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
-        default: break;
+        case platform::MessageButtons::RetryCancel:
+            buttons = QMessageBox::Retry | QMessageBox::Cancel;
+            break;
+        default:
+            break;
         }
         QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(request.caption),
                         QString::fromStdString(request.text), buttons, parent.data());
         box.setWindowIcon(ProgramIcon());
         switch (box.exec()) {
-        case QMessageBox::Yes: return platform::kAnswerYes;
-        case QMessageBox::No: return platform::kAnswerNo;
-        case QMessageBox::Cancel: return platform::kAnswerCancel;
-        case QMessageBox::Retry: return platform::kAnswerRetry;
-        default: return platform::kAnswerOk;
+        case QMessageBox::Yes:
+            return platform::kAnswerYes;
+        case QMessageBox::No:
+            return platform::kAnswerNo;
+        case QMessageBox::Cancel:
+            return platform::kAnswerCancel;
+        case QMessageBox::Retry:
+            return platform::kAnswerRetry;
+        default:
+            return platform::kAnswerOk;
         }
     });
     platform::SetDialogPresenter([parent, control](const std::string& title) {

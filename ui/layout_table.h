@@ -8,9 +8,9 @@
 namespace lumetra::ui {
 
 struct Placement {
-    int bitmap;  // skin bitmap index (resource id - 207)
+    int bitmap; // skin bitmap index (resource id - 207)
     int x, y;
-    int columns, rows;  // a negative value -n means: size x 1000 / n
+    int columns, rows; // a negative value -n means: size x 1000 / n
 };
 
 struct Size {

@@ -22,7 +22,8 @@ void DrawOutlinedText(QPainter& painter, int x, int y, const QString& text, QCol
     painter.drawText(x, y + 1 + ascent, text);
 }
 
-void DrawOutlinedText(QPainter& painter, const QRect& rect, const QString& text, QColor textColour, QColor outlineColour)
+void DrawOutlinedText(QPainter& painter, const QRect& rect, const QString& text, QColor textColour,
+                      QColor outlineColour)
 {
     painter.setPen(outlineColour);
     for (QPoint d : kShadow)

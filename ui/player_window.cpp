@@ -5,16 +5,13 @@
 #include "app/headless_registry.h"
 #include "app/headless_web.h"
 #include "app/player_control.h"
+#include "engine/cd_names.h"
+#include "engine/mci_sources.h"
 #include "engine/media_dispatch.h"
 #include "platform/audio/sound_player.h"
 #include "platform/dialogs/message_box.h"
 #include "playlist/library.h"
 #include "radio/receiver/receiver.h"
-#include "web/http_get.h"
-#include "web/link_list.h"
-#include "web/station_directory.h"
-#include "engine/cd_names.h"
-#include "engine/mci_sources.h"
 #include "settings/preferences.h"
 #include "ui/cd_info_dialog.h"
 #include "ui/control_ids.h"
@@ -23,15 +20,18 @@
 #include "ui/layout_table.h"
 #include "ui/position_bar.h"
 #include "ui/window_lists.h"
+#include "web/http_get.h"
+#include "web/link_list.h"
+#include "web/station_directory.h"
 
 #include <QAccessible>
 #include <QCloseEvent>
-#include <QCursor>
-#include <QLabel>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPaintEvent>
@@ -49,44 +49,82 @@ constexpr const char* kProductTitle = "Lumetra Media Player (tm)";
 const char* Caption(int id)
 {
     switch (id) {
-    case kPlay: return "Play";
-    case kPause: return "Pause";
-    case kStop: return "Stop";
-    case kFbwd: return "FBWD";
-    case kFfwd: return "FFWD";
-    case kAdd: return "Add";
-    case kMute: return "Mute";
-    case kShuffle: return "Shuffle";
-    case kRepeat: return "Repeat";
-    case kView: return "View Info/Playlist";
-    case kKnob: return "Volume";
-    case kModePanel: return "Panel";
-    case kPlayModeLamp: return "Play mode";
-    case kStateLamp: return "Player state";
-    case kLevelMeter: return "Level";
-    case kTrackTens: return "Track tens";
-    case kTrackUnits: return "Track units";
-    case kSecondsTens: return "Seconds tens";
-    case kSecondsUnits: return "Seconds units";
-    case kMinutesTens: return "Minutes tens";
-    case kMinutesUnits: return "Minutes units";
-    case kPositionBar: return "Position";
-    case kScreen: return "Screen";
-    case kWebLink: return "Web link";
-    case kTrackRadio: return "Track/Radio";
-    case kModeMp3: return "MP3";
-    case kModeRadio: return "RADIO";
-    case kStatusText: return "Status";
-    case kDelete: return "Delete";
-    case kMoveUp: return "Move Up";
-    case kMoveDown: return "Move Down";
-    case kLibrary: return "Library";
-    case kPlaylist: return "Playlist";
-    case kInfo: return "Info";
-    case kLink: return "Link";
-    case kRadioButton: return "Radio";
-    case kMp3Button: return "Lumetra MP3";
-    default: return "";
+    case kPlay:
+        return "Play";
+    case kPause:
+        return "Pause";
+    case kStop:
+        return "Stop";
+    case kFbwd:
+        return "FBWD";
+    case kFfwd:
+        return "FFWD";
+    case kAdd:
+        return "Add";
+    case kMute:
+        return "Mute";
+    case kShuffle:
+        return "Shuffle";
+    case kRepeat:
+        return "Repeat";
+    case kView:
+        return "View Info/Playlist";
+    case kKnob:
+        return "Volume";
+    case kModePanel:
+        return "Panel";
+    case kPlayModeLamp:
+        return "Play mode";
+    case kStateLamp:
+        return "Player state";
+    case kLevelMeter:
+        return "Level";
+    case kTrackTens:
+        return "Track tens";
+    case kTrackUnits:
+        return "Track units";
+    case kSecondsTens:
+        return "Seconds tens";
+    case kSecondsUnits:
+        return "Seconds units";
+    case kMinutesTens:
+        return "Minutes tens";
+    case kMinutesUnits:
+        return "Minutes units";
+    case kPositionBar:
+        return "Position";
+    case kScreen:
+        return "Screen";
+    case kWebLink:
+        return "Web link";
+    case kTrackRadio:
+        return "Track/Radio";
+    case kModeMp3:
+        return "MP3";
+    case kModeRadio:
+        return "RADIO";
+    case kStatusText:
+        return "Status";
+    case kDelete:
+        return "Delete";
+    case kMoveUp:
+        return "Move Up";
+    case kMoveDown:
+        return "Move Down";
+    case kLibrary:
+        return "Library";
+    case kPlaylist:
+        return "Playlist";
+    case kInfo:
+        return "Info";
+    case kLink:
+        return "Link";
+    case kRadioButton:
+        return "Radio";
+    case kMp3Button:
+        return "Lumetra MP3";
+    default:
+        return "";
     }
 }
 
@@ -94,7 +132,10 @@ const char* Caption(int id)
 // The client area: the background, painted at (0, 0).
 class SkinFace : public QWidget {
 public:
-    SkinFace(const Skin& skin, QWidget* parent) : QWidget(parent), m_skin(skin) { setAttribute(Qt::WA_OpaquePaintEvent); }
+    SkinFace(const Skin& skin, QWidget* parent) : QWidget(parent), m_skin(skin)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
 protected:
     void paintEvent(QPaintEvent* e) override
@@ -284,7 +325,10 @@ void PlayerWindow::PressModeButton(bool radio)
 
 void PlayerWindow::FocusList()
 {
-    int id = m_mode == 1 ? kStationList : m_view == kViewLibrary ? kLibraryList : m_view == kViewLinks ? kLinkList : kPlaylistList;
+    int id = m_mode == 1              ? kStationList
+             : m_view == kViewLibrary ? kLibraryList
+             : m_view == kViewLinks   ? kLinkList
+                                      : kPlaylistList;
     if (m_lists[id]->isVisible())
         m_lists[id]->setFocus();
 }
@@ -300,7 +344,8 @@ void PlayerWindow::Attach(app::PlayerControl& player, std::function<void()> requ
         // A video file shows its picture on the information screen, pressing Info
         // once its play has returned.
         mci->SetVideoPanel(kPanelWidth, kPanelHeight, [this] {
-            QMetaObject::invokeMethod(this, [this] { Command(kInfo, kCodePressed); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { Command(kInfo, kCodePressed); }, Qt::QueuedConnection);
         });
     }
     engine::SetCdInfoPresenter([this, control](engine::CdDiscNames& names, int track) {
@@ -390,7 +435,8 @@ void PlayerWindow::closeEvent(QCloseEvent* e)
     if (!m_closing && m_requestQuit) {
         m_closing = true;
         // Shut down once this event has returned.
-        QMetaObject::invokeMethod(this, [quit = m_requestQuit] { quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [quit = m_requestQuit] { quit(); }, Qt::QueuedConnection);
     }
 }
 
@@ -433,8 +479,8 @@ void PlayerWindow::ControlDragged(int id, QPoint at)
         SkinControl* knob = m_controls[id];
         QPoint centre = knob->geometry().center();
         QPoint cursor = knob->mapTo(m_face, at);
-        int32_t volume = engine::TurnKnob(m_knob, centre.x(), centre.y(), cursor.x(), cursor.y(),
-                                          m_engine.Volume().Volume());
+        int32_t volume =
+            engine::TurnKnob(m_knob, centre.x(), centre.y(), cursor.x(), cursor.y(), m_engine.Volume().Volume());
         if (m_player)
             m_player->SetVolume(volume);
         knob->update();
@@ -493,7 +539,7 @@ void PlayerWindow::Command(int id, int code)
             m_player->Pause();
         break;
     case kStop:
-    case 2:  // Escape
+    case 2: // Escape
         if (radio)
             m_engine.StopAll();
         else

@@ -9,7 +9,7 @@ namespace lumetra::ui {
 
 inline constexpr int kBarWidth = 169;
 inline constexpr int kThumbWidth = 36;
-inline constexpr int kThumbTravel = kBarWidth - kThumbWidth;  // 133
+inline constexpr int kThumbTravel = kBarWidth - kThumbWidth; // 133
 inline constexpr int kDefaultGrab = kThumbWidth / 2;
 // Steps of the pending skip and of the bar: hundred-thousandths of the track.
 inline constexpr int kSkipScale = 100000;

@@ -125,7 +125,8 @@ int ShowPreferences(QWidget* owner)
     auto* speed = Numbered(new QComboBox(radio), kConnectionSpeed);
     for (const auto& entry : settings::kConnectionSpeeds)
         speed->addItem(QString::fromUtf8(entry.name.data(), static_cast<int>(entry.name.size())));
-    speed->setCurrentIndex(view.connectionSpeed >= 0 && view.connectionSpeed < speed->count() ? view.connectionSpeed : -1);
+    speed->setCurrentIndex(view.connectionSpeed >= 0 && view.connectionSpeed < speed->count() ? view.connectionSpeed
+                                                                                              : -1);
     radioRow->addRow("Connection Speed:", speed);
     layout->addWidget(radio);
 

@@ -1,6 +1,6 @@
-#include "app/window_entry.h"
 #include "app/headless.h"
 #include "app/headless_front_end.h"
+#include "app/window_entry.h"
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "ui/dialog_presenters.h"

@@ -1,11 +1,11 @@
 #include "ui/window_lists.h"
+#include "app/headless_web.h"
 #include "app/player_control.h"
 #include "engine/media_dispatch.h"
 #include "engine/media_item_text.h"
 #include "ui/control_ids.h"
 #include "ui/outlined_text.h"
 #include "web/station_directory.h"
-#include "app/headless_web.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -189,10 +189,11 @@ void PlayerWindow::LibrarySource::DrawRow(QPainter& painter, int row, const QRec
     std::optional<playlist::LibraryEntry> entry = library.EntryOfRow(row);
     std::optional<MediaItem> item = entry ? library.ItemOf(*entry) : std::nullopt;
     int seconds = item ? engine::ItemSeconds(*item) : 0;
-    QString line = seconds > 0 ? QString(" %1 (%2:%3) ").arg(text).arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'))
-                               : " " + text + " ";
-    bool current = m_window.m_player->Index() == -2 && item &&
-                   std::strcmp(item->path, m_window.m_engine.CurrentItem().path) == 0;
+    QString line = seconds > 0
+                       ? QString(" %1 (%2:%3) ").arg(text).arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'))
+                       : " " + text + " ";
+    bool current =
+        m_window.m_player->Index() == -2 && item && std::strcmp(item->path, m_window.m_engine.CurrentItem().path) == 0;
     DrawRowText(painter, rect, 10, line, current ? kLightYellow : QColor(Qt::white), selected);
     if (current)
         DrawMarker(painter, rect, m_window.m_markerPulse);
@@ -203,7 +204,8 @@ void PlayerWindow::LibrarySource::SelectionChanged(int row)
     m_window.m_player->SelectLibraryRow(row);
     playlist::Library* library = m_window.m_player->LibraryList();
     // A category opens or closes as it is clicked.
-    if (library && !library->Busy() && row < static_cast<int>(m_rows.size()) && m_rows[static_cast<size_t>(row)].item < 0)
+    if (library && !library->Busy() && row < static_cast<int>(m_rows.size()) &&
+        m_rows[static_cast<size_t>(row)].item < 0)
         library->ToggleCategory(row);
 }
 
@@ -253,7 +255,8 @@ bool PlayerWindow::StationSource::KeyPressed(int key)
 
 void PlayerWindow::LinkSource::DrawRow(QPainter& painter, int row, const QRect& rect, bool selected)
 {
-    QString text = QString(" %1. %2").arg(row + 1).arg(QString::fromLocal8Bit(m_window.m_links[static_cast<size_t>(row)].c_str()));
+    QString text =
+        QString(" %1. %2").arg(row + 1).arg(QString::fromLocal8Bit(m_window.m_links[static_cast<size_t>(row)].c_str()));
     DrawRowText(painter, rect, 3, text, Qt::white, selected);
 }
 

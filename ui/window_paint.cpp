@@ -1,17 +1,17 @@
 // What each skinned control shows, and the timer that keeps it current.
 
-#include "ui/player_window.h"
 #include "app/headless.h"
 #include "app/headless_radio.h"
 #include "app/headless_web.h"
 #include "app/player_control.h"
 #include "engine/mci_sources.h"
 #include "engine/media_item_text.h"
+#include "radio/receiver/receiver.h"
 #include "ui/control_ids.h"
 #include "ui/layout_table.h"
 #include "ui/outlined_text.h"
+#include "ui/player_window.h"
 #include "ui/position_bar.h"
-#include "radio/receiver/receiver.h"
 #include "web/station_directory.h"
 
 #include <QPainter>
@@ -60,22 +60,42 @@ PlayerWindow::Cell PlayerWindow::ChooseCell(int id, bool pressed) const
     int track = m_player && state != engine::kStateStopped && state != engine::kStateIdle ? m_player->Index() + 1 : 0;
     bool playPressed = m_controls.count(kPlay) && m_controls.at(kPlay)->Pressed();
     switch (id) {
-    case kPlay: lit(state == engine::kStatePlaying && m_stepState == 0); break;
-    case kPause: lit(state == engine::kStatePaused && m_stepState == 0); break;
+    case kPlay:
+        lit(state == engine::kStatePlaying && m_stepState == 0);
+        break;
+    case kPause:
+        lit(state == engine::kStatePaused && m_stepState == 0);
+        break;
     case kStop:
         if (radio)
             c.row = 0;
         else
             lit((state == engine::kStateStopped || state == engine::kStateIdle) && m_stepState == 0 && !playPressed);
         break;
-    case kFbwd: lit(m_stepState == -2); break;
-    case kFfwd: lit(m_stepState == 2); break;
-    case kAdd: lit(m_addLit); break;
-    case kMute: lit(m_engine.Volume().Muted()); break;
-    case kShuffle: lit(m_player && m_player->Shuffle()); break;
-    case kRepeat: lit(m_player && m_player->Repeat()); break;
-    case kView: c.row = (m_view == kViewInfo ? 2 : 0) + (pressed ? 1 : 0); break;
-    case kKnob: c.column = KnobColumn(); break;
+    case kFbwd:
+        lit(m_stepState == -2);
+        break;
+    case kFfwd:
+        lit(m_stepState == 2);
+        break;
+    case kAdd:
+        lit(m_addLit);
+        break;
+    case kMute:
+        lit(m_engine.Volume().Muted());
+        break;
+    case kShuffle:
+        lit(m_player && m_player->Shuffle());
+        break;
+    case kRepeat:
+        lit(m_player && m_player->Repeat());
+        break;
+    case kView:
+        c.row = (m_view == kViewInfo ? 2 : 0) + (pressed ? 1 : 0);
+        break;
+    case kKnob:
+        c.column = KnobColumn();
+        break;
     case kModePanel: {
         static constexpr int kRows[] = {1, 0, 2, 4, 3};
         c.row = radio ? 6 : kRows[std::clamp(m_view, 0, 4)];
@@ -88,24 +108,57 @@ PlayerWindow::Cell PlayerWindow::ChooseCell(int id, bool pressed) const
         if (radio) {
             c = Cell{39, 10, 1, Digit(station, 10000), 0};
         } else {
-            c.column = state == engine::kStatePlaying ? 0 : state == engine::kStatePaused ? 1 : state == engine::kStateStopped ? 2 : 3;
+            c.column = state == engine::kStatePlaying   ? 0
+                       : state == engine::kStatePaused  ? 1
+                       : state == engine::kStateStopped ? 2
+                                                        : 3;
         }
         break;
-    case kTrackTens: c.column = Digit(track, 10); break;
-    case kTrackUnits: c.column = Digit(track, 1); break;
-    case kMinutesTens: c.column = radio ? Digit(station, 1000) : Digit(seconds / 60, 10); break;
-    case kMinutesUnits: c.column = radio ? Digit(station, 100) : Digit(seconds / 60, 1); break;
-    case kSecondsTens: c.column = radio ? Digit(station, 10) : Digit(seconds % 60, 10); break;
-    case kSecondsUnits: c.column = radio ? Digit(station, 1) : Digit(seconds % 60, 1); break;
-    case kTrackRadio: c.row = radio ? 1 : 0; break;
-    case kModeMp3: lit(!radio); break;
-    case kModeRadio: lit(radio); break;
-    case kLibrary: lit(m_view == kViewLibrary); break;
-    case kPlaylist: lit(m_view == kViewList); break;
-    case kInfo: lit(m_view == kViewInfo); break;
-    case kLink: lit(m_view == kViewLinks); break;
-    case kMoveDown: lit(m_fiveLit); break;
-    default: lit(false); break;
+    case kTrackTens:
+        c.column = Digit(track, 10);
+        break;
+    case kTrackUnits:
+        c.column = Digit(track, 1);
+        break;
+    case kMinutesTens:
+        c.column = radio ? Digit(station, 1000) : Digit(seconds / 60, 10);
+        break;
+    case kMinutesUnits:
+        c.column = radio ? Digit(station, 100) : Digit(seconds / 60, 1);
+        break;
+    case kSecondsTens:
+        c.column = radio ? Digit(station, 10) : Digit(seconds % 60, 10);
+        break;
+    case kSecondsUnits:
+        c.column = radio ? Digit(station, 1) : Digit(seconds % 60, 1);
+        break;
+    case kTrackRadio:
+        c.row = radio ? 1 : 0;
+        break;
+    case kModeMp3:
+        lit(!radio);
+        break;
+    case kModeRadio:
+        lit(radio);
+        break;
+    case kLibrary:
+        lit(m_view == kViewLibrary);
+        break;
+    case kPlaylist:
+        lit(m_view == kViewList);
+        break;
+    case kInfo:
+        lit(m_view == kViewInfo);
+        break;
+    case kLink:
+        lit(m_view == kViewLinks);
+        break;
+    case kMoveDown:
+        lit(m_fiveLit);
+        break;
+    default:
+        lit(false);
+        break;
     }
     return c;
 }
@@ -114,7 +167,8 @@ PlayerWindow::Cell PlayerWindow::ChooseCell(int id, bool pressed) const
 long PlayerWindow::PictureKey(int id) const
 {
     switch (id) {
-    case kLevelMeter: return (m_engine.Level() >> 8) & ~1;
+    case kLevelMeter:
+        return (m_engine.Level() >> 8) & ~1;
     case kPositionBar: {
         const MediaItem& item = m_engine.CurrentItem();
         if (m_mode == 1)
@@ -123,9 +177,12 @@ long PlayerWindow::PictureKey(int id) const
             return -1;
         return m_dragStartX >= 0 ? 1000 + m_dragBarX : ThumbX(m_engine.PlayedPosition(), item.totalSamples);
     }
-    case kStatusText: return static_cast<long>(std::hash<std::string>()(m_status));
-    case kScreen: return -2;  // repainted by the timer
-    default: break;
+    case kStatusText:
+        return static_cast<long>(std::hash<std::string>()(m_status));
+    case kScreen:
+        return -2; // repainted by the timer
+    default:
+        break;
     }
     bool pressed = m_controls.count(id) && m_controls.at(id)->Pressed();
     Cell c = ChooseCell(id, pressed);
@@ -156,11 +213,20 @@ void PlayerWindow::PaintControl(int id, QPainter& painter, bool pressed)
 {
     m_shownKeys[id] = PictureKey(id);
     switch (id) {
-    case kLevelMeter: PaintLevelMeter(painter); return;
-    case kPositionBar: PaintPositionBar(painter); return;
-    case kStatusText: PaintStatusText(painter); return;
-    case kScreen: PaintScreen(painter); return;
-    default: break;
+    case kLevelMeter:
+        PaintLevelMeter(painter);
+        return;
+    case kPositionBar:
+        PaintPositionBar(painter);
+        return;
+    case kStatusText:
+        PaintStatusText(painter);
+        return;
+    case kScreen:
+        PaintScreen(painter);
+        return;
+    default:
+        break;
     }
     Cell c = ChooseCell(id, pressed);
     m_skin.DrawCell(painter, c.bitmap, c.columns, c.rows, c.column, c.row);
@@ -210,7 +276,9 @@ void PlayerWindow::PaintStatusText(QPainter& painter)
 void PlayerWindow::PaintScreen(QPainter& painter)
 {
     m_skin.DrawCell(painter, 48, 1, 1, 0, 0);
-    auto text = [&](int x, int y, const QString& s, QColor colour = Qt::white) { DrawOutlinedText(painter, x, y, s, colour); };
+    auto text = [&](int x, int y, const QString& s, QColor colour = Qt::white) {
+        DrawOutlinedText(painter, x, y, s, colour);
+    };
     if (m_view == kViewVersion) {
         text(190, 110, "ver 1.31");
         return;
@@ -221,13 +289,16 @@ void PlayerWindow::PaintScreen(QPainter& painter)
             return;
         text(10, 6, QString::fromLocal8Bit(d.stationName));
         text(10, 21, QString::fromLocal8Bit(d.location));
-        DrawOutlinedText(painter, QRect(QPoint(10, 35), QPoint(236, 80)), QString::fromLocal8Bit(d.description), Qt::white);
+        DrawOutlinedText(painter, QRect(QPoint(10, 35), QPoint(236, 80)), QString::fromLocal8Bit(d.description),
+                         Qt::white);
         if (radio::Receiver* receiver = radio::CurrentReceiver()) {
             int figure = receiver->Session().Blocks().Vars().bitRateFigure;
             int coded = receiver->Session().Protocol().State().codedRate;
             if (figure > 0)
-                text(10, 95, QString("Bit Rate: %1kbps (%2)").arg(int64_t{figure} * coded / 256 / 1000)
-                                 .arg(coded >= 16000 ? "Music" : "Voice"));
+                text(10, 95,
+                     QString("Bit Rate: %1kbps (%2)")
+                         .arg(int64_t{figure} * coded / 256 / 1000)
+                         .arg(coded >= 16000 ? "Music" : "Voice"));
         }
         bool steady = d.statusFlags[0] == 's';
         if (steady || m_blink == 1 || m_blink == 2) {
@@ -240,8 +311,8 @@ void PlayerWindow::PaintScreen(QPainter& painter)
         return;
     }
     if (m_videoPlaying && m_videoPixels.size() == static_cast<std::size_t>(kPanelWidth) * kPanelHeight) {
-        QImage picture(reinterpret_cast<const uchar*>(m_videoPixels.data()), kPanelWidth, kPanelHeight,
-                       kPanelWidth * 4, QImage::Format_RGB32);
+        QImage picture(reinterpret_cast<const uchar*>(m_videoPixels.data()), kPanelWidth, kPanelHeight, kPanelWidth * 4,
+                       QImage::Format_RGB32);
         painter.drawImage(0, 0, picture);
         return;
     }
@@ -252,10 +323,14 @@ void PlayerWindow::PaintScreen(QPainter& painter)
                                       : engine::ItemDisplayName(item, item.path);
     text(10, 11, QString::fromLocal8Bit(engine::ItemDisplayName(item, item.path).c_str()));
     text(10, 26, "Title: " + QString::fromLocal8Bit(title.c_str()));
-    text(10, 42, "Performer: " + QString::fromLocal8Bit(std::string(item.performer, strnlen(item.performer, sizeof item.performer)).c_str()));
+    text(10, 42,
+         "Performer: " + QString::fromLocal8Bit(
+                             std::string(item.performer, strnlen(item.performer, sizeof item.performer)).c_str()));
     text(10, 58, item.bitrate > 0 ? QString("Bit rate: %1kbps").arg(item.bitrate) : QString("Bit rate: n/a"));
     text(10, 74, QString("Sampling rate: %1Hz").arg(item.sampleRate));
-    text(10, 90, "Web Page: " + QString::fromLocal8Bit(std::string(item.webLink, strnlen(item.webLink, sizeof item.webLink)).c_str()));
+    text(10, 90,
+         "Web Page: " +
+             QString::fromLocal8Bit(std::string(item.webLink, strnlen(item.webLink, sizeof item.webLink)).c_str()));
 }
 
 void PlayerWindow::UpdateStatusText()

@@ -202,7 +202,7 @@ std::string ReplaceNodeAddress(const std::string& text, const StationAddressByte
 {
     std::string_view rest = text;
     std::string_view prefix = Token(rest);
-    Token(rest);  // the old address
+    Token(rest); // the old address
     return Cut(std::string(prefix) + " " + FormatDottedAddress(address) + " " + std::string(rest), kNodeTextLimit);
 }
 

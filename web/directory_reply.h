@@ -15,13 +15,13 @@ inline constexpr size_t kNodeTextLimit = 255;
 inline constexpr size_t kAddressHexLimit = 19;
 
 struct StationNode {
-    std::string text;        // display text
-    std::string addressHex;  // the address token as it came, for the record request
-    int level = 0;           // length of the line's prefix token
+    std::string text;       // display text
+    std::string addressHex; // the address token as it came, for the record request
+    int level = 0;          // length of the line's prefix token
     bool isCategory = false;
     bool expanded = false;
-    bool greyed = false;     // speed token ended in "x": drawn grey
-    int stationIndex = -1;   // among stations that passed the speed filter
+    bool greyed = false;   // speed token ended in "x": drawn grey
+    int stationIndex = -1; // among stations that passed the speed filter
 };
 
 struct DirectoryMessage {
@@ -35,10 +35,10 @@ struct VersionOffer {
 };
 
 struct DirectoryReply {
-    std::vector<StationNode> nodes;  // in directory order, filtered by speed
+    std::vector<StationNode> nodes; // in directory order, filtered by speed
     int stationCount = 0;
     std::optional<int> autoRefreshSeconds;
-    std::vector<DirectoryMessage> messages;  // only those with a text colon
+    std::vector<DirectoryMessage> messages; // only those with a text colon
     std::vector<VersionOffer> versions;
 };
 

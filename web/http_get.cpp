@@ -24,13 +24,8 @@ class HttpFetchSession : public QObject {
 public:
     HttpFetchSession(HttpFetcher& owner, std::string caption, std::string lookupHost, uint16_t connectPort,
                      std::string request, std::string& buffer, size_t capacity)
-        : m_owner(owner),
-          m_caption(std::move(caption)),
-          m_lookupHost(std::move(lookupHost)),
-          m_connectPort(connectPort),
-          m_request(std::move(request)),
-          m_buffer(buffer),
-          m_remaining(capacity)
+        : m_owner(owner), m_caption(std::move(caption)), m_lookupHost(std::move(lookupHost)),
+          m_connectPort(connectPort), m_request(std::move(request)), m_buffer(buffer), m_remaining(capacity)
     {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] { TimedOut(); });
@@ -101,8 +96,8 @@ private:
         quint32 v4 = address.toIPv4Address(&ok);
         char line[64];
         if (ok)
-            std::snprintf(line, sizeof line, "Contacting %u.%u.%u.%u...\n", v4 >> 24, (v4 >> 16) & 255,
-                          (v4 >> 8) & 255, v4 & 255);
+            std::snprintf(line, sizeof line, "Contacting %u.%u.%u.%u...\n", v4 >> 24, (v4 >> 16) & 255, (v4 >> 8) & 255,
+                          v4 & 255);
         else
             std::snprintf(line, sizeof line, "Contacting %.40s...\n", address.toString().toUtf8().constData());
         m_owner.AppendLog(line);
@@ -256,9 +251,10 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
             int proxyPort = std::atoi(proxy.port.c_str());
             if (proxyPort > 0 && proxyPort < 65536)
                 connectPort = static_cast<uint16_t>(proxyPort);
-            std::string extra = "Proxy-authorization: Basic " + Base64Encode(proxy.userId + ":" + proxy.password) + "\r\n";
-            request = "GET http://" + targetHost + ":" + std::to_string(targetPort) + path + " HTTP/1.0\r\n" + extra +
-                      "\r\n";
+            std::string extra =
+                "Proxy-authorization: Basic " + Base64Encode(proxy.userId + ":" + proxy.password) + "\r\n";
+            request =
+                "GET http://" + targetHost + ":" + std::to_string(targetPort) + path + " HTTP/1.0\r\n" + extra + "\r\n";
         } else {
             request = "GET " + path + " HTTP/1.0\r\n\r\n";
         }
@@ -274,7 +270,7 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
             break;
         size_t end = buffer.find("\r\n\r\n");
         if (end == std::string::npos)
-            break;  // no complete header: nothing usable
+            break; // no complete header: nothing usable
         int length = 0;
         std::string lastModified;
         int kind = ParseHttpHeader(std::string_view(buffer).substr(0, end + 4), length, lastModified);

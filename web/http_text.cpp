@@ -14,7 +14,6 @@ std::string Upper(std::string_view text)
     return out;
 }
 
-
 } // namespace
 
 int LeadingDecimal(std::string_view text)
@@ -99,8 +98,8 @@ int SplitHttpUrl(std::string_view url, std::string& host, uint16_t& port, std::s
     port = 80;
     if (colon != std::string_view::npos && (slash == std::string_view::npos || colon < slash)) {
         host.assign(rest.substr(0, colon));
-        int number = LeadingDecimal(rest.substr(colon + 1, slash == std::string_view::npos ? std::string_view::npos
-                                                                                            : slash - colon - 1));
+        int number = LeadingDecimal(
+            rest.substr(colon + 1, slash == std::string_view::npos ? std::string_view::npos : slash - colon - 1));
         port = static_cast<uint16_t>(number);
     } else {
         host.assign(rest.substr(0, slash));

@@ -10,7 +10,7 @@ namespace lumetra::web {
 
 // Reply classes of ParseHttpHeader.
 enum HttpReplyClass : int {
-    kReplyFailed = 0,        // 403, 404, or no 200
+    kReplyFailed = 0, // 403, 404, or no 200
     kReplyOk = 1,
     kReplyNotAcceptable = 2, // 406
     kReplyNeedsLogin = 10,   // 401 or 407

@@ -7,17 +7,16 @@
 
 namespace lumetra::web {
 
-const char* const kDefaultLinkList =
-    "http://www.lumetra.example/\n"
-    "http://www.lumetra.example/radio/\n"
-    "http://www.lumetra.example/stations/\n"
-    "http://www.lumetra.example/download/\n"
-    "http://www.lumetra.example/help/\n"
-    "http://www.lumetra.example/skins/\n"
-    "http://www.lumetra.example/news/\n"
-    "http://www.lumetra.example/broadcast/\n"
-    "http://www.lumetra.example/support/\n"
-    "http://www.lumetra.example/about/\n";
+const char* const kDefaultLinkList = "http://www.lumetra.example/\n"
+                                     "http://www.lumetra.example/radio/\n"
+                                     "http://www.lumetra.example/stations/\n"
+                                     "http://www.lumetra.example/download/\n"
+                                     "http://www.lumetra.example/help/\n"
+                                     "http://www.lumetra.example/skins/\n"
+                                     "http://www.lumetra.example/news/\n"
+                                     "http://www.lumetra.example/broadcast/\n"
+                                     "http://www.lumetra.example/support/\n"
+                                     "http://www.lumetra.example/about/\n";
 
 std::vector<std::string> LinkRows(std::string_view text)
 {

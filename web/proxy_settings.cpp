@@ -63,8 +63,8 @@ ProxyDialogView OpenProxyDialogView(bool proxyInUse)
     ProxyDialogView view;
     ReadProxySettings(view.values);
     view.serverAndPortEnabled = !proxyInUse;
-    view.note = proxyInUse ? "Please re-enter the user id and password."
-                           : "Leave blank if you do not use proxy server.";
+    view.note =
+        proxyInUse ? "Please re-enter the user id and password." : "Leave blank if you do not use proxy server.";
     return view;
 }
 

@@ -12,9 +12,9 @@ inline constexpr size_t kProxyFieldLimit = 127;
 
 struct ProxySettings {
     std::string server;
-    std::string port;      // decimal text as stored
+    std::string port; // decimal text as stored
     std::string userId;
-    std::string password;  // plain
+    std::string password; // plain
 };
 
 // Fills `out` (password unscrambled); true when a proxy server is set.

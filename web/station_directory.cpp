@@ -37,7 +37,10 @@ public:
         if (startLevel < kLevelTable)
             m_table[static_cast<size_t>(startLevel)] = startLevel;
     }
-    bool Shown(int level) const { return level > 0 && level < kLevelTable && m_table[static_cast<size_t>(level)] == level; }
+    bool Shown(int level) const
+    {
+        return level > 0 && level < kLevelTable && m_table[static_cast<size_t>(level)] == level;
+    }
     void AfterCategory(int level, bool expandedAndShown)
     {
         if (level + 1 < kLevelTable)
@@ -250,8 +253,7 @@ void StationDirectory::FetchStationInfo(StationNode& node)
     // Another fetch may be running below us on this thread; let it finish or give up.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFetchTimeoutMs + 2000);
     int got;
-    while ((got = m_fetcher.Get("Getting station information...", "", 80, path, reply, kStationRecordCapacity)) ==
-               -1 &&
+    while ((got = m_fetcher.Get("Getting station information...", "", 80, path, reply, kStationRecordCapacity)) == -1 &&
            std::chrono::steady_clock::now() < deadline)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     if (got != 1)

@@ -74,7 +74,7 @@ private:
     int m_autoRefreshSeconds = kDefaultAutoRefreshSeconds;
     bool m_versionAsked = false;
     int m_currentStation = -1;
-    std::unique_ptr<StationNode> m_fileNode;  // the node made up for a station file
+    std::unique_ptr<StationNode> m_fileNode; // the node made up for a station file
 };
 
 } // namespace lumetra::web

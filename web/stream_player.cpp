@@ -94,11 +94,13 @@ void StreamThread(std::shared_ptr<StreamJob> job)
     job->done = 0;
     if (job->progress)
         job->progress(0, true);
-    job->end = StreamGet(job->caption, job->host, job->port, job->path, job->file, job->stop, job->received,
-                         job->mediaReceived, [&job](int32_t total) {
-                             if (job->progress)
-                                 job->progress(total, true);
-                         }, &job->limits);
+    job->end = StreamGet(
+        job->caption, job->host, job->port, job->path, job->file, job->stop, job->received, job->mediaReceived,
+        [&job](int32_t total) {
+            if (job->progress)
+                job->progress(total, true);
+        },
+        &job->limits);
     job->running = false;
     job->done = 1;
     job->stop = 0;
@@ -158,7 +160,7 @@ void StopStream(StreamContext& context)
         while (job->running.load() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (job->running.load())
-            context.m_thread.detach();  // it holds its own reference and ends by itself
+            context.m_thread.detach(); // it holds its own reference and ends by itself
         else
             context.m_thread.join();
     }

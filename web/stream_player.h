@@ -37,7 +37,7 @@ struct StreamJob {
     std::atomic<int32_t> received{0};
     std::atomic<int32_t> mediaReceived{0};
     std::atomic<bool> running{false};
-    std::atomic<int> end{0};  // a StreamEnd
+    std::atomic<int> end{0}; // a StreamEnd
     StreamLimits limits;
     std::function<void(int32_t received, bool downloading)> progress;
     ~StreamJob();

@@ -20,8 +20,8 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
     if (!finished && received > item.fileSize)
         item.fileSize = received;
     if (!finished && item.bitrate / 8 > 0)
-        item.totalSamples = static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate /
-                                                 ((item.bitrate / 8) * 1000.0));
+        item.totalSamples =
+            static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate / ((item.bitrate / 8) * 1000.0));
     std::string file = stream.FilePath();
     if (item.streamState == 1 && received < kStreamStartBytes && !finished) {
         char text[64];

@@ -23,9 +23,9 @@ int main(int argc, char** argv)
     if (!audio)
         return 1;
     engine::MciSources mci(*audio);
-    playlist::Library library([&mci](MediaItem& item) { engine::FillMediaInfo(item, engine::DefaultDecoderSource(), &mci); },
-                              argv[3],
-                              [&tree] { return std::vector<std::string>{tree + "/"}; });
+    playlist::Library library(
+        [&mci](MediaItem& item) { engine::FillMediaInfo(item, engine::DefaultDecoderSource(), &mci); }, argv[3],
+        [&tree] { return std::vector<std::string>{tree + "/"}; });
     auto start = std::chrono::steady_clock::now();
     if (std::strcmp(argv[1], "build") == 0)
         library.StartLibraryBuild();

@@ -30,7 +30,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool MakeSignal(int rate, const std::string& path) {
+bool MakeSignal(int rate, const std::string& path)
+{
     // Four plucked chords over a soft bass line and a little noise, normalised.
     const std::string tmp = path + ".raw.wav";
     std::ostringstream cmd;
@@ -45,7 +46,8 @@ bool MakeSignal(int rate, const std::string& path) {
     return ok;
 }
 
-double Snr(const std::vector<int16_t>& src, const std::vector<uint8_t>& dec) {
+double Snr(const std::vector<int16_t>& src, const std::vector<uint8_t>& dec)
+{
     double signal = 0, noise = 0;
     for (std::size_t k = 0; k < dec.size(); ++k) {
         const double s = src[k] / 256.0;
@@ -55,7 +57,8 @@ double Snr(const std::vector<int16_t>& src, const std::vector<uint8_t>& dec) {
     return 10 * std::log10(signal / std::max(noise, 1e-9));
 }
 
-double EightBitCeiling(const std::vector<int16_t>& src, std::size_t n) {
+double EightBitCeiling(const std::vector<int16_t>& src, std::size_t n)
+{
     double signal = 0, noise = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const double s = src[k] / 256.0;
@@ -68,7 +71,8 @@ double EightBitCeiling(const std::vector<int16_t>& src, std::size_t n) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::vector<double> bitsPerSample{1.0, 1.5, 2.0, 3.0, 4.0};
     radio::EncoderSettings base;
     std::string input;
@@ -78,7 +82,8 @@ int main(int argc, char** argv) {
         if (opt == "--bits-per-sample") {
             bitsPerSample.clear();
             std::stringstream list(argv[k + 1]);
-            for (std::string item; std::getline(list, item, ',');) bitsPerSample.push_back(std::stod(item));
+            for (std::string item; std::getline(list, item, ',');)
+                bitsPerSample.push_back(std::stod(item));
         } else if (opt == "--choices") {
             // MASK:RATIO,... with masks in hexadecimal (FFFF: smallest details).
             base.choices.clear();
@@ -100,8 +105,8 @@ int main(int argc, char** argv) {
     const auto dir = std::filesystem::temp_directory_path() / ("codec_bench_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
 
-    std::printf("%-6s %6s %8s %9s %9s %12s %12s\n", "rate", "bits", "kbit/s", "SNR dB", "8-bit dB",
-                "enc x real", "dec us/frm");
+    std::printf("%-6s %6s %8s %9s %9s %12s %12s\n", "rate", "bits", "kbit/s", "SNR dB", "8-bit dB", "enc x real",
+                "dec us/frm");
     for (int rate : {8000, 16000, 32000}) {
         tools::MonoPcm pcm;
         std::string error;
@@ -133,9 +138,9 @@ int main(int argc, char** argv) {
             std::size_t totalBytes = 0;
             const auto e0 = Clock::now();
             for (std::size_t f = 0; f < frames; ++f) {
-                const auto info = encoder.Encode(
-                    std::span<const int16_t, radio::kFrameSamples>(&pcm.samples[f * radio::kFrameSamples], radio::kFrameSamples),
-                    payloads[f]);
+                const auto info = encoder.Encode(std::span<const int16_t, radio::kFrameSamples>(
+                                                     &pcm.samples[f * radio::kFrameSamples], radio::kFrameSamples),
+                                                 payloads[f]);
                 payloads[f].resize(info.bytes);
                 totalBytes += info.bytes;
             }
@@ -143,14 +148,15 @@ int main(int argc, char** argv) {
             std::vector<uint8_t> decoded(n);
             const auto d0 = Clock::now();
             for (std::size_t f = 0; f < frames; ++f)
-                radio::DecodeFrame(payloads[f], false, 2,
-                                   std::span<uint8_t, radio::kFrameSamples>(&decoded[f * radio::kFrameSamples], radio::kFrameSamples));
+                radio::DecodeFrame(
+                    payloads[f], false, 2,
+                    std::span<uint8_t, radio::kFrameSamples>(&decoded[f * radio::kFrameSamples], radio::kFrameSamples));
             const double decSeconds = std::chrono::duration<double>(Clock::now() - d0).count();
             const double audioSeconds = static_cast<double>(n) / rate;
-            std::printf("%-6d %6.2f %8.1f %9.2f %9.2f %12.0f %12.1f\n", rate,
-                        totalBytes * 8.0 / static_cast<double>(n), totalBytes * 8.0 / audioSeconds / 1000,
-                        Snr(pcm.samples, decoded), EightBitCeiling(pcm.samples, n),
-                        audioSeconds / encSeconds, decSeconds / static_cast<double>(frames) * 1e6);
+            std::printf("%-6d %6.2f %8.1f %9.2f %9.2f %12.0f %12.1f\n", rate, totalBytes * 8.0 / static_cast<double>(n),
+                        totalBytes * 8.0 / audioSeconds / 1000, Snr(pcm.samples, decoded),
+                        EightBitCeiling(pcm.samples, n), audioSeconds / encSeconds,
+                        decSeconds / static_cast<double>(frames) * 1e6);
         }
     }
     std::filesystem::remove_all(dir);

@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const std::string& path : ParseM3u(bytes)) {
         if (path.find_first_of(std::string_view("\r\n", 2)) != std::string::npos)
             __builtin_trap();
-        if (path.find('\0') == std::string::npos && path.front() != '#' && path.front() != ' ' &&
-            path.back() != ' ' && path.front() != '\t' && path.back() != '\t' && !IsFileAddress(path))
+        if (path.find('\0') == std::string::npos && path.front() != '#' && path.front() != ' ' && path.back() != ' ' &&
+            path.front() != '\t' && path.back() != '\t' && !IsFileAddress(path))
             m3u.push_back({path, 1, "t"});
     }
     std::vector<std::string> expected;

@@ -9,9 +9,11 @@
 #include <cstring>
 #include <span>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     using namespace lumetra::radio;
-    if (size < 5) return 0;
+    if (size < 5)
+        return 0;
     // First 5 bytes pick the filter and threshold; the rest is the payload, copied
     // to a buffer of its exact size so that any over-read is caught.
     const bool filter = data[0] & 1;

@@ -11,9 +11,11 @@
 #include <cstring>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     using namespace lumetra::radio;
-    if (size < 3) return 0;
+    if (size < 3)
+        return 0;
     static WaveletEncoder encoder;
     EncoderSettings settings;
     settings.maxPayloadBytes = 1 + (data[0] | data[1] << 8) % 5120;
@@ -29,12 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> payload(settings.maxPayloadBytes + 64);
     const EncodedFrameInfo info = encoder.Encode(pcm, payload);
     const size_t budget = settings.maxPayloadBytes < kMinFrameBytes ? kMinFrameBytes : settings.maxPayloadBytes;
-    if (info.bytes < kFrameHeaderBytes || info.bytes > budget) std::abort();
+    if (info.bytes < kFrameHeaderBytes || info.bytes > budget)
+        std::abort();
     payload.resize(info.bytes);
     std::array<uint8_t, kFrameSamples> samples, extended;
     DecodeFrame(payload, false, 2, samples);
     payload.resize(info.bytes + 16, 0);
     DecodeFrame(payload, false, 2, extended);
-    if (samples != extended) std::abort();
+    if (samples != extended)
+        std::abort();
     return 0;
 }

@@ -83,10 +83,10 @@ public:
 
 private:
     uint32_t m_words[kWords];
-    int32_t m_writeBytes = 0;     // bytes written, in the frame-start count
-    int32_t m_limitBits = 0;      // m_writeBytes * 8
-    int32_t m_readBits = 0;       // read bit counter
-    int32_t m_frameStart = 0;     // bytes; where the next frame's main data goes
+    int32_t m_writeBytes = 0; // bytes written, in the frame-start count
+    int32_t m_limitBits = 0;  // m_writeBytes * 8
+    int32_t m_readBits = 0;   // read bit counter
+    int32_t m_frameStart = 0; // bytes; where the next frame's main data goes
 };
 
 } // namespace lumetra::mpeg

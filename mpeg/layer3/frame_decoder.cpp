@@ -61,8 +61,8 @@ int FrameDecoder::FrameSlots(int64_t bitPosition, const FrameHeader& header, int
     m_lastPadding = header.padding;
     if (previous < 0 || bitPosition <= previous || bitPosition - previous > 8 * 8192)
         return -1;
-    return static_cast<int>((bitPosition - previous) / 8) - previousPadding + header.padding - 4
-           - (header.errorProtection ? 2 : 0) - SideInfoBytes(header.id == 1, channels);
+    return static_cast<int>((bitPosition - previous) / 8) - previousPadding + header.padding - 4 -
+           (header.errorProtection ? 2 : 0) - SideInfoBytes(header.id == 1, channels);
 }
 
 int FrameDecoder::GiveUp(const FrameHeader& header, int channels, int16_t*& out)
@@ -73,8 +73,8 @@ int FrameDecoder::GiveUp(const FrameHeader& header, int channels, int16_t*& out)
     return 0;
 }
 
-int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& header, int channels,
-                                 Synthesis& synthesis, PcmSamples& pcm, int16_t*& out)
+int FrameDecoder::DecodeMainData(SideInfo& si, int slots, const FrameHeader& header, int channels, Synthesis& synthesis,
+                                 PcmSamples& pcm, int16_t*& out)
 {
     if (m_reservoir.BeginFrame(si.mainDataBegin, slots) < 0)
         return GiveUp(header, channels, out);

@@ -56,7 +56,7 @@ private:
     BitReservoir m_reservoir;
     HybridFilter m_hybrid;
     ScaleFactors m_scaleFactors[2] = {};
-    int64_t m_lastFrameBits = -1;   // free format: the previous frame's position
+    int64_t m_lastFrameBits = -1; // free format: the previous frame's position
     int32_t m_lastPadding = 0;
     int m_freeFormatBytes = 0;
 };

@@ -89,10 +89,7 @@ inline int32_t Signed(uint32_t v, uint32_t window, int& used)
 // code costs a shift instead of a ring lookup. The bits are those PeekAt gives.
 class BitWindow {
 public:
-    BitWindow(const BitReservoir& r, int32_t pos)
-        : m_reservoir(r), m_next(pos)
-    {
-    }
+    BitWindow(const BitReservoir& r, int32_t pos) : m_reservoir(r), m_next(pos) {}
     // The next 32 bits.
     uint32_t Peek()
     {
@@ -277,7 +274,7 @@ int DecodeInto(BitReservoir& reservoir, const GranuleChannelInfo& g, const int16
             sink.Pair(i + 2, v[2], v[3]);
             i += 4;
             if (bits.Position() > dataEnd)
-                i -= 4;   // the last quadruple ran past this channel's data
+                i -= 4; // the last quadruple ran past this channel's data
         }
     }
     reservoir.SetPosition(partEnd);

@@ -81,8 +81,7 @@ int HuffmanTables::Read(FILE* stream, TableReport* report)
         char keyword[kLineLength] = {};
         char name[kLineLength] = {};
         unsigned treeLength = 0;
-        if (std::sscanf(line, "%99s %99s %u %u %u %u", keyword, name, &treeLength, &t.xlen, &t.ylen,
-                        &t.linbits) < 1)
+        if (std::sscanf(line, "%99s %99s %u %u %u %u", keyword, name, &treeLength, &t.xlen, &t.ylen, &t.linbits) < 1)
             keyword[0] = '\0';
         if (std::strcmp(keyword, ".end") == 0)
             return n;
@@ -103,8 +102,8 @@ int HuffmanTables::Read(FILE* stream, TableReport* report)
         std::sscanf(line, "%99s %u", keyword, &number);
         if (std::strcmp(keyword, ".reference") == 0) {
             // Only an earlier table can lend its tree.
-            if (number >= static_cast<unsigned>(n) || m_tables[number].xlen != t.xlen
-                || m_tables[number].ylen != t.ylen) {
+            if (number >= static_cast<unsigned>(n) || m_tables[number].xlen != t.xlen ||
+                m_tables[number].ylen != t.ylen) {
                 Note(report, "wrong table %u reference\n", static_cast<unsigned>(n));
                 return -3;
             }
@@ -153,7 +152,7 @@ void LoadHuffmanTables(HuffmanTables& tables, FILE* stream, TableReport& report)
     const int count = tables.Read(stream, &report);
     std::fclose(stream);
     if (count == -4)
-        return;  // out of tree memory: reported with its own status
+        return; // out of tree memory: reported with its own status
     if (count != kHuffmanTableCount)
         report.Fail("decoder table read error\n", 4);
 }

@@ -18,9 +18,9 @@ namespace lumetra::mpeg {
 // within them, or the node where the bit-by-bit walk goes on.
 inline constexpr int kHuffmanLookupBits = 8;
 struct HuffmanLookupEntry {
-    enum Kind : uint8_t { kLeaf, kNode, kWalk };   // kWalk: walk from the root
-    uint16_t target;   // leaf value or node index
-    uint8_t bits;      // bits used
+    enum Kind : uint8_t { kLeaf, kNode, kWalk }; // kWalk: walk from the root
+    uint16_t target;                             // leaf value or node index
+    uint8_t bits;                                // bits used
     Kind kind;
 };
 
@@ -30,10 +30,10 @@ struct HuffmanTable {
     uint32_t ylen = 0;
     uint32_t linbits = 0;
     uint32_t linmax = 0;
-    int32_t reference = -1;                 // -1: own tree data
-    const uint8_t (*tree)[2] = nullptr;     // nullptr when the table has no tree
+    int32_t reference = -1;             // -1: own tree data
+    const uint8_t (*tree)[2] = nullptr; // nullptr when the table has no tree
     uint32_t treeLength = 0;
-    const HuffmanLookupEntry* lookup = nullptr;   // 2^kHuffmanLookupBits entries with the tree
+    const HuffmanLookupEntry* lookup = nullptr; // 2^kHuffmanLookupBits entries with the tree
 };
 
 inline constexpr int kHuffmanTableCount = 34;

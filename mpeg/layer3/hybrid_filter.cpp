@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 struct Windows {
-    float block[4][36];   // block types 0, 1, 3 (long); 2 uses the first 12 as the short window
+    float block[4][36]; // block types 0, 1, 3 (long); 2 uses the first 12 as the short window
     float cs[8], ca[8];
     Windows()
     {
@@ -88,7 +88,7 @@ void AliasReduce(float* xr, int boundaries, const Windows& win)
     const Float4 cs0 = Load4(win.cs), cs1 = Load4(win.cs + 4);
     const Float4 ca0 = Load4(win.ca), ca1 = Load4(win.ca + 4);
     for (int sb = 1; sb <= boundaries; ++sb) {
-        float* up = xr + 18 * sb - 8;   // lines 18 sb - 8 .. 18 sb - 1
+        float* up = xr + 18 * sb - 8; // lines 18 sb - 8 .. 18 sb - 1
         float* down = xr + 18 * sb;
         // up reversed: lane i holds line 18 sb - 1 - i.
         const Float4 u0 = __builtin_shufflevector(Load4(up + 4), Load4(up + 4), 3, 2, 1, 0);
@@ -188,7 +188,7 @@ void HybridFilter::Run(float* xr, int count, const GranuleChannelInfo& g, const 
             ++sfb;
         count = std::max(count, 3 * static_cast<int>(shortBands[sfb + 1]));
     }
-    int limit = (count + 17) / 18;   // subbands that may hold values
+    int limit = (count + 17) / 18; // subbands that may hold values
     if (!shortBlock || mixed) {
         const int boundaries = mixed ? 1 : std::min(limit, 31);
         AliasReduce(xr, boundaries, win);
@@ -198,7 +198,7 @@ void HybridFilter::Run(float* xr, int count, const GranuleChannelInfo& g, const 
         limit = std::max(limit, mixed ? 2 : 0);
     limit = std::min(limit, 32);
 
-    float (*overlap)[32] = m_overlap[ch & 1];
+    float(*overlap)[32] = m_overlap[ch & 1];
     int sb = 0;
     if (!shortBlock) {
         // Four subbands at a time; those past the limit hold zeros.

@@ -17,11 +17,10 @@ public:
     // xr: 576 lines of channel ch in bitstream order (modified); count: lines
     // that may be non-zero. shortBands: the 14 short band boundaries.
     // Writes out[slot][subband].
-    void Run(float* xr, int count, const GranuleChannelInfo& g, const int16_t* shortBands, int ch,
-             float out[18][32]);
+    void Run(float* xr, int count, const GranuleChannelInfo& g, const int16_t* shortBands, int ch, float out[18][32]);
 
 private:
-    alignas(16) float m_overlap[2][18][32];   // [channel][slot][subband]
+    alignas(16) float m_overlap[2][18][32]; // [channel][slot][subband]
     bool m_resetPending = true;
 };
 

@@ -82,7 +82,7 @@ void Dct4Size18(const T x[18], T y[18])
         ti[n] = b * t.preCos[n] - a * t.preSin[n];
     }
     // 9-point DFT as 3 x 3: n = 3a + b, k = c + 3d.
-    T ar[3][3], ai[3][3];   // [b][c]
+    T ar[3][3], ai[3][3]; // [b][c]
     for (int b = 0; b < 3; ++b)
         Dft3(tr[b], ti[b], tr[3 + b], ti[3 + b], tr[6 + b], ti[6 + b], ar[b], ai[b], 1);
     const Dft9Twiddles<T>& w = TwiddlesDft9<T>();

@@ -25,8 +25,8 @@ public:
     // Writes each granule's 576 sample frames to out, interleaved (channels from
     // params), or a whole frame of silence when the frame is given up. Returns
     // the samples clipped; *out advances past what was written.
-    int DecodeFrame(BitReader& reader, const FrameHeader& header, const FrameParams& params,
-                    Synthesis& synthesis, PcmSamples& pcm, int16_t*& out);
+    int DecodeFrame(BitReader& reader, const FrameHeader& header, const FrameParams& params, Synthesis& synthesis,
+                    PcmSamples& pcm, int16_t*& out);
 
 private:
     struct State;

@@ -46,7 +46,7 @@ inline void ScaleBand(const int32_t* q, int begin, int end, int count, float gai
 
 BandLayout BandLayoutFor(int id, int samplingFrequency)
 {
-    const int row = id == 1 || id == 2 ? id : 0;  // the table rows follow the header's id
+    const int row = id == 1 || id == 2 ? id : 0; // the table rows follow the header's id
     const int sf = std::clamp(samplingFrequency, 0, 2);
     BandLayout layout;
     layout.longBands = layer3_tables::kLongBands[row][sf];
@@ -57,8 +57,14 @@ BandLayout BandLayoutFor(int id, int samplingFrequency)
     return layout;
 }
 
-const float* GainTable() { return TheTables().gain; }
-const float* PowerTable() { return TheTables().power; }
+const float* GainTable()
+{
+    return TheTables().gain;
+}
+const float* PowerTable()
+{
+    return TheTables().power;
+}
 
 void BuildGainSegments(const GranuleChannelInfo& g, const ScaleFactors& sf, const BandLayout& bands,
                        GainSegments& segments)

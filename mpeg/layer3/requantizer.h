@@ -13,9 +13,9 @@
 namespace lumetra::mpeg {
 
 struct BandLayout {
-    const int16_t* longBands;    // 23 boundaries
-    const int16_t* shortBands;   // 14 boundaries per window
-    int mixedLongBands;          // long bands before line 36 (8 MPEG-1, 6 LSF)
+    const int16_t* longBands;  // 23 boundaries
+    const int16_t* shortBands; // 14 boundaries per window
+    int mixedLongBands;        // long bands before line 36 (8 MPEG-1, 6 LSF)
 };
 
 // The frame's band layout for the header's version and sampling frequency.

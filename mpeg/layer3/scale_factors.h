@@ -11,13 +11,13 @@
 namespace lumetra::mpeg {
 
 struct ScaleFactors {
-    int32_t l[23];      // long bands 0..20 transmitted, 21 and 22 stay 0
-    int32_t s[3][13];   // [window][short band], bands 0..11 transmitted
+    int32_t l[23];    // long bands 0..20 transmitted, 21 and 22 stay 0
+    int32_t s[3][13]; // [window][short band], bands 0..11 transmitted
     // Intensity stereo of the right channel: a band whose factor equals its
     // limit is not intensity coded (MPEG-1: 7 everywhere; LSF: 2^slen - 1).
     int32_t lLimit[23];
     int32_t sLimit[3][13];
-    int32_t intensityScale;   // LSF right channel: 0 or 1
+    int32_t intensityScale; // LSF right channel: 0 or 1
 };
 
 // MPEG-1. Bands whose scfsi group is set keep their values from granule 0

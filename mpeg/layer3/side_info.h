@@ -12,7 +12,7 @@ struct GranuleChannelInfo {
     int32_t part2_3Length;
     int32_t bigValues;
     int32_t globalGain;
-    int32_t scalefacCompress;   // 4 bits MPEG-1, 9 bits MPEG-2 LSF
+    int32_t scalefacCompress; // 4 bits MPEG-1, 9 bits MPEG-2 LSF
     int32_t windowSwitching;
     int32_t blockType;
     int32_t mixedBlock;
@@ -20,7 +20,7 @@ struct GranuleChannelInfo {
     int32_t subblockGain[3];
     int32_t region0Count;
     int32_t region1Count;
-    int32_t preflag;            // MPEG-2 LSF: derived from scalefacCompress
+    int32_t preflag; // MPEG-2 LSF: derived from scalefacCompress
     int32_t scalefacScale;
     int32_t count1TableSelect;
     // Short blocks: where region 1 begins, after the first three short bands
@@ -31,7 +31,7 @@ struct GranuleChannelInfo {
 struct SideInfo {
     int32_t mainDataBegin;
     int32_t privateBits;
-    int32_t scfsi[2][4];        // MPEG-1 only
+    int32_t scfsi[2][4]; // MPEG-1 only
     GranuleChannelInfo gr[2][2];
 };
 

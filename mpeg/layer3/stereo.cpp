@@ -107,7 +107,7 @@ void ProcessStereo(float (*xr)[576], int count[2], bool middleSide, bool intensi
         longPart(22);
     } else {
         const int firstShort = right.mixedBlock ? 3 : 0;
-        int highest = -1;   // highest short band with right-channel values, any window
+        int highest = -1; // highest short band with right-channel values, any window
         for (int w = 0; w < 3; ++w) {
             int first = firstShort;
             for (int sfb = 12; sfb >= firstShort; --sfb) {

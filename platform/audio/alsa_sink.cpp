@@ -49,11 +49,10 @@ public:
         unsigned periodUs = kPeriodUs;
         if (snd_pcm_hw_params_any(m_pcm, hw) < 0 ||
             snd_pcm_hw_params_set_access(m_pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-            snd_pcm_hw_params_set_format(m_pcm, hw, format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8
-                                                                              : SND_PCM_FORMAT_S16_LE) < 0 ||
+            snd_pcm_hw_params_set_format(m_pcm, hw,
+                                         format.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE) < 0 ||
             snd_pcm_hw_params_set_channels(m_pcm, hw, format.channels) < 0 ||
-            snd_pcm_hw_params_set_rate_resample(m_pcm, hw, 1) < 0 ||
-            snd_pcm_hw_params_set_rate(m_pcm, hw, rate, 0) < 0)
+            snd_pcm_hw_params_set_rate_resample(m_pcm, hw, 1) < 0 || snd_pcm_hw_params_set_rate(m_pcm, hw, rate, 0) < 0)
             return kWaveBadFormat;
         snd_pcm_hw_params_set_buffer_time_near(m_pcm, hw, &bufferUs, nullptr);
         snd_pcm_hw_params_set_period_time_near(m_pcm, hw, &periodUs, nullptr);
@@ -118,7 +117,7 @@ public:
             return m_played;
         snd_pcm_state_t state = snd_pcm_state(m_pcm);
         if (m_dead || state == SND_PCM_STATE_DISCONNECTED || state == SND_PCM_STATE_SETUP) {
-            m_played = m_written;  // the device went away: nothing more will be heard
+            m_played = m_written; // the device went away: nothing more will be heard
             return m_played;
         }
         if (state == SND_PCM_STATE_XRUN) {
@@ -255,7 +254,7 @@ private:
     uint64_t m_played = 0;
     snd_pcm_uframes_t m_bufferFrames = 0;
     uint64_t m_rate = 1;
-    uint64_t m_outsideFrames = 0;  // delay beyond the PCM's own buffer
+    uint64_t m_outsideFrames = 0; // delay beyond the PCM's own buffer
     bool m_dry = false;
     bool m_dead = false;
     std::chrono::steady_clock::time_point m_dryUntil;

@@ -14,14 +14,14 @@ namespace lumetra::platform::audio {
 class AudioSink {
 public:
     virtual ~AudioSink() = default;
-    virtual int Open(const WaveFormat& format) = 0;  // a WaveResult
+    virtual int Open(const WaveFormat& format) = 0; // a WaveResult
     // Bytes that Write accepts now without blocking.
     virtual size_t Writable() = 0;
     virtual int Write(const uint8_t* data, size_t bytes) = 0;
     virtual uint64_t WrittenBytes() = 0;
     // Bytes the listener has heard: monotonic, never above WrittenBytes().
     virtual uint64_t PlayedBytes() = 0;
-    virtual void Pause() = 0;   // keeps what is buffered
+    virtual void Pause() = 0; // keeps what is buffered
     virtual void Resume() = 0;
     // Drops what has not been played; PlayedBytes() == WrittenBytes() afterwards.
     virtual void Flush() = 0;
@@ -37,10 +37,7 @@ public:
     // buffer is due back at offset dueOffset (UINT64_MAX: none is due) and more
     // bytes wait to be written (morePending). Sinks that can tell when that
     // happens sleep until then instead of polling.
-    virtual std::chrono::microseconds SleepHint(uint64_t /*dueOffset*/, bool /*morePending*/)
-    {
-        return PollInterval();
-    }
+    virtual std::chrono::microseconds SleepHint(uint64_t /*dueOffset*/, bool /*morePending*/) { return PollInterval(); }
 };
 
 } // namespace lumetra::platform::audio

@@ -18,8 +18,10 @@ enum class Backend { Null, File, FileFast, Pulse, Alsa };
 // The WAVE_FORMAT_* bit of a format at 11.025, 22.05 or 44.1 kHz, else 0.
 uint32_t FormatBit(const WaveFormat& format)
 {
-    int rateIndex = format.samplesPerSec == 11025 ? 0 : format.samplesPerSec == 22050 ? 1
-                  : format.samplesPerSec == 44100 ? 2 : -1;
+    int rateIndex = format.samplesPerSec == 11025   ? 0
+                    : format.samplesPerSec == 22050 ? 1
+                    : format.samplesPerSec == 44100 ? 2
+                                                    : -1;
     if (rateIndex < 0)
         return 0;
     int bit = rateIndex * 4 + (format.channels == 2 ? 1 : 0) + (format.bitsPerSample == 16 ? 2 : 0);
@@ -42,8 +44,7 @@ std::string SlotPath(const std::string& path, int slot)
 class BackendAudioSystem : public AudioSystem {
 public:
     BackendAudioSystem(Backend backend, std::string argument, std::vector<uint32_t> deviceFormats, Mixer& mixer)
-        : m_backend(backend), m_argument(std::move(argument)), m_formats(std::move(deviceFormats)),
-          m_mixer(mixer)
+        : m_backend(backend), m_argument(std::move(argument)), m_formats(std::move(deviceFormats)), m_mixer(mixer)
     {
     }
 
@@ -118,8 +119,7 @@ public:
         }
         if (!sink)
             return kWaveNoDriver;
-        auto device_ = std::make_unique<QueuedWaveOut>(std::move(sink), format, m_mixer, line, std::move(done),
-                                                       closed);
+        auto device_ = std::make_unique<QueuedWaveOut>(std::move(sink), format, m_mixer, line, std::move(done), closed);
         result = device_->Start();
         if (result != kWaveOk) {
             if (closed)
@@ -147,7 +147,10 @@ public:
         return "null";
     }
 
-    Mixer& LineMixer() override { return m_mixer; }
+    Mixer& LineMixer() override
+    {
+        return m_mixer;
+    }
 
 private:
     std::string ProductName(int device) const

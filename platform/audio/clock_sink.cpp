@@ -5,10 +5,7 @@
 
 namespace lumetra::platform::audio {
 
-ClockSink::ClockSink(bool fast, std::unique_ptr<WavFileWriter> writer)
-    : m_fast(fast), m_writer(std::move(writer))
-{
-}
+ClockSink::ClockSink(bool fast, std::unique_ptr<WavFileWriter> writer) : m_fast(fast), m_writer(std::move(writer)) {}
 
 int ClockSink::Open(const WaveFormat& format)
 {

@@ -37,13 +37,13 @@ private:
     std::unique_ptr<WavFileWriter> m_writer;
     uint64_t m_bytesPerSec = 1;
     uint32_t m_blockAlign = 1;
-    size_t m_leadBytes = 0;        // how far writing may run ahead of the clock
+    size_t m_leadBytes = 0; // how far writing may run ahead of the clock
     uint64_t m_written = 0;
     uint64_t m_played = 0;
     bool m_paused = false;
     Clock::time_point m_anchorTime;
-    uint64_t m_anchorPlayed = 0;   // played offset at m_anchorTime
-    std::vector<uint8_t> m_unplayed;  // written, not yet consumed (file mode)
+    uint64_t m_anchorPlayed = 0;     // played offset at m_anchorTime
+    std::vector<uint8_t> m_unplayed; // written, not yet consumed (file mode)
 };
 
 } // namespace lumetra::platform::audio

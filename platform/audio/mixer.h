@@ -25,7 +25,7 @@ enum class MixerLine { Master, Cd, Midi, Wave };
 struct MixerControl {
     int32_t minimum = 0;
     int32_t maximum = 65535;
-    bool isSigned = false;   // units other than unsigned
+    bool isSigned = false; // units other than unsigned
 };
 
 class Mixer {
@@ -37,7 +37,7 @@ public:
     MixerControl MeterControl(MixerLine line) const;
     bool HasMeter(MixerLine line) const;
 
-    void SetVolumeValue(MixerLine line, int32_t value);  // control units, clamped
+    void SetVolumeValue(MixerLine line, int32_t value); // control units, clamped
     int32_t VolumeValue(MixerLine line) const;
     // Linear gain applied to samples of this line (its control times master's).
     float Gain(MixerLine line) const;

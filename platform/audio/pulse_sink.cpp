@@ -91,7 +91,7 @@ public:
     {
         Lock lock(m_loop);
         if (!StreamGood())
-            return kDeadWritable;  // a lost server swallows the rest at once
+            return kDeadWritable; // a lost server swallows the rest at once
         size_t n = pa_stream_writable_size(m_stream);
         return n == static_cast<size_t>(-1) ? 0 : n;
     }
@@ -184,9 +184,7 @@ public:
     std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
     {
         using std::chrono::microseconds;
-        auto usFor = [this](uint64_t bytes) {
-            return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec));
-        };
+        auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec)); };
         int64_t sleepUs = kRequestMs * 1000;
         if (!morePending && dueOffset != UINT64_MAX) {
             uint64_t played = PlayedBytes();
@@ -202,10 +200,7 @@ private:
         pa_threaded_mainloop* m_loop;
     };
 
-    static void SuccessCallback(pa_stream*, int, void* self)
-    {
-        SignalLoop(static_cast<PulseSink*>(self)->m_loop);
-    }
+    static void SuccessCallback(pa_stream*, int, void* self) { SignalLoop(static_cast<PulseSink*>(self)->m_loop); }
 
     static void UnderflowCallback(pa_stream*, void* self)
     {
@@ -284,7 +279,8 @@ private:
         pa_proplist_free(client);
         if (!m_context)
             return kWaveNoDriver;
-        pa_context_set_state_callback(m_context, [](pa_context*, void* loop) { SignalLoop(loop); }, m_loop);
+        pa_context_set_state_callback(
+            m_context, [](pa_context*, void* loop) { SignalLoop(loop); }, m_loop);
         if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return kWaveNoDriver;
         while (true) {
@@ -301,7 +297,8 @@ private:
         pa_proplist_free(media);
         if (!m_stream)
             return kWaveBadFormat;
-        pa_stream_set_state_callback(m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
+        pa_stream_set_state_callback(
+            m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
         pa_stream_set_underflow_callback(m_stream, UnderflowCallback, this);
         pa_stream_set_write_callback(m_stream, WriteCallback, this);
         pa_buffer_attr attr{};
@@ -325,7 +322,7 @@ private:
     }
 
     std::string m_clientName;
-    std::function<void()> m_wakeHook;  // set and called under the mainloop lock
+    std::function<void()> m_wakeHook; // set and called under the mainloop lock
     pa_sample_spec m_spec{};
     uint32_t m_blockAlign = 1;
     pa_threaded_mainloop* m_loop = nullptr;
@@ -333,7 +330,7 @@ private:
     pa_stream* m_stream = nullptr;
     uint64_t m_written = 0;
     uint64_t m_played = 0;
-    uint64_t m_described = 0;  // the description generation the stream carries
+    uint64_t m_described = 0; // the description generation the stream carries
     bool m_corked = false;
     bool m_triggered = false;
     bool m_underflow = false;

@@ -14,8 +14,8 @@ constexpr size_t kChunkBytes = 16384;
 constexpr size_t kMaxReturnedAtOnce = 64;
 } // namespace
 
-QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer,
-                             MixerLine line, DoneCallback done, ClosedHook closed)
+QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer, MixerLine line,
+                             DoneCallback done, ClosedHook closed)
     : m_sink(std::move(sink)), m_format(format), m_mixer(mixer), m_line(line), m_done(std::move(done)),
       m_closedHook(std::move(closed)), m_scratch(kChunkBytes)
 {
@@ -171,7 +171,7 @@ void QueuedWaveOut::WaitForWorker(std::unique_lock<std::mutex>& lock)
     uint64_t ticket = ++m_requestSeq;
     m_wake.notify_all();
     if (OnWorker())
-        return;  // inside the done callback: acted on once it returns
+        return; // inside the done callback: acted on once it returns
     m_served.wait(lock, [&] { return m_servedSeq >= ticket || m_quit; });
 }
 
@@ -270,7 +270,7 @@ void QueuedWaveOut::Run()
                     m_sink->Write(m_scratch.data(), n);
                     lock.lock();
                     if (m_resetPending)
-                        continue;  // the entry may be gone already
+                        continue; // the entry may be gone already
                     m_sendPos += static_cast<uint32_t>(n);
                 }
                 if (m_sendPos >= length) {

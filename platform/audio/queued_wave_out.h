@@ -23,8 +23,8 @@ public:
     // Runs once the device is closed (the AudioSystem frees its slot).
     using ClosedHook = std::function<void()>;
 
-    QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer,
-                  MixerLine line, DoneCallback done, ClosedHook closed);
+    QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& format, Mixer& mixer, MixerLine line,
+                  DoneCallback done, ClosedHook closed);
     ~QueuedWaveOut() override;
 
     // Opens the sink and starts the backend thread.
@@ -43,7 +43,7 @@ public:
 private:
     struct Entry {
         WaveHeader* header;
-        uint64_t endOffset;  // sink offset after its last byte, once fully sent
+        uint64_t endOffset; // sink offset after its last byte, once fully sent
         bool sent;
     };
 
@@ -62,11 +62,11 @@ private:
     ClosedHook m_closedHook;
 
     std::mutex m_mutex;
-    std::condition_variable m_wake;       // the backend thread has work
-    std::condition_variable m_served;     // a request has been acted on
+    std::condition_variable m_wake;   // the backend thread has work
+    std::condition_variable m_served; // a request has been acted on
     std::deque<Entry> m_queue;
-    size_t m_sendIndex = 0;               // first entry not fully sent
-    uint32_t m_sendPos = 0;               // bytes of it already sent
+    size_t m_sendIndex = 0; // first entry not fully sent
+    uint32_t m_sendPos = 0; // bytes of it already sent
     bool m_paused = false;
     bool m_sinkPaused = false;
     bool m_resetPending = false;
@@ -74,11 +74,11 @@ private:
     bool m_closed = false;
     uint64_t m_requestSeq = 0;
     uint64_t m_servedSeq = 0;
-    uint64_t m_positionBase = 0;          // sink offset where position 0 lies
+    uint64_t m_positionBase = 0; // sink offset where position 0 lies
     std::atomic<uint64_t> m_positionFrames{0};
-    std::atomic<bool> m_sinkWoken{false};  // the sink asked for data since the last look
+    std::atomic<bool> m_sinkWoken{false}; // the sink asked for data since the last look
     std::vector<uint8_t> m_scratch;
-    std::vector<WaveHeader*> m_returning;  // handed back in this pass; reserved once
+    std::vector<WaveHeader*> m_returning; // handed back in this pass; reserved once
     std::thread m_thread;
     std::thread::id m_workerId;
 };

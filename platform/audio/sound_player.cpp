@@ -25,7 +25,7 @@ struct SoundPlayer::Session {
 
     std::mutex mutex;
     bool stopping = false;
-    size_t position = 0;       // next byte of the samples to queue
+    size_t position = 0; // next byte of the samples to queue
     int outstanding = 0;
     std::atomic<bool> finished{false};
     std::array<WaveHeader, kBuffers> headers{};
@@ -113,8 +113,8 @@ bool SoundPlayer::Play(std::span<const uint8_t> wav, bool loop, uint16_t volume)
     session->loop = loop;
     session->gainQ16 = static_cast<uint32_t>((static_cast<uint64_t>(volume) * 65536 + 32767) / 65535);
     const WaveFormat& format = session->image.format;
-    session->chunkBytes = std::max<size_t>(format.blockAlign, format.avgBytesPerSec / 10 / format.blockAlign *
-                                                                   format.blockAlign);
+    session->chunkBytes =
+        std::max<size_t>(format.blockAlign, format.avgBytesPerSec / 10 / format.blockAlign * format.blockAlign);
     for (auto& buffer : session->buffers)
         buffer.resize(session->chunkBytes);
 

@@ -33,7 +33,7 @@ public:
 private:
     struct Session;
     AudioSystem& m_system;
-    mutable std::mutex m_mutex;   // guards m_session (not its contents)
+    mutable std::mutex m_mutex; // guards m_session (not its contents)
     std::unique_ptr<Session> m_session;
 };
 

@@ -9,8 +9,8 @@
 namespace lumetra::platform::audio {
 
 struct StreamDescription {
-    std::string name;    // empty: the product name
-    std::string artist;  // empty: none
+    std::string name;   // empty: the product name
+    std::string artist; // empty: none
 };
 
 void SetStreamDescription(StreamDescription description);

@@ -32,8 +32,7 @@ WaveParseResult Fail(std::string error)
 
 WaveParseResult ParseWave(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
         return Fail("not a RIFF WAVE file");
     std::optional<WaveFormat> format;
     size_t pos = 12;

@@ -12,12 +12,12 @@ namespace lumetra::platform::audio {
 
 struct WaveImage {
     WaveFormat format;
-    std::span<const uint8_t> samples;  // whole frames, inside the parsed bytes
+    std::span<const uint8_t> samples; // whole frames, inside the parsed bytes
 };
 
 struct WaveParseResult {
     bool ok = false;
-    std::string error;   // why the bytes are not a playable WAV, when !ok
+    std::string error; // why the bytes are not a playable WAV, when !ok
     WaveImage image;
 };
 

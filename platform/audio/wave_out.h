@@ -36,12 +36,12 @@ enum WaveResult : int {
     kWaveOk = 0,
     kWaveError = 1,
     kWaveBadDeviceId = 2,
-    kWaveAllocated = 4,      // device busy
+    kWaveAllocated = 4, // device busy
     kWaveInvalidHandle = 5,
     kWaveNoDriver = 6,
     kWaveInvalidParam = 11,
     kWaveBadFormat = 32,
-    kWaveStillPlaying = 33,  // close refused while buffers are queued
+    kWaveStillPlaying = 33, // close refused while buffers are queued
     kWaveUnprepared = 34,
 };
 
@@ -50,7 +50,7 @@ enum WaveResult : int {
 std::string WaveErrorText(int result);
 
 struct WaveFormat {
-    uint16_t formatTag = 1;  // PCM
+    uint16_t formatTag = 1; // PCM
     uint16_t channels = 2;
     uint32_t samplesPerSec = 44100;
     uint32_t avgBytesPerSec = 176400;
@@ -71,7 +71,7 @@ enum WaveHeaderFlags : uint32_t {
 struct WaveHeader {
     uint8_t* data = nullptr;
     uint32_t bufferLength = 0;
-    intptr_t user = 0;       // caller's value, untouched by the device
+    intptr_t user = 0; // caller's value, untouched by the device
     uint32_t flags = 0;
     uint32_t loops = 0;
 };
@@ -96,19 +96,19 @@ struct DeviceCaps {
 
 class WaveOutDevice {
 public:
-    virtual ~WaveOutDevice() = default;  // resets and closes if still open
+    virtual ~WaveOutDevice() = default; // resets and closes if still open
     virtual int Prepare(WaveHeader* header) = 0;
-    virtual int Unprepare(WaveHeader* header) = 0;  // kWaveStillPlaying while queued
+    virtual int Unprepare(WaveHeader* header) = 0; // kWaveStillPlaying while queued
     // Queues a prepared buffer (kWaveUnprepared otherwise); a freshly opened or
     // restarted device plays at once, a paused one keeps it queued.
     virtual int Write(WaveHeader* header) = 0;
-    virtual int Pause() = 0;    // on return the position no longer moves
+    virtual int Pause() = 0; // on return the position no longer moves
     virtual int Restart() = 0;
     // Every queued buffer returns through the callback, in order, before Reset
     // returns; the position restarts at 0. A paused device stays paused.
     virtual int Reset() = 0;
-    virtual int Close() = 0;          // kWaveStillPlaying while buffers are queued
-    virtual uint64_t PositionSamples() = 0;  // sample frames played since open or reset
+    virtual int Close() = 0;                // kWaveStillPlaying while buffers are queued
+    virtual uint64_t PositionSamples() = 0; // sample frames played since open or reset
     virtual const WaveFormat& Format() const = 0;
 };
 
@@ -120,15 +120,14 @@ public:
     virtual int GetCaps(int device, DeviceCaps& caps) = 0;
     virtual int QueryFormat(int device, const WaveFormat& format) = 0;
     // A device on the wave line.
-    int Open(int device, const WaveFormat& format, DoneCallback done,
-             std::unique_ptr<WaveOutDevice>& out)
+    int Open(int device, const WaveFormat& format, DoneCallback done, std::unique_ptr<WaveOutDevice>& out)
     {
         return OpenOnLine(device, format, MixerLine::Wave, std::move(done), out);
     }
     // A device whose samples are scaled by the given line's gain (and master's)
     // and feed that line's meter; media sources use the CD and MIDI lines.
-    virtual int OpenOnLine(int device, const WaveFormat& format, MixerLine line,
-                           DoneCallback done, std::unique_ptr<WaveOutDevice>& out) = 0;
+    virtual int OpenOnLine(int device, const WaveFormat& format, MixerLine line, DoneCallback done,
+                           std::unique_ptr<WaveOutDevice>& out) = 0;
     virtual std::string BackendName() const = 0;
     virtual Mixer& LineMixer() = 0;
 };

@@ -34,7 +34,7 @@ std::string SystemError(const std::string& path)
 // never sees half a file; a file holding the same bytes and mode is left alone.
 DesktopResult WriteFileIfChanged(const std::string& path, std::string_view bytes, mode_t mode)
 {
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && (info.st_mode & 07777) == mode &&
         static_cast<std::size_t>(info.st_size) == bytes.size()) {
         std::optional<std::string> old = ReadRegularFile(path, bytes.size());
@@ -140,8 +140,8 @@ std::string DesktopFromUserDirs(const std::string& configHome, const std::string
 const std::vector<std::string>& DesktopMimeTypes()
 {
     static const std::vector<std::string> types = {
-        "audio/mpeg", "audio/mp3", "audio/x-mp3", "audio/mpegurl", "audio/x-mpegurl", "audio/x-wav",
-        "audio/wav", "audio/midi", "audio/x-midi", "x-content/audio-cdda",
+        "audio/mpeg", "audio/mp3", "audio/x-mp3", "audio/mpegurl", "audio/x-mpegurl", "audio/x-wav", "audio/wav",
+        "audio/midi", "audio/x-midi", "x-content/audio-cdda",
         // Handled, but not made the default: the associations never named them.
         "audio/x-ms-wma", "video/x-ms-asf", "audio/x-scpls"};
     return types;
@@ -181,12 +181,15 @@ std::string DesktopEntryText(const std::string& executable)
            "GenericName=Media Player\n"
            "Comment=Play MP3, WAV, WMA, MIDI and Audio CD, and receive Radio Lumetra stations\n"
            "Icon=lumetra\n"
-           "Exec=" + ExecArgument(executable) + " %f\n"
+           "Exec=" +
+           ExecArgument(executable) +
+           " %f\n"
            "Terminal=false\n"
            "StartupWMClass=lumetra\n"
            "Categories=AudioVideo;Audio;Player;\n"
            "Keywords=MP3;Radio;Playlist;\n"
-           "MimeType=" + Join(DesktopMimeTypes()) + "\n";
+           "MimeType=" +
+           Join(DesktopMimeTypes()) + "\n";
 }
 
 DesktopResult InstallDesktopEntry(const DesktopFolders& folders, const std::string& executable)
@@ -219,7 +222,7 @@ DesktopResult WriteMimeDefaults(const DesktopFolders& folders)
 {
     std::string path = folders.configHome + "/mimeapps.list";
     std::string text;
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
         if (static_cast<std::size_t>(info.st_size) > kTextFileLimit)
             return {path + ": larger than 1 MiB, left alone"};
@@ -248,7 +251,7 @@ std::string MimeAppsWithDefaults(std::string_view text, std::string_view entry, 
         std::string header;
         std::vector<std::string> lines;
     };
-    std::vector<Group> groups(1);  // the first holds any lines before a header
+    std::vector<Group> groups(1); // the first holds any lines before a header
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);

@@ -17,9 +17,9 @@ inline constexpr const char* kDesktopEntryName = "lumetra.desktop";
 const std::vector<std::string>& DesktopMimeTypes();
 
 struct DesktopFolders {
-    std::string dataHome;    // $XDG_DATA_HOME, default ~/.local/share
-    std::string configHome;  // $XDG_CONFIG_HOME, default ~/.config
-    std::string desktop;     // XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop with the default configHome
+    std::string dataHome;   // $XDG_DATA_HOME, default ~/.local/share
+    std::string configHome; // $XDG_CONFIG_HOME, default ~/.config
+    std::string desktop;    // XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop with the default configHome
 };
 DesktopFolders CurrentDesktopFolders();
 

@@ -22,7 +22,7 @@ struct MessageBoxRequest {
 };
 
 using MessageBoxPresenter = std::function<MessageAnswer(const MessageBoxRequest&)>;
-using DialogPresenter = std::function<bool(const std::string& title)>;  // true = OK
+using DialogPresenter = std::function<bool(const std::string& title)>; // true = OK
 
 // The answer a box gives when nobody is asked: its default, else Yes, Retry or OK.
 MessageAnswer DefaultAnswer(const MessageBoxRequest& request);

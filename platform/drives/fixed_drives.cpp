@@ -12,9 +12,9 @@ namespace {
 
 // File systems that live on a local disk. Network, memory and pseudo file systems
 // (nfs, tmpfs, proc, overlay, ...) and disc formats (iso9660, udf) are not drives.
-constexpr std::array kDiskFileSystems = {"ext2", "ext3",  "ext4",   "xfs",   "btrfs",   "jfs",      "reiserfs",
-                                         "f2fs", "vfat",  "msdos",  "exfat", "ntfs",    "ntfs3",    "hfs",
-                                         "hfsplus", "ufs", "zfs",   "bcachefs", "nilfs2", "fuseblk"};
+constexpr std::array kDiskFileSystems = {"ext2",    "ext3", "ext4",  "xfs",      "btrfs",  "jfs",    "reiserfs",
+                                         "f2fs",    "vfat", "msdos", "exfat",    "ntfs",   "ntfs3",  "hfs",
+                                         "hfsplus", "ufs",  "zfs",   "bcachefs", "nilfs2", "fuseblk"};
 
 // Mount points in mountinfo escape blanks and backslashes as octal.
 std::string Unescape(std::string_view field)
@@ -32,7 +32,7 @@ std::string Unescape(std::string_view field)
 }
 
 struct Mount {
-    std::string device;  // major:minor
+    std::string device; // major:minor
     std::string root;
     std::string point;
     std::string type;

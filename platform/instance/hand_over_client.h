@@ -9,10 +9,10 @@
 namespace lumetra::platform {
 
 enum class OfferResult {
-    Accepted,    // the running player took the path
-    Busy,        // it answered busy: try again later
-    NoAnswer,    // it took the connection but did not answer in time, or hung up
-    NoListener,  // nobody listens on the socket (no socket file, or refused)
+    Accepted,   // the running player took the path
+    Busy,       // it answered busy: try again later
+    NoAnswer,   // it took the connection but did not answer in time, or hung up
+    NoListener, // nobody listens on the socket (no socket file, or refused)
 };
 
 // Connects, sends the request and waits for the answer, never longer than

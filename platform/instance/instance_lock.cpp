@@ -11,7 +11,9 @@ namespace lumetra::platform {
 
 InstanceLock::InstanceLock(std::string path) : m_path(std::move(path)) {}
 
-InstanceLock::InstanceLock(std::string path, int heldFd) : m_path(std::move(path)), m_fd(heldFd), m_owned(heldFd >= 0) {}
+InstanceLock::InstanceLock(std::string path, int heldFd) : m_path(std::move(path)), m_fd(heldFd), m_owned(heldFd >= 0)
+{
+}
 
 InstanceLock::~InstanceLock()
 {

@@ -20,7 +20,7 @@ std::optional<std::string> PrivateTmpFolder(std::string* error)
             *error = "cannot create " + dir + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    struct stat info{};
+    struct stat info {};
     if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
         (info.st_mode & 077) != 0) {
         if (error)

@@ -74,8 +74,8 @@ std::string PrepareImageForLibcdio(const std::string& cue, std::string& privateF
         std::string line = all.substr(at, end - at);
         at = end + 1;
         std::size_t first = line.find_first_not_of(" \t");
-        if (first != std::string::npos && line.size() - first >= 4 && (line.compare(first, 4, "FILE") == 0 ||
-                                                                        line.compare(first, 4, "file") == 0)) {
+        if (first != std::string::npos && line.size() - first >= 4 &&
+            (line.compare(first, 4, "FILE") == 0 || line.compare(first, 4, "file") == 0)) {
             if (file < sheet.files.size()) {
                 const std::string& name = sheet.files[file++];
                 std::string path = name[0] == '/' ? name : std::string(real) + "/" + name;
@@ -227,7 +227,7 @@ public:
     {
         if (m_paranoia)
             cdio_paranoia_free(m_paranoia);
-        if (m_cdda)  // the drive keeps its libcdio handle
+        if (m_cdda) // the drive keeps its libcdio handle
             cdio_cddap_close_no_free_cdio(m_cdda);
     }
 
@@ -247,8 +247,8 @@ public:
             error = "cannot read audio from " + drive.Path();
             return false;
         }
-        cdio_paranoia_modeset(m_paranoia, drive.IsImage() ? PARANOIA_MODE_DISABLE
-                                                          : PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+        cdio_paranoia_modeset(m_paranoia,
+                              drive.IsImage() ? PARANOIA_MODE_DISABLE : PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
         return SeekMs(0);
     }
 
@@ -291,7 +291,7 @@ private:
     CdTrack m_track;
     cdrom_drive_t* m_cdda = nullptr;
     cdrom_paranoia_t* m_paranoia = nullptr;
-    int32_t m_next = 0;  // next sector of the track to read
+    int32_t m_next = 0; // next sector of the track to read
     int m_used = kFramesPerSector;
     int16_t m_sector[kFramesPerSector * 2] = {};
 };

@@ -15,7 +15,7 @@ struct _CdIo;
 namespace lumetra::platform::media {
 
 inline constexpr int kSectorsPerSecond = 75;
-inline constexpr int kFramesPerSector = 588;  // 2352 bytes of 16-bit stereo
+inline constexpr int kFramesPerSector = 588; // 2352 bytes of 16-bit stereo
 
 struct CdTrack {
     int number = 0;
@@ -25,7 +25,7 @@ struct CdTrack {
 };
 
 struct CdToc {
-    std::vector<CdTrack> tracks;  // in disc order, data tracks included
+    std::vector<CdTrack> tracks; // in disc order, data tracks included
     int32_t leadOutLsn = 0;
     const CdTrack* Find(int number) const;
 };
@@ -59,7 +59,7 @@ private:
     bool m_image = false;
     CdToc m_toc;
     _CdIo* m_cdio = nullptr;
-    std::string m_privateFolder;  // a copy of the sheet libcdio can read, if one was needed
+    std::string m_privateFolder; // a copy of the sheet libcdio can read, if one was needed
 };
 
 // Reads the disc's table of contents and computes its serial; false without a disc.

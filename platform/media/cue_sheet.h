@@ -14,14 +14,14 @@ struct CueTrack {
     int number = 0;
     bool audio = false;
     int sectorBytes = 2352;
-    int file = -1;             // index into CueSheet::files
-    int64_t startSector = -1;  // INDEX 01, in sectors from the start of its file
+    int file = -1;            // index into CueSheet::files
+    int64_t startSector = -1; // INDEX 01, in sectors from the start of its file
 };
 
 struct CueSheet {
     bool ok = false;
     std::string error;
-    std::vector<std::string> files;  // as written in the sheet
+    std::vector<std::string> files; // as written in the sheet
     std::vector<CueTrack> tracks;
 };
 

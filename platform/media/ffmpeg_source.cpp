@@ -59,7 +59,7 @@ public:
         int rc = avformat_open_input(&m_format, path.c_str(), nullptr, &dict);
         av_dict_free(&dict);
         if (rc < 0) {
-            m_format = nullptr;  // freed by the failed open
+            m_format = nullptr; // freed by the failed open
             error = "cannot open " + path + ": " + AvErrorText(rc);
             return false;
         }
@@ -83,15 +83,14 @@ public:
         }
         // A damaged header can claim any rate; a resampler built for millions of
         // samples a second would take far too long to set up.
-        if (m_codec->sample_rate < kMinRate || m_codec->sample_rate > kMaxRate ||
-            m_codec->ch_layout.nb_channels <= 0 || m_codec->ch_layout.nb_channels > kMaxChannels) {
+        if (m_codec->sample_rate < kMinRate || m_codec->sample_rate > kMaxRate || m_codec->ch_layout.nb_channels <= 0 ||
+            m_codec->ch_layout.nb_channels > kMaxChannels) {
             error = path + " has an unsupported audio format (" + std::to_string(m_codec->sample_rate) + " Hz, " +
                     std::to_string(m_codec->ch_layout.nb_channels) + " channels)";
             return false;
         }
         AVChannelLayout inLayout;
-        if (av_channel_layout_copy(&inLayout, &m_codec->ch_layout) < 0 ||
-            inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
+        if (av_channel_layout_copy(&inLayout, &m_codec->ch_layout) < 0 || inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&inLayout, m_codec->ch_layout.nb_channels);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         rc = swr_alloc_set_opts2(&m_swr, &stereo, AV_SAMPLE_FMT_S16, kSourceRate, &inLayout, m_codec->sample_fmt,
@@ -220,8 +219,8 @@ private:
         m_skipTarget = -1;
         // Planar formats keep one pointer per channel; packed ones one in all.
         int planes = av_sample_fmt_is_planar(m_codec->sample_fmt) ? m_codec->ch_layout.nb_channels : 1;
-        int bytesPerSample = av_get_bytes_per_sample(m_codec->sample_fmt) *
-                             (planes == 1 ? m_codec->ch_layout.nb_channels : 1);
+        int bytesPerSample =
+            av_get_bytes_per_sample(m_codec->sample_fmt) * (planes == 1 ? m_codec->ch_layout.nb_channels : 1);
         for (int p = 0; p < planes && p < kMaxPlanes; ++p)
             m_planes[p] = src[p] + drop * bytesPerSample;
         src = m_planes;

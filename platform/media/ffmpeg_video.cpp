@@ -176,9 +176,9 @@ void FfmpegVideo::Run(int64_t fromMs, Clock clock)
             if (now > at + kLateMs)
                 continue;
         }
-        d.scaler = sws_getCachedContext(d.scaler, d.frame->width, d.frame->height,
-                                        static_cast<AVPixelFormat>(d.frame->format), m_width, m_height,
-                                        AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        d.scaler =
+            sws_getCachedContext(d.scaler, d.frame->width, d.frame->height, static_cast<AVPixelFormat>(d.frame->format),
+                                 m_width, m_height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!d.scaler)
             break;
         uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(scaled.data())};

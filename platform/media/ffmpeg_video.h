@@ -47,7 +47,7 @@ private:
     std::unique_ptr<Decoder> m_decoder;
     int m_width;
     int m_height;
-    mutable std::mutex m_lock;  // the picture and its serial
+    mutable std::mutex m_lock; // the picture and its serial
     std::vector<uint32_t> m_picture;
     uint64_t m_serial = 0;
     std::mutex m_waitLock;

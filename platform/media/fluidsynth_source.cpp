@@ -12,7 +12,7 @@ namespace lumetra::platform::media {
 namespace {
 
 constexpr long kMaxMidiBytes = 16 * 1024 * 1024;
-constexpr int kBlockFrames = 64;  // FluidSynth's own period
+constexpr int kBlockFrames = 64; // FluidSynth's own period
 
 bool Exists(const std::string& path)
 {

@@ -18,7 +18,7 @@
 namespace lumetra::platform::media {
 
 struct MediaModuleTable {
-    std::size_t size;  // sizeof(MediaModuleTable) where the module was built
+    std::size_t size; // sizeof(MediaModuleTable) where the module was built
     // Null where the module was built without that library.
     std::unique_ptr<PcmSource> (*openFfmpegSource)(const std::string&, const FfmpegOptions&, std::string&);
     bool (*ffmpegHasVideo)(const std::string&);

@@ -37,7 +37,8 @@ const Loaded& Load(Kind kind)
     std::call_once(once[index], [&loaded, index] {
         // Beside the program when installed; in the build tree for tests and tools.
         std::string name = kModuleNames[index];
-        for (const std::string& path : {ProgramFolder() + "/" + name, std::string(LUMETRA_MEDIA_MODULE_DIR "/") + name}) {
+        for (const std::string& path :
+             {ProgramFolder() + "/" + name, std::string(LUMETRA_MEDIA_MODULE_DIR "/") + name}) {
             void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle) {
                 const char* why = dlerror();

@@ -56,10 +56,10 @@ private:
     audio::MixerLine m_line;
     std::unique_ptr<PcmSource> m_source;
 
-    std::mutex m_mutex;  // guards everything below but the atomics
+    std::mutex m_mutex; // guards everything below but the atomics
     Completion m_done;
     bool m_stopping = false;
-    bool m_ended = false;  // the source has nothing more
+    bool m_ended = false; // the source has nothing more
     int m_outstanding = 0;
     std::atomic<int64_t> m_startMs{0};
     int64_t m_queuedFrames = 0;

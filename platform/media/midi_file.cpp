@@ -6,7 +6,7 @@
 namespace lumetra::platform::media {
 namespace {
 
-constexpr int64_t kDefaultTempo = 500000;  // microseconds per quarter note (120 bpm)
+constexpr int64_t kDefaultTempo = 500000; // microseconds per quarter note (120 bpm)
 constexpr std::size_t kMaxTempoChanges = 1 << 16;
 
 uint32_t Be32(const uint8_t* p)
@@ -156,7 +156,8 @@ MidiTiming ScanMidi(std::span<const uint8_t> bytes)
     int found = 0;
     while (found < tracks) {
         if (at + 8 > smf.size()) {
-            timing.error = "truncated MIDI file: " + std::to_string(found) + " of " + std::to_string(tracks) + " tracks";
+            timing.error =
+                "truncated MIDI file: " + std::to_string(found) + " of " + std::to_string(tracks) + " tracks";
             return timing;
         }
         uint64_t length = Be32(smf.data() + at + 4);

@@ -30,7 +30,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::string path;  // as first spelled, components joined by a backslash
+    std::string path; // as first spelled, components joined by a backslash
     // lower-cased value name -> (spelling, value); "" is the key's default value
     std::map<std::string, std::pair<std::string, RegistryValue>> values;
 };

@@ -7,8 +7,8 @@
 namespace lumetra::platform {
 namespace {
 
-constexpr std::array<std::string_view, kRegistryRootCount> kHiveNames = {
-    "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE"};
+constexpr std::array<std::string_view, kRegistryRootCount> kHiveNames = {"HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
+                                                                         "HKEY_LOCAL_MACHINE"};
 constexpr std::array<std::string_view, kRegistryRootCount> kHiveShortNames = {"HKCU", "HKCR", "HKLM"};
 
 int HexNibble(char c)
@@ -159,8 +159,9 @@ std::optional<std::pair<RegistryRoot, std::string>> ReadKeyHeader(std::string_vi
             c = static_cast<char>(c - 'a' + 'A');
     for (int h = 0; h < kRegistryRootCount; ++h) {
         if (upper == kHiveNames[h] || upper == kHiveShortNames[h]) {
-            std::string path =
-                slash == std::string_view::npos ? std::string() : RegistryData::NormaliseKeyPath(inner.substr(slash + 1));
+            std::string path = slash == std::string_view::npos
+                                   ? std::string()
+                                   : RegistryData::NormaliseKeyPath(inner.substr(slash + 1));
             return std::make_pair(static_cast<RegistryRoot>(h), path);
         }
     }

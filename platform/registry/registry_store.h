@@ -14,8 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 namespace lumetra::platform {
 

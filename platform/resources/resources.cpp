@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <strings.h>
 #include <sys/mman.h>
 #include <unistd.h>
-#include <strings.h>
 
 namespace lumetra::platform {
 namespace detail {

@@ -12,10 +12,13 @@ namespace lumetra::radio {
 
 // Bits of one value in the value code when its zero count starts at startCount
 // (0, or 1 for a value known to be non-zero).
-constexpr int ValueCodeBits(int value, int startCount) {
+constexpr int ValueCodeBits(int value, int startCount)
+{
     const int magnitude = value < 0 ? -value : value;
-    if (magnitude == 0) return 1;
-    if (magnitude <= kMaxSignedZeros) return magnitude - startCount + 2;
+    if (magnitude == 0)
+        return 1;
+    if (magnitude <= kMaxSignedZeros)
+        return magnitude - startCount + 2;
     return kEscapeZeros - startCount + kEscapeBits;
 }
 

@@ -10,11 +10,11 @@ namespace lumetra::radio {
 
 class FrameBitReader {
 public:
-    explicit FrameBitReader(std::span<const uint8_t> bytes)
-        : m_bytes(bytes), m_bitCount(bytes.size() * 8) {}
+    explicit FrameBitReader(std::span<const uint8_t> bytes) : m_bytes(bytes), m_bitCount(bytes.size() * 8) {}
 
     // Reads n bits (0..24) into value; false when fewer than n bits remain.
-    bool Read(int n, uint32_t& value) {
+    bool Read(int n, uint32_t& value)
+    {
         if (m_exhausted || m_bitCount - m_bitPos < static_cast<std::size_t>(n)) {
             m_exhausted = true;
             return false;
@@ -30,7 +30,8 @@ public:
 
     // Counts zero bits from start up to limit, consuming the terminating one bit
     // when it comes before the limit. False when the data ends first.
-    bool CountZeros(int start, int limit, int& count) {
+    bool CountZeros(int start, int limit, int& count)
+    {
         int z = start;
         while (z < limit) {
             if (m_bitPos >= m_bitCount) {
@@ -38,7 +39,8 @@ public:
                 return false;
             }
             const std::size_t pos = m_bitPos++;
-            if ((m_bytes[pos >> 3] >> (7 - (pos & 7))) & 1u) break;
+            if ((m_bytes[pos >> 3] >> (7 - (pos & 7))) & 1u)
+                break;
             ++z;
         }
         count = z;

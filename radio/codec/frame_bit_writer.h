@@ -13,11 +13,15 @@ class FrameBitWriter {
 public:
     explicit FrameBitWriter(std::span<uint8_t> buffer) : m_buffer(buffer) {}
 
-    void Write(uint32_t value, int n) {
-        for (int k = n - 1; k >= 0; --k) PutBit((value >> k) & 1u);
+    void Write(uint32_t value, int n)
+    {
+        for (int k = n - 1; k >= 0; --k)
+            PutBit((value >> k) & 1u);
     }
-    void WriteZeros(int n) {
-        for (int k = 0; k < n; ++k) PutBit(0);
+    void WriteZeros(int n)
+    {
+        for (int k = 0; k < n; ++k)
+            PutBit(0);
     }
 
     std::size_t BitCount() const { return m_bitPos; }
@@ -25,12 +29,12 @@ public:
     bool Overflowed() const { return ByteCount() > m_buffer.size(); }
 
 private:
-    void PutBit(uint32_t bit) {
+    void PutBit(uint32_t bit)
+    {
         const std::size_t byte = m_bitPos >> 3;
         if (byte < m_buffer.size()) {
             const auto mask = static_cast<uint8_t>(0x80u >> (m_bitPos & 7));
-            m_buffer[byte] = static_cast<uint8_t>(bit ? (m_buffer[byte] | mask)
-                                                      : (m_buffer[byte] & ~mask));
+            m_buffer[byte] = static_cast<uint8_t>(bit ? (m_buffer[byte] | mask) : (m_buffer[byte] & ~mask));
         }
         ++m_bitPos;
     }

@@ -12,11 +12,16 @@ namespace lumetra::radio {
 namespace {
 
 // First coefficient index of a level; its positions take c[first], c[first - 1], ...
-constexpr int FirstIndexOfLevel(int level) { return (kFrameSamples >> level) - 1; }
+constexpr int FirstIndexOfLevel(int level)
+{
+    return (kFrameSamples >> level) - 1;
+}
 
-int64_t DetailCost(const TransformArray& y, int s) {
+int64_t DetailCost(const TransformArray& y, int s)
+{
     int64_t cost = 0;
-    for (int pos = s / 2; pos < kFrameSamples; pos += s) cost += std::abs(y[pos]);
+    for (int pos = s / 2; pos < kFrameSamples; pos += s)
+        cost += std::abs(y[pos]);
     return cost;
 }
 
@@ -24,7 +29,8 @@ int64_t DetailCost(const TransformArray& y, int s) {
 
 WaveletEncoder::WaveletEncoder(EncoderSettings settings) : m_settings(settings) {}
 
-void WaveletEncoder::Analyse(uint16_t liftingMask) {
+void WaveletEncoder::Analyse(uint16_t liftingMask)
+{
     TransformArray y = m_input;
     for (int level = 0; level < kTransformLevels; ++level) {
         m_levels[level] = y;
@@ -35,7 +41,8 @@ void WaveletEncoder::Analyse(uint16_t liftingMask) {
 }
 
 // Level by level from the finest, keeps the step whose details are smaller.
-uint16_t WaveletEncoder::ChooseMask() {
+uint16_t WaveletEncoder::ChooseMask()
+{
     uint16_t mask = 0;
     TransformArray y = m_input;
     for (int level = 0; level < kTransformLevels; ++level) {
@@ -53,7 +60,8 @@ uint16_t WaveletEncoder::ChooseMask() {
     return mask;
 }
 
-WaveletEncoder::LevelQuantiser WaveletEncoder::QuantiserFor(int32_t step) const {
+WaveletEncoder::LevelQuantiser WaveletEncoder::QuantiserFor(int32_t step) const
+{
     LevelQuantiser q;
     q.step = step;
     q.inverse = step > 0 ? 1.0 / step : 0.0;
@@ -67,18 +75,21 @@ WaveletEncoder::LevelQuantiser WaveletEncoder::QuantiserFor(int32_t step) const 
 // signed codes all cost the same escape and are simply rounded. Rounding down from
 // q adds (x - q + 1)^2 - (x - q)^2 = 2x - 2q + 1 squared steps of error, worth it
 // when that is below the rate weight times the bits saved.
-int32_t WaveletEncoder::LevelQuantiser::operator()(int32_t value) const {
+int32_t WaveletEncoder::LevelQuantiser::operator()(int32_t value) const
+{
     const double x = std::abs(value) * inverse;
     auto q = static_cast<int32_t>(x + 0.5);
     if (q >= 1 && q <= kMaxSignedZeros) {
         const double bitsSaved = q == 1 ? 2.0 : 1.0;
-        if (2 * x < 2 * q - 1 + rateWeight * bitsSaved) --q;
+        if (2 * x < 2 * q - 1 + rateWeight * bitsSaved)
+            --q;
     }
     q = std::min(q, largest);
     return value < 0 ? -q : q;
 }
 
-void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint16_t liftingMask) {
+void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint16_t liftingMask)
+{
     const TransformArray& top = m_levels[kTransformLevels];
     const int32_t c0 = QuantiserFor(steps[kTransformLevels])(top[0] - kBoundaryValue);
     m_coefficients[0] = static_cast<int16_t>(c0);
@@ -99,13 +110,11 @@ void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint
             int32_t detail;
             if (step == LiftingStep::Interpolating) {
                 const int32_t e = InterpolationEstimate(i, s, CoarseAt(m_rebuilt, i - s), m_rebuilt[i],
-                                                        CoarseAt(m_rebuilt, i + s),
-                                                        CoarseAt(m_rebuilt, i + 2 * s));
+                                                        CoarseAt(m_rebuilt, i + s), CoarseAt(m_rebuilt, i + 2 * s));
                 detail = e - target[i + half];
             } else {
                 // Coarse samples stay as they are until the level is rebuilt below.
-                const int32_t p = SumDifferencePrediction(i, s, CoarseAt(m_rebuilt, i - s),
-                                                          m_rebuilt[i + s]);
+                const int32_t p = SumDifferencePrediction(i, s, CoarseAt(m_rebuilt, i - s), m_rebuilt[i + s]);
                 detail = target[i] - target[i + half] + p;
             }
             const int32_t c = quantise(detail);
@@ -116,14 +125,16 @@ void WaveletEncoder::Quantise(const std::array<int32_t, kStepCount>& steps, uint
     }
 }
 
-std::size_t WaveletEncoder::CodedBytes(bool& runLength) const {
+std::size_t WaveletEncoder::CodedBytes(bool& runLength) const
+{
     const std::size_t plain = PlainCodeBits(m_coefficients);
     const std::size_t runs = RunLengthCodeBits(m_coefficients);
     runLength = runs < plain;
     return kFrameHeaderBytes + (std::min(plain, runs) + 7) / 8;
 }
 
-int64_t WaveletEncoder::Distortion() const {
+int64_t WaveletEncoder::Distortion() const
+{
     int64_t sum = 0;
     for (int k = 0; k < kFrameSamples; ++k) {
         const int64_t e = m_rebuilt[k] - m_input[k];
@@ -132,7 +143,8 @@ int64_t WaveletEncoder::Distortion() const {
     return sum;
 }
 
-int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, int guess) {
+int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, int guess)
+{
     bool runLength = false;
     int evaluated = 0;
     bool evaluatedFits = false;
@@ -144,7 +156,7 @@ int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, in
     };
     // The size shrinks as the step grows, nearly always. Bracket the answer from
     // the previous frame's step (neighbouring frames need similar ones), then halve.
-    int low = 1, high = kMaxBaseStep;  // answer in [low, high] if any
+    int low = 1, high = kMaxBaseStep; // answer in [low, high] if any
     guess = std::clamp(guess, 1, kMaxBaseStep);
     if (fits(guess)) {
         high = guess;
@@ -166,24 +178,28 @@ int WaveletEncoder::FitBaseStep(int ratio, uint16_t mask, std::size_t budget, in
             }
             low = probe + 1;
         }
-        if (low > kMaxBaseStep) return 0;
+        if (low > kMaxBaseStep)
+            return 0;
     }
     while (low < high) {
         const int mid = (low + high) / 2;
-        if (fits(mid)) high = mid;
-        else low = mid + 1;
+        if (fits(mid))
+            high = mid;
+        else
+            low = mid + 1;
     }
     // Leave the coefficients and the rebuilt frame of the answer behind.
-    if (evaluated == low) return evaluatedFits ? low : 0;
+    if (evaluated == low)
+        return evaluatedFits ? low : 0;
     return fits(low) ? low : 0;
 }
 
-EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> pcm,
-                                        std::span<uint8_t> out) {
-    const int q = std::clamp(m_settings.scale, 1, 4);  // keeps every sample non-negative
-    if (out.size() < kMinFrameBytes) return {};
-    const std::size_t budget =
-        std::clamp(m_settings.maxPayloadBytes, kMinFrameBytes, out.size());
+EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> pcm, std::span<uint8_t> out)
+{
+    const int q = std::clamp(m_settings.scale, 1, 4); // keeps every sample non-negative
+    if (out.size() < kMinFrameBytes)
+        return {};
+    const std::size_t budget = std::clamp(m_settings.maxPayloadBytes, kMinFrameBytes, out.size());
 
     for (int k = 0; k < kFrameSamples; ++k) {
         // 16-bit to q units per 8-bit step, rounded to nearest.
@@ -208,7 +224,8 @@ EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> 
         }
         const int ratio = std::clamp(choice.ratioPercent, 0, kMaxRatioPercent);
         const int base = FitBaseStep(ratio, m, budget, m_lastBase[k]);
-        if (base == 0) continue;
+        if (base == 0)
+            continue;
         m_lastBase[k] = base;
         const int64_t distortion = Distortion();
         if (bestRatio < 0 || distortion < bestDistortion) {
@@ -218,7 +235,8 @@ EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> 
             bestDistortion = distortion;
         }
     }
-    if (mask != analysed) Analyse(mask);
+    if (mask != analysed)
+        Analyse(mask);
 
     bool runLength = false;
     std::size_t bytes = 0;
@@ -244,8 +262,10 @@ EncodedFrameInfo WaveletEncoder::Encode(std::span<const int16_t, kFrameSamples> 
     std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
     WriteFrameHeader(header, out.first<kFrameHeaderBytes>());
     FrameBitWriter writer(out.subspan(kFrameHeaderBytes));
-    if (runLength) WriteRunLengthCode(m_coefficients, writer);
-    else WritePlainCode(m_coefficients, writer);
+    if (runLength)
+        WriteRunLengthCode(m_coefficients, writer);
+    else
+        WritePlainCode(m_coefficients, writer);
     return {bytes, base, ratio, mask, runLength};
 }
 

@@ -31,14 +31,14 @@ struct EncoderChoice {
 };
 
 struct EncoderSettings {
-    std::size_t maxPayloadBytes = 5120;  // the frame, header included
-    int scale = 4;                       // Q: internal units per output step
+    std::size_t maxPayloadBytes = 5120; // the frame, header included
+    int scale = 4;                      // Q: internal units per output step
     // Lifting masks and step ratios to try; each frame takes the pair that
     // rebuilds it best within the budget. Sum-and-difference levels spread a
     // coarse error over many samples and want finer coarse steps (ratio below
     // 100); interpolating levels keep errors local and want coarser ones.
-    std::vector<EncoderChoice> choices{{kSmallestDetailsMask, 110}, {0x7FF, 110}, {0x7E0, 110},
-                                       {0x000, 70}, {0x000, 80}, {0x7FF, 120}};
+    std::vector<EncoderChoice> choices{
+        {kSmallestDetailsMask, 110}, {0x7FF, 110}, {0x7E0, 110}, {0x000, 70}, {0x000, 80}, {0x7FF, 120}};
     // Rate weight in squared steps per bit: a value is rounded toward zero when
     // that saves a bit for less than this much added squared error.
     double rateWeight = 0.2;
@@ -57,7 +57,8 @@ public:
     explicit WaveletEncoder(EncoderSettings settings = {});
 
     const EncoderSettings& Settings() const { return m_settings; }
-    void SetSettings(const EncoderSettings& settings) {
+    void SetSettings(const EncoderSettings& settings)
+    {
         m_settings = settings;
         m_lastBase.clear();
     }
@@ -92,7 +93,7 @@ private:
     std::array<TransformArray, kTransformLevels + 1> m_levels{};
     TransformArray m_rebuilt{};
     Coefficients m_coefficients{};
-    std::vector<int> m_lastBase;  // per choice, the step of the previous frame
+    std::vector<int> m_lastBase; // per choice, the step of the previous frame
 };
 
 } // namespace lumetra::radio

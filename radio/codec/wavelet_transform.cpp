@@ -4,14 +4,15 @@ namespace lumetra::radio {
 
 namespace {
 
-int32_t EstimateAt(const TransformArray& y, int i, int s) {
-    return InterpolationEstimate(i, s, CoarseAt(y, i - s), y[i], CoarseAt(y, i + s),
-                                 CoarseAt(y, i + 2 * s));
+int32_t EstimateAt(const TransformArray& y, int i, int s)
+{
+    return InterpolationEstimate(i, s, CoarseAt(y, i - s), y[i], CoarseAt(y, i + s), CoarseAt(y, i + 2 * s));
 }
 
 } // namespace
 
-void InverseLevel(TransformArray& y, int s, LiftingStep step) {
+void InverseLevel(TransformArray& y, int s, LiftingStep step)
+{
     const int half = s / 2;
     if (step == LiftingStep::Interpolating) {
         // The estimate reads coarse samples only, which this level leaves alone.
@@ -32,7 +33,8 @@ void InverseLevel(TransformArray& y, int s, LiftingStep step) {
     }
 }
 
-void ForwardLevel(TransformArray& y, int s, LiftingStep step) {
+void ForwardLevel(TransformArray& y, int s, LiftingStep step)
+{
     const int half = s / 2;
     if (step == LiftingStep::Interpolating) {
         for (int i = 0; i < kFrameSamples; i += s)
@@ -47,7 +49,7 @@ void ForwardLevel(TransformArray& y, int s, LiftingStep step) {
         const int32_t sum = x0 + x1;
         // The inverse halves toward zero; round the mean away from the side it
         // truncates to so that both samples come back.
-        const int32_t a = (x0 >= 0 && x1 >= 0) ? (sum + 1) >> 1
+        const int32_t a = (x0 >= 0 && x1 >= 0)   ? (sum + 1) >> 1
                           : (x0 <= 0 && x1 <= 0) ? sum >> 1
                                                  : (sum >= 0 ? (sum + 1) >> 1 : sum >> 1);
         y[i] = static_cast<int16_t>(a);
@@ -59,14 +61,18 @@ void ForwardLevel(TransformArray& y, int s, LiftingStep step) {
     }
 }
 
-void InverseTransform(TransformArray& y, uint16_t liftingMask) {
+void InverseTransform(TransformArray& y, uint16_t liftingMask)
+{
     y[kFrameSamples] = kBoundaryValue;
-    for (int s = kFrameSamples; s >= 2; s /= 2) InverseLevel(y, s, LiftingStepFor(liftingMask, s));
+    for (int s = kFrameSamples; s >= 2; s /= 2)
+        InverseLevel(y, s, LiftingStepFor(liftingMask, s));
 }
 
-void ForwardTransform(TransformArray& y, uint16_t liftingMask) {
+void ForwardTransform(TransformArray& y, uint16_t liftingMask)
+{
     y[kFrameSamples] = kBoundaryValue;
-    for (int s = 2; s <= kFrameSamples; s *= 2) ForwardLevel(y, s, LiftingStepFor(liftingMask, s));
+    for (int s = 2; s <= kFrameSamples; s *= 2)
+        ForwardLevel(y, s, LiftingStepFor(liftingMask, s));
 }
 
 } // namespace lumetra::radio

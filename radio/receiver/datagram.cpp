@@ -7,8 +7,14 @@
 namespace lumetra::radio {
 namespace {
 
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+uint32_t Get32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint16_t Get16(const uint8_t* p)
+{
+    return uint16_t(p[0] << 8 | p[1]);
+}
 
 void Put32(uint8_t* p, uint32_t v)
 {

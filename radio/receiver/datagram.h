@@ -27,7 +27,7 @@ inline constexpr uint16_t kKindAudio = 0x8000;
 inline constexpr uint16_t kKindLogonUnicast = 4;
 inline constexpr uint16_t kKindLogonMulticast = 2;
 inline constexpr uint16_t kKindLogoff = 16;
-inline constexpr uint16_t kKindFeedback = 8;  // resend request (length 0) or report (32)
+inline constexpr uint16_t kKindFeedback = 8; // resend request (length 0) or report (32)
 inline constexpr uint16_t kKindLinkAnswer = 0x0800;
 
 struct DatagramHeader {

@@ -11,8 +11,7 @@ inline constexpr int kSamplesPerDatagram = 2048;
 class PayloadDecoder {
 public:
     virtual ~PayloadDecoder() = default;
-    virtual void Decode(std::span<const uint8_t> payload, bool filter,
-                        std::span<uint8_t, kSamplesPerDatagram> out) = 0;
+    virtual void Decode(std::span<const uint8_t> payload, bool filter, std::span<uint8_t, kSamplesPerDatagram> out) = 0;
 };
 
 } // namespace lumetra::radio

@@ -11,17 +11,17 @@
 namespace lumetra::radio {
 
 struct RadioDisplay {
-    char stationName[256];   // offset 0
-    char location[256];      // 256
-    char statusText[256];    // 512
-    char statusFlags[2];     // 768: 's'/'b' steady or blinking, 'r'/'y' alarm or normal
-    char reserved1[286];     // 770
-    char webAddress[256];    // 1056
-    char description[1024];  // 1312
-    char category[128];      // 2336
-    char email[256];         // 2464
-    char reserved2[16];      // 2720
-    int32_t active;          // 2736: 1 while a receiver exists
+    char stationName[256];  // offset 0
+    char location[256];     // 256
+    char statusText[256];   // 512
+    char statusFlags[2];    // 768: 's'/'b' steady or blinking, 'r'/'y' alarm or normal
+    char reserved1[286];    // 770
+    char webAddress[256];   // 1056
+    char description[1024]; // 1312
+    char category[128];     // 2336
+    char email[256];        // 2464
+    char reserved2[16];     // 2720
+    int32_t active;         // 2736: 1 while a receiver exists
 
     void Clear() { std::memset(this, 0, sizeof(*this)); }
 };

@@ -15,7 +15,7 @@ namespace audio = platform::audio;
 
 namespace {
 
-constexpr int kDefaultDevice = 0;  // the system's default output
+constexpr int kDefaultDevice = 0; // the system's default output
 constexpr uint32_t kHalfVolume = 0x7FFF7FFF;
 
 audio::WaveFormat MonoByteFormat(int rate)
@@ -69,11 +69,12 @@ bool RadioOutput::Negotiate(audio::WaveFormat& format)
 bool RadioOutput::OpenDevice(const audio::WaveFormat& format, std::unique_ptr<audio::WaveOutDevice>& out)
 {
     RadioHost& host = m_session.Host();
-    int result = m_audio.Open(kDefaultDevice, format,
-                              [this, &host](audio::WaveOutDevice*, audio::WaveHeader* header) {
-                                  host.PostFromDevice([this, header] { BufferDone(header); });
-                              },
-                              out);
+    int result = m_audio.Open(
+        kDefaultDevice, format,
+        [this, &host](audio::WaveOutDevice*, audio::WaveHeader* header) {
+            host.PostFromDevice([this, header] { BufferDone(header); });
+        },
+        out);
     if (result != audio::kWaveOk || !out) {
         host.ShowMessage("Sound device error", audio::WaveErrorText(result));
         out.reset();

@@ -33,12 +33,12 @@ public:
     // A buffer the device has played (delivered on the receiver's thread).
     void BufferDone(platform::audio::WaveHeader* header);
 
-    void ResetDevice();          // every queued buffer comes back
+    void ResetDevice(); // every queued buffer comes back
     void ResetAndPause();
-    void StopAndClose();         // the stop command
-    void CloseForWindowClose();  // closing the receiver: device and idle sound
-    void Destroy();              // the receiver goes away
-    void StopIdleIfPlaying();    // and give the saved volume back
+    void StopAndClose();        // the stop command
+    void CloseForWindowClose(); // closing the receiver: device and idle sound
+    void Destroy();             // the receiver goes away
+    void StopIdleIfPlaying();   // and give the saved volume back
 
     void ResetConcealment() { m_memory.Reset(); }
     void ResetLostTotal()
@@ -76,7 +76,7 @@ private:
     int m_deviceRate = 0;
     int m_codedRate = 0;
     int m_queued = 0;
-    uint64_t m_generation = 1;   // buffers of an earlier device or reset are only recycled
+    uint64_t m_generation = 1; // buffers of an earlier device or reset are only recycled
     bool m_idle = false;
     uint32_t m_savedVolume = 0;
     ConcealmentMemory m_memory;

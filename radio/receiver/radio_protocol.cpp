@@ -187,10 +187,17 @@ void RadioProtocol::Refuse(const std::string& message, std::string_view status)
 void RadioProtocol::SetRates(uint16_t kind)
 {
     switch ((kind & kKindRateMask) >> 8) {
-    case 0: m_state.outputRate = 11025; break;
-    case 1: m_state.outputRate = 22050; break;
-    case 2: m_state.outputRate = 44100; break;
-    default: break;  // keep the previous output rate
+    case 0:
+        m_state.outputRate = 11025;
+        break;
+    case 1:
+        m_state.outputRate = 22050;
+        break;
+    case 2:
+        m_state.outputRate = 44100;
+        break;
+    default:
+        break; // keep the previous output rate
     }
     m_state.codedRate = (kind & kKindNativeRate) ? m_state.outputRate : m_state.outputRate * 8000 / 11025;
 }

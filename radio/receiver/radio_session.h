@@ -27,9 +27,9 @@ class RadioSession {
 public:
     RadioSession(RadioHost& host, PayloadDecoder& decoder, platform::audio::AudioSystem& audio, RadioDisplay& display);
 
-    void Connect(std::string_view address);   // command 2000
-    void Stop();                               // command 2002
-    void TimerTick();                          // every 200 ms
+    void Connect(std::string_view address); // command 2000
+    void Stop();                            // command 2002
+    void TimerTick();                       // every 200 ms
     // An audio datagram: each block it finishes goes down to the output once.
     void ReceiveAudio(uint32_t sequence, std::span<const uint8_t> payload);
     void OnDatagram(std::span<const uint8_t> bytes, uint32_t sourceIp, uint16_t sourcePort)

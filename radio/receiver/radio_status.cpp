@@ -4,10 +4,7 @@
 
 namespace lumetra::radio {
 
-RadioStatus::RadioStatus(RadioHost& host, RadioDisplay& display)
-    : m_host(host), m_display(display)
-{
-}
+RadioStatus::RadioStatus(RadioHost& host, RadioDisplay& display) : m_host(host), m_display(display) {}
 
 void RadioStatus::Show(std::string_view text, std::string_view flags)
 {

@@ -19,7 +19,7 @@ public:
 
     // flags: two characters, 'b'/'s' then 'y'/'r'.
     void Show(std::string_view text, std::string_view flags);
-    void Refresh();  // "UpdateInfo" without a change
+    void Refresh(); // "UpdateInfo" without a change
     void SetStationLine(std::string_view name);
 
     void SetTitle(const std::string& title);

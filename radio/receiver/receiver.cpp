@@ -17,7 +17,7 @@ namespace lumetra::radio {
 namespace {
 
 constexpr int kTimerMs = 200;
-constexpr int kDatagramsPerNotice = 64;  // read at most this many per read notice
+constexpr int kDatagramsPerNotice = 64; // read at most this many per read notice
 // The hidden window never moves from where it is created.
 constexpr int kWindowX = 100;
 constexpr int kWindowY = 50;
@@ -27,7 +27,7 @@ Receiver* s_receiver = nullptr;
 std::string DefaultProfileDirectory()
 {
     std::string dir = platform::ConfigDirectory();
-    dir.pop_back();  // without the final "/"
+    dir.pop_back(); // without the final "/"
     return dir;
 }
 
@@ -72,7 +72,8 @@ void Receiver::Command(int id)
         m_session->Stop();
         break;
     case kCommandExit:
-        QMetaObject::invokeMethod(this, [this] { Close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Close(); }, Qt::QueuedConnection);
         break;
     default:
         break;
@@ -81,7 +82,8 @@ void Receiver::Command(int id)
 
 void Receiver::PostCommand(int id)
 {
-    QMetaObject::invokeMethod(this, [this, id] { Command(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { Command(id); }, Qt::QueuedConnection);
 }
 
 void Receiver::Close()
@@ -102,10 +104,17 @@ void Receiver::Close()
 void Receiver::KeyReleased(ReceiverKey key)
 {
     switch (key) {
-    case ReceiverKey::Left: m_decoder.Threshold().Adjust(ThresholdKey::Left); break;
-    case ReceiverKey::Right: m_decoder.Threshold().Adjust(ThresholdKey::Right); break;
-    case ReceiverKey::Up: m_decoder.Threshold().Adjust(ThresholdKey::Up); break;
-    case ReceiverKey::Other: break;
+    case ReceiverKey::Left:
+        m_decoder.Threshold().Adjust(ThresholdKey::Left);
+        break;
+    case ReceiverKey::Right:
+        m_decoder.Threshold().Adjust(ThresholdKey::Right);
+        break;
+    case ReceiverKey::Up:
+        m_decoder.Threshold().Adjust(ThresholdKey::Up);
+        break;
+    case ReceiverKey::Other:
+        break;
     }
     m_session->Status().SetTitle(m_decoder.Threshold().Title());
 }

@@ -26,7 +26,7 @@ namespace lumetra::radio {
 // What the receiver reaches outside the radio: the player's volume and level,
 // settings, and the main window that hears its notices.
 struct ReceiverEnvironment {
-    platform::audio::AudioSystem* audio = nullptr;       // nullptr: the process's
+    platform::audio::AudioSystem* audio = nullptr; // nullptr: the process's
     std::function<void()> applyVolume;
     std::function<void(int)> setLevel;
     std::function<uint32_t()> waveVolume;
@@ -36,8 +36,8 @@ struct ReceiverEnvironment {
     // "UpdateInfo" / "UpdateVOL" to the main window; the display block holds the text.
     std::function<void(std::string_view)> notice;
     std::function<void(const std::string&)> titleChanged;
-    std::string profileDirectory;                          // where "zeph.ini" goes; empty: the default
-    std::recursive_mutex* playerLock = nullptr;            // the engine's lock; nullptr: the receiver's own
+    std::string profileDirectory;               // where "zeph.ini" goes; empty: the default
+    std::recursive_mutex* playerLock = nullptr; // the engine's lock; nullptr: the receiver's own
 };
 
 enum class ReceiverKey { Left, Right, Up, Other };
@@ -52,17 +52,17 @@ public:
     void SetStationAddress(std::string address) { m_address = std::move(address); }
     const std::string& StationAddress() const { return m_address; }
 
-    void Command(int id);       // 2000 connect, 2002 stop, 2003 exit
-    void PostCommand(int id);   // the same, from the event loop
+    void Command(int id);     // 2000 connect, 2002 stop, 2003 exit
+    void PostCommand(int id); // the same, from the event loop
     // Records the position, logs off and ends the reception; the object stays for deletion.
     void Close();
     void KeyReleased(ReceiverKey key);
 
     const std::string& Title() const { return m_title; }
-    bool Receiving() const;     // logged on or logging on
+    bool Receiving() const; // logged on or logging on
     bool Closed() const { return m_closed; }
     RadioSession& Session() { return *m_session; }
-    std::function<void()> onClosed;  // after Close (exit command included)
+    std::function<void()> onClosed; // after Close (exit command included)
 
     // RadioHost
     std::recursive_mutex& PlayerLock() override { return m_env.playerLock ? *m_env.playerLock : m_ownLock; }

@@ -9,9 +9,7 @@
 
 namespace lumetra::radio {
 
-ReceptionBlocks::ReceptionBlocks(RadioSession& session) : m_session(session)
-{
-}
+ReceptionBlocks::ReceptionBlocks(RadioSession& session) : m_session(session) {}
 
 void ReceptionBlocks::ConnectReset()
 {
@@ -77,12 +75,12 @@ BlockRecord* ReceptionBlocks::Place(uint32_t q)
     int d = int(q - cur);
     Current().received[size_t(d)] = 1;
     for (int j = 0; j < kDatagramsPerBlock; ++j)
-        std::memcpy(Current().samples.data() + (8 * j + d) * kSubBlockSamples,
-                    m_decoded.data() + j * kSubBlockSamples, kSubBlockSamples);
+        std::memcpy(Current().samples.data() + (8 * j + d) * kSubBlockSamples, m_decoded.data() + j * kSubBlockSamples,
+                    kSubBlockSamples);
 
     if (m_vars.state == ReceptionState::Lost || m_vars.state == ReceptionState::Connecting) {
-        int r = int(std::count_if(Current().received.begin(), Current().received.end(),
-                                  [](uint32_t f) { return f != 0; }));
+        int r =
+            int(std::count_if(Current().received.begin(), Current().received.end(), [](uint32_t f) { return f != 0; }));
         int full = StartThreshold();
         int percent = std::min(full, m_session.Output().Queued() + r) * 100 / full;
         char text[32];

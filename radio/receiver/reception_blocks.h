@@ -18,7 +18,7 @@ class RadioSession;
 enum class ReceptionState : int { Receiving = 0, Lost = 1, Connecting = 2, Recovering = 3 };
 
 struct BlockRecord {
-    uint32_t base = 0;                          // first sequence number, a multiple of 8
+    uint32_t base = 0; // first sequence number, a multiple of 8
     std::array<uint32_t, kDatagramsPerBlock> received{};
     std::array<uint8_t, kBlockSamples> samples{};
 };
@@ -26,11 +26,11 @@ struct BlockRecord {
 struct ReceptionVars {
     ReceptionState state = ReceptionState::Connecting;
     bool bufferingShown = false;
-    int64_t lostSince = 0;                      // seconds of the last underrun, 0 when none
+    int64_t lostSince = 0; // seconds of the last underrun, 0 when none
     uint32_t lastTick = 0;
     bool slowComputer = false;
     bool slowLink = false;
-    int bitRateFigure = 0;                      // payload length of the last audio datagram
+    int bitRateFigure = 0; // payload length of the last audio datagram
 };
 
 class ReceptionBlocks {

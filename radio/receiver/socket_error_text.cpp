@@ -8,11 +8,21 @@ std::string StringTableText(SocketFailure failure, int errorCode)
 {
     std::string text;
     switch (failure) {
-    case kTextSocketLibrary: text = "The network could not be started."; break;
-    case kTextSocketVersion: text = "The network reported no usable version."; break;
-    case kTextNotification: text = "The radio socket cannot report arriving data."; break;
-    case kTextTimer: text = "The radio timer could not be created."; break;
-    case kTextSocketFailed: text = "The radio socket could not be created."; break;
+    case kTextSocketLibrary:
+        text = "The network could not be started.";
+        break;
+    case kTextSocketVersion:
+        text = "The network reported no usable version.";
+        break;
+    case kTextNotification:
+        text = "The radio socket cannot report arriving data.";
+        break;
+    case kTextTimer:
+        text = "The radio timer could not be created.";
+        break;
+    case kTextSocketFailed:
+        text = "The radio socket could not be created.";
+        break;
     }
     if (errorCode != 0)
         text += " " + SocketErrorText(errorCode);

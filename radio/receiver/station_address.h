@@ -9,9 +9,9 @@ namespace lumetra::radio {
 inline constexpr uint16_t kDefaultStationPort = 3456;
 
 struct StationAddress {
-    uint32_t ipv4 = 0;            // host order
+    uint32_t ipv4 = 0; // host order
     uint16_t port = kDefaultStationPort;
-    bool valid = false;           // false when the host part is not a dotted IPv4 address
+    bool valid = false; // false when the host part is not a dotted IPv4 address
 };
 
 // Cut at the first blank; the part after a colon is the port (leading digits,

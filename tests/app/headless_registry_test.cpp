@@ -36,7 +36,8 @@ TEST(HeadlessRegistry, BusyChecksAndOpenHandlers)
     EXPECT_TRUE(AnyBusy());
     busy = false;
 
-    RegisterOpenHandler([](const std::string& path) { return path.size() > 4 && path.substr(path.size() - 4) == ".rdl"; });
+    RegisterOpenHandler(
+        [](const std::string& path) { return path.size() > 4 && path.substr(path.size() - 4) == ".rdl"; });
     EXPECT_TRUE(OfferToOpenHandlers("/x/station.rdl"));
     EXPECT_FALSE(OfferToOpenHandlers("/x/song.mp3"));
 }

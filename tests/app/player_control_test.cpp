@@ -1,5 +1,5 @@
-#include "app/player_control.h"
 #include "../engine/engine_fixture.h"
+#include "app/player_control.h"
 #include "engine/media_type_detection.h"
 
 namespace lumetra::app {
@@ -103,14 +103,14 @@ TEST_F(PlayerControlTest, PreviousRestartsAfterTwoSecondsElseStepsBack)
     m_player->SelectRow(0);
     m_player->Play();
     PlayPast(1);
-    m_player->Previous();  // first row, within two seconds: nothing happens
+    m_player->Previous(); // first row, within two seconds: nothing happens
     EXPECT_EQ(Current(), m_rows[0]);
     EXPECT_GT(m_engine->PlayedPosition(), 44100);
 
     m_player->Next();
     EXPECT_EQ(Current(), m_rows[1]);
     PlayPast(3);
-    m_player->Previous();  // restarts the row
+    m_player->Previous(); // restarts the row
     EXPECT_EQ(Current(), m_rows[1]);
     EXPECT_EQ(m_engine->PlayedPosition(), 0);
     m_player->Previous();

@@ -56,9 +56,9 @@ protected:
 
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("lumetra-engine-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / ("lumetra-engine-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         platform::SetMessageBoxPresenter([this](const platform::MessageBoxRequest& r) {

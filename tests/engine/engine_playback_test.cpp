@@ -27,7 +27,7 @@ int CountEntries(EventLog& log, const std::string& text)
 struct QueueCase {
     int32_t sampleRate;
     int32_t samplesPerFrame;
-    int buffers;  // priming buffer included
+    int buffers; // priming buffer included
 };
 
 class QueueTargetTest : public EngineTest, public ::testing::WithParamInterface<QueueCase> {};
@@ -87,10 +87,10 @@ INSTANTIATE_TEST_SUITE_P(Rates, QueueTargetTest,
 
 struct EndCase {
     const char* name;
-    int32_t frames;        // frames the decoder has
-    int32_t totalSamples;  // the item's length
-    int32_t playedFrames;  // frames that reach the device with sound
-    bool silentTail;       // one more frame that the decoder could not fill
+    int32_t frames;       // frames the decoder has
+    int32_t totalSamples; // the item's length
+    int32_t playedFrames; // frames that reach the device with sound
+    bool silentTail;      // one more frame that the decoder could not fill
 };
 
 class NaturalEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {};
@@ -250,7 +250,7 @@ TEST_F(EngineTest, PauseAndResumeLoseNothing)
     engine.PauseCurrent();
     EXPECT_EQ(engine.State(), kStatePaused);
     EXPECT_EQ(engine.Level(), 0);
-    audio.LastDevice()->PlayBuffers(5);  // a paused device plays nothing
+    audio.LastDevice()->PlayBuffers(5); // a paused device plays nothing
     Settle();
     EXPECT_EQ(engine.PlayedPosition(), 19 * 1152);
 
@@ -312,8 +312,9 @@ TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
     EXPECT_GT(audio.queries, 1);
     EXPECT_EQ(audio.opened, 0);
     EXPECT_EQ(engine.QueuedCount(), 0);
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Lumetra Media Player (tm): Another program is using your sound card.  "
-                                                   "Please close it and try again."});
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{"Lumetra Media Player (tm): Another program is using your sound card.  "
+                                       "Please close it and try again."});
 
     // A quit arriving during the retries ends them at once, with no one left to tell.
     std::thread quit([&] {
@@ -325,7 +326,7 @@ TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
     engine.PlayCurrent();
     quit.join();
     EXPECT_EQ(engine.State(), kStateStopped);
-    EXPECT_LT(audio.queries, 50);  // a hundred without the quit
+    EXPECT_LT(audio.queries, 50); // a hundred without the quit
     EXPECT_EQ(Messages().size(), 1u);
 }
 

@@ -2,9 +2,9 @@
 // whose download has not gone far enough pauses the player, and the paused
 // stream goes on without losing a frame once more has arrived.
 
-#include "engine_fixture.h"
 #include "engine/engine_lock.h"
 #include "engine/mpeg_item_adapter.h"
+#include "engine_fixture.h"
 
 #include <QFile>
 

@@ -47,11 +47,10 @@ private:
 
 class FakeDevice final : public platform::audio::WaveOutDevice {
 public:
-    FakeDevice(const platform::audio::WaveFormat& format, platform::audio::DoneCallback done, EventLog& log,
-               bool clock, bool refuseWrites, bool drainOnWrite, std::shared_ptr<std::vector<uint8_t>> recording)
+    FakeDevice(const platform::audio::WaveFormat& format, platform::audio::DoneCallback done, EventLog& log, bool clock,
+               bool refuseWrites, bool drainOnWrite, std::shared_ptr<std::vector<uint8_t>> recording)
         : m_format(format), m_done(std::move(done)), m_log(log), m_refuseWrites(refuseWrites),
-          m_drainOnWrite(drainOnWrite),
-          m_played(std::move(recording))
+          m_drainOnWrite(drainOnWrite), m_played(std::move(recording))
     {
         if (clock)
             m_clock = std::thread([this] { ClockMain(); });
@@ -193,10 +192,10 @@ class FakeAudio final : public platform::audio::AudioSystem {
 public:
     explicit FakeAudio(EventLog& log) : m_log(log) {}
 
-    bool clock = true;          // devices play on their own
-    bool refuseFormat = false;  // every format query fails (device busy)
+    bool clock = true;         // devices play on their own
+    bool refuseFormat = false; // every format query fails (device busy)
     bool refuseWrites = false;
-    bool drainOnWrite = false;  // a running device plays everything as soon as it gets it
+    bool drainOnWrite = false; // a running device plays everything as soon as it gets it
     std::vector<platform::audio::DeviceCaps> devices{platform::audio::DeviceCaps{"fake", 1, 2, 3, 0x10, 2}};
 
     int DeviceCount() override { return static_cast<int>(devices.size()); }
@@ -214,7 +213,8 @@ public:
                    platform::audio::DoneCallback done, std::unique_ptr<platform::audio::WaveOutDevice>& out) override
     {
         auto recording = std::make_shared<std::vector<uint8_t>>();
-        auto device = std::make_unique<FakeDevice>(format, std::move(done), m_log, clock, refuseWrites, drainOnWrite, recording);
+        auto device =
+            std::make_unique<FakeDevice>(format, std::move(done), m_log, clock, refuseWrites, drainOnWrite, recording);
         FakeDevice* raw = device.get();
         device->onDestroy = [this, raw] {
             std::lock_guard g(m_lock);

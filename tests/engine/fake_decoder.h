@@ -18,10 +18,10 @@ struct FakeTrack {
     int32_t sampleRate = 44100;
     int32_t channels = 2;
     int32_t samplesPerFrame = 1152;
-    int32_t frames = 100;          // frames the decoder can produce
-    int32_t totalSamples = -1;     // the item's length; frames x samplesPerFrame when -1
+    int32_t frames = 100;      // frames the decoder can produce
+    int32_t totalSamples = -1; // the item's length; frames x samplesPerFrame when -1
     int32_t bytesPerFrame = 400;
-    bool undecodable = false;      // every frame is read but none decodes
+    bool undecodable = false; // every frame is read but none decodes
 };
 
 // The sample written at index i of frame f.

@@ -14,7 +14,7 @@ public:
     struct Line {
         bool present = true;
         LineControls controls;
-        int32_t value = -1;   // last value written, -1 never
+        int32_t value = -1; // last value written, -1 never
         int writes = 0;
         int32_t meter = 0;
     };

@@ -110,13 +110,13 @@ TEST_F(MciSourcesTest, WaveLengthIsWholeSecondsAndDamageLeavesTheItem)
 TEST_F(MciSourcesTest, PcmHeaderLengthIsTheDecoderLibrarys)
 {
     const struct {
-        const char* sox;  // output options and effect
+        const char* sox; // output options and effect
         bool plain;
     } cases[] = {
         {"-r 8000 -c 1 -b 8 %s synth 3.2 sine 300", true},
         {"-r 22050 -c 2 -b 16 --comment hello %s synth 1.9995 sine 300", true},
         {"-r 96000 -c 2 -b 16 %s synth 2.5 sine 300", true},
-        {"-r 48000 -c 6 -b 24 %s synth 2 sine 300", false},  // extensible format
+        {"-r 48000 -c 6 -b 24 %s synth 2 sine 300", false}, // extensible format
         {"-r 44100 -c 2 -b 32 -e floating-point %s synth 1 sine 300", false},
         {"-r 11025 -c 1 -e ima-adpcm %s synth 2 sine 300", false},
     };
@@ -132,7 +132,7 @@ TEST_F(MciSourcesTest, PcmHeaderLengthIsTheDecoderLibrarys)
         if (ms) {
             EXPECT_EQ(*ms, source->LengthMs()) << c.sox;
         }
-        if (c.plain) {  // cut short: the data chunk claims more than there is
+        if (c.plain) { // cut short: the data chunk claims more than there is
             fs::resize_file(path, fs::file_size(path) - 100);
             EXPECT_FALSE(PcmWaveLengthMs(path.c_str())) << c.sox;
         }
@@ -151,8 +151,8 @@ TEST_F(MciSourcesTest, MixedModeDiscListsAudioTracksWithTheirNames)
     ASSERT_EQ(std::system(("python3 " + script + " cd-image " + folder + " > /dev/null").c_str()), 0);
     std::string cue = folder + "/disc.cue";
 
-    EXPECT_EQ(ListCdTracks(cue), (std::vector<std::string>{cue + "/Track02.cda", cue + "/Track03.cda",
-                                                          cue + "/Track04.cda"}));
+    EXPECT_EQ(ListCdTracks(cue),
+              (std::vector<std::string>{cue + "/Track02.cda", cue + "/Track03.cda", cue + "/Track04.cda"}));
     MediaItem item = Item(cue + "/Track03.cda");
     ASSERT_EQ(m_mci->CdTrackInfo(item), 1);
     EXPECT_STREQ(item.title, "Audio CD Track 03");

@@ -47,7 +47,7 @@ Bytes Station(std::size_t records, std::size_t length, std::size_t claimLast, st
 
 struct DetectCase {
     const char* name;
-    const char* fileName;  // created in a scratch folder; empty: path used as given
+    const char* fileName; // created in a scratch folder; empty: path used as given
     Bytes content;
     MediaType expected;
 };

@@ -34,22 +34,21 @@ TEST_P(MappingTest, ScalesByTheMaximum)
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, MappingTest,
-    ::testing::Values(
-        MappingCase{{0, 65535, false}, MixerLine::Wave, kInitialVolume, 32767},
-        MappingCase{{0, 65535, false}, MixerLine::Master, 0xFFFF, 65535},
-        MappingCase{{0, 65535, false}, MixerLine::Cd, 0, 0},
-        // Only the low half counts.
-        MappingCase{{0, 65535, false}, MixerLine::Midi, 0x00001234, 0x1234},
-        MappingCase{{0, 65535, false}, MixerLine::Midi, 0x12340000, 0},
-        // Unsigned: the minimum is added on the master line only.
-        MappingCase{{100, 1000, false}, MixerLine::Master, 65535, 1100},
-        MappingCase{{100, 1000, false}, MixerLine::Wave, 65535, 1000},
-        MappingCase{{100, 1000, false}, MixerLine::Cd, 32767, 499},
-        // Signed: minimum + maximum x v / 65535 on every line, truncated toward zero.
-        MappingCase{{-10000, 0, true}, MixerLine::Wave, 65535, -10000},
-        MappingCase{{-10000, 2000, true}, MixerLine::Cd, 32768, -10000 + 1000},
-        MappingCase{{-6400, 6400, true}, MixerLine::Master, 1, -6400},
-        MappingCase{{-6400, 6400, true}, MixerLine::Midi, 65535, 0}));
+    ::testing::Values(MappingCase{{0, 65535, false}, MixerLine::Wave, kInitialVolume, 32767},
+                      MappingCase{{0, 65535, false}, MixerLine::Master, 0xFFFF, 65535},
+                      MappingCase{{0, 65535, false}, MixerLine::Cd, 0, 0},
+                      // Only the low half counts.
+                      MappingCase{{0, 65535, false}, MixerLine::Midi, 0x00001234, 0x1234},
+                      MappingCase{{0, 65535, false}, MixerLine::Midi, 0x12340000, 0},
+                      // Unsigned: the minimum is added on the master line only.
+                      MappingCase{{100, 1000, false}, MixerLine::Master, 65535, 1100},
+                      MappingCase{{100, 1000, false}, MixerLine::Wave, 65535, 1000},
+                      MappingCase{{100, 1000, false}, MixerLine::Cd, 32767, 499},
+                      // Signed: minimum + maximum x v / 65535 on every line, truncated toward zero.
+                      MappingCase{{-10000, 0, true}, MixerLine::Wave, 65535, -10000},
+                      MappingCase{{-10000, 2000, true}, MixerLine::Cd, 32768, -10000 + 1000},
+                      MappingCase{{-6400, 6400, true}, MixerLine::Master, 1, -6400},
+                      MappingCase{{-6400, 6400, true}, MixerLine::Midi, 65535, 0}));
 
 struct LevelCase {
     int32_t reading;
@@ -153,7 +152,7 @@ TEST(OutputVolume, LevelOutputReadsTheMeterInsteadOfSetting)
 // below the centre, clamped to 0..65535.
 TEST(VolumeKnob, AngleAndPush)
 {
-    KnobDrag drag = BeginKnobDrag(100, 80, 30000);  // straight above a centre at (100, 100)
+    KnobDrag drag = BeginKnobDrag(100, 80, 30000); // straight above a centre at (100, 100)
     EXPECT_EQ(TurnKnob(drag, 100, 100, 100, 80, 30000), 30000);
     // A quarter turn clockwise (to the right of the centre).
     double a = std::atan2(100.0 - 120, 0.0) + 3.1416;
@@ -186,10 +185,10 @@ TEST(VolumeKnob, CrossingTheCutTakesANewReference)
 
 struct ChoiceCase {
     const char* name;
-    std::vector<uint32_t> formats;  // one per device
+    std::vector<uint32_t> formats; // one per device
     std::vector<platform::MessageAnswer> answers;
     int expected;
-    std::vector<std::string> boxes;  // "caption|buttons"
+    std::vector<std::string> boxes; // "caption|buttons"
 };
 
 class DeviceChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
@@ -227,14 +226,19 @@ using platform::kAnswerYes;
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, DeviceChoiceTest,
-    ::testing::Values(
-        ChoiceCase{"none", {}, {}, -1, {"Error|ok"}},
-        ChoiceCase{"one_is_silent", {0}, {}, 0, {}},
-        ChoiceCase{"second_supports", {0, 0x10}, {kAnswerOk, kAnswerYes}, 1,
-                   {"Wave Device Information|ok", "Wave Device Information|yesno"}},
-        ChoiceCase{"first_accepted", {0x10, 0x10, 0x10}, {kAnswerYes}, 0, {"Wave Device Information|yesno"}},
-        ChoiceCase{"all_declined", {0x10, 0x10}, {kAnswerNo, kAnswerNo}, -1,
-                   {"Wave Device Information|yesno", "Wave Device Information|yesno", "Error|ok"}}),
+    ::testing::Values(ChoiceCase{"none", {}, {}, -1, {"Error|ok"}}, ChoiceCase{"one_is_silent", {0}, {}, 0, {}},
+                      ChoiceCase{"second_supports",
+                                 {0, 0x10},
+                                 {kAnswerOk, kAnswerYes},
+                                 1,
+                                 {"Wave Device Information|ok", "Wave Device Information|yesno"}},
+                      ChoiceCase{
+                          "first_accepted", {0x10, 0x10, 0x10}, {kAnswerYes}, 0, {"Wave Device Information|yesno"}},
+                      ChoiceCase{"all_declined",
+                                 {0x10, 0x10},
+                                 {kAnswerNo, kAnswerNo},
+                                 -1,
+                                 {"Wave Device Information|yesno", "Wave Device Information|yesno", "Error|ok"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

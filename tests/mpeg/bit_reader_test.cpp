@@ -111,7 +111,7 @@ TEST(BitReader, LowerCaseDigitsMakeTheFileBinary)
 struct SyncCase {
     std::vector<uint8_t> bytes;
     int found;
-    uint32_t positionAfter;  // bit counter after the search when found
+    uint32_t positionAfter; // bit counter after the search when found
 };
 
 class FindSync : public ::testing::TestWithParam<SyncCase> {};
@@ -120,7 +120,7 @@ TEST_P(FindSync, FindsTheWordAtFourBitBoundaries)
 {
     TempDir dir;
     auto bytes = GetParam().bytes;
-    bytes.resize(bytes.size() + 64, 0);  // room so the end is not reached
+    bytes.resize(bytes.size() + 64, 0); // room so the end is not reached
     const auto path = dir.Write("s.bin", bytes);
     BitReader r;
     ASSERT_TRUE(r.Open(path.c_str()));

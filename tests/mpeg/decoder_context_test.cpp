@@ -1,7 +1,7 @@
+#include "engine/mpeg_item_adapter.h"
 #include "mpeg/decoder_context.h"
 #include "mpeg/diagnostics.h"
 #include "mpeg/frame_crc.h"
-#include "engine/mpeg_item_adapter.h"
 #include "mpeg/stream_info.h"
 #include "stream_builder.h"
 
@@ -59,7 +59,7 @@ std::vector<uint8_t> Frames(const FrameSpec& shape, int count)
 
 TEST_F(DecoderContextTest, OpenAtZeroDecodesEveryFrameThenEnds)
 {
-    FrameSpec shape;  // layer II, 48 kHz, 256 kbit/s: 768-byte frames
+    FrameSpec shape; // layer II, 48 kHz, 256 kbit/s: 768-byte frames
     MediaItem& item = Analysed(Frames(shape, 10));
     EXPECT_EQ(m_decoder.Open(item, 0), 0);
     EXPECT_EQ(item.isPlaying, 1);
@@ -83,7 +83,7 @@ TEST_F(DecoderContextTest, OpenAtZeroDecodesEveryFrameThenEnds)
 struct OffsetCase {
     int target;
     int startSample;
-    long long firstReadPos;  // streamReadPos after the first decoded frame
+    long long firstReadPos; // streamReadPos after the first decoded frame
 };
 
 class OpenAtOffset : public DecoderContextTest, public ::testing::WithParamInterface<OffsetCase> {};
@@ -106,8 +106,8 @@ TEST_P(OpenAtOffset, ReturnsTheSamplesBeforeTheFirstFrameAtOrAfterTarget)
 INSTANTIATE_TEST_SUITE_P(Cases, OpenAtOffset,
                          ::testing::Values(OffsetCase{0, 0, 1}, OffsetCase{1, 0, 1}, OffsetCase{2, 1152, 769},
                                            OffsetCase{768, 1152, 769}, OffsetCase{769, 2304, 1537},
-                                           OffsetCase{5000, 7 * 1152, 7 * 768 + 1},
-                                           OffsetCase{7680, 10 * 1152, -1}, OffsetCase{100000, 10 * 1152, -1}));
+                                           OffsetCase{5000, 7 * 1152, 7 * 768 + 1}, OffsetCase{7680, 10 * 1152, -1},
+                                           OffsetCase{100000, 10 * 1152, -1}));
 
 TEST_F(DecoderContextTest, TargetIsCountedWithoutTheId3v2Tag)
 {
@@ -168,8 +168,8 @@ std::vector<uint8_t> HexText(const std::vector<uint8_t>& binary)
 struct StreamCase {
     const char* name;
     std::vector<uint8_t> bytes;
-    std::vector<int> firstCounts;  // values written by the first calls
-    int decoded;                   // calls that wrote values, to the end
+    std::vector<int> firstCounts; // values written by the first calls
+    int decoded;                  // calls that wrote values, to the end
     int samplesPerFrame, channels = 2, sampleRate = 48000, errorProtection = 0;
 };
 
@@ -182,7 +182,8 @@ TEST_P(DecodedStream, WritesEachFrameOrDropsIt)
     m_decoder.Open(item, 0);
     const auto counts = DecodeAll();
     ASSERT_GE(counts.size(), c.firstCounts.size());
-    EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + static_cast<long>(c.firstCounts.size())), c.firstCounts);
+    EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + static_cast<long>(c.firstCounts.size())),
+              c.firstCounts);
     EXPECT_EQ(std::count_if(counts.begin(), counts.end(), [](int n) { return n > 0; }), c.decoded);
     EXPECT_EQ(item.endOfData, 1);
     EXPECT_EQ(item.endOfQueue, 1);
@@ -195,11 +196,13 @@ TEST_P(DecodedStream, WritesEachFrameOrDropsIt)
 const FrameSpec kProtected = With([](FrameSpec& s) { s.protect = true; });
 const FrameSpec kBadCrc = With([](FrameSpec& s) { s.protect = true, s.badCrc = true; });
 const FrameSpec kLayer1 = With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8; });
-const FrameSpec kLayer1BadCrc = With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8, s.badCrc = true; });
+const FrameSpec kLayer1BadCrc =
+    With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8, s.badCrc = true; });
 const FrameSpec kJoint = With([](FrameSpec& s) { s.mode = kModeJointStereo; });
 const FrameSpec kDual = With([](FrameSpec& s) { s.mode = kModeDualChannel; });
 const FrameSpec kMono = With([](FrameSpec& s) { s.mode = kModeSingleChannel; });
-const FrameSpec kMono32k = With([](FrameSpec& s) { s.mode = kModeSingleChannel, s.samplingFrequency = 2, s.bitrateIndex = 8; });
+const FrameSpec kMono32k =
+    With([](FrameSpec& s) { s.mode = kModeSingleChannel, s.samplingFrequency = 2, s.bitrateIndex = 8; });
 
 std::vector<uint8_t> WithId3v1(std::vector<uint8_t> bytes)
 {
@@ -214,8 +217,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Modes of the same channel count mix, but a mono frame in a stereo stream is rejected.
         StreamCase{"modes_mix", Sequence({FrameSpec{}, kJoint, kDual, kMono, kJoint, FrameSpec{}}), {}, 5, 1152},
-        StreamCase{"crc_mismatch_drops_the_frame", Sequence({kProtected, kBadCrc, kProtected}), {2304, 0, 2304}, 2, 1152, 2, 48000, 1},
-        StreamCase{"crc_mismatch_layer1", Sequence({kLayer1, kLayer1BadCrc, kLayer1, kLayer1}), {768, 0, 768}, 3, 384, 2, 48000, 1},
+        StreamCase{"crc_mismatch_drops_the_frame",
+                   Sequence({kProtected, kBadCrc, kProtected}),
+                   {2304, 0, 2304},
+                   2,
+                   1152,
+                   2,
+                   48000,
+                   1},
+        StreamCase{"crc_mismatch_layer1",
+                   Sequence({kLayer1, kLayer1BadCrc, kLayer1, kLayer1}),
+                   {768, 0, 768},
+                   3,
+                   384,
+                   2,
+                   48000,
+                   1},
         StreamCase{"mono_layer2_32k", Sequence({kMono32k, kMono32k, kMono32k}), {1152}, 3, 1152, 1, 32000},
         StreamCase{"id3v1_after_the_last_frame", WithId3v1(Frames(FrameSpec{}, 3)), {2304, 2304, 2304, 0}, 3, 1152},
         StreamCase{"hex_text", HexText(Frames(FrameSpec{}, 3)), {2304, 2304, 2304}, 3, 1152}),

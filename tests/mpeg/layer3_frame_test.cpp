@@ -67,7 +67,8 @@ TEST_P(FrameLength, WritesOneGranuleOf576PerGranule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, FrameLength,
-                         testing::Values(FrameCase{0, kModeSingleChannel, 1, 576}, FrameCase{0, kModeJointStereo, 2, 576},
+                         testing::Values(FrameCase{0, kModeSingleChannel, 1, 576},
+                                         FrameCase{0, kModeJointStereo, 2, 576},
                                          FrameCase{1, kModeSingleChannel, 1, 1152},
                                          FrameCase{1, kModeStereo, 2, 1152}));
 
@@ -81,7 +82,7 @@ TEST(FrameDecoder, WindowSwitchingWithBlockTypeZeroGivesTheFrameUp)
     // granule: part2_3 12, big_values 9, global_gain 8, scalefac_compress 9,
     // window switching 1 with block type 00.
     std::vector<uint8_t> bytes(200, 0);
-    bytes[6] = 0x02;   // bit 46 of the side information: window switching
+    bytes[6] = 0x02; // bit 46 of the side information: window switching
     MemoryBits bits(bytes);
     std::vector<int16_t> block(576, 1);
     int16_t* out = block.data();

@@ -1,6 +1,6 @@
 #include "layer3_reference_codes.h"
-#include "mpeg/layer3/bit_reservoir.h"
 #include "mpeg/diagnostics.h"
+#include "mpeg/layer3/bit_reservoir.h"
 #include "mpeg/layer3/huffman_decoder.h"
 #include "mpeg/layer3/huffman_tables.h"
 
@@ -19,8 +19,8 @@ using test::BitWriter;
 using test::ReferenceTables;
 
 // MPEG-1 44.1 kHz long band boundaries.
-constexpr int16_t kBands[23] = {0, 4, 8, 12, 16, 20, 24, 30, 36, 44, 52, 62, 74, 90,
-                                110, 134, 162, 196, 238, 288, 342, 418, 576};
+constexpr int16_t kBands[23] = {0,  4,  8,   12,  16,  20,  24,  30,  36,  44,  52, 62,
+                                74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576};
 
 const test::ReferenceCode& CodeFor(int table, uint32_t value)
 {
@@ -97,10 +97,18 @@ int RandomValue(std::mt19937& rng, int table)
     std::uniform_int_distribution<int> pick(0, 3);
     int magnitude;
     switch (pick(rng)) {
-    case 0: magnitude = 0; break;
-    case 1: magnitude = max; break;
-    case 2: magnitude = std::min(max, 15); break;
-    default: magnitude = std::uniform_int_distribution<int>(0, max)(rng); break;
+    case 0:
+        magnitude = 0;
+        break;
+    case 1:
+        magnitude = max;
+        break;
+    case 2:
+        magnitude = std::min(max, 15);
+        break;
+    default:
+        magnitude = std::uniform_int_distribution<int>(0, max)(rng);
+        break;
     }
     return std::uniform_int_distribution<int>(0, 1)(rng) ? -magnitude : magnitude;
 }
@@ -145,7 +153,7 @@ TEST_P(HuffmanRoundTrip, DecodesWhatTheReferenceCodesEncode)
         const GranuleChannelInfo g = LongGranule(200, table, table, table, 5, 4, count1);
         Spectrum s = Encode(g, 40, rng);
         const int32_t end = static_cast<int32_t>(s.bits.BitCount());
-        s.bits.Put(0x2a, 7);   // the next channel's data
+        s.bits.Put(0x2a, 7); // the next channel's data
         BitReservoir r;
         Load(r, s.bits.Bytes());
         int32_t q[576];
@@ -175,8 +183,8 @@ TEST_P(HuffmanRoundTrip, DecodesWhatTheReferenceCodesEncode)
 }
 
 INSTANTIATE_TEST_SUITE_P(BigValueTables, HuffmanRoundTrip,
-                         testing::Values(1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22,
-                                         23, 24, 25, 26, 27, 28, 29, 30, 31));
+                         testing::Values(1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+                                         25, 26, 27, 28, 29, 30, 31));
 
 TEST(HuffmanDecoder, RegionsUseTheirOwnTables)
 {
@@ -231,7 +239,7 @@ TEST(HuffmanDecoder, QuadrupleRunningPastThePartIsForgotten)
     const int first[4] = {1, 0, -1, 0};
     PutQuad(w, 32, first);
     const int32_t end = static_cast<int32_t>(w.BitCount()) + 2;
-    const int second[4] = {1, 1, 1, 1};   // 4 + 4 bits, passes the end
+    const int second[4] = {1, 1, 1, 1}; // 4 + 4 bits, passes the end
     PutQuad(w, 32, second);
     BitReservoir r;
     Load(r, w.Bytes());
@@ -252,7 +260,7 @@ TEST(HuffmanDecoder, NeverDecodesPastTheWrittenData)
     Spectrum s = Encode(g, 0, rng);
     BitReservoir r;
     std::vector<uint8_t> bytes = s.bits.Bytes();
-    bytes.resize(20);   // the frame's data ends early
+    bytes.resize(20); // the frame's data ends early
     Load(r, bytes);
     int32_t q[576];
     const int count = DecodeHuffman(r, g, kBands, TheHuffmanTables(), 4000, q);
@@ -276,12 +284,12 @@ TEST(HuffmanDecoder, IllegalCodeIsConcealed)
     std::fclose(f);
 
     BitWriter w;
-    w.Put(0, 1);            // (1, 1) by the 0 branch ...
-    w.Put(0, 1);            // ... positive x
-    w.Put(1, 1);            // negative y
-    w.Put(0xffffffff, 32);  // no leaf within 32 bits
-    w.Put(1, 1);            // the concealed x = 6 is negative
-    w.Put(0, 1);            // the concealed y = 4 is positive
+    w.Put(0, 1);           // (1, 1) by the 0 branch ...
+    w.Put(0, 1);           // ... positive x
+    w.Put(1, 1);           // negative y
+    w.Put(0xffffffff, 32); // no leaf within 32 bits
+    w.Put(1, 1);           // the concealed x = 6 is negative
+    w.Put(0, 1);           // the concealed y = 4 is positive
     BitReservoir r;
     Load(r, w.Bytes());
     const GranuleChannelInfo g = LongGranule(2, 1, 1, 1, 7, 7, 0);

@@ -12,7 +12,8 @@ namespace {
 std::vector<ReferenceTable> Load()
 {
     const char* source = std::getenv("LUMETRA_SOURCE_DIR");
-    std::string path = std::string(source ? source : LUMETRA_TEST_SOURCE_DIR) + "/resources/generators/mpeg-audio/huffman_tables.json";
+    std::string path =
+        std::string(source ? source : LUMETRA_TEST_SOURCE_DIR) + "/resources/generators/mpeg-audio/huffman_tables.json";
     std::ifstream in(path);
     std::vector<ReferenceTable> tables(34);
     if (!in) {

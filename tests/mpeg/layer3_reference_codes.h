@@ -10,15 +10,15 @@
 namespace lumetra::mpeg::test {
 
 struct ReferenceCode {
-    std::string bits;   // "0"/"1", first bit first
-    uint32_t value;     // x * 16 + y, or 8v + 4w + 2x + y for tables 32 and 33
+    std::string bits; // "0"/"1", first bit first
+    uint32_t value;   // x * 16 + y, or 8v + 4w + 2x + y for tables 32 and 33
 };
 
 struct ReferenceTable {
     int number = -1;
     int xlen = 0, ylen = 0, linbits = 0;
     int sameCodesAs = -1;
-    std::vector<ReferenceCode> codes;   // empty for tables sharing another's codes
+    std::vector<ReferenceCode> codes; // empty for tables sharing another's codes
 };
 
 // All 34 tables, indexed by number; fails the calling test when the file

@@ -59,7 +59,7 @@ TEST(BitReservoir, EachFrameStartsWhereItsMainDataBeginPoints)
     BitReservoir r;
     AppendFrame(r, 200, 0);
     ASSERT_EQ(r.BeginFrame(0, 200), 0);
-    r.SkipBits(150 * 8 + 3);   // the frame's granules used 150 bytes and 3 bits
+    r.SkipBits(150 * 8 + 3); // the frame's granules used 150 bytes and 3 bits
     AppendFrame(r, 200, 200);
     // Decoding stopped inside byte 150; this frame's data starts 40 bytes back.
     EXPECT_EQ(r.BeginFrame(40, 200), 200 - 151 - 40);

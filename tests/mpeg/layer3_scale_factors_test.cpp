@@ -130,7 +130,7 @@ TEST(ScaleFactorsLsf, ShortAndMixedBlocksFillWindowsInTurn)
 // group keeps granule 0's factors and reads nothing.
 TEST(ScaleFactorsMpeg1, ScfsiGroupsAreReusedInTheSecondGranule)
 {
-    const int sfc = 13;   // slen1 3, slen2 3
+    const int sfc = 13; // slen1 3, slen2 3
     BitWriter w0;
     for (int sfb = 0; sfb < 21; ++sfb)
         w0.Put(static_cast<uint32_t>(sfb % 8), 3);
@@ -142,7 +142,7 @@ TEST(ScaleFactorsMpeg1, ScfsiGroupsAreReusedInTheSecondGranule)
     ReadScaleFactorsMpeg1(r0, g, scfsi, 0, sf);
     EXPECT_EQ(r0.Position(), 63);
 
-    BitWriter w1;   // groups 0 (bands 0..5) and 2 (11..15) only
+    BitWriter w1; // groups 0 (bands 0..5) and 2 (11..15) only
     for (int sfb = 0; sfb < 6; ++sfb)
         w1.Put(7, 3);
     for (int sfb = 11; sfb < 16; ++sfb)

@@ -55,9 +55,12 @@ double LongWindow(int type, int i)
     auto sine36 = [](int j) { return std::sin(kPi / 36 * (j + 0.5)); };
     auto sine12 = [](int j) { return std::sin(kPi / 12 * (j + 0.5)); };
     switch (type) {
-    case 1: return i < 18 ? sine36(i) : i < 24 ? 1 : i < 30 ? sine12(i - 18) : 0;
-    case 3: return i < 6 ? 0 : i < 12 ? sine12(i - 6) : i < 18 ? 1 : sine36(i);
-    default: return sine36(i);
+    case 1:
+        return i < 18 ? sine36(i) : i < 24 ? 1 : i < 30 ? sine12(i - 18) : 0;
+    case 3:
+        return i < 6 ? 0 : i < 12 ? sine12(i - 6) : i < 18 ? 1 : sine36(i);
+    default:
+        return sine36(i);
     }
 }
 
@@ -263,9 +266,9 @@ TEST_P(RequantizerBlocks, EqualsTheStandardFormula)
             extra = -2.0 * g.subblockGain[w];
         }
         const double expect = i >= 500 ? 0.0
-                                        : (q[i] < 0 ? -1 : 1) * std::pow(2.0, (g.globalGain - 210) / 4.0 + extra)
-                                              * std::pow(2.0, -(1 + g.scalefacScale) / 2.0 * factor)
-                                              * std::pow(std::abs(q[i]), 4.0 / 3.0);
+                                       : (q[i] < 0 ? -1 : 1) * std::pow(2.0, (g.globalGain - 210) / 4.0 + extra) *
+                                             std::pow(2.0, -(1 + g.scalefacScale) / 2.0 * factor) *
+                                             std::pow(std::abs(q[i]), 4.0 / 3.0);
         ASSERT_NEAR(xr[i], expect, std::abs(expect) * 1e-6 + 1e-30) << "line " << i;
     }
 }
@@ -281,13 +284,13 @@ TEST(Stereo, MiddleSideAndMpeg1IntensityFollowTheirFormulas)
     for (int i = 0; i < 576; ++i)
         xr[0][i] = static_cast<float>(i % 13) - 6.0f;
     for (int i = 0; i < 100; ++i)
-        xr[1][i] = static_cast<float>(i % 5) - 2.5f;   // non-zero up to line 99 (band 13: 90..109)
+        xr[1][i] = static_cast<float>(i % 5) - 2.5f; // non-zero up to line 99 (band 13: 90..109)
     float before[2][576];
     std::memcpy(before, xr, sizeof xr);
     GranuleChannelInfo right{};
     ScaleFactors sf{};
     for (int i = 0; i < 23; ++i) {
-        sf.l[i] = i % 8;   // 7 is not an intensity position
+        sf.l[i] = i % 8; // 7 is not an intensity position
         sf.lLimit[i] = 7;
     }
     int count[2] = {576, 100};
@@ -331,7 +334,7 @@ TEST(Stereo, LsfIntensityUsesPowersOfItsScale)
         const int i = bands.longBands[sfb];
         double l = 1, r = 1;
         if (pos == 15) {
-            r = 0;   // not intensity coded: the right channel keeps its zeros
+            r = 0; // not intensity coded: the right channel keeps its zeros
         } else if (pos & 1) {
             l = std::pow(std::sqrt(0.5), (pos + 1) / 2);
         } else {

@@ -103,7 +103,7 @@ std::vector<uint8_t> Layer1()
 std::vector<uint8_t> Layer2()
 {
     FrameSpec a, b;
-    b.mode = kModeJointStereo;  // rejected frames are stepped over too
+    b.mode = kModeJointStereo; // rejected frames are stepped over too
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 40; ++i)
         Append(bytes, SilentFrame(i % 3 ? a : b));
@@ -140,7 +140,7 @@ TEST_P(NoAllocation, WhileFramesDecode)
     g_counting = false;
     EXPECT_GT(g_allocations.load(), 0) << "the work buffers of an open are counted";
     static int16_t block[kMaxFrameValues];
-    decoder.DecodeNextFrame(block);  // first use: tables and stream buffers
+    decoder.DecodeNextFrame(block); // first use: tables and stream buffers
     g_allocations = 0;
     g_counting = true;
     int frames = 0;

@@ -43,8 +43,8 @@ struct FrameSpec {
     int id = 1;
     int layer = 2;
     bool protect = false;
-    int bitrateIndex = 12;      // layer II MPEG-1: 256 kbit/s
-    int samplingFrequency = 1;  // MPEG-1: 48 kHz
+    int bitrateIndex = 12;     // layer II MPEG-1: 256 kbit/s
+    int samplingFrequency = 1; // MPEG-1: 48 kHz
     int padding = 0;
     int mode = 0;
     int modeExt = 0;
@@ -124,9 +124,16 @@ inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes)
 // ID3v2 header for major version `major` and a body of `size` bytes.
 inline std::vector<uint8_t> Id3v2Header(int major, uint32_t size)
 {
-    return {'I', 'D', '3', static_cast<uint8_t>(major), 0, 0,
-            static_cast<uint8_t>((size >> 21) & 0x7F), static_cast<uint8_t>((size >> 14) & 0x7F),
-            static_cast<uint8_t>((size >> 7) & 0x7F), static_cast<uint8_t>(size & 0x7F)};
+    return {'I',
+            'D',
+            '3',
+            static_cast<uint8_t>(major),
+            0,
+            0,
+            static_cast<uint8_t>((size >> 21) & 0x7F),
+            static_cast<uint8_t>((size >> 14) & 0x7F),
+            static_cast<uint8_t>((size >> 7) & 0x7F),
+            static_cast<uint8_t>(size & 0x7F)};
 }
 
 class TempDir {

@@ -38,10 +38,17 @@ std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist, 
 std::vector<uint8_t> V23Frame(const char* id, const std::string& text)
 {
     const uint32_t size = static_cast<uint32_t>(text.size() + 1);
-    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]), static_cast<uint8_t>(id[1]),
-                              static_cast<uint8_t>(id[2]), static_cast<uint8_t>(id[3]),
-                              static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
-                              static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size), 0, 0, 0};
+    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]),
+                              static_cast<uint8_t>(id[1]),
+                              static_cast<uint8_t>(id[2]),
+                              static_cast<uint8_t>(id[3]),
+                              static_cast<uint8_t>(size >> 24),
+                              static_cast<uint8_t>(size >> 16),
+                              static_cast<uint8_t>(size >> 8),
+                              static_cast<uint8_t>(size),
+                              0,
+                              0,
+                              0};
     f.insert(f.end(), text.begin(), text.end());
     return f;
 }
@@ -49,9 +56,13 @@ std::vector<uint8_t> V23Frame(const char* id, const std::string& text)
 std::vector<uint8_t> V22Frame(const char* id, const std::string& text)
 {
     const uint32_t size = static_cast<uint32_t>(text.size() + 1);
-    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]), static_cast<uint8_t>(id[1]),
-                              static_cast<uint8_t>(id[2]), static_cast<uint8_t>(size >> 16),
-                              static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size), 0};
+    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]),
+                              static_cast<uint8_t>(id[1]),
+                              static_cast<uint8_t>(id[2]),
+                              static_cast<uint8_t>(size >> 16),
+                              static_cast<uint8_t>(size >> 8),
+                              static_cast<uint8_t>(size),
+                              0};
     f.insert(f.end(), text.begin(), text.end());
     return f;
 }
@@ -114,7 +125,7 @@ TEST_F(StreamInfoTest, LengthEstimateUsesTheFirstBitrate)
 TEST_F(StreamInfoTest, ReservedSampleRateIsNotSupported)
 {
     std::vector<uint8_t> bytes(2000, 0);
-    const uint8_t header[] = {0xFF, 0xFD, 0x9C, 0x00};  // layer II, sampling index 3
+    const uint8_t header[] = {0xFF, 0xFD, 0x9C, 0x00}; // layer II, sampling index 3
     std::memcpy(bytes.data(), header, 4);
     MediaItem item = Analyse(bytes);
     EXPECT_EQ(item.layer, -1);
@@ -140,16 +151,17 @@ TEST_P(Id3v1Test, ReadsTitleArtistAndLink)
     EXPECT_EQ(std::string(item.webLink), c.wantLink);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Id3v1Test,
-    ::testing::Values(V1Case{"Song", "Band", "", "", ' ', "Song", std::string("Band") + std::string(26, ' '), ""},
-                      V1Case{"Song", "Band", "", "", '\0', "Song", "Band", ""},
-                      V1Case{"Title with a blank ", "A", "http://album.example", "", '\0', "Title with a blank ", "A",
-                             "http://album.example"},
-                      V1Case{"T", "A", "http://album.example", "www.comment.example", '\0', "T", "A",
-                             "www.comment.example"},
-                      V1Case{"T", "A", "no link", "ftp://x", '\0', "T", "A", ""},
-                      V1Case{std::string(30, 'x'), "A", "", "", ' ', std::string(30, 'x'), std::string("A") + std::string(29, ' '), ""}));
+INSTANTIATE_TEST_SUITE_P(Cases, Id3v1Test,
+                         ::testing::Values(V1Case{"Song", "Band", "", "", ' ', "Song",
+                                                  std::string("Band") + std::string(26, ' '), ""},
+                                           V1Case{"Song", "Band", "", "", '\0', "Song", "Band", ""},
+                                           V1Case{"Title with a blank ", "A", "http://album.example", "", '\0',
+                                                  "Title with a blank ", "A", "http://album.example"},
+                                           V1Case{"T", "A", "http://album.example", "www.comment.example", '\0', "T",
+                                                  "A", "www.comment.example"},
+                                           V1Case{"T", "A", "no link", "ftp://x", '\0', "T", "A", ""},
+                                           V1Case{std::string(30, 'x'), "A", "", "", ' ', std::string(30, 'x'),
+                                                  std::string("A") + std::string(29, ' '), ""}));
 
 TEST_F(StreamInfoTest, FileOf1024BytesIsNotSearchedForId3v1)
 {
@@ -165,7 +177,7 @@ TEST_F(StreamInfoTest, FileOf1024BytesIsNotSearchedForId3v1)
     bytes.push_back(0);
     std::strcpy(item.path, m_dir.Write("b.mp3", bytes).c_str());
     EXPECT_EQ(ReadFileSizeAndId3v1(item), 1);
-    EXPECT_STREQ(item.title, "");  // no "TAG" in the last 128 bytes now
+    EXPECT_STREQ(item.title, ""); // no "TAG" in the last 128 bytes now
 }
 
 std::string Letters(std::size_t n)
@@ -204,17 +216,20 @@ TEST_P(TaggedStream, ReadsTheTextsAndFindsTheAudio)
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, TaggedStream,
-    ::testing::Values(
-        V2Case{"v23", Tagged(3, Cat(Cat(V23Frame("TALB", "Album"), V23Frame("TIT2", "Title 2.3")),
-                                    V23Frame("TPE1", "Artist 2.3"))), "Title 2.3", "Artist 2.3"},
-        V2Case{"v22", Tagged(2, Cat(V22Frame("TP1", "Artist 2.2"), V22Frame("TT2", "Title 2.2"))), "Title 2.2",
-               "Artist 2.2"},
-        V2Case{"long_text_cut_to_127", Tagged(3, Cat(V23Frame("TIT2", Letters(300)), V23Frame("TPE1", "After"))),
-               Letters(127), "After"},
-        V2Case{"v24_long_padding", Tagged(4, V23Frame("TIT2", "Four"), 3000), "Four", ""},
-        // A frame whose size points far beyond the tag, and one of size 0.
-        V2Case{"damaged", Tagged(3, {'T', 'I', 'T', '2', 0, 0, 0, 0, 0, 0, 'T', 'P', 'E', '1', 0x7F, 0xFF, 0xFF, 0xFF,
-                                     0, 0, 0, 'x'}), "", ""}),
+    ::testing::Values(V2Case{"v23",
+                             Tagged(3, Cat(Cat(V23Frame("TALB", "Album"), V23Frame("TIT2", "Title 2.3")),
+                                           V23Frame("TPE1", "Artist 2.3"))),
+                             "Title 2.3", "Artist 2.3"},
+                      V2Case{"v22", Tagged(2, Cat(V22Frame("TP1", "Artist 2.2"), V22Frame("TT2", "Title 2.2"))),
+                             "Title 2.2", "Artist 2.2"},
+                      V2Case{"long_text_cut_to_127",
+                             Tagged(3, Cat(V23Frame("TIT2", Letters(300)), V23Frame("TPE1", "After"))), Letters(127),
+                             "After"},
+                      V2Case{"v24_long_padding", Tagged(4, V23Frame("TIT2", "Four"), 3000), "Four", ""},
+                      // A frame whose size points far beyond the tag, and one of size 0.
+                      V2Case{"damaged", Tagged(3, {'T', 'I', 'T', '2',  0,    0,    0,    0, 0, 0, 'T',
+                                                   'P', 'E', '1', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'}),
+                             "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMargin)

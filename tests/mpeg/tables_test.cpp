@@ -10,8 +10,8 @@
 
 #include <cstring>
 #include <regex>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace lumetra::mpeg {
 namespace {
@@ -27,9 +27,9 @@ std::string ResourceText(const char* name)
 struct AllocCase {
     int number;
     int sblimit;
-    int nbal0;       // allocation field width of subband 0
-    int nbalLast;    // ... of the last subband
-    int maxSteps0;   // steps of the highest allocation of subband 0
+    int nbal0;     // allocation field width of subband 0
+    int nbalLast;  // ... of the last subband
+    int maxSteps0; // steps of the highest allocation of subband 0
 };
 
 class AllocationTables : public ::testing::TestWithParam<AllocCase> {};
@@ -110,20 +110,19 @@ TEST_P(Layer2TableChoice, FollowsRateAndBitratePerChannel)
 
 // Sampling frequency index: MPEG-1 0 = 44.1, 1 = 48, 2 = 32 kHz. Bitrate index
 // (layer II): 4 = 64, 6 = 96, 7 = 112, 8 = 128, 10 = 192, 14 = 384 kbit/s.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Layer2TableChoice,
-    ::testing::Values(TableChoice{1, 1, 10, 2, 0},  // 48 kHz, 96 per channel
-                      TableChoice{1, 0, 10, 2, 1},  // 44.1 kHz, 96 per channel
-                      TableChoice{1, 2, 4, 2, 3},   // 32 kHz, 32 per channel
-                      TableChoice{1, 1, 4, 2, 2},   // 48 kHz, 32 per channel
-                      TableChoice{1, 1, 2, 1, 2},   // mono 48 kbit/s at 48 kHz
-                      TableChoice{1, 0, 7, 2, 0},   // 56 per channel
-                      TableChoice{1, 0, 14, 2, 1},  // 192 per channel
-                      TableChoice{1, 2, 14, 2, 1},  // 32 kHz, 192 per channel
-                      TableChoice{1, 1, 14, 2, 0},  // 48 kHz, 192 per channel
-                      TableChoice{1, 2, 2, 1, 3},   // mono 48 kbit/s at 32 kHz
-                      TableChoice{0, 0, 8, 2, 4},   // MPEG-2 LSF always table 4
-                      TableChoice{0, 2, 1, 1, 4}));
+INSTANTIATE_TEST_SUITE_P(Cases, Layer2TableChoice,
+                         ::testing::Values(TableChoice{1, 1, 10, 2, 0}, // 48 kHz, 96 per channel
+                                           TableChoice{1, 0, 10, 2, 1}, // 44.1 kHz, 96 per channel
+                                           TableChoice{1, 2, 4, 2, 3},  // 32 kHz, 32 per channel
+                                           TableChoice{1, 1, 4, 2, 2},  // 48 kHz, 32 per channel
+                                           TableChoice{1, 1, 2, 1, 2},  // mono 48 kbit/s at 48 kHz
+                                           TableChoice{1, 0, 7, 2, 0},  // 56 per channel
+                                           TableChoice{1, 0, 14, 2, 1}, // 192 per channel
+                                           TableChoice{1, 2, 14, 2, 1}, // 32 kHz, 192 per channel
+                                           TableChoice{1, 1, 14, 2, 0}, // 48 kHz, 192 per channel
+                                           TableChoice{1, 2, 2, 1, 3},  // mono 48 kbit/s at 32 kHz
+                                           TableChoice{0, 0, 8, 2, 4},  // MPEG-2 LSF always table 4
+                                           TableChoice{0, 2, 1, 1, 4}));
 
 // Damaged or missing tables, presented instead of the embedded ones.
 FILE* NoTables(const char*)

@@ -45,7 +45,7 @@ protected:
 TEST_F(DesktopIntegrationTest, InstalledEntryValidatesAndIsCopiedToTheDesktop)
 {
     std::ofstream(m_dir / "config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
-                                                        << "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+                                                       << "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
     DesktopFolders folders = CurrentDesktopFolders();
     EXPECT_EQ(folders.desktop, (m_dir / "home" / "Schreibtisch").string());
 
@@ -73,7 +73,7 @@ TEST_F(DesktopIntegrationTest, InstalledEntryValidatesAndIsCopiedToTheDesktop)
     ASSERT_TRUE(CopyEntryToDesktop(folders).Ok());
     fs::path copy = fs::path(folders.desktop) / "lumetra.desktop";
     EXPECT_EQ(Slurp(copy), text);
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(copy.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0755u);
 }

@@ -56,13 +56,13 @@ protected:
 TEST_F(LibraryTest, BuildWritesTheTakenFilesSortedAndListsCategories)
 {
     MakeTree();
-    bool closedReadable = ::access(Path("drive/closed").c_str(), R_OK) == 0;  // root reads anything
+    bool closedReadable = ::access(Path("drive/closed").c_str(), R_OK) == 0; // root reads anything
     auto library = MakeLibrary();
     EXPECT_FALSE(library->StartLibraryLoad()) << "no library file yet";
     library->StartLibraryBuild();
     library->Wait();
     EXPECT_EQ(m_scans, 1);
-    Texts expected = {"a.mp3", "sub/B.mp3", "big.wav"};  // a.mp3 < Alpha < big.wav < closed/hidden.mp3 < x.mid < zeta
+    Texts expected = {"a.mp3", "sub/B.mp3", "big.wav"}; // a.mp3 < Alpha < big.wav < closed/hidden.mp3 < x.mid < zeta
     if (closedReadable)
         expected.push_back("closed/hidden.mp3");
     expected.push_back("sub/deep/x.mid");

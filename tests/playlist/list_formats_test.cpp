@@ -14,8 +14,8 @@ using namespace std::string_literals;
 
 TEST(ListFile, RoundTripKeepsFilesAndDropsWhatCannotBeReadBack)
 {
-    Entries rows = {"/music/a b.mp3", "/m\xc3\xbcsic/\xe9t\xe9.mp3", "http://radio/stream", "/x\ry.mp3",
-                    "/bad\xff.mp3", "/music/c.mid"};
+    Entries rows = {"/music/a b.mp3", "/m\xc3\xbcsic/\xe9t\xe9.mp3", "http://radio/stream", "/x\ry.mp3", "/bad\xff.mp3",
+                    "/music/c.mid"};
     std::string text = FormatListFile(0xBEEF, rows);
     EXPECT_EQ(text, "LumetraPlayList 0000BEEF\r\n/music/a b.mp3\r\n/m\xc3\xbcsic/\xe9t\xe9.mp3\r\n/music/c.mid\r\n");
     ListFile back = ParseListFile(text);
@@ -36,7 +36,10 @@ TEST(ListFile, ReadingRules)
 {
     std::string longLine(100000, 'a');
     const ReadCase cases[] = {
-        {"windows", "LumetraPlayList 00000000\r\nC:\\music\\a.mp3\r\nmusic\\b.mp3\r\n\r\n", true, 0,
+        {"windows",
+         "LumetraPlayList 00000000\r\nC:\\music\\a.mp3\r\nmusic\\b.mp3\r\n\r\n",
+         true,
+         0,
          {"C:\\music\\a.mp3", "music\\b.mp3"}},
         {"bare line feeds", "LumetraPlayList 00000000\n/a.mp3\n/b.mp3\n", true, 0, {}},
         {"bare header", "LumetraPlayList", true, 0, {}},
@@ -76,8 +79,9 @@ TEST(ListFile, RelativeLinesTakeTheListsFolder)
 
 TEST(ForeignLists, M3uAndPlsEntriesInOrder)
 {
-    EXPECT_EQ(ParseM3u("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:3,T\r\na.mp3\r\n\r\n  /b c.mp3 \nfile:///x/d%20e.mp3\rhttp://h/s"),
-              (Entries{"a.mp3", "/b c.mp3", "/x/d e.mp3", "http://h/s"}));
+    EXPECT_EQ(
+        ParseM3u("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:3,T\r\na.mp3\r\n\r\n  /b c.mp3 \nfile:///x/d%20e.mp3\rhttp://h/s"),
+        (Entries{"a.mp3", "/b c.mp3", "/x/d e.mp3", "http://h/s"}));
     EXPECT_EQ(ParsePls("[playlist]\nFile2=/b.mp3\nTitle1=x\nfile1=/a.mp3\nFileX=/c\nNumberOfEntries=2\n"),
               (Entries{"/a.mp3", "/b.mp3"}));
     std::string written = FormatM3u8({{"/a.mp3", 5, "A"}, {"/b\n.mp3", 1, "B"}});
@@ -97,12 +101,18 @@ TEST(ScanRules, ExtensionsSizesAndShortNames)
         bool taken;
     };
     const Case cases[] = {
-        {"a.mp3", 10, 1000, true},          {"a.mp", 10, 1000, false},
-        {".mp3", 10, 1000, false},          {"SONG.Mp3", 10, 1000, true},
-        {"x.MID", 10, 1000, true},          {"x.rmi", 10, 1000, true},
-        {"x.wav", 900000, 1000, false},     {"x.wav", 1000000, 1000, false},
-        {"x.WAV", 1000001, 1000, true},     {"x.wav", 250001, 250, true},
-        {"x.wav", 1ull << 33, 1000000000, true}, {"x.ogg", 10, 1000, false},
+        {"a.mp3", 10, 1000, true},
+        {"a.mp", 10, 1000, false},
+        {".mp3", 10, 1000, false},
+        {"SONG.Mp3", 10, 1000, true},
+        {"x.MID", 10, 1000, true},
+        {"x.rmi", 10, 1000, true},
+        {"x.wav", 900000, 1000, false},
+        {"x.wav", 1000000, 1000, false},
+        {"x.WAV", 1000001, 1000, true},
+        {"x.wav", 250001, 250, true},
+        {"x.wav", 1ull << 33, 1000000000, true},
+        {"x.ogg", 10, 1000, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(TakenByScan(c.name, c.size, c.minWavSize), c.taken) << c.name << " " << c.size;
@@ -121,15 +131,14 @@ TEST(ScanRules, SortKeysFallBackToTheFileNameAndIgnoreCase)
 
 TEST(FixedDrives, LocalDiskMountsOnlyEachOnce)
 {
-    const char* info =
-        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "23 22 0:5 / /proc rw - proc proc rw\n"
-        "24 22 0:20 / /tmp rw - tmpfs tmpfs rw\n"
-        "25 22 8:2 / /home/my\\040disk rw - xfs /dev/sda2 rw\n"
-        "26 22 8:2 / /mnt/bind rw - xfs /dev/sda2 rw\n"
-        "27 22 0:40 / /net rw - nfs srv:/x rw\n"
-        "28 22 0:30 / / rw - overlay overlay rw\n"
-        "29 22 11:0 / /media/cd ro - iso9660 /dev/sr0 ro\n";
+    const char* info = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                       "23 22 0:5 / /proc rw - proc proc rw\n"
+                       "24 22 0:20 / /tmp rw - tmpfs tmpfs rw\n"
+                       "25 22 8:2 / /home/my\\040disk rw - xfs /dev/sda2 rw\n"
+                       "26 22 8:2 / /mnt/bind rw - xfs /dev/sda2 rw\n"
+                       "27 22 0:40 / /net rw - nfs srv:/x rw\n"
+                       "28 22 0:30 / / rw - overlay overlay rw\n"
+                       "29 22 11:0 / /media/cd ro - iso9660 /dev/sr0 ro\n";
     EXPECT_EQ(platform::DiskMountPoints(info), (Entries{"/", "/home/my disk/"}));
     EXPECT_EQ(platform::MountPointOfDevice(info, "/dev/sr0"), "/media/cd/");
 }

@@ -48,7 +48,7 @@ TEST_F(PlaylistFilesTest, SavedClearedAndLoadedGivesTheSameRows)
     for (const std::string& f : m_files)
         m_playlist.AddEntry(f);
     m_playlist.AddEntry(Path("missing.mp3"));
-    m_playlist.AddEntry(m_dir.string());  // a folder
+    m_playlist.AddEntry(m_dir.string()); // a folder
     ASSERT_EQ(Rows(), m_files);
     ASSERT_TRUE(Files().WritePlaylist(Path("saved.lst")));
     EXPECT_EQ(Read("saved.lst"),
@@ -114,7 +114,7 @@ TEST_F(PlaylistFilesTest, DeleteAndMoveFollowTheIndexRules)
         m_playlist.AddEntry(f);
     m_playlist.SetPlayIndex(1);
     m_playlist.Select(0);
-    m_playlist.MoveEntryDown();  // the row above the playing one moves below it
+    m_playlist.MoveEntryDown(); // the row above the playing one moves below it
     EXPECT_EQ(m_playlist.PlayIndex(), 0);
     EXPECT_EQ(m_playlist.RowText(0), m_files[1]);
     m_playlist.MoveEntryUp();
@@ -164,7 +164,7 @@ TEST_F(PlaylistFilesTest, CdSerialInHeaderAndCondition)
     m_playlist.ClearPlaylist();
     EXPECT_FALSE(Files().LoadPlaylist(Path("cd.lst")));
     EXPECT_EQ(m_playlist.RowCount(), 0);
-    EXPECT_FALSE(Files().OpenPlaylist(Path("cd.lst")));  // the user answers No to "Try again?"
+    EXPECT_FALSE(Files().OpenPlaylist(Path("cd.lst"))); // the user answers No to "Try again?"
     SetDiscSerialReader(nullptr);
     ::unsetenv("LUMETRA_CDROM");
 }

@@ -28,8 +28,11 @@ inline void FakeReader(MediaItem& item)
     std::string ext = path.size() > 4 ? path.substr(path.size() - 4) : "";
     for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    item.mediaType = ext == ".mp3" ? MEDIA_MPEG : ext == ".mid" ? MEDIA_MIDI : ext == ".wav" ? MEDIA_WAVE
-                   : ext == ".cda" ? MEDIA_CDTRACK : MEDIA_NONE;
+    item.mediaType = ext == ".mp3"   ? MEDIA_MPEG
+                     : ext == ".mid" ? MEDIA_MIDI
+                     : ext == ".wav" ? MEDIA_WAVE
+                     : ext == ".cda" ? MEDIA_CDTRACK
+                                     : MEDIA_NONE;
     if (item.mediaType == MEDIA_NONE || std::strncmp(head, "bad", 3) == 0) {
         item.layer = -1;
         return;
@@ -45,9 +48,9 @@ class ScratchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("lumetra-playlist-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / ("lumetra-playlist-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
     }

@@ -21,30 +21,35 @@ namespace {
 using Samples = std::array<uint8_t, kFrameSamples>;
 
 // A payload from header fields and a bit string ("0"/"1", blanks ignored).
-std::vector<uint8_t> Frame(bool runLength, int q, int base, int ratio, uint16_t mask,
-                           const std::string& bits) {
-    std::vector<uint8_t> p{static_cast<uint8_t>((runLength ? 0x80 : 0) | q),
-                           static_cast<uint8_t>(base & 0xFF),
-                           static_cast<uint8_t>(((base >> 8) << 7) | ratio),
-                           static_cast<uint8_t>(mask & 0xFF), static_cast<uint8_t>(mask >> 8)};
+std::vector<uint8_t> Frame(bool runLength, int q, int base, int ratio, uint16_t mask, const std::string& bits)
+{
+    std::vector<uint8_t> p{static_cast<uint8_t>((runLength ? 0x80 : 0) | q), static_cast<uint8_t>(base & 0xFF),
+                           static_cast<uint8_t>(((base >> 8) << 7) | ratio), static_cast<uint8_t>(mask & 0xFF),
+                           static_cast<uint8_t>(mask >> 8)};
     int n = 0;
     for (char ch : bits) {
-        if (ch != '0' && ch != '1') continue;
-        if (n % 8 == 0) p.push_back(0);
-        if (ch == '1') p.back() |= static_cast<uint8_t>(0x80 >> (n % 8));
+        if (ch != '0' && ch != '1')
+            continue;
+        if (n % 8 == 0)
+            p.push_back(0);
+        if (ch == '1')
+            p.back() |= static_cast<uint8_t>(0x80 >> (n % 8));
         ++n;
     }
     return p;
 }
 
-std::string Field(uint32_t v, int width) {
+std::string Field(uint32_t v, int width)
+{
     std::string s;
-    for (int k = width - 1; k >= 0; --k) s += ((v >> k) & 1) ? '1' : '0';
+    for (int k = width - 1; k >= 0; --k)
+        s += ((v >> k) & 1) ? '1' : '0';
     return s;
 }
 
 // Plain-mode bits for 2048 values: the given ones (by index), the rest 0 ("1").
-std::string PlainBits(const std::vector<std::pair<int, std::string>>& codes) {
+std::string PlainBits(const std::vector<std::pair<int, std::string>>& codes)
+{
     std::string s;
     for (int p = 0; p < kFrameSamples; ++p) {
         auto it = std::find_if(codes.begin(), codes.end(), [p](auto& c) { return c.first == p; });
@@ -53,13 +58,15 @@ std::string PlainBits(const std::vector<std::pair<int, std::string>>& codes) {
     return s;
 }
 
-Samples Decode(const std::vector<uint8_t>& payload, bool filter = false, int32_t t = 2) {
+Samples Decode(const std::vector<uint8_t>& payload, bool filter = false, int32_t t = 2)
+{
     Samples out{};
     DecodeFrame(payload, filter, t, out);
     return out;
 }
 
-Coefficients Read(const std::vector<uint8_t>& payload) {
+Coefficients Read(const std::vector<uint8_t>& payload)
+{
     Coefficients c{};
     ReadCoefficients(payload, c);
     return c;
@@ -69,42 +76,58 @@ Coefficients Read(const std::vector<uint8_t>& payload) {
 
 struct ModelReader {
     const std::vector<uint8_t>& bytes;
-    size_t pos = 40;  // after the header
+    size_t pos = 40; // after the header
     bool end = false;
-    int Bit() {
-        if (pos >= bytes.size() * 8) { end = true; return 0; }
+    int Bit()
+    {
+        if (pos >= bytes.size() * 8) {
+            end = true;
+            return 0;
+        }
         int b = (bytes[pos / 8] >> (7 - pos % 8)) & 1;
         ++pos;
         return b;
     }
-    int Bits(int n) {
+    int Bits(int n)
+    {
         int v = 0;
-        for (int k = 0; k < n && !end; ++k) v = v * 2 + Bit();
+        for (int k = 0; k < n && !end; ++k)
+            v = v * 2 + Bit();
         return v;
     }
-    int Value(int start) {
+    int Value(int start)
+    {
         int z = start;
         while (z < 12) {
             int b = Bit();
-            if (end) return 0;
-            if (b == 1) break;
+            if (end)
+                return 0;
+            if (b == 1)
+                break;
             z++;
         }
-        if (z == 0) return 0;
-        if (z < 12) { int sign = Bit(); return end ? 0 : (sign ? -z : z); }
+        if (z == 0)
+            return 0;
+        if (z < 12) {
+            int sign = Bit();
+            return end ? 0 : (sign ? -z : z);
+        }
         int f = Bits(12);
         return end ? 0 : f - 2048;
     }
 };
 
-std::vector<int> ModelCoefficients(const std::vector<uint8_t>& bytes) {
+std::vector<int> ModelCoefficients(const std::vector<uint8_t>& bytes)
+{
     std::vector<int> c(2048, 0);
-    if (bytes.size() < 5) return c;
+    if (bytes.size() < 5)
+        return c;
     ModelReader r{bytes};
     if (!(bytes[0] & 0x80)) {
         for (int p = 0; p < 2048; p++) {
             int v = r.Value(0);
-            if (r.end) break;
+            if (r.end)
+                break;
             c[p] = v;
         }
         return c;
@@ -113,43 +136,58 @@ std::vector<int> ModelCoefficients(const std::vector<uint8_t>& bytes) {
     while (true) {
         int n = r.Bits(k);
         int b = r.Bit();
-        if (r.end || p + n > 2048) break;
+        if (r.end || p + n > 2048)
+            break;
         bool stop = false;
         for (int j = 0; j < n; j++) {
             int v = r.Value(b);
-            if (r.end) { stop = true; break; }
+            if (r.end) {
+                stop = true;
+                break;
+            }
             c[p++] = v;
         }
-        if (stop || p == 2048) break;
+        if (stop || p == 2048)
+            break;
         int zeros = r.Bits(k);
-        if (r.end || p + zeros > 2048) break;
+        if (r.end || p + zeros > 2048)
+            break;
         p += zeros;
-        if (2048 - p < w / 2 - 1 && k >= 3) { k--; w /= 2; }
-        if (p == 2048) break;
+        if (2048 - p < w / 2 - 1 && k >= 3) {
+            k--;
+            w /= 2;
+        }
+        if (p == 2048)
+            break;
     }
     return c;
 }
 
-Samples ModelDecode(const std::vector<uint8_t>& bytesIn, bool filter, int t) {
+Samples ModelDecode(const std::vector<uint8_t>& bytesIn, bool filter, int t)
+{
     std::vector<uint8_t> bytes = bytesIn;
-    while (bytes.size() < 5) bytes.push_back(0);  // the decoder reads a short header as zeros
+    while (bytes.size() < 5)
+        bytes.push_back(0); // the decoder reads a short header as zeros
     std::vector<int> c = ModelCoefficients(bytesIn.size() < 5 ? bytes : bytesIn);
     int q = bytes[0] & 0x7F;
-    if (q == 0) q = 1;
+    if (q == 0)
+        q = 1;
     int base = bytes[1] + 256 * (bytes[2] >> 7), ratio = bytes[2] & 0x7F;
     int mask = bytes[3] + 256 * bytes[4];
     int step[12];
     step[0] = base;
     for (int l = 1; l < 12; l++) {
         int next = (step[l - 1] * ratio + 50) / 100;
-        if (next == step[l - 1] || next < 1) next = 1;
+        if (next == step[l - 1] || next < 1)
+            next = 1;
         step[l] = next;
     }
     std::vector<int16_t> y(2049, 0);
     int from = 2047;
     for (int l = 0; l <= 10; l++) {
         int s = 1 << (l + 1);
-        for (int pos = s / 2; pos < 2048; pos += s) y[pos] = (int16_t)(c[from--] * step[l]);
+        for (int pos = s / 2; pos < 2048; pos += s)
+            y[pos] = (int16_t)(c[from--] * step[l]);
     }
     y[0] = (int16_t)(c[0] * step[11] + 512);
     y[2048] = 512;
@@ -160,18 +198,27 @@ Samples ModelDecode(const std::vector<uint8_t>& bytesIn, bool filter, int t) {
             int a = at(i), d = at(i + s / 2), r1 = at(i + s);
             if (((mask >> j) & 1) == 0) {
                 int P;
-                if ((i - s) % 256 == 0 || (i + s) % 256 == 0) P = 0;
-                else if (i == 0) P = r1 <= 512 ? (r1 - 512 - 2) / 4 : (r1 - 512 + 2) / 4;
-                else { int l1 = at(i - s); P = r1 <= l1 ? (r1 - l1 - 2) / 4 : (r1 - l1 + 2) / 4; }
+                if ((i - s) % 256 == 0 || (i + s) % 256 == 0)
+                    P = 0;
+                else if (i == 0)
+                    P = r1 <= 512 ? (r1 - 512 - 2) / 4 : (r1 - 512 + 2) / 4;
+                else {
+                    int l1 = at(i - s);
+                    P = r1 <= l1 ? (r1 - l1 - 2) / 4 : (r1 - l1 + 2) / 4;
+                }
                 scratch[i] = (int16_t)((2 * a - P + d) / 2);
                 scratch[i + s / 2] = (int16_t)((2 * a - d + P) / 2);
             } else {
                 int E;
-                if ((i + s) % 256 == 0) E = a;
+                if ((i + s) % 256 == 0)
+                    E = a;
                 else if (i == 0 || i >= 2048 - s || (i + 2 * s) % 256 == 0) {
-                    if ((i + 2 * s) % 256 == 0) E = i == 0 ? (r1 + a) >> 1 : (3 * (r1 + 2 * a) - at(i - s)) >> 3;
-                    else E = (3 * (a + 2 * r1) - at(i + 2 * s)) >> 3;
-                } else E = (9 * (r1 + a) - at(i + 2 * s) - at(i - s)) >> 4;
+                    if ((i + 2 * s) % 256 == 0)
+                        E = i == 0 ? (r1 + a) >> 1 : (3 * (r1 + 2 * a) - at(i - s)) >> 3;
+                    else
+                        E = (3 * (a + 2 * r1) - at(i + 2 * s)) >> 3;
+                } else
+                    E = (9 * (r1 + a) - at(i + 2 * s) - at(i - s)) >> 4;
                 scratch[i + s / 2] = (int16_t)(E - d);
             }
         }
@@ -183,8 +230,10 @@ Samples ModelDecode(const std::vector<uint8_t>& bytesIn, bool filter, int t) {
             int a = x[k], b = x[k + 1], cc = x[k + 2];
             int D = std::abs(b - (a + cc) / 2);
             bool pair = t >= 1 ? D > t : D < -t;
-            if (pair) y[k] = y[k + 1] = (int16_t)((a + b) / 2);
-            else y[k + 1] = (int16_t)((a + 6 * b + cc) / 8);
+            if (pair)
+                y[k] = y[k + 1] = (int16_t)((a + b) / 2);
+            else
+                y[k + 1] = (int16_t)((a + 6 * b + cc) / 8);
         }
     }
     Samples out{};
@@ -198,7 +247,8 @@ Samples ModelDecode(const std::vector<uint8_t>& bytesIn, bool filter, int t) {
 
 // ---- header, steps, value code ------------------------------------------------
 
-TEST(CodecDecoder, HeaderOnlyFrameIsSilenceForEveryScale) {
+TEST(CodecDecoder, HeaderOnlyFrameIsSilenceForEveryScale)
+{
     for (int q : {0, 1, 3, 127}) {
         Samples s = Decode(Frame(false, q, 37, 70, 0x5A5, ""));
         EXPECT_TRUE(std::all_of(s.begin(), s.end(), [](uint8_t v) { return v == 128; })) << q;
@@ -209,7 +259,8 @@ TEST(CodecDecoder, HeaderOnlyFrameIsSilenceForEveryScale) {
     }
 }
 
-TEST(CodecDecoder, HeaderFieldsAreReadFromTheirBits) {
+TEST(CodecDecoder, HeaderFieldsAreReadFromTheirBits)
+{
     FrameHeader h = ParseFrameHeader(std::vector<uint8_t>{0x85, 0x34, 0x80 | 71, 0x21, 0x04});
     EXPECT_TRUE(h.runLength);
     EXPECT_EQ(h.Scale(), 5);
@@ -219,118 +270,162 @@ TEST(CodecDecoder, HeaderFieldsAreReadFromTheirBits) {
     EXPECT_EQ(ParseFrameHeader(std::vector<uint8_t>{0x00}).Scale(), 1);
 }
 
-struct StepCase { int base, ratio; std::array<int32_t, 12> steps; };
+struct StepCase {
+    int base, ratio;
+    std::array<int32_t, 12> steps;
+};
 class CodecLevelSteps : public testing::TestWithParam<StepCase> {};
-TEST_P(CodecLevelSteps, FollowTheRatioWithTheFloorOfOne) {
+TEST_P(CodecLevelSteps, FollowTheRatioWithTheFloorOfOne)
+{
     EXPECT_EQ(LevelSteps(GetParam().base, GetParam().ratio), GetParam().steps);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, CodecLevelSteps, testing::Values(
-    StepCase{100, 50, {100, 50, 25, 13, 7, 4, 2, 1, 1, 1, 1, 1}},
-    StepCase{9, 100, {9, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-    StepCase{511, 127, {511, 649, 824, 1046, 1328, 1687, 2142, 2720, 3454, 4387, 5571, 7075}},
-    StepCase{0, 70, {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-    StepCase{3, 70, {3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CodecLevelSteps,
+    testing::Values(StepCase{100, 50, {100, 50, 25, 13, 7, 4, 2, 1, 1, 1, 1, 1}},
+                    StepCase{9, 100, {9, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                    StepCase{511, 127, {511, 649, 824, 1046, 1328, 1687, 2142, 2720, 3454, 4387, 5571, 7075}},
+                    StepCase{0, 70, {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                    StepCase{3, 70, {3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}}));
 
-struct ValueCase { std::string bits; int value; };
+struct ValueCase {
+    std::string bits;
+    int value;
+};
 class CodecValueCode : public testing::TestWithParam<ValueCase> {};
-TEST_P(CodecValueCode, PlainModeReadsTheValueAtItsPosition) {
+TEST_P(CodecValueCode, PlainModeReadsTheValueAtItsPosition)
+{
     // The value under test goes to c[5]; everything else is a 1-bit zero.
     Coefficients c = Read(Frame(false, 1, 1, 70, 0, PlainBits({{5, GetParam().bits}})));
     EXPECT_EQ(c[5], GetParam().value);
     EXPECT_EQ(std::count(c.begin(), c.end(), 0), GetParam().value == 0 ? 2048 : 2047);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, CodecValueCode, testing::Values(
-    ValueCase{"1", 0}, ValueCase{"01 0", 1}, ValueCase{"01 1", -1},
-    ValueCase{"0001 1", -3}, ValueCase{"00000000001 0", 10},
-    ValueCase{"000000000001 1", -11},
-    ValueCase{"000000000000 000000000000", -2048},
-    ValueCase{"000000000000 111111111111", 2047},
-    ValueCase{"000000000000 100000000101", 5}));
+INSTANTIATE_TEST_SUITE_P(Cases, CodecValueCode,
+                         testing::Values(ValueCase{"1", 0}, ValueCase{"01 0", 1}, ValueCase{"01 1", -1},
+                                         ValueCase{"0001 1", -3}, ValueCase{"00000000001 0", 10},
+                                         ValueCase{"000000000001 1", -11},
+                                         ValueCase{"000000000000 000000000000", -2048},
+                                         ValueCase{"000000000000 111111111111", 2047},
+                                         ValueCase{"000000000000 100000000101", 5}));
 
 // ---- run-length mode ------------------------------------------------------------
 
-struct CoefCase { const char* name; bool runLength; std::string bits; std::vector<std::pair<int, int>> values; };
+struct CoefCase {
+    const char* name;
+    bool runLength;
+    std::string bits;
+    std::vector<std::pair<int, int>> values;
+};
 class CodecCoefficients : public testing::TestWithParam<CoefCase> {};
-TEST_P(CodecCoefficients, ReadTheValuesAtTheirPositionsAndZerosElsewhere) {
+TEST_P(CodecCoefficients, ReadTheValuesAtTheirPositionsAndZerosElsewhere)
+{
     Coefficients c = Read(Frame(GetParam().runLength, 1, 1, 70, 0, GetParam().bits));
-    for (auto [index, value] : GetParam().values) EXPECT_EQ(c[index], value) << index;
+    for (auto [index, value] : GetParam().values)
+        EXPECT_EQ(c[index], value) << index;
     EXPECT_EQ(std::count(c.begin(), c.end(), 0), 2048 - static_cast<long>(GetParam().values.size()));
 }
-INSTANTIATE_TEST_SUITE_P(Cases, CodecCoefficients, testing::Values(
-    // n = 2, b = 1: "1 0" is +1, "01 1" is -2; then 2046 zeros end the frame.
-    CoefCase{"run_count_starts_at_one", true, Field(2, 11) + "1" + "10" + "011" + Field(2046, 11), {{0, 1}, {1, -2}}},
-    CoefCase{"run_escape_after_eleven_zeros", true,
-             Field(1, 11) + "1" + "00000000000" + Field(0x805, 12) + Field(2047, 11), {{0, 5}}},
-    // Round 1: no values, 1026 zeros: 1022 remain, below 1023, so the fields
-    // become 10 bits. Round 2: one value (-1) and 1021 zeros in 10-bit fields.
-    CoefCase{"width_shrinks_below_half_the_window", true,
-             Field(0, 11) + "0" + Field(1026, 11) + Field(1, 10) + "0" + "011" + Field(1021, 10), {{1026, -1}}},
-    // 1800 zeros leave 248: still only one step (to 10 bits) in this round.
-    CoefCase{"width_shrinks_one_step_per_round", true,
-             Field(0, 11) + "0" + Field(1800, 11) + Field(1, 10) + "1" + "10" + Field(0, 10) +
-                 Field(1, 9) + "1" + "11" + Field(245, 9), {{1800, 1}, {1801, -1}}},
-    // A value run that would pass 2048 ends the frame before any of its values.
-    CoefCase{"value_run_past_the_end", true,
-             Field(3, 11) + "1" + "10" + "10" + "10" + Field(2040, 11) + Field(10, 10) + "1" + std::string(20, '1'),
-             {{0, 1}, {1, 1}, {2, 1}}},
-    // A zero run past the end leaves the rest 0 even though more bits follow.
-    CoefCase{"zero_run_past_the_end", true, Field(1, 11) + "1" + "10" + Field(2047, 11) + Field(1, 11) + "1" + "10",
-             {{0, 1}}},
-    // Plain mode: +1, +1, then an escape cut short is dropped.
-    CoefCase{"data_ends_inside_a_value", false, "010 010 000000000000 1010", {{0, 1}, {1, 1}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CodecCoefficients,
+    testing::Values(
+        // n = 2, b = 1: "1 0" is +1, "01 1" is -2; then 2046 zeros end the frame.
+        CoefCase{
+            "run_count_starts_at_one", true, Field(2, 11) + "1" + "10" + "011" + Field(2046, 11), {{0, 1}, {1, -2}}},
+        CoefCase{"run_escape_after_eleven_zeros",
+                 true,
+                 Field(1, 11) + "1" + "00000000000" + Field(0x805, 12) + Field(2047, 11),
+                 {{0, 5}}},
+        // Round 1: no values, 1026 zeros: 1022 remain, below 1023, so the fields
+        // become 10 bits. Round 2: one value (-1) and 1021 zeros in 10-bit fields.
+        CoefCase{"width_shrinks_below_half_the_window",
+                 true,
+                 Field(0, 11) + "0" + Field(1026, 11) + Field(1, 10) + "0" + "011" + Field(1021, 10),
+                 {{1026, -1}}},
+        // 1800 zeros leave 248: still only one step (to 10 bits) in this round.
+        CoefCase{"width_shrinks_one_step_per_round",
+                 true,
+                 Field(0, 11) + "0" + Field(1800, 11) + Field(1, 10) + "1" + "10" + Field(0, 10) + Field(1, 9) + "1" +
+                     "11" + Field(245, 9),
+                 {{1800, 1}, {1801, -1}}},
+        // A value run that would pass 2048 ends the frame before any of its values.
+        CoefCase{"value_run_past_the_end",
+                 true,
+                 Field(3, 11) + "1" + "10" + "10" + "10" + Field(2040, 11) + Field(10, 10) + "1" + std::string(20, '1'),
+                 {{0, 1}, {1, 1}, {2, 1}}},
+        // A zero run past the end leaves the rest 0 even though more bits follow.
+        CoefCase{"zero_run_past_the_end",
+                 true,
+                 Field(1, 11) + "1" + "10" + Field(2047, 11) + Field(1, 11) + "1" + "10",
+                 {{0, 1}}},
+        // Plain mode: +1, +1, then an escape cut short is dropped.
+        CoefCase{"data_ends_inside_a_value", false, "010 010 000000000000 1010", {{0, 1}, {1, 1}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- layout, transform, filter, output --------------------------------------------
 
 // Single detail coefficient v at the given index; every level interpolating so
 // that the finest details land unchanged next to flat coarse samples.
-std::vector<uint8_t> SingleDetail(int index, const std::string& code, int base, int q = 1) {
+std::vector<uint8_t> SingleDetail(int index, const std::string& code, int base, int q = 1)
+{
     return Frame(false, q, base, 100, 0x7FF, PlainBits({{index, code}}));
 }
 
-struct DetailCase { int index; std::string code; int base, q; size_t at; uint8_t sample; };
+struct DetailCase {
+    int index;
+    std::string code;
+    int base, q;
+    size_t at;
+    uint8_t sample;
+};
 class CodecDetail : public testing::TestWithParam<DetailCase> {};
-TEST_P(CodecDetail, LandsAtItsSampleScaledAndLimited) {
+TEST_P(CodecDetail, LandsAtItsSampleScaledAndLimited)
+{
     const DetailCase& c = GetParam();
     Samples s = Decode(SingleDetail(c.index, c.code, c.base, c.q));
     EXPECT_EQ(s[c.at], c.sample);
     EXPECT_EQ(std::count(s.begin(), s.end(), 128), 2047);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, CodecDetail, testing::Values(
-    // The finest details go to odd positions from the top coefficient down:
-    // c[2047] = +2 at step 5 lands at y[1] = 512 - 10; c[1024] at y[2047]; -2 at y[3] = 522.
-    DetailCase{2047, "0010", 5, 1, 1, 118}, DetailCase{1024, "0010", 5, 1, 2047, 118},
-    DetailCase{2046, "0011", 5, 1, 3, 138},
-    // The scale rounds half away from the zero line: at Q = 4, (-10 - 2) / 4 = -3 and (10 + 2) / 4 = 3.
-    DetailCase{2047, "0010", 5, 4, 1, 125}, DetailCase{2047, "0011", 5, 4, 1, 131},
-    // +-3 at step 100: y[1] = 212 or 812, limited to the byte range.
-    DetailCase{2047, "00010", 100, 1, 1, 0}, DetailCase{2047, "00011", 100, 1, 1, 255}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CodecDetail,
+    testing::Values(
+        // The finest details go to odd positions from the top coefficient down:
+        // c[2047] = +2 at step 5 lands at y[1] = 512 - 10; c[1024] at y[2047]; -2 at y[3] = 522.
+        DetailCase{2047, "0010", 5, 1, 1, 118}, DetailCase{1024, "0010", 5, 1, 2047, 118},
+        DetailCase{2046, "0011", 5, 1, 3, 138},
+        // The scale rounds half away from the zero line: at Q = 4, (-10 - 2) / 4 = -3 and (10 + 2) / 4 = 3.
+        DetailCase{2047, "0010", 5, 4, 1, 125}, DetailCase{2047, "0011", 5, 4, 1, 131},
+        // +-3 at step 100: y[1] = 212 or 812, limited to the byte range.
+        DetailCase{2047, "00010", 100, 1, 1, 0}, DetailCase{2047, "00011", 100, 1, 1, 255}));
 
-struct FilterCase { int32_t threshold; uint8_t s0, s1; };
+struct FilterCase {
+    int32_t threshold;
+    uint8_t s0, s1;
+};
 class CodecFilter : public testing::TestWithParam<FilterCase> {};
-TEST_P(CodecFilter, SmoothsOrAveragesByTheJumpAgainstTheThreshold) {
+TEST_P(CodecFilter, SmoothsOrAveragesByTheJumpAgainstTheThreshold)
+{
     // y[1] = 502 between flat 512s: the jump D is 10.
     Samples s = Decode(SingleDetail(2047, "0010", 5), true, GetParam().threshold);
     EXPECT_EQ(s[0], GetParam().s0);
     EXPECT_EQ(s[1], GetParam().s1);
     EXPECT_EQ(std::count(s.begin(), s.end(), 128), GetParam().s0 == 128 ? 2047 : 2046);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, CodecFilter, testing::Values(
-    FilterCase{2, 123, 123},      // 10 > 2: both become (512 + 502) / 2 = 507
-    FilterCase{16, 128, 120},     // 10 <= 16: y[1] = (512 + 6 * 502 + 512) / 8 = 504
-    FilterCase{10, 128, 120},     // not above
-    FilterCase{-16, 123, 123},    // below 1: 10 < 16 averages
-    FilterCase{-4, 128, 120},     // 10 is not below 4
-    FilterCase{0, 128, 120}));    // nothing is below 0
+INSTANTIATE_TEST_SUITE_P(Cases, CodecFilter,
+                         testing::Values(FilterCase{2, 123, 123},   // 10 > 2: both become (512 + 502) / 2 = 507
+                                         FilterCase{16, 128, 120},  // 10 <= 16: y[1] = (512 + 6 * 502 + 512) / 8 = 504
+                                         FilterCase{10, 128, 120},  // not above
+                                         FilterCase{-16, 123, 123}, // below 1: 10 < 16 averages
+                                         FilterCase{-4, 128, 120},  // 10 is not below 4
+                                         FilterCase{0, 128, 120})); // nothing is below 0
 
-TEST(CodecDecoder, FilterLeavesTheLastPairAndWorksOnlyWhenSwitchedOn) {
+TEST(CodecDecoder, FilterLeavesTheLastPairAndWorksOnlyWhenSwitchedOn)
+{
     Samples last = Decode(SingleDetail(1024, "0010", 5), true, 2);
     EXPECT_EQ(last[2047], 118);
     EXPECT_EQ(last[2046], 128);
     EXPECT_EQ(Decode(SingleDetail(2047, "0010", 5), false, 2)[1], 118);
 }
 
-TEST(CodecDecoder, ZeroCoefficientSkipsItsStepAndDcTakesTheLastStep) {
+TEST(CodecDecoder, ZeroCoefficientSkipsItsStepAndDcTakesTheLastStep)
+{
     // Only c[0] = +1: y[0] = step[11] + 512 = 513. Every interpolating level keeps
     // a constant signal constant, so all samples are 129 at Q = 1.
     Samples s = Decode(Frame(false, 1, 9, 100, 0x7FF, PlainBits({{0, "010"}})));
@@ -339,7 +434,8 @@ TEST(CodecDecoder, ZeroCoefficientSkipsItsStepAndDcTakesTheLastStep) {
 
 // ---- against the literal model --------------------------------------------------
 
-TEST(CodecDecoder, MatchesTheLiteralModelOnRandomPayloads) {
+TEST(CodecDecoder, MatchesTheLiteralModelOnRandomPayloads)
+{
     std::mt19937 rng(20261206);
     std::uniform_int_distribution<int> byte(0, 255), len(0, 900), biasPick(0, 3);
     const int32_t thresholds[] = {2, 1, 0, -1, -3, 17, 65536, -4096};
@@ -349,17 +445,21 @@ TEST(CodecDecoder, MatchesTheLiteralModelOnRandomPayloads) {
         const int bias = biasPick(rng);
         for (auto& b : p) {
             b = static_cast<uint8_t>(byte(rng));
-            if (bias == 1) b &= static_cast<uint8_t>(byte(rng));
-            if (bias == 2) b |= static_cast<uint8_t>(byte(rng));
+            if (bias == 1)
+                b &= static_cast<uint8_t>(byte(rng));
+            if (bias == 2)
+                b |= static_cast<uint8_t>(byte(rng));
         }
-        if (p.size() > 0 && round % 3 == 0) p[0] &= 0x87;  // small scales
+        if (p.size() > 0 && round % 3 == 0)
+            p[0] &= 0x87; // small scales
         const bool filter = round % 2 == 1;
         const int32_t t = thresholds[round % 8];
         ASSERT_EQ(Decode(p, filter, t), ModelDecode(p, filter, t)) << "round " << round;
     }
 }
 
-TEST(CodecDecoder, MatchesTheLiteralModelOnDenseSmallCoefficients) {
+TEST(CodecDecoder, MatchesTheLiteralModelOnDenseSmallCoefficients)
+{
     // Realistic frames: many small values in every level, both modes and masks.
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
@@ -369,37 +469,43 @@ TEST(CodecDecoder, MatchesTheLiteralModelOnDenseSmallCoefficients) {
             int z = std::min(mag(rng), 11);
             bits += z == 0 ? "1" : std::string(z, '0') + "1" + (rng() & 1 ? "1" : "0");
         }
-        auto p = Frame(false, 1 + round % 5, 1 + rng() % 511, rng() % 128,
-                       static_cast<uint16_t>(rng()), bits);
+        auto p = Frame(false, 1 + round % 5, 1 + rng() % 511, rng() % 128, static_cast<uint16_t>(rng()), bits);
         ASSERT_EQ(Decode(p, round % 2, 3), ModelDecode(p, round % 2, 3)) << round;
     }
 }
 
 // ---- threshold keys -------------------------------------------------------------
 
-struct KeyCase { int32_t start; std::vector<ThresholdKey> keys; int32_t value; std::string title; };
+struct KeyCase {
+    int32_t start;
+    std::vector<ThresholdKey> keys;
+    int32_t value;
+    std::string title;
+};
 class CodecThreshold : public testing::TestWithParam<KeyCase> {};
-TEST_P(CodecThreshold, KeysChangeTheThresholdAndTheTitleReadsItOut) {
+TEST_P(CodecThreshold, KeysChangeTheThresholdAndTheTitleReadsItOut)
+{
     FilterThreshold t;
     t.Set(GetParam().start);
-    for (ThresholdKey k : GetParam().keys) t.Adjust(k);
+    for (ThresholdKey k : GetParam().keys)
+        t.Adjust(k);
     EXPECT_EQ(t.Value(), GetParam().value);
     EXPECT_EQ(t.Title(), GetParam().title);
 }
 using K = ThresholdKey;
-INSTANTIATE_TEST_SUITE_P(Cases, CodecThreshold, testing::Values(
-    KeyCase{2, {}, 2, "filtering > 2"},
-    KeyCase{2, {K::Left}, 1, "filtering > 1"},
-    KeyCase{2, {K::Left, K::Left, K::Left}, 1, "filtering > 1"},
-    KeyCase{2, {K::Up}, -2, "filtering < 2"},
-    KeyCase{2, {K::Up, K::Left, K::Left}, -1, "filtering < 1"},
-    KeyCase{7, {K::Left}, 3, "filtering > 3"},
-    KeyCase{-7, {K::Left}, -3, "filtering < 3"},
-    KeyCase{32768, {K::Right, K::Right}, 65536, "filtering > 65536"},
-    KeyCase{-40000, {K::Right}, -80000, "filtering < 80000"},
-    KeyCase{2, {K::Right, K::Right, K::Up}, -8, "filtering < 8"}));
+INSTANTIATE_TEST_SUITE_P(Cases, CodecThreshold,
+                         testing::Values(KeyCase{2, {}, 2, "filtering > 2"}, KeyCase{2, {K::Left}, 1, "filtering > 1"},
+                                         KeyCase{2, {K::Left, K::Left, K::Left}, 1, "filtering > 1"},
+                                         KeyCase{2, {K::Up}, -2, "filtering < 2"},
+                                         KeyCase{2, {K::Up, K::Left, K::Left}, -1, "filtering < 1"},
+                                         KeyCase{7, {K::Left}, 3, "filtering > 3"},
+                                         KeyCase{-7, {K::Left}, -3, "filtering < 3"},
+                                         KeyCase{32768, {K::Right, K::Right}, 65536, "filtering > 65536"},
+                                         KeyCase{-40000, {K::Right}, -80000, "filtering < 80000"},
+                                         KeyCase{2, {K::Right, K::Right, K::Up}, -8, "filtering < 8"}));
 
-TEST(CodecThreshold, StartsAtTwo) {
+TEST(CodecThreshold, StartsAtTwo)
+{
     EXPECT_EQ(FilterThreshold{}.Title(), "filtering > 2");
 }
 

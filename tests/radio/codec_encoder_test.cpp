@@ -20,17 +20,26 @@
 namespace lumetra::radio {
 namespace {
 
-TEST(CodecTransform, ForwardThenInverseGivesBackEverySignalUnderEveryMask) {
+TEST(CodecTransform, ForwardThenInverseGivesBackEverySignalUnderEveryMask)
+{
     std::mt19937 rng(3);
     for (int round = 0; round < 400; ++round) {
         TransformArray x{};
         const int kind = round % 4;
         for (int k = 0; k < kFrameSamples; ++k) {
             switch (kind) {
-            case 0: x[k] = static_cast<int16_t>(rng() % 1021); break;               // noise, 0..1020
-            case 1: x[k] = static_cast<int16_t>(512 + 500 * std::sin(k * 0.01 * (1 + round % 7))); break;
-            case 2: x[k] = static_cast<int16_t>(-static_cast<int>(rng() % 3000)); break;  // all below zero
-            default: x[k] = static_cast<int16_t>((k / 100) % 2 ? 1020 : 0); break;  // steps
+            case 0:
+                x[k] = static_cast<int16_t>(rng() % 1021);
+                break; // noise, 0..1020
+            case 1:
+                x[k] = static_cast<int16_t>(512 + 500 * std::sin(k * 0.01 * (1 + round % 7)));
+                break;
+            case 2:
+                x[k] = static_cast<int16_t>(-static_cast<int>(rng() % 3000));
+                break; // all below zero
+            default:
+                x[k] = static_cast<int16_t>((k / 100) % 2 ? 1020 : 0);
+                break; // steps
             }
         }
         const auto mask = static_cast<uint16_t>(round < 8 ? (round % 2 ? 0x7FF : 0) : rng() & 0x7FF);
@@ -42,7 +51,8 @@ TEST(CodecTransform, ForwardThenInverseGivesBackEverySignalUnderEveryMask) {
     }
 }
 
-TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms) {
+TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms)
+{
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         Coefficients c{};
@@ -50,7 +60,8 @@ TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms) {
         const double density = (round % 10) / 9.0;
         const int tail = round % 3 == 0 ? static_cast<int>(rng() % 2048) : 2048;
         for (int k = 0; k < tail; ++k) {
-            if (std::uniform_real_distribution<double>(0, 1)(rng) >= density) continue;
+            if (std::uniform_real_distribution<double>(0, 1)(rng) >= density)
+                continue;
             const int r = static_cast<int>(rng() % 100);
             c[k] = static_cast<int16_t>(r < 90 ? static_cast<int>(rng() % 23) - 11
                                                : static_cast<int>(rng() % 4096) - 2048);
@@ -59,8 +70,10 @@ TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms) {
             std::vector<uint8_t> payload(kFrameHeaderBytes + 7000, 0);
             payload[0] = runLength ? 0x81 : 0x01;
             FrameBitWriter w(std::span<uint8_t>(payload).subspan(kFrameHeaderBytes));
-            if (runLength) WriteRunLengthCode(c, w);
-            else WritePlainCode(c, w);
+            if (runLength)
+                WriteRunLengthCode(c, w);
+            else
+                WritePlainCode(c, w);
             EXPECT_EQ(w.BitCount(), runLength ? RunLengthCodeBits(c) : PlainCodeBits(c));
             payload.resize(kFrameHeaderBytes + w.ByteCount());
             Coefficients back{};
@@ -70,7 +83,8 @@ TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms) {
     }
 }
 
-TEST(CodecCoefficientCoder, RunLengthMakesSilenceTiny) {
+TEST(CodecCoefficientCoder, RunLengthMakesSilenceTiny)
+{
     Coefficients zero{};
     EXPECT_LE(RunLengthCodeBits(zero), 40u);
     EXPECT_EQ(PlainCodeBits(zero), 2048u);
@@ -79,21 +93,27 @@ TEST(CodecCoefficientCoder, RunLengthMakesSilenceTiny) {
 // ---- whole signals ----------------------------------------------------------------
 
 // Plucked chords over a bass tone and pink noise, at the given rate, peak-normalised.
-std::vector<int16_t> SoxMusic(int rate, double seconds) {
+std::vector<int16_t> SoxMusic(int rate, double seconds)
+{
     char cmd[512];
     std::snprintf(cmd, sizeof cmd,
                   "sox -R -n -t raw -r %d -b 16 -e signed -c 1 - synth %.2f pluck C3 pluck E4 pluck G4 "
                   "pluck C5 sine 98 pinknoise remix - : synth %.2f pluck A2 pluck C4 pluck E4 pluck A4 "
-                  "sine 110 pinknoise remix - 2>/dev/null", rate, seconds / 2, seconds / 2);
+                  "sine 110 pinknoise remix - 2>/dev/null",
+                  rate, seconds / 2, seconds / 2);
     std::FILE* p = popen(cmd, "r");
     std::vector<int16_t> s;
-    if (!p) return s;
+    if (!p)
+        return s;
     int16_t buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 2, 4096, p)) > 0;) s.insert(s.end(), buf, buf + n);
+    for (std::size_t n; (n = std::fread(buf, 2, 4096, p)) > 0;)
+        s.insert(s.end(), buf, buf + n);
     pclose(p);
     int peak = 1;
-    for (int16_t v : s) peak = std::max(peak, std::abs(static_cast<int>(v)));
-    for (int16_t& v : s) v = static_cast<int16_t>(v * 29000 / peak);
+    for (int16_t v : s)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    for (int16_t& v : s)
+        v = static_cast<int16_t>(v * 29000 / peak);
     return s;
 }
 
@@ -103,7 +123,8 @@ struct RoundTrip {
     std::size_t largest = 0; // largest payload
 };
 
-RoundTrip EncodeDecode(const std::vector<int16_t>& src, std::size_t budget) {
+RoundTrip EncodeDecode(const std::vector<int16_t>& src, std::size_t budget)
+{
     EncoderSettings settings;
     settings.maxPayloadBytes = budget;
     WaveletEncoder encoder(settings);
@@ -129,10 +150,16 @@ RoundTrip EncodeDecode(const std::vector<int16_t>& src, std::size_t budget) {
 }
 
 // minSnr in dB; at generous budgets, how far below the 8-bit ceiling it may stay.
-struct RateCase { int rate; double bitsPerSample; double minSnr; double belowCeiling; };
+struct RateCase {
+    int rate;
+    double bitsPerSample;
+    double minSnr;
+    double belowCeiling;
+};
 class CodecRoundTrip : public testing::TestWithParam<RateCase> {};
 
-TEST_P(CodecRoundTrip, MusicComesBackAboveTheSnrBoundWithinTheBudget) {
+TEST_P(CodecRoundTrip, MusicComesBackAboveTheSnrBoundWithinTheBudget)
+{
     const RateCase c = GetParam();
     const std::vector<int16_t> src = SoxMusic(c.rate, 2.0 * 16384 / c.rate);
     ASSERT_GE(src.size(), 8u * kFrameSamples) << "sox did not make the test signal";
@@ -144,16 +171,20 @@ TEST_P(CodecRoundTrip, MusicComesBackAboveTheSnrBoundWithinTheBudget) {
     EXPECT_LE(r.snr, r.ceiling + 0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, CodecRoundTrip, testing::Values(
-    // Measured: 12.5 / 17.5 / 39.1 dB at 8000 Hz, 13.1 / 18.3 / 37.9 at 16000 Hz,
-    // 14.4 / 19.8 / 36.4 at 32000 Hz, against 8-bit ceilings of 37 to 40 dB.
-    RateCase{8000, 1.0, 11, 99}, RateCase{8000, 2.0, 16, 99}, RateCase{8000, 20.0, 30, 1.5},
-    RateCase{16000, 1.0, 11.5, 99}, RateCase{16000, 2.0, 16.5, 99}, RateCase{16000, 20.0, 30, 1.5},
-    RateCase{32000, 1.0, 12.5, 99}, RateCase{32000, 2.0, 18, 99}, RateCase{32000, 20.0, 30, 1.5}));
+INSTANTIATE_TEST_SUITE_P(Rates, CodecRoundTrip,
+                         testing::Values(
+                             // Measured: 12.5 / 17.5 / 39.1 dB at 8000 Hz, 13.1 / 18.3 / 37.9 at 16000 Hz,
+                             // 14.4 / 19.8 / 36.4 at 32000 Hz, against 8-bit ceilings of 37 to 40 dB.
+                             RateCase{8000, 1.0, 11, 99}, RateCase{8000, 2.0, 16, 99}, RateCase{8000, 20.0, 30, 1.5},
+                             RateCase{16000, 1.0, 11.5, 99}, RateCase{16000, 2.0, 16.5, 99},
+                             RateCase{16000, 20.0, 30, 1.5}, RateCase{32000, 1.0, 12.5, 99},
+                             RateCase{32000, 2.0, 18, 99}, RateCase{32000, 20.0, 30, 1.5}));
 
-TEST(CodecEncoder, AnyBudgetIsKeptAndSilenceStaysSilent) {
+TEST(CodecEncoder, AnyBudgetIsKeptAndSilenceStaysSilent)
+{
     std::vector<int16_t> loud(kFrameSamples);
-    for (int k = 0; k < kFrameSamples; ++k) loud[k] = (k / 3) % 2 ? 32767 : -32768;  // full-scale square
+    for (int k = 0; k < kFrameSamples; ++k)
+        loud[k] = (k / 3) % 2 ? 32767 : -32768; // full-scale square
     std::vector<int16_t> quiet(kFrameSamples, 0);
     WaveletEncoder encoder;
     std::vector<uint8_t> payload(5120);
@@ -165,7 +196,8 @@ TEST(CodecEncoder, AnyBudgetIsKeptAndSilenceStaysSilent) {
         const auto info = encoder.Encode(std::span<const int16_t, kFrameSamples>(loud.data(), kFrameSamples), payload);
         EXPECT_LE(info.bytes, budget);
         EXPECT_GE(info.bytes, kFrameHeaderBytes);
-        const auto silent = encoder.Encode(std::span<const int16_t, kFrameSamples>(quiet.data(), kFrameSamples), payload);
+        const auto silent =
+            encoder.Encode(std::span<const int16_t, kFrameSamples>(quiet.data(), kFrameSamples), payload);
         DecodeFrame(std::span<const uint8_t>(payload.data(), silent.bytes), false, 2, out);
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t v) { return v == 128; })) << budget;
         EXPECT_LE(silent.bytes, 16u);

@@ -22,28 +22,35 @@ namespace fs = std::filesystem;
 
 class CodecTool : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         m_dir = fs::temp_directory_path() / ("codec_tool_" + std::to_string(getpid()));
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    int Run(const std::string& args) {
-        const std::string cmd = "cd '" + m_dir.string() + "' && " LUMETRA_CODEC_BINARY " " + args + " >out.txt 2>err.txt";
+    int Run(const std::string& args)
+    {
+        const std::string cmd =
+            "cd '" + m_dir.string() + "' && " LUMETRA_CODEC_BINARY " " + args + " >out.txt 2>err.txt";
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::vector<uint8_t> Read(const std::string& name) {
+    std::vector<uint8_t> Read(const std::string& name)
+    {
         std::ifstream in(m_dir / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     fs::path m_dir;
 };
 
-TEST_F(CodecTool, EncodesAFrameThatDecodesLikeTheLibraryAndNearTheSource) {
-    ASSERT_EQ(std::system(("cd '" + m_dir.string() + "' && sox -R -n -r 8000 -b 16 -c 1 in.wav synth 1 "
+TEST_F(CodecTool, EncodesAFrameThatDecodesLikeTheLibraryAndNearTheSource)
+{
+    ASSERT_EQ(std::system(("cd '" + m_dir.string() +
+                           "' && sox -R -n -r 8000 -b 16 -c 1 in.wav synth 1 "
                            "sine 300 sine 1250 remix - gain -3 && sox in.wav -t raw -e signed -b 16 in.raw")
-                              .c_str()), 0);
+                              .c_str()),
+              0);
     ASSERT_EQ(Run("encode in.wav frame.bin --bytes 600 --offset 1000"), 0);
     const auto payload = Read("frame.bin");
     ASSERT_GE(payload.size(), 5u);
@@ -64,15 +71,19 @@ TEST_F(CodecTool, EncodesAFrameThatDecodesLikeTheLibraryAndNearTheSource) {
         signal += s * s;
         noise += (s - (samples[k] - 128)) * (s - (samples[k] - 128));
     }
-    EXPECT_GT(10 * std::log10(signal / noise), 11.0);  // 13.8 dB measured
+    EXPECT_GT(10 * std::log10(signal / noise), 11.0); // 13.8 dB measured
 
     // The filtered decode goes to a WAV that sox reads back at the given rate.
     ASSERT_EQ(Run("decode frame.bin out.wav --filter --threshold 4 --rate 16000"), 0);
-    ASSERT_EQ(std::system(("cd '" + m_dir.string() + "' && test \"$(soxi -r out.wav)\" = 16000 && "
-                           "test \"$(soxi -s out.wav)\" = 2048").c_str()), 0);
+    ASSERT_EQ(std::system(("cd '" + m_dir.string() +
+                           "' && test \"$(soxi -r out.wav)\" = 16000 && "
+                           "test \"$(soxi -s out.wav)\" = 2048")
+                              .c_str()),
+              0);
 }
 
-TEST_F(CodecTool, BadInputGetsAnErrorOrTheDocumentedSilence) {
+TEST_F(CodecTool, BadInputGetsAnErrorOrTheDocumentedSilence)
+{
     std::ofstream(m_dir / "junk.wav") << "not a wave file at all";
     EXPECT_EQ(Run("encode junk.wav x.bin"), 1);
     EXPECT_EQ(Run("encode missing.wav x.bin"), 1);

@@ -16,17 +16,20 @@ struct Parsed {
     StationSetConfig config;
 };
 
-Parsed Parse(std::vector<std::string> args) {
+Parsed Parse(std::vector<std::string> args)
+{
     args.insert(args.begin(), "lumetra-station");
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     Parsed p;
     bool help = false;
     p.ok = ParseStationArguments(static_cast<int>(argv.size()), argv.data(), p.config, p.error, help);
     return p;
 }
 
-TEST(StationConfig, DefaultIsOneDemoMusicStationOnTheProtocolPort) {
+TEST(StationConfig, DefaultIsOneDemoMusicStationOnTheProtocolPort)
+{
     const Parsed p = Parse({});
     ASSERT_TRUE(p.ok);
     ASSERT_EQ(p.config.stations.size(), 1u);
@@ -39,7 +42,8 @@ TEST(StationConfig, DefaultIsOneDemoMusicStationOnTheProtocolPort) {
     EXPECT_EQ(s.answer, LogonAnswer::Accept);
 }
 
-TEST(StationConfig, DemoServesThreeRatesOnConsecutivePorts) {
+TEST(StationConfig, DemoServesThreeRatesOnConsecutivePorts)
+{
     const Parsed p = Parse({"--demo"});
     ASSERT_TRUE(p.ok);
     ASSERT_EQ(p.config.stations.size(), 3u);
@@ -51,10 +55,11 @@ TEST(StationConfig, DemoServesThreeRatesOnConsecutivePorts) {
     }
 }
 
-TEST(StationConfig, EachStationStartsAfreshOnTheNextPort) {
-    const Parsed p = Parse({"--port", "4000", "--rate", "16000", "--station", "One", "--answer", "busy",
-                            "--loss", "5", "--station", "Two", "--native", "--rate", "44100",
-                            "--bitrate", "64000", "--drop-seq", "3,9"});
+TEST(StationConfig, EachStationStartsAfreshOnTheNextPort)
+{
+    const Parsed p =
+        Parse({"--port", "4000", "--rate", "16000", "--station", "One", "--answer", "busy", "--loss", "5", "--station",
+               "Two", "--native", "--rate", "44100", "--bitrate", "64000", "--drop-seq", "3,9"});
     ASSERT_TRUE(p.ok) << p.error;
     ASSERT_EQ(p.config.stations.size(), 2u);
     const StationConfig& one = p.config.stations[0];
@@ -73,7 +78,8 @@ TEST(StationConfig, EachStationStartsAfreshOnTheNextPort) {
     EXPECT_EQ(two.dropSequences, (std::set<uint32_t>{3, 9}));
 }
 
-TEST(StationConfig, BudgetStaysWithinOneDatagram) {
+TEST(StationConfig, BudgetStaysWithinOneDatagram)
+{
     StationConfig s;
     s.bitRate = 10'000'000;
     EXPECT_EQ(s.FrameBudgetBytes(), 5120);
@@ -82,17 +88,19 @@ TEST(StationConfig, BudgetStaysWithinOneDatagram) {
 }
 
 class StationConfigRefused : public testing::TestWithParam<std::vector<std::string>> {};
-TEST_P(StationConfigRefused, WithAMessage) {
+TEST_P(StationConfigRefused, WithAMessage)
+{
     const Parsed p = Parse(GetParam());
     EXPECT_FALSE(p.ok);
     EXPECT_FALSE(p.error.empty());
 }
-INSTANTIATE_TEST_SUITE_P(Cases, StationConfigRefused, testing::Values(
-    std::vector<std::string>{"--bogus"}, std::vector<std::string>{"--port"},
-    std::vector<std::string>{"--port", "70000"}, std::vector<std::string>{"--rate", "11025"},
-    std::vector<std::string>{"--rate", "16000", "--native"}, std::vector<std::string>{"--answer", "maybe"},
-    std::vector<std::string>{"--loss", "120"}, std::vector<std::string>{"--drop-seq", "1,x"},
-    std::vector<std::string>{"--speed-factor", "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StationConfigRefused,
+    testing::Values(std::vector<std::string>{"--bogus"}, std::vector<std::string>{"--port"},
+                    std::vector<std::string>{"--port", "70000"}, std::vector<std::string>{"--rate", "11025"},
+                    std::vector<std::string>{"--rate", "16000", "--native"},
+                    std::vector<std::string>{"--answer", "maybe"}, std::vector<std::string>{"--loss", "120"},
+                    std::vector<std::string>{"--drop-seq", "1,x"}, std::vector<std::string>{"--speed-factor", "0"}));
 
 } // namespace
 } // namespace lumetra::station

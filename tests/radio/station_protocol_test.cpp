@@ -33,38 +33,49 @@ struct Datagram {
     uint32_t seq = 0, stream = 0;
     uint16_t kind = 0, length = 0;
     Bytes payload;
-    std::string Word() const { return std::string(reinterpret_cast<const char*>(payload.data()), strnlen(reinterpret_cast<const char*>(payload.data()), payload.size())); }
+    std::string Word() const
+    {
+        return std::string(reinterpret_cast<const char*>(payload.data()),
+                           strnlen(reinterpret_cast<const char*>(payload.data()), payload.size()));
+    }
     // The NUL-separated words of a text message.
-    std::vector<std::string> Words() const {
+    std::vector<std::string> Words() const
+    {
         std::vector<std::string> w(1);
         for (uint8_t b : payload) {
-            if (b == 0) w.emplace_back();
-            else w.back() += static_cast<char>(b);
+            if (b == 0)
+                w.emplace_back();
+            else
+                w.back() += static_cast<char>(b);
         }
         w.pop_back();
         return w;
     }
 };
 
-Bytes Header(uint32_t seq, uint32_t stream, uint16_t kind, uint16_t length) {
-    return {uint8_t(seq >> 24), uint8_t(seq >> 16), uint8_t(seq >> 8), uint8_t(seq),
+Bytes Header(uint32_t seq, uint32_t stream, uint16_t kind, uint16_t length)
+{
+    return {uint8_t(seq >> 24),    uint8_t(seq >> 16),    uint8_t(seq >> 8),    uint8_t(seq),
             uint8_t(stream >> 24), uint8_t(stream >> 16), uint8_t(stream >> 8), uint8_t(stream),
-            uint8_t(kind >> 8), uint8_t(kind), uint8_t(length >> 8), uint8_t(length)};
+            uint8_t(kind >> 8),    uint8_t(kind),         uint8_t(length >> 8), uint8_t(length)};
 }
 
 // The station under test, started with a free port and stopped with SIGTERM.
 class StationProcess {
 public:
-    explicit StationProcess(std::vector<std::string> args) {
+    explicit StationProcess(std::vector<std::string> args)
+    {
         int out[2];
-        if (pipe(out) != 0) return;
+        if (pipe(out) != 0)
+            return;
         args.insert(args.begin(), {LUMETRA_STATION_BINARY, "--port", "0"});
         m_pid = fork();
         if (m_pid == 0) {
             dup2(out[1], 1);
             close(out[0]);
             std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
+            for (auto& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -76,15 +87,18 @@ public:
             std::string l(line);
             if (auto at = l.find("127.0.0.1:"); at != std::string::npos && m_port == 0)
                 m_port = static_cast<uint16_t>(std::stoi(l.substr(at + 10)));
-            if (l == "ready\n") break;
+            if (l == "ready\n")
+                break;
         }
     }
-    ~StationProcess() {
+    ~StationProcess()
+    {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
             waitpid(m_pid, nullptr, 0);
         }
-        if (m_out) std::fclose(m_out);
+        if (m_out)
+            std::fclose(m_out);
     }
     uint16_t Port() const { return m_port; }
     void Signal(int sig) { kill(m_pid, sig); }
@@ -97,7 +111,8 @@ private:
 
 class Client {
 public:
-    explicit Client(uint16_t stationPort) {
+    explicit Client(uint16_t stationPort)
+    {
         m_fd = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in local{};
         local.sin_family = AF_INET;
@@ -108,10 +123,12 @@ public:
         m_station.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     }
     ~Client() { close(m_fd); }
-    void Send(const Bytes& b) {
+    void Send(const Bytes& b)
+    {
         sendto(m_fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&m_station), sizeof m_station);
     }
-    void Logon(uint16_t kind = 4) {
+    void Logon(uint16_t kind = 4)
+    {
         const std::string text = "USERID=tester";
         Bytes b = Header(0, 0, kind, static_cast<uint16_t>(text.size()));
         b.insert(b.end(), text.begin(), text.end());
@@ -119,17 +136,21 @@ public:
         Send(b);
     }
     void Logoff() { Send(Header(0, 0, 16, 0)); }
-    void Resend(uint32_t seq, uint32_t stream) {
+    void Resend(uint32_t seq, uint32_t stream)
+    {
         Bytes b = Header(seq, stream, 8, 0);
         b.insert(b.end(), {1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
         Send(b);
     }
-    std::optional<Datagram> Receive(int timeoutMs) {
+    std::optional<Datagram> Receive(int timeoutMs)
+    {
         pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
+        if (poll(&p, 1, timeoutMs) <= 0)
+            return std::nullopt;
         uint8_t buf[6000];
         const ssize_t n = recv(m_fd, buf, sizeof buf, 0);
-        if (n < 12) return std::nullopt;
+        if (n < 12)
+            return std::nullopt;
         Datagram d;
         d.seq = uint32_t(buf[0]) << 24 | buf[1] << 16 | buf[2] << 8 | buf[3];
         d.stream = uint32_t(buf[4]) << 24 | buf[5] << 16 | buf[6] << 8 | buf[7];
@@ -139,20 +160,25 @@ public:
         return d;
     }
     // Everything that arrives within ms.
-    std::vector<Datagram> Collect(int ms) {
+    std::vector<Datagram> Collect(int ms)
+    {
         std::vector<Datagram> all;
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
         while (Clock::now() < end) {
-            const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-            if (auto d = Receive(std::max(left, 1))) all.push_back(*d);
+            const int left =
+                static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+            if (auto d = Receive(std::max(left, 1)))
+                all.push_back(*d);
         }
         return all;
     }
     // Datagrams until one of the kind arrives (or ms pass).
-    std::optional<Datagram> WaitFor(uint16_t kindBit, int ms) {
+    std::optional<Datagram> WaitFor(uint16_t kindBit, int ms)
+    {
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
         while (Clock::now() < end)
-            if (auto d = Receive(50); d && (d->kind & kindBit)) return d;
+            if (auto d = Receive(50); d && (d->kind & kindBit))
+                return d;
         return std::nullopt;
     }
 
@@ -161,29 +187,38 @@ private:
     sockaddr_in m_station{};
 };
 
-std::vector<Datagram> OfKind(const std::vector<Datagram>& all, uint16_t bit) {
+std::vector<Datagram> OfKind(const std::vector<Datagram>& all, uint16_t bit)
+{
     std::vector<Datagram> r;
-    for (const auto& d : all) if (d.kind & bit) r.push_back(d);
+    for (const auto& d : all)
+        if (d.kind & bit)
+            r.push_back(d);
     return r;
 }
 
-bool Audible(const Datagram& d) {
+bool Audible(const Datagram& d)
+{
     std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
     lumetra::radio::DecodeFrame(d.payload, false, 2, s);
     int peak = 0;
-    for (uint8_t v : s) peak = std::max(peak, std::abs(v - 128));
+    for (uint8_t v : s)
+        peak = std::max(peak, std::abs(v - 128));
     return peak > 8;
 }
 
 // ---- start of a stream -------------------------------------------------------------
 
 // Sped up to about 30 datagrams a second whatever the rate.
-struct StartCase { std::vector<std::string> args; uint16_t rateBits; };
+struct StartCase {
+    std::vector<std::string> args;
+    uint16_t rateBits;
+};
 class StationStart : public testing::TestWithParam<StartCase> {};
 
-TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio) {
-    std::vector<std::string> args{"--station", "Test Radio", "--title", "Test Song", "--stream-id", "4242",
-                                  "--start-seq", "5000"};
+TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio)
+{
+    std::vector<std::string> args{"--station",   "Test Radio", "--title",     "Test Song",
+                                  "--stream-id", "4242",       "--start-seq", "5000"};
     args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
     StationProcess station(args);
     ASSERT_NE(station.Port(), 0);
@@ -202,7 +237,8 @@ TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio) {
     std::vector<Datagram> probes = OfKind(rest, 0x0800), audio = OfKind(rest, 0x8000);
     EXPECT_GE(probes.size(), 9u);
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2000));
-    for (const auto& p : probes) EXPECT_EQ(p.stream, 4242u);
+    for (const auto& p : probes)
+        EXPECT_EQ(p.stream, 4242u);
     ASSERT_GE(audio.size(), 5u);
     for (std::size_t k = 0; k < audio.size(); ++k) {
         EXPECT_EQ(audio[k].seq, start->seq + 1 + k);
@@ -215,18 +251,22 @@ TEST_P(StationStart, LogonGetsStartseqProbesThenNumberedAudio) {
     client.Logoff();
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, StationStart, testing::Values(
-    StartCase{{"--rate", "8000", "--speed-factor", "8"}, 0x0000},
-    StartCase{{"--rate", "16000", "--speed-factor", "4"}, 0x0100},
-    StartCase{{"--rate", "32000", "--speed-factor", "2"}, 0x0200},
-    StartCase{{"--rate", "22050", "--native", "--speed-factor", "3"}, 0x0500}));
+INSTANTIATE_TEST_SUITE_P(Rates, StationStart,
+                         testing::Values(StartCase{{"--rate", "8000", "--speed-factor", "8"}, 0x0000},
+                                         StartCase{{"--rate", "16000", "--speed-factor", "4"}, 0x0100},
+                                         StartCase{{"--rate", "32000", "--speed-factor", "2"}, 0x0200},
+                                         StartCase{{"--rate", "22050", "--native", "--speed-factor", "3"}, 0x0500}));
 
 // ---- refusals ----------------------------------------------------------------------
 
-struct RefusalCase { std::string answer; std::vector<std::string> words; };
+struct RefusalCase {
+    std::string answer;
+    std::vector<std::string> words;
+};
 class StationRefusal : public testing::TestWithParam<RefusalCase> {};
 
-TEST_P(StationRefusal, AnswersTheLogonWithItsWordOnly) {
+TEST_P(StationRefusal, AnswersTheLogonWithItsWordOnly)
+{
     StationProcess station({"--answer", GetParam().answer, "--speed-factor", "8"});
     Client client(station.Port());
     client.Logon();
@@ -236,13 +276,13 @@ TEST_P(StationRefusal, AnswersTheLogonWithItsWordOnly) {
     EXPECT_EQ(all[0].Words(), GetParam().words);
 }
 
-INSTANTIATE_TEST_SUITE_P(Words, StationRefusal, testing::Values(
-    RefusalCase{"busy", {"BUSY"}},
-    RefusalCase{"closed", {"BUSY", "ClosedSite"}},
-    RefusalCase{"intranet", {"IntranetOnly"}},
-    RefusalCase{"no14400", {"No14400"}}));
+INSTANTIATE_TEST_SUITE_P(Words, StationRefusal,
+                         testing::Values(RefusalCase{"busy", {"BUSY"}}, RefusalCase{"closed", {"BUSY", "ClosedSite"}},
+                                         RefusalCase{"intranet", {"IntranetOnly"}},
+                                         RefusalCase{"no14400", {"No14400"}}));
 
-TEST(StationRefusal, SilentStationAndFullStationNeverAnswer) {
+TEST(StationRefusal, SilentStationAndFullStationNeverAnswer)
+{
     StationProcess silent({"--answer", "silent"});
     Client a(silent.Port());
     a.Logon();
@@ -257,7 +297,8 @@ TEST(StationRefusal, SilentStationAndFullStationNeverAnswer) {
     EXPECT_TRUE(second.Collect(600).empty());
 }
 
-TEST(StationRefusal, MulticastLogonLearnsThatThereIsNoGroup) {
+TEST(StationRefusal, MulticastLogonLearnsThatThereIsNoGroup)
+{
     StationProcess station({"--station", "Uni Only"});
     Client client(station.Port());
     client.Logon(2);
@@ -269,10 +310,12 @@ TEST(StationRefusal, MulticastLogonLearnsThatThereIsNoGroup) {
 
 // ---- resends, logoff, log, pause ---------------------------------------------------
 
-TEST(StationResend, DroppedDatagramComesOnRequestUnlessResendsAreRefused) {
+TEST(StationResend, DroppedDatagramComesOnRequestUnlessResendsAreRefused)
+{
     for (bool refuse : {false, true}) {
         std::vector<std::string> args{"--start-seq", "100", "--drop-seq", "104,105", "--speed-factor", "8"};
-        if (refuse) args.push_back("--no-resend");
+        if (refuse)
+            args.push_back("--no-resend");
         StationProcess station(args);
         Client client(station.Port());
         client.Logon();
@@ -280,14 +323,16 @@ TEST(StationResend, DroppedDatagramComesOnRequestUnlessResendsAreRefused) {
         ASSERT_TRUE(start);
         ASSERT_LT(start->seq, 103u) << "the station ran too long before the logon";
         std::vector<uint32_t> seen;
-        for (const auto& d : OfKind(client.Collect(1200), 0x8000)) seen.push_back(d.seq);
+        for (const auto& d : OfKind(client.Collect(1200), 0x8000))
+            seen.push_back(d.seq);
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 104u), 0);
         ASSERT_TRUE(std::count(seen.begin(), seen.end(), 106u));
         client.Resend(105, start->stream);
         client.Resend(104, start->stream);
         std::vector<uint32_t> again;
         for (const auto& d : OfKind(client.Collect(500), 0x8000))
-            if (d.seq < 106) again.push_back(d.seq);
+            if (d.seq < 106)
+                again.push_back(d.seq);
         if (refuse) {
             EXPECT_TRUE(again.empty());
         } else {
@@ -296,7 +341,8 @@ TEST(StationResend, DroppedDatagramComesOnRequestUnlessResendsAreRefused) {
     }
 }
 
-TEST(StationLogoff, AudioStopsAfterLogoffAndTheLogHoldsEveryDatagram) {
+TEST(StationLogoff, AudioStopsAfterLogoffAndTheLogHoldsEveryDatagram)
+{
     const auto log = std::filesystem::temp_directory_path() / ("station_log_" + std::to_string(getpid()));
     std::filesystem::remove(log);
     {
@@ -308,20 +354,25 @@ TEST(StationLogoff, AudioStopsAfterLogoffAndTheLogHoldsEveryDatagram) {
         report.insert(report.end(), 32, 1);
         client.Send(report);
         client.Logoff();
-        client.Collect(200);  // what was under way
+        client.Collect(200); // what was under way
         EXPECT_TRUE(OfKind(client.Collect(500), 0x8000).empty());
     }
     std::ifstream in(log);
     std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
     std::filesystem::remove(log);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[0].find("bytes=26 seq=0 stream=0 kind=0x0004 length=13 payload=5553455249443d74657374657200"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("bytes=44 seq=0 stream=0 kind=0x0008 length=32 payload=0101"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[0].find("bytes=26 seq=0 stream=0 kind=0x0004 length=13 payload=5553455249443d74657374657200"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find("bytes=44 seq=0 stream=0 kind=0x0008 length=32 payload=0101"), std::string::npos)
+        << lines[1];
     EXPECT_NE(lines[2].find("bytes=12 seq=0 stream=0 kind=0x0010 length=0 payload="), std::string::npos) << lines[2];
 }
 
-TEST(StationPause, PausedStationSendsNothingThenResumesFurtherOn) {
+TEST(StationPause, PausedStationSendsNothingThenResumesFurtherOn)
+{
     StationProcess station({"--speed-factor", "8", "--songtext-every", "0"});
     Client client(station.Port());
     client.Logon();
@@ -336,11 +387,12 @@ TEST(StationPause, PausedStationSendsNothingThenResumesFurtherOn) {
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
 }
 
-TEST(StationPause, PauseWindowKeepsTheSequenceRunning) {
+TEST(StationPause, PauseWindowKeepsTheSequenceRunning)
+{
     // Paused for the first 1.5 stream seconds (0.75 s at double speed): the first
     // audio after it is numbered as if it had been sent all along.
-    StationProcess station({"--speed-factor", "2", "--pause-after", "0", "--pause-for", "1.5",
-                            "--start-seq", "0", "--songtext-every", "0"});
+    StationProcess station({"--speed-factor", "2", "--pause-after", "0", "--pause-for", "1.5", "--start-seq", "0",
+                            "--songtext-every", "0"});
     Client client(station.Port());
     client.Logon();
     const auto start = client.WaitFor(0x0004, 2000);
@@ -348,16 +400,18 @@ TEST(StationPause, PauseWindowKeepsTheSequenceRunning) {
     ASSERT_LE(start->seq, 2u);
     const auto first = client.WaitFor(0x8000, 3000);
     ASSERT_TRUE(first);
-    EXPECT_GE(first->seq, 5u);  // 1.5 s of 256 ms frames have gone by
+    EXPECT_GE(first->seq, 5u); // 1.5 s of 256 ms frames have gone by
     // What the pause swallowed was never on the air, so it cannot be sent again.
     client.Resend(first->seq - 1, first->stream);
     client.Resend(first->seq - 2, first->stream);
-    for (const auto& d : OfKind(client.Collect(400), 0x8000)) EXPECT_GT(d.seq, first->seq);
+    for (const auto& d : OfKind(client.Collect(400), 0x8000))
+        EXPECT_GT(d.seq, first->seq);
 }
 
 // ---- faults ----------------------------------------------------------------------
 
-std::vector<uint32_t> AudioSequences(const std::vector<std::string>& faults, int ms) {
+std::vector<uint32_t> AudioSequences(const std::vector<std::string>& faults, int ms)
+{
     std::vector<std::string> args{"--speed-factor", "8", "--songtext-every", "0"};
     args.insert(args.end(), faults.begin(), faults.end());
     StationProcess station(args);
@@ -365,17 +419,20 @@ std::vector<uint32_t> AudioSequences(const std::vector<std::string>& faults, int
     client.Logon();
     EXPECT_TRUE(client.WaitFor(0x0004, 2000));
     std::vector<uint32_t> seqs;
-    for (const auto& d : OfKind(client.Collect(ms), 0x8000)) seqs.push_back(d.seq);
+    for (const auto& d : OfKind(client.Collect(ms), 0x8000))
+        seqs.push_back(d.seq);
     client.Logoff();
     return seqs;
 }
 
-TEST(StationFaults, EachFaultShapesTheAudioSequence) {
+TEST(StationFaults, EachFaultShapesTheAudioSequence)
+{
     // Duplicates come in equal pairs, reordered neighbours in swapped pairs.
     for (auto [fault, step] : {std::pair{"--duplicate", 0u}, std::pair{"--reorder", 1u}}) {
         const auto seqs = AudioSequences({fault, "100"}, 600);
         ASSERT_GE(seqs.size(), 6u) << fault;
-        for (std::size_t k = 0; k + 1 < seqs.size(); k += 2) EXPECT_EQ(seqs[k], seqs[k + 1] + step) << fault;
+        for (std::size_t k = 0; k + 1 < seqs.size(); k += 2)
+            EXPECT_EQ(seqs[k], seqs[k + 1] + step) << fault;
     }
     EXPECT_TRUE(AudioSequences({"--loss", "100"}, 600).empty());
     // Partial loss leaves gaps that resends could fill.
@@ -387,7 +444,8 @@ TEST(StationFaults, EachFaultShapesTheAudioSequence) {
     EXPECT_TRUE(std::is_sorted(seqs.begin(), seqs.end()));
 }
 
-TEST(StationFaults, DelayHoldsEveryDatagramBack) {
+TEST(StationFaults, DelayHoldsEveryDatagramBack)
+{
     StationProcess station({"--speed-factor", "8", "--delay", "1500"});
     Client client(station.Port());
     client.Logon();
@@ -400,24 +458,32 @@ TEST(StationFaults, DelayHoldsEveryDatagramBack) {
 
 // Zero crossings of the decoded frames, as a frequency. A frame is eight 256-sample
 // pieces from across its block, so only steps inside a piece count.
-double DecodedFrequency(const std::vector<Datagram>& audio, int codedRate) {
+double DecodedFrequency(const std::vector<Datagram>& audio, int codedRate)
+{
     long crossings = 0, steps = 0;
     for (const auto& d : audio) {
         std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
         lumetra::radio::DecodeFrame(d.payload, false, 2, s);
         for (int k = 1; k < lumetra::radio::kFrameSamples; ++k) {
-            if (k % 256 == 0) continue;
-            if ((s[k - 1] < 128) != (s[k] < 128)) ++crossings;
+            if (k % 256 == 0)
+                continue;
+            if ((s[k - 1] < 128) != (s[k] < 128))
+                ++crossings;
             ++steps;
         }
     }
     return steps ? crossings / 2.0 * codedRate / static_cast<double>(steps) : 0;
 }
 
-struct FileCase { std::string make; std::string file; int rate; };
+struct FileCase {
+    std::string make;
+    std::string file;
+    int rate;
+};
 class StationFile : public testing::TestWithParam<FileCase> {};
 
-TEST_P(StationFile, PlaysTheFileAtTheCodedRate) {
+TEST_P(StationFile, PlaysTheFileAtTheCodedRate)
+{
     const auto dir = std::filesystem::temp_directory_path() / ("station_file_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = (dir / GetParam().file).string();
@@ -438,12 +504,15 @@ TEST_P(StationFile, PlaysTheFileAtTheCodedRate) {
     std::filesystem::remove_all(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, StationFile, testing::Values(
-    FileCase{"sox -n -r 8000 -b 16 -c 1 tone.wav synth 3 sine 440 gain -6", "tone.wav", 8000},
-    FileCase{"sox -n -r 44100 -b 16 -c 2 tone.wav synth 3 sine 440 gain -6 && lame --quiet tone.wav tone.mp3",
-             "tone.mp3", 16000}));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, StationFile,
+    testing::Values(
+        FileCase{"sox -n -r 8000 -b 16 -c 1 tone.wav synth 3 sine 440 gain -6", "tone.wav", 8000},
+        FileCase{"sox -n -r 44100 -b 16 -c 2 tone.wav synth 3 sine 440 gain -6 && lame --quiet tone.wav tone.mp3",
+                 "tone.mp3", 16000}));
 
-TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound) {
+TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound)
+{
     // A slow triangle: neighbouring samples differ by well under one 8-bit step,
     // so any piece out of place in the block shows as a jump.
     const auto dir = std::filesystem::temp_directory_path() / ("station_block_" + std::to_string(getpid()));
@@ -456,9 +525,22 @@ TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound) {
             tri[k] = static_cast<int16_t>(-20000 + 40000 * (k < 16000 ? k : 32000 - k) / 16000);
         const auto bytes = static_cast<uint32_t>(2 * tri.size());
         std::ofstream wav(path, std::ios::binary);
-        auto put = [&](uint32_t v, int n) { for (int b = 0; b < n; ++b) wav.put(static_cast<char>(v >> (8 * b))); };
-        wav << "RIFF"; put(36 + bytes, 4); wav << "WAVEfmt "; put(16, 4); put(1, 2); put(1, 2);
-        put(8000, 4); put(16000, 4); put(2, 2); put(16, 2); wav << "data"; put(bytes, 4);
+        auto put = [&](uint32_t v, int n) {
+            for (int b = 0; b < n; ++b)
+                wav.put(static_cast<char>(v >> (8 * b)));
+        };
+        wav << "RIFF";
+        put(36 + bytes, 4);
+        wav << "WAVEfmt ";
+        put(16, 4);
+        put(1, 2);
+        put(1, 2);
+        put(8000, 4);
+        put(16000, 4);
+        put(2, 2);
+        put(16, 2);
+        wav << "data";
+        put(bytes, 4);
         wav.write(reinterpret_cast<const char*>(tri.data()), bytes);
     }
     StationProcess station({"--file", path, "--speed-factor", "8", "--songtext-every", "0"});
@@ -469,7 +551,8 @@ TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound) {
     std::filesystem::remove_all(dir);
     ASSERT_GE(audio.size(), 16u);
     std::size_t first = 0;
-    while (first < audio.size() && audio[first].seq % 8 != 0) ++first;
+    while (first < audio.size() && audio[first].seq % 8 != 0)
+        ++first;
     ASSERT_LE(first + 8, audio.size());
     std::vector<uint8_t> block(8 * 2048);
     for (std::size_t d = 0; d < 8; ++d) {
@@ -480,14 +563,16 @@ TEST(StationFile, BlockOfEightFramesDeinterleavesIntoContinuousSound) {
             std::copy_n(&s[j * 256], 256, &block[(8 * j + d) * 256]);
     }
     int largestStep = 0;
-    for (std::size_t k = 1; k < block.size(); ++k) largestStep = std::max(largestStep, std::abs(block[k] - block[k - 1]));
+    for (std::size_t k = 1; k < block.size(); ++k)
+        largestStep = std::max(largestStep, std::abs(block[k] - block[k - 1]));
     EXPECT_LE(largestStep, 4);
     EXPECT_GT(*std::max_element(block.begin(), block.end()) - *std::min_element(block.begin(), block.end()), 20);
 }
 
-TEST(StationFile, UnreadableFileStopsTheStationWithAMessage) {
-    const std::string cmd = std::string(LUMETRA_STATION_BINARY) +
-                            " --port 0 --file /nonexistent/none.mp3 >/dev/null 2>&1";
+TEST(StationFile, UnreadableFileStopsTheStationWithAMessage)
+{
+    const std::string cmd =
+        std::string(LUMETRA_STATION_BINARY) + " --port 0 --file /nonexistent/none.mp3 >/dev/null 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);

@@ -22,8 +22,8 @@ TEST_F(RegistryValues, NumberWrittenAsTextReadsBack)
 {
     WriteRegistryString(RegistryRoot::CurrentUser,
                         "Software\\Lumetra software\\Lumetra Media Player\\Settings\\LastMessageID=12");
-    auto raw = Raw(RegistryRoot::CurrentUser, "Software\\Lumetra software\\Lumetra Media Player\\Settings",
-                   "LastMessageID");
+    auto raw =
+        Raw(RegistryRoot::CurrentUser, "Software\\Lumetra software\\Lumetra Media Player\\Settings", "LastMessageID");
     ASSERT_TRUE(raw);
     EXPECT_EQ(raw->type, platform::kRegSz);
     EXPECT_EQ(raw->bytes, (std::vector<uint8_t>{'1', '2', 0}));
@@ -62,7 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"SzPrefix", "K\\S=REG_SZ:text", "K", "S", 1, {'t', 'e', 'x', 't', 0}},
         TypedCase{"PrefixCaseMatters", "K\\S=reg_sz:x", "K", "S", 1, {'r', 'e', 'g', '_', 's', 'z', ':', 'x', 0}},
         TypedCase{"DefaultValue", "A\\B\\=x", "A\\B", "", 1, {'x', 0}},
-        TypedCase{"EqualsInData", "K\\U=http://h/?a=b=c", "K", "U", 1,
+        TypedCase{"EqualsInData",
+                  "K\\U=http://h/?a=b=c",
+                  "K",
+                  "U",
+                  1,
                   {'h', 't', 't', 'p', ':', '/', '/', 'h', '/', '?', 'a', '=', 'b', '=', 'c', 0}}),
     [](const auto& info) { return info.param.name; });
 

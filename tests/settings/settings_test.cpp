@@ -49,7 +49,8 @@ TEST_F(SettingsTest, SaveWritesAllSixAsDecimalText)
     Settings s{0, 2, 3, 1, 0, 77};
     SaveSettings(s);
     std::string text;
-    EXPECT_EQ(ReadRegistryString(RegistryRoot::CurrentUser, std::string(kProgramKey) + "Settings\\CheckMP3file", text), 0);
+    EXPECT_EQ(ReadRegistryString(RegistryRoot::CurrentUser, std::string(kProgramKey) + "Settings\\CheckMP3file", text),
+              0);
     EXPECT_EQ(text, "2");
     Settings back;
     LoadSettings(back);

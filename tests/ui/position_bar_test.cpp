@@ -6,7 +6,7 @@ namespace lumetra::ui {
 namespace {
 
 constexpr int32_t kRate = 44100;
-constexpr int32_t kTotal = 200 * kRate;  // 3:20
+constexpr int32_t kTotal = 200 * kRate; // 3:20
 
 TEST(PositionBarTest, ThumbStaysOnItsTravel)
 {

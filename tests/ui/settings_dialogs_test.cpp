@@ -78,29 +78,30 @@ TEST_F(SettingsDialogsTest, PreferencesShowAndStoreTheSettings)
 {
     struct Case {
         int checkMp3File;
-        const char* typed;  // into 1051
-        int speed;          // chosen in 1034
+        const char* typed; // into 1051
+        int speed;         // chosen in 1034
         bool ok;
         int storedMinWav, storedSpeed;
     };
-    for (const Case& c : {Case{1, "250", 5, true, 250, 5}, Case{0, "12x45678999", 2, true, 12, 2},
-                          Case{1, "77", 3, false, 1000, 1}}) {
+    for (const Case& c :
+         {Case{1, "250", 5, true, 250, 5}, Case{0, "12x45678999", 2, true, 12, 2}, Case{1, "77", 3, false, 1000, 1}}) {
         Fresh();
         settings::CurrentSettings().checkMp3File = c.checkMp3File;
         int result = -1;
-        WithDialog([&] { result = ShowPreferences(nullptr); }, [&](QDialog& d) {
-            EXPECT_EQ(d.windowTitle(), "Preferences - Lumetra Media Player (tm)");
-            EXPECT_EQ(Control<QLineEdit>(d, 1051)->text(), "1000");
-            EXPECT_EQ(Control<QComboBox>(d, 1034)->currentText(), "28.8/33.6 Modem");
-            auto* defaultPlayer = Control<QCheckBox>(d, 1036);
-            EXPECT_TRUE(defaultPlayer->isHidden());
-            EXPECT_EQ(defaultPlayer->isEnabled(), c.checkMp3File != 1);
-            EXPECT_EQ(defaultPlayer->isChecked(), c.checkMp3File != 0);
-            EXPECT_TRUE(d.findChild<QTimer*>("1398")->isActive()) << "no owner: kept in front";
-            Control<QLineEdit>(d, 1051)->setText(c.typed);
-            Control<QComboBox>(d, 1034)->setCurrentIndex(c.speed);
-            c.ok ? d.accept() : d.reject();
-        });
+        WithDialog([&] { result = ShowPreferences(nullptr); },
+                   [&](QDialog& d) {
+                       EXPECT_EQ(d.windowTitle(), "Preferences - Lumetra Media Player (tm)");
+                       EXPECT_EQ(Control<QLineEdit>(d, 1051)->text(), "1000");
+                       EXPECT_EQ(Control<QComboBox>(d, 1034)->currentText(), "28.8/33.6 Modem");
+                       auto* defaultPlayer = Control<QCheckBox>(d, 1036);
+                       EXPECT_TRUE(defaultPlayer->isHidden());
+                       EXPECT_EQ(defaultPlayer->isEnabled(), c.checkMp3File != 1);
+                       EXPECT_EQ(defaultPlayer->isChecked(), c.checkMp3File != 0);
+                       EXPECT_TRUE(d.findChild<QTimer*>("1398")->isActive()) << "no owner: kept in front";
+                       Control<QLineEdit>(d, 1051)->setText(c.typed);
+                       Control<QComboBox>(d, 1034)->setCurrentIndex(c.speed);
+                       c.ok ? d.accept() : d.reject();
+                   });
         EXPECT_EQ(result, c.ok ? 1 : 0);
         settings::Settings stored = Stored();
         EXPECT_EQ(stored.minWavSize, c.storedMinWav) << c.typed;
@@ -113,14 +114,15 @@ TEST_F(SettingsDialogsTest, SetupTurnsTheAssociationsOnOrOff)
 {
     for (bool keep : {true, false}) {
         settings::CurrentSettings().checkMp3File = 2;
-        WithDialog([] { ShowSetup(); }, [&](QDialog& d) {
-            EXPECT_EQ(d.windowTitle(), "Lumetra Media Player (tm) Setup");
-            auto* box = Control<QCheckBox>(d, 1036);
-            EXPECT_TRUE(box->isChecked() && box->isEnabled() && !box->isHidden());
-            EXPECT_TRUE(Control<QCheckBox>(d, 1046)->isHidden());
-            box->setChecked(keep);
-            d.accept();
-        });
+        WithDialog([] { ShowSetup(); },
+                   [&](QDialog& d) {
+                       EXPECT_EQ(d.windowTitle(), "Lumetra Media Player (tm) Setup");
+                       auto* box = Control<QCheckBox>(d, 1036);
+                       EXPECT_TRUE(box->isChecked() && box->isEnabled() && !box->isHidden());
+                       EXPECT_TRUE(Control<QCheckBox>(d, 1046)->isHidden());
+                       box->setChecked(keep);
+                       d.accept();
+                   });
         EXPECT_EQ(Stored().checkMp3File, keep ? 1 : 0);
     }
 }
@@ -128,16 +130,17 @@ TEST_F(SettingsDialogsTest, SetupTurnsTheAssociationsOnOrOff)
 TEST_F(SettingsDialogsTest, ProxyDialogForAProxyInUseAsksOnlyForTheLogin)
 {
     web::WriteProxySettings({"127.0.0.1", "3128", "alice", "old"});
-    WithDialog([] { ShowProxyDialog(web::OpenProxyDialogView(true), nullptr); }, [](QDialog& d) {
-        EXPECT_FALSE(Control<QLineEdit>(d, 1162)->isEnabled());
-        EXPECT_FALSE(Control<QLineEdit>(d, 1163)->isEnabled());
-        EXPECT_EQ(Control<QLabel>(d, 1166)->text(), "Please re-enter the user id and password.");
-        EXPECT_EQ(Control<QLineEdit>(d, 1165)->echoMode(), QLineEdit::Password);
-        d.reject();  // not a way out
-        EXPECT_TRUE(d.isVisible());
-        Control<QLineEdit>(d, 1165)->setText("w0nder-land");
-        d.accept();
-    });
+    WithDialog([] { ShowProxyDialog(web::OpenProxyDialogView(true), nullptr); },
+               [](QDialog& d) {
+                   EXPECT_FALSE(Control<QLineEdit>(d, 1162)->isEnabled());
+                   EXPECT_FALSE(Control<QLineEdit>(d, 1163)->isEnabled());
+                   EXPECT_EQ(Control<QLabel>(d, 1166)->text(), "Please re-enter the user id and password.");
+                   EXPECT_EQ(Control<QLineEdit>(d, 1165)->echoMode(), QLineEdit::Password);
+                   d.reject(); // not a way out
+                   EXPECT_TRUE(d.isVisible());
+                   Control<QLineEdit>(d, 1165)->setText("w0nder-land");
+                   d.accept();
+               });
     web::ProxySettings stored;
     ASSERT_TRUE(web::ReadProxySettings(stored));
     EXPECT_EQ(stored.password, "w0nder-land");

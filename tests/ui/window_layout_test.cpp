@@ -15,7 +15,7 @@ namespace {
 
 struct Expected {
     int id;
-    QRect player, radio;  // view 0; an empty rect means width 0
+    QRect player, radio; // view 0; an empty rect means width 0
 };
 
 // x, y from the table; sizes are the cell sizes of the skin.

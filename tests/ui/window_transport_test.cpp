@@ -12,8 +12,8 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QMimeData>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -106,7 +106,7 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     ASSERT_TRUE(player.AddEntry((s_dir / "b.mp3").string()));
     player.SelectRow(0);
     window.RefreshControls();
-    ExpectCell(window, kStateLamp, 41, 4, 1, 3, 0);   // idle
+    ExpectCell(window, kStateLamp, 41, 4, 1, 3, 0); // idle
     ExpectCell(window, kTrackUnits, 39, 10, 1, 0, 0);
 
     Click(window, kPlay);
@@ -157,8 +157,8 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     QPoint centre = knob->rect().center();
     for (QPoint far : {QPoint(centre.x() - 2, 3000), QPoint(centre.x() + 2, -3000), QPoint(-3000, centre.y())}) {
         QTest::mousePress(knob, Qt::LeftButton, {}, centre + QPoint(-20, 0));
-        QMouseEvent move(QEvent::MouseMove, QPointF(far), knob->mapToGlobal(QPointF(far)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(far), knob->mapToGlobal(QPointF(far)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(knob, &move);
         QTest::mouseRelease(knob, Qt::LeftButton, {}, far);
         uint32_t volume = engine.Volume().Volume();

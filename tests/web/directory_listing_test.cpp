@@ -67,15 +67,15 @@ TEST_P(DirectoryRequests, Answer)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DirectoryRequests,
-    testing::Values(RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7F000001.rdl", 200, "127.0.0.1:3456 (this machine)"},
-                    RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7f000001:3457.rdl", 200, "127.0.0.1:3457 (this machine)"},
-                    RecordCase{"http://127.0.0.1:8642/cgi-local/kvo_get_station.prl?IPHEX=7F000002.4000.rdl", 200,
-                               "127.0.0.2:4000 (this machine)"},
-                    RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7F000009.rdl", 404, nullptr},
-                    RecordCase{"/cgi-local/kvo_get_station.prl", 404, nullptr},
-                    RecordCase{"/cgi-local/kvo_list_stations.prl?DIR=stations&INFO=0&USERID=x", 200, nullptr},
-                    RecordCase{"/cgi-local/kvo_list_links.prl?INFO=0", 200, nullptr},
-                    RecordCase{"/etc/passwd", 404, nullptr}));
+    testing::Values(
+        RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7F000001.rdl", 200, "127.0.0.1:3456 (this machine)"},
+        RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7f000001:3457.rdl", 200, "127.0.0.1:3457 (this machine)"},
+        RecordCase{"http://127.0.0.1:8642/cgi-local/kvo_get_station.prl?IPHEX=7F000002.4000.rdl", 200,
+                   "127.0.0.2:4000 (this machine)"},
+        RecordCase{"/cgi-local/kvo_get_station.prl?IPHEX=7F000009.rdl", 404, nullptr},
+        RecordCase{"/cgi-local/kvo_get_station.prl", 404, nullptr},
+        RecordCase{"/cgi-local/kvo_list_stations.prl?DIR=stations&INFO=0&USERID=x", 200, nullptr},
+        RecordCase{"/cgi-local/kvo_list_links.prl?INFO=0", 200, nullptr}, RecordCase{"/etc/passwd", 404, nullptr}));
 
 TEST(DirectoryListing, LinksEndWithTheListEnd)
 {

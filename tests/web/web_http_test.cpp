@@ -208,7 +208,8 @@ protected:
         test::WriteFile(conf, "Port " + std::to_string(m_proxyPort) +
                                   "\nListen 127.0.0.1\nTimeout 10\nMaxClients 10\nAllow 127.0.0.1\n"
                                   "BasicAuth alice w0nder-land\nDisableViaHeader Yes\nLogLevel Critical\n"
-                                  "LogFile \"" + m_dir + "/tinyproxy.log\"\nPidFile \"" + m_dir + "/tinyproxy.pid\"\n");
+                                  "LogFile \"" +
+                                  m_dir + "/tinyproxy.log\"\nPidFile \"" + m_dir + "/tinyproxy.pid\"\n");
         m_proxy = std::make_unique<ChildProcess>(std::vector<std::string>{"tinyproxy", "-d", "-c", conf}, false);
         ASSERT_TRUE(test::WaitForListener(m_proxyPort));
     }
@@ -338,16 +339,15 @@ protected:
     }
 };
 
-const char* kTree =
-    "+ Rock\n"
-    "++ Classic\n"
-    "++* 7F000001 24 24 ?/? Old Rock\n"
-    "+* 7F000001:4000 12 12 ?/? Rock One\n"
-    "+ Talk 0\n"
-    "+* 0A000001 36 36 ?/? Fast Talk\n"
-    "end of list\n"
-    "autorefresh: 90\n"
-    "end of all\n";
+const char* kTree = "+ Rock\n"
+                    "++ Classic\n"
+                    "++* 7F000001 24 24 ?/? Old Rock\n"
+                    "+* 7F000001:4000 12 12 ?/? Rock One\n"
+                    "+ Talk 0\n"
+                    "+* 0A000001 36 36 ?/? Fast Talk\n"
+                    "end of list\n"
+                    "autorefresh: 90\n"
+                    "end of all\n";
 
 TEST_F(DirectoryTest, ShowsTopRowsAndKeepsExpansionOverARefresh)
 {
@@ -413,7 +413,7 @@ TEST_F(DirectoryTest, MessageShownOnceAndVersionAskedOncePerRun)
     EXPECT_TRUE(m_messages[1].starts_with("New version: A newer version is available for download, do you want to "
                                           "download it now?\n\nCurrent version: 1.31\nNew version: 1.40\n"));
     EXPECT_EQ(settings::LastMessageId(), 5);
-    EXPECT_TRUE(m_host.addresses.empty());  // answered No
+    EXPECT_TRUE(m_host.addresses.empty()); // answered No
     // A new run asks again; the message stays seen.
     StationDirectory again(m_host, m_fetcher);
     again.FetchStationDirectory();
@@ -643,7 +643,7 @@ TEST_F(StreamTest, TimerStartsPlaybackAfterTheFirst64000Bytes)
     EXPECT_EQ(player.calls.size(), 3u);
     EXPECT_EQ(player.item.streamState, 2);
     EXPECT_EQ(player.item.fileSize, 100000);
-    EXPECT_EQ(player.item.totalSamples, 12345);  // the host's length of the whole file
+    EXPECT_EQ(player.item.totalSamples, 12345); // the host's length of the whole file
     EXPECT_STREQ(player.item.path, file.c_str());
 }
 

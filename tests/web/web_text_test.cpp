@@ -37,8 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         HeaderCase{"Ok", "HTTP/1.0 200 OK\r\n\r\nbody", 1, 0, ""},
         HeaderCase{"OkHeaders",
-                   "HTTP/1.0 200 OK\r\ncontent-length: 1234\r\nLast-Modified: Sat, 01 Jan 2000\r\nServer: x\r\n\r\n",
-                   1, 1234, "SAT, 01 JAN 2000"},
+                   "HTTP/1.0 200 OK\r\ncontent-length: 1234\r\nLast-Modified: Sat, 01 Jan 2000\r\nServer: x\r\n\r\n", 1,
+                   1234, "SAT, 01 JAN 2000"},
         HeaderCase{"HeadersAfterEmptyLineIgnored", "HTTP/1.0 200 OK\r\n\r\nContent-Length: 5\r\n", 1, 0, ""},
         HeaderCase{"Found", "HTTP/1.1 302 Found\r\n\r\n", 0, 0, ""},
         HeaderCase{"Forbidden", "HTTP/1.0 403 Forbidden 200\r\n\r\n", 0, 0, ""},
@@ -46,9 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"NotAcceptable", "HTTP/1.0 406 Not Acceptable\r\n\r\n", 2, 0, ""},
         HeaderCase{"Unauthorized", "HTTP/1.0 401 Unauthorized\r\n\r\n", 10, 0, ""},
         HeaderCase{"ProxyAuth", "http/1.0 407 proxy authentication required\r\n\r\n", 10, 0, ""},
-        HeaderCase{"LfOnly", "HTTP/1.0 200 OK\nContent-Length: 7\n\n", 1, 7, ""},
-        HeaderCase{"Empty", "", 0, 0, ""},
-        HeaderCase{"LongLineCut", "HTTP/1.0 200 OK\r\nX: 0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789 Content-Length: 99\r\n\r\n", 1, 0, ""}),
+        HeaderCase{"LfOnly", "HTTP/1.0 200 OK\nContent-Length: 7\n\n", 1, 7, ""}, HeaderCase{"Empty", "", 0, 0, ""},
+        HeaderCase{"LongLineCut",
+                   "HTTP/1.0 200 OK\r\nX: "
+                   "012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678"
+                   "901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567"
+                   "8901234567890123456789012345678901234567890123456789 Content-Length: 99\r\n\r\n",
+                   1, 0, ""}),
     [](const auto& info) { return info.param.name; });
 
 TEST(NextLine, LineEndsAndTheUnterminatedLastLine)
@@ -60,7 +64,7 @@ TEST(NextLine, LineEndsAndTheUnterminatedLastLine)
     while ((offset = NextLine(buffer, offset, line)) != 0)
         seen.push_back(line);
     EXPECT_EQ(seen, (std::vector<std::string>{"one", "two"}));
-    EXPECT_EQ(line, "three");  // copied out, but the loop never handles it
+    EXPECT_EQ(line, "three"); // copied out, but the loop never handles it
 
     // CR LF anywhere later wins over an earlier LF.
     buffer = "a\nb\r\nc\r\n";
@@ -103,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UrlSplit,
                                          UrlCase{"HTTP://Host", 1, "Host", 80, "/"},
                                          UrlCase{"http://h/a:b/c?x=1", 1, "h", 80, "/a:b/c?x=1"},
                                          UrlCase{"http://10.0.0.1:8080/s.mp3", 1, "10.0.0.1", 8080, "/s.mp3"},
-                                         UrlCase{"ftp://h/", 0, "", 0, ""},
-                                         UrlCase{"http:/", 0, "", 0, ""}));
+                                         UrlCase{"ftp://h/", 0, "", 0, ""}, UrlCase{"http:/", 0, "", 0, ""}));
 
 TEST(Base64, PaddingFollowsTheRemainder)
 {
@@ -112,7 +115,7 @@ TEST(Base64, PaddingFollowsTheRemainder)
     EXPECT_EQ(Base64Encode(":"), "Og==");
     EXPECT_EQ(Base64Encode("ab:"), "YWI6");
     EXPECT_EQ(Base64Encode("user:pw"), "dXNlcjpwdw==");
-    EXPECT_EQ(Base64Encode("us:pw"), "dXM6cHc=");  // 5 characters: remainder 2, one "="
+    EXPECT_EQ(Base64Encode("us:pw"), "dXM6cHc="); // 5 characters: remainder 2, one "="
     EXPECT_EQ(Base64Encode("\xff\xfe\xfd"), "//79");
 }
 
@@ -131,7 +134,8 @@ TEST(Base64, AgreesWithCoreutils)
 
 TEST(ProxyPassword, ReadsBackAndDependsOnTheUserName)
 {
-    for (std::string password : std::vector<std::string>{"", "p", "secret", "longer password 123!", std::string(127, 'z')}) {
+    for (std::string password :
+         std::vector<std::string>{"", "p", "secret", "longer password 123!", std::string(127, 'z')}) {
         std::string stored = EncodeProxyPassword(password, "alice");
         EXPECT_EQ(stored.size(), password.size() * 2);
         EXPECT_EQ(stored.find_first_not_of("0123456789ABCDEF"), std::string::npos);
@@ -167,21 +171,20 @@ TEST(ProxyPassword, ScrambleIsItsOwnInverseOnEveryLength)
 
 // ---- directory reply
 
-const char* kDirectory =
-    "+ Rock\n"
-    "++ Classic 0\n"
-    "++* 7F000001 24 24 ?/? Slow Rock\n"
-    "+* 0A000001:8000 36 36 ?/? Fast Rock\n"
-    "+* 0a00000Z 12x 12 ?/? Grey Rock\n"
-    "+ Talk 0\n"
-    "+* C0A80001:9000 800 800 ?/? LAN Talk\n"
-    "end of list\n"
-    "autorefresh: 120\n"
-    "Message:7:abcd:Hello there\n"
-    "Message:8\n"
-    "KVOversion:1.40:http://dl.example/new\n"
-    "end of all\n"
-    "autorefresh: 5\n";
+const char* kDirectory = "+ Rock\n"
+                         "++ Classic 0\n"
+                         "++* 7F000001 24 24 ?/? Slow Rock\n"
+                         "+* 0A000001:8000 36 36 ?/? Fast Rock\n"
+                         "+* 0a00000Z 12x 12 ?/? Grey Rock\n"
+                         "+ Talk 0\n"
+                         "+* C0A80001:9000 800 800 ?/? LAN Talk\n"
+                         "end of list\n"
+                         "autorefresh: 120\n"
+                         "Message:7:abcd:Hello there\n"
+                         "Message:8\n"
+                         "KVOversion:1.40:http://dl.example/new\n"
+                         "end of all\n"
+                         "autorefresh: 5\n";
 
 TEST(DirectoryReply, ReadsRowsAndTrailer)
 {
@@ -199,7 +202,7 @@ TEST(DirectoryReply, ReadsRowsAndTrailer)
     EXPECT_EQ(reply.nodes[3].addressHex, "0A000001:8000");
     EXPECT_EQ(reply.nodes[4].text, "+* 10.0.0.0:3456 12 ?/? Grey Rock");
     EXPECT_TRUE(reply.nodes[4].greyed);
-    EXPECT_EQ(reply.nodes[5].text, "+ Talk");  // the LAN station is too fast for 36
+    EXPECT_EQ(reply.nodes[5].text, "+ Talk"); // the LAN station is too fast for 36
     EXPECT_EQ(reply.stationCount, 3);
     EXPECT_EQ(reply.autoRefreshSeconds, 120);
     ASSERT_EQ(reply.messages.size(), 1u);
@@ -216,13 +219,13 @@ TEST(DirectoryReply, SpeedFilterRenumbersStations)
     ASSERT_EQ(reply.nodes.size(), 1u);
     EXPECT_EQ(reply.nodes[0].text, "* 1.2.3.5:3456 b");
     EXPECT_EQ(reply.nodes[0].stationIndex, 0);
-    EXPECT_FALSE(reply.autoRefreshSeconds);  // no "end of list": no trailer
+    EXPECT_FALSE(reply.autoRefreshSeconds); // no "end of list": no trailer
 }
 
 TEST(DirectoryReply, VersionComparison)
 {
     EXPECT_FALSE(VersionDiffers("1.31", "1.31"));
-    EXPECT_FALSE(VersionDiffers("1.32", "1.31"));  // the last character is not compared
+    EXPECT_FALSE(VersionDiffers("1.32", "1.31")); // the last character is not compared
     EXPECT_TRUE(VersionDiffers("1.40", "1.31"));
     EXPECT_TRUE(VersionDiffers("2.0", "1.31"));
 }
@@ -253,7 +256,7 @@ TEST(StationRecord, FieldsAndAddress)
 struct PlaylistCase {
     const char* name;
     const char* text;
-    const char* address;  // nullptr: none
+    const char* address; // nullptr: none
 };
 
 class StreamPlaylist : public testing::TestWithParam<PlaylistCase> {};
@@ -269,7 +272,8 @@ TEST_P(StreamPlaylist, FindsTheAddress)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StreamPlaylist,
-    testing::Values(PlaylistCase{"Pls", "[playlist]\nNumberOfEntries=1\nFile1=http://host:8000/\n", "http://host:8000/"},
+    testing::Values(PlaylistCase{"Pls", "[playlist]\nNumberOfEntries=1\nFile1=http://host:8000/\n",
+                                 "http://host:8000/"},
                     PlaylistCase{"PlsCapitals", "[playlist]\r\nFILE1=HTTP://HOST/X\r\n", "HTTP://HOST/X"},
                     PlaylistCase{"M3uWithLineEnd", "http://h/s.mp3\n", "http://h/s.mp3"},
                     PlaylistCase{"M3uWithoutLineEnd", "http://h/s.mp3", nullptr},

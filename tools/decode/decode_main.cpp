@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -29,14 +29,13 @@ using namespace lumetra;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: lumetra-decode [--no-gapless] [--start SECONDS] IN OUT.wav\n"
-    "Decodes an MPEG audio file (layers I-III) to 16-bit PCM WAV, every frame to\n"
-    "the end of data, as the player opens it.\n"
-    "  --no-gapless     keep the encoder's delay and padding (a LAME tag names them)\n"
-    "  --start SECONDS  start where the player's seek to SECONDS lands; the first\n"
-    "                   sample's number goes to standard error\n"
-    "Exit status: 0 decoded, 1 not readable or not MPEG audio, 2 usage error.\n";
+constexpr const char* kUsage = "Usage: lumetra-decode [--no-gapless] [--start SECONDS] IN OUT.wav\n"
+                               "Decodes an MPEG audio file (layers I-III) to 16-bit PCM WAV, every frame to\n"
+                               "the end of data, as the player opens it.\n"
+                               "  --no-gapless     keep the encoder's delay and padding (a LAME tag names them)\n"
+                               "  --start SECONDS  start where the player's seek to SECONDS lands; the first\n"
+                               "                   sample's number goes to standard error\n"
+                               "Exit status: 0 decoded, 1 not readable or not MPEG audio, 2 usage error.\n";
 
 bool HasAt(const unsigned char* header, std::size_t offset, const char* magic)
 {

@@ -11,7 +11,7 @@ public:
     ~WavWriter();
     bool Open(const char* path, int sampleRate, int channels);
     bool Write(const int16_t* samples, std::size_t count);
-    bool Close();  // false when a write or the final header update failed
+    bool Close(); // false when a write or the final header update failed
 
 private:
     FILE* m_file = nullptr;

@@ -1,5 +1,5 @@
-#include "platform/regular_file.h"
 #include "tools/radio-codec/wav_file.h"
+#include "platform/regular_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,20 +10,30 @@ namespace lumetra::tools {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int k = 0; k < 4; ++k) b.push_back(static_cast<uint8_t>(v >> (8 * k)));
+uint32_t Le32(const uint8_t* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-void Put16(std::vector<uint8_t>& b, uint16_t v) {
+uint16_t Le16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+void Put32(std::vector<uint8_t>& b, uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        b.push_back(static_cast<uint8_t>(v >> (8 * k)));
+}
+void Put16(std::vector<uint8_t>& b, uint16_t v)
+{
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
 }
 
 } // namespace
 
-bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error) {
+bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error)
+{
     if (platform::ExistsButNotRegular(path.c_str())) {
         error = platform::NotRegularFileText(path);
         return false;
@@ -34,8 +44,7 @@ bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error) {
         return false;
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) != 0 ||
-        std::memcmp(data.data() + 8, "WAVE", 4) != 0) {
+    if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) != 0 || std::memcmp(data.data() + 8, "WAVE", 4) != 0) {
         error = path + " is not a RIFF WAVE file";
         return false;
     }
@@ -53,8 +62,7 @@ bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error) {
             bits = Le16(&data[body + 14]);
             haveFormat = true;
         } else if (std::memcmp(&data[pos], "data", 4) == 0) {
-            if (!haveFormat || (format != 1 && format != 0xFFFE) || channels < 1 ||
-                (bits != 8 && bits != 16)) {
+            if (!haveFormat || (format != 1 && format != 0xFFFE) || channels < 1 || (bits != 8 && bits != 16)) {
                 error = path + ": only 8- or 16-bit PCM is read";
                 return false;
             }
@@ -76,7 +84,8 @@ bool ReadWavMono(const std::string& path, MonoPcm& pcm, std::string& error) {
     return false;
 }
 
-bool WriteWav8(const std::string& path, int sampleRate, const std::vector<uint8_t>& samples) {
+bool WriteWav8(const std::string& path, int sampleRate, const std::vector<uint8_t>& samples)
+{
     std::vector<uint8_t> b;
     const auto n = static_cast<uint32_t>(samples.size());
     b.insert(b.end(), {'R', 'I', 'F', 'F'});
@@ -93,7 +102,8 @@ bool WriteWav8(const std::string& path, int sampleRate, const std::vector<uint8_
     Put32(b, n);
     b.insert(b.end(), samples.begin(), samples.end());
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
     return std::fclose(f) == 0 && ok;
 }

@@ -8,7 +8,8 @@
 
 namespace lumetra::station {
 
-bool AudioSource::Load(const std::string& path, int sampleRate, std::string& error) {
+bool AudioSource::Load(const std::string& path, int sampleRate, std::string& error)
+{
     m_position = 0;
     if (platform::ExistsButNotRegular(path.c_str())) {
         error = platform::NotRegularFileText(path);
@@ -19,14 +20,15 @@ bool AudioSource::Load(const std::string& path, int sampleRate, std::string& err
         return true;
     }
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-i", QString::fromStdString(path), "-f",
-                            "s16le", "-ac", "1", "-ar", QString::number(sampleRate), "-"});
+    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-i", QString::fromStdString(path), "-f", "s16le", "-ac", "1",
+                            "-ar", QString::number(sampleRate), "-"});
     if (!ffmpeg.waitForStarted(10000)) {
         error = "cannot run ffmpeg to read " + path;
         return false;
     }
     QByteArray data;
-    while (ffmpeg.waitForReadyRead(60000)) data += ffmpeg.readAllStandardOutput();
+    while (ffmpeg.waitForReadyRead(60000))
+        data += ffmpeg.readAllStandardOutput();
     ffmpeg.waitForFinished(60000);
     data += ffmpeg.readAllStandardOutput();
     if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0 || data.size() < 2) {
@@ -42,14 +44,16 @@ bool AudioSource::Load(const std::string& path, int sampleRate, std::string& err
     return true;
 }
 
-void AudioSource::NextFrame(std::span<int16_t> frame) {
+void AudioSource::NextFrame(std::span<int16_t> frame)
+{
     for (int16_t& s : frame) {
         if (m_samples.empty()) {
             s = 0;
             continue;
         }
         s = m_samples[m_position];
-        if (++m_position >= m_samples.size()) m_position = 0;
+        if (++m_position >= m_samples.size())
+            m_position = 0;
     }
 }
 

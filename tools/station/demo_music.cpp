@@ -9,8 +9,8 @@ namespace lumetra::station {
 namespace {
 
 // Karplus-Strong string: a burst of noise circulating in a delay line of one period.
-void Pluck(std::vector<float>& out, int rate, std::size_t start, double hz, float gain,
-           double seconds, uint32_t& seed) {
+void Pluck(std::vector<float>& out, int rate, std::size_t start, double hz, float gain, double seconds, uint32_t& seed)
+{
     const auto period = static_cast<std::size_t>(std::max(2.0, rate / hz));
     std::vector<float> line(period);
     for (float& v : line) {
@@ -26,12 +26,16 @@ void Pluck(std::vector<float>& out, int rate, std::size_t start, double hz, floa
     }
 }
 
-double NoteHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
+double NoteHz(int midi)
+{
+    return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
 
 } // namespace
 
-std::vector<int16_t> MakeDemoMusic(int rate) {
-    constexpr double kBeat = 0.5;  // 120 beats a minute, four beats a chord
+std::vector<int16_t> MakeDemoMusic(int rate)
+{
+    constexpr double kBeat = 0.5; // 120 beats a minute, four beats a chord
     constexpr int kChords[4][3] = {{60, 64, 67}, {57, 60, 64}, {53, 57, 60}, {55, 59, 62}};
     constexpr int kBass[4] = {36, 33, 29, 31};
     const auto total = static_cast<std::size_t>(16 * kBeat * rate);
@@ -45,8 +49,8 @@ std::vector<int16_t> MakeDemoMusic(int rate) {
         for (int e = 0; e < 8; ++e) {
             const int step = pattern[e];
             const int note = step == 3 ? kChords[chord][0] + 12 : kChords[chord][step];
-            Pluck(mix, rate, static_cast<std::size_t>((chordStart + e * kBeat / 2) * rate),
-                  NoteHz(note), 0.22f, 1.2, seed);
+            Pluck(mix, rate, static_cast<std::size_t>((chordStart + e * kBeat / 2) * rate), NoteHz(note), 0.22f, 1.2,
+                  seed);
         }
         // Bass: a decaying tone with two harmonics on beats 1 and 3.
         for (int b : {0, 2}) {
@@ -56,7 +60,8 @@ std::vector<int16_t> MakeDemoMusic(int rate) {
                 const double t = static_cast<double>(k) / rate;
                 const double env = std::exp(-t * 2.5) * std::min(1.0, t * 200);
                 const double ph = 2 * std::numbers::pi * hz * t;
-                mix[start + k] += static_cast<float>(0.3 * env * (std::sin(ph) + 0.4 * std::sin(2 * ph) + 0.15 * std::sin(3 * ph)));
+                mix[start + k] +=
+                    static_cast<float>(0.3 * env * (std::sin(ph) + 0.4 * std::sin(2 * ph) + 0.15 * std::sin(3 * ph)));
             }
         }
         for (int beat = 0; beat < 4; ++beat) {
@@ -81,10 +86,12 @@ std::vector<int16_t> MakeDemoMusic(int rate) {
         }
     }
     float peak = 0;
-    for (float v : mix) peak = std::max(peak, std::abs(v));
+    for (float v : mix)
+        peak = std::max(peak, std::abs(v));
     const float scale = peak > 0 ? 0.89f * 32767 / peak : 0;
     std::vector<int16_t> out(total);
-    for (std::size_t k = 0; k < total; ++k) out[k] = static_cast<int16_t>(std::lround(mix[k] * scale));
+    for (std::size_t k = 0; k < total; ++k)
+        out[k] = static_cast<int16_t>(std::lround(mix[k] * scale));
     return out;
 }
 

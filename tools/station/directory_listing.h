@@ -12,20 +12,20 @@ namespace lumetra::station {
 
 struct DirectoryStation {
     std::string name;
-    std::string address;  // dotted IPv4
+    std::string address; // dotted IPv4
     uint16_t port = 3456;
     std::string category;
-    std::string speed;    // "16k": its leading number is the directory speed
+    std::string speed; // "16k": its leading number is the directory speed
     std::string description;
 };
 
 struct DirectoryExtras {
     int autoRefreshSeconds = 60;
-    int messageId = 0;            // 0: no message
+    int messageId = 0; // 0: no message
     std::string messageText;
-    std::string version;          // empty: no version line
+    std::string version; // empty: no version line
     std::string versionUrl;
-    std::vector<std::string> links;  // empty: the built-in ones
+    std::vector<std::string> links; // empty: the built-in ones
 };
 
 struct DirectoryResponse {

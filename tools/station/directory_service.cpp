@@ -17,9 +17,12 @@ constexpr int kClientTimeoutMs = 10000;
 const char* Reason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    default: return "Not Found";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    default:
+        return "Not Found";
     }
 }
 
@@ -41,8 +44,8 @@ bool ExtractDirectoryOptions(int& argc, char** argv, DirectoryServiceOptions& op
     bool disabled = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        bool takesValue = arg == "--directory-port" || arg == "--directory-message" ||
-                          arg == "--directory-version" || arg == "--directory-refresh";
+        bool takesValue = arg == "--directory-port" || arg == "--directory-message" || arg == "--directory-version" ||
+                          arg == "--directory-refresh";
         if (arg == "--demo")
             options.enabled = true;
         if (arg == "--no-directory") {
@@ -127,7 +130,7 @@ void DirectoryService::OnConnection()
             if (end < 0)
                 end = received->indexOf("\n\n");
             if (end < 0 && received->size() <= kRequestLimit)
-                return;  // wait for the rest of the request
+                return; // wait for the rest of the request
             timer->stop();
             *answered = true;
             DirectoryResponse response{400, "bad request\n"};

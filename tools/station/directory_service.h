@@ -19,7 +19,7 @@ inline constexpr uint16_t kDefaultDirectoryServicePort = 8642;
 struct DirectoryServiceOptions {
     bool enabled = false;
     std::string address = "127.0.0.1";
-    uint16_t port = kDefaultDirectoryServicePort;  // 0: any free port
+    uint16_t port = kDefaultDirectoryServicePort; // 0: any free port
     DirectoryExtras extras;
 };
 

@@ -17,8 +17,10 @@
 
 using namespace lumetra::station;
 
-int main(int argc, char** argv) {
-    if (auto status = lumetra::tools::StandardOption(argc, argv, "lumetra-station", StationUsage())) return *status;
+int main(int argc, char** argv)
+{
+    if (auto status = lumetra::tools::StandardOption(argc, argv, "lumetra-station", StationUsage()))
+        return *status;
     QCoreApplication app(argc, argv);
     StationSetConfig config;
     DirectoryServiceOptions directory;
@@ -67,8 +69,12 @@ int main(int argc, char** argv) {
         std::printf("directory on http://%s:%u/\n", directory.address.c_str(), service->Port());
     }
 
-    SignalWatcher watcher([&](bool paused) { for (auto& s : stations) s->SetPaused(paused); },
-                          [&] { app.quit(); });
+    SignalWatcher watcher(
+        [&](bool paused) {
+            for (auto& s : stations)
+                s->SetPaused(paused);
+        },
+        [&] { app.quit(); });
     if (config.durationSeconds > 0)
         QTimer::singleShot(static_cast<int>(config.durationSeconds * 1000), &app, &QCoreApplication::quit);
     std::printf("ready\n");

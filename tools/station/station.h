@@ -39,7 +39,7 @@ private:
         QHostAddress address;
         quint16 port = 0;
         qint64 lastHeardMs = 0;
-        std::optional<std::vector<uint8_t>> held;  // a datagram held back to swap order
+        std::optional<std::vector<uint8_t>> held; // a datagram held back to swap order
     };
     struct SentFrame {
         uint32_t sequence = 0;

@@ -6,18 +6,22 @@
 
 namespace lumetra::station {
 
-int StationConfig::OutputRate() const {
-    if (nativeRate) return codedRate;
+int StationConfig::OutputRate() const
+{
+    if (nativeRate)
+        return codedRate;
     return codedRate * 11025 / 8000;
 }
 
-int StationConfig::FrameBudgetBytes() const {
+int StationConfig::FrameBudgetBytes() const
+{
     const int bits = bitRate > 0 ? bitRate : 2 * codedRate;
     const long long bytes = static_cast<long long>(bits) * 2048 / codedRate / 8;
     return static_cast<int>(std::clamp<long long>(bytes, 16, 5120));
 }
 
-StationSetConfig DemoStations() {
+StationSetConfig DemoStations()
+{
     StationSetConfig set;
     StationConfig a;
     a.name = "Lumetra Demo";
@@ -41,7 +45,8 @@ StationSetConfig DemoStations() {
     return set;
 }
 
-const char* StationUsage() {
+const char* StationUsage()
+{
     return "usage: lumetra-station [--demo] [GLOBAL...] [STATION OPTIONS...] [--station NAME STATION OPTIONS...]...\n"
            "Global: --log FILE (every datagram received)  --log-sent  --seed N  --duration SECONDS\n"
            "Directory web service (on with --demo or --directory-port): --directory-port N  --no-directory\n"
@@ -68,30 +73,41 @@ const char* StationUsage() {
 
 namespace {
 
-bool ToDouble(const std::string& s, double& v) {
+bool ToDouble(const std::string& s, double& v)
+{
     char* end = nullptr;
     v = std::strtod(s.c_str(), &end);
     return !s.empty() && *end == '\0';
 }
 
-bool ToInt(const std::string& s, long long& v, long long lo, long long hi) {
+bool ToInt(const std::string& s, long long& v, long long lo, long long hi)
+{
     char* end = nullptr;
     v = std::strtoll(s.c_str(), &end, 10);
     return !s.empty() && *end == '\0' && v >= lo && v <= hi;
 }
 
-bool ParseAnswer(const std::string& s, LogonAnswer& a) {
-    if (s == "accept") a = LogonAnswer::Accept;
-    else if (s == "busy") a = LogonAnswer::Busy;
-    else if (s == "closed") a = LogonAnswer::ClosedSite;
-    else if (s == "intranet") a = LogonAnswer::IntranetOnly;
-    else if (s == "no14400") a = LogonAnswer::No14400;
-    else if (s == "silent") a = LogonAnswer::Silent;
-    else return false;
+bool ParseAnswer(const std::string& s, LogonAnswer& a)
+{
+    if (s == "accept")
+        a = LogonAnswer::Accept;
+    else if (s == "busy")
+        a = LogonAnswer::Busy;
+    else if (s == "closed")
+        a = LogonAnswer::ClosedSite;
+    else if (s == "intranet")
+        a = LogonAnswer::IntranetOnly;
+    else if (s == "no14400")
+        a = LogonAnswer::No14400;
+    else if (s == "silent")
+        a = LogonAnswer::Silent;
+    else
+        return false;
     return true;
 }
 
-bool ValidRate(const StationConfig& s) {
+bool ValidRate(const StationConfig& s)
+{
     const std::vector<int> coded{8000, 16000, 32000};
     const std::vector<int> native{11025, 22050, 44100};
     const auto& list = s.nativeRate ? native : coded;
@@ -100,8 +116,8 @@ bool ValidRate(const StationConfig& s) {
 
 } // namespace
 
-bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std::string& error,
-                           bool& help) {
+bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std::string& error, bool& help)
+{
     help = false;
     std::vector<std::string> args(argv + 1, argv + argc);
     if (std::find(args.begin(), args.end(), "--demo") != args.end()) {
@@ -117,17 +133,28 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
             help = true;
             return true;
         }
-        if (opt == "--demo") continue;
+        if (opt == "--demo")
+            continue;
         StationConfig& s = config.stations[current];
-        if (opt == "--native") { s.nativeRate = true; continue; }
-        if (opt == "--no-resend") { s.refuseResends = true; continue; }
-        if (opt == "--log-sent") { config.logSent = true; continue; }
+        if (opt == "--native") {
+            s.nativeRate = true;
+            continue;
+        }
+        if (opt == "--no-resend") {
+            s.refuseResends = true;
+            continue;
+        }
+        if (opt == "--log-sent") {
+            config.logSent = true;
+            continue;
+        }
         static const std::set<std::string> kValued{
-            "--station", "--log", "--seed", "--duration", "--address", "--port", "--category", "--speed",
-            "--description", "--file", "--title", "--rate", "--bitrate", "--songtext-every", "--answer",
-            "--max-listeners", "--start-seq", "--stream-id", "--probes", "--probe-interval", "--loss",
-            "--reorder", "--duplicate", "--delay", "--drop-seq", "--pause-after", "--pause-for",
-            "--speed-factor"};
+            "--station",       "--log",       "--seed",        "--duration",       "--address",
+            "--port",          "--category",  "--speed",       "--description",    "--file",
+            "--title",         "--rate",      "--bitrate",     "--songtext-every", "--answer",
+            "--max-listeners", "--start-seq", "--stream-id",   "--probes",         "--probe-interval",
+            "--loss",          "--reorder",   "--duplicate",   "--delay",          "--drop-seq",
+            "--pause-after",   "--pause-for", "--speed-factor"};
         if (!kValued.count(opt)) {
             error = "unknown option " + opt;
             return false;
@@ -152,39 +179,83 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
             }
             config.stations[current].name = value;
             named = true;
-        } else if (opt == "--log") config.logPath = value;
-        else if (opt == "--seed") { ok = ToInt(value, i, 0, UINT32_MAX); config.seed = static_cast<uint32_t>(i); }
-        else if (opt == "--duration") { ok = ToDouble(value, d) && d >= 0; config.durationSeconds = d; }
-        else if (opt == "--address") s.address = value;
-        else if (opt == "--port") { ok = ToInt(value, i, 0, 65535); s.port = static_cast<uint16_t>(i); }
-        else if (opt == "--category") s.category = value;
-        else if (opt == "--speed") s.speed = value;
-        else if (opt == "--description") s.description = value;
-        else if (opt == "--file") s.file = value;
-        else if (opt == "--title") s.title = value;
-        else if (opt == "--rate") { ok = ToInt(value, i, 1, 48000); s.codedRate = static_cast<int>(i); }
-        else if (opt == "--bitrate") { ok = ToInt(value, i, 1, 1000000); s.bitRate = static_cast<int>(i); }
-        else if (opt == "--songtext-every") { ok = ToDouble(value, d) && d >= 0; s.songTextSeconds = d; }
-        else if (opt == "--answer") ok = ParseAnswer(value, s.answer);
-        else if (opt == "--max-listeners") { ok = ToInt(value, i, 0, 100000); s.maxListeners = static_cast<int>(i); }
-        else if (opt == "--start-seq") { ok = ToInt(value, i, 0, UINT32_MAX); s.startSequence = static_cast<uint32_t>(i); }
-        else if (opt == "--stream-id") { ok = ToInt(value, i, 1, UINT32_MAX); s.streamId = static_cast<uint32_t>(i); }
-        else if (opt == "--probes") { ok = ToInt(value, i, 0, 1000); s.probeCount = static_cast<int>(i); }
-        else if (opt == "--probe-interval") { ok = ToInt(value, i, 0, 10000); s.probeIntervalMs = static_cast<int>(i); }
-        else if (opt == "--loss") { ok = ToDouble(value, d) && d >= 0 && d <= 100; s.lossPercent = d; }
-        else if (opt == "--reorder") { ok = ToDouble(value, d) && d >= 0 && d <= 100; s.reorderPercent = d; }
-        else if (opt == "--duplicate") { ok = ToDouble(value, d) && d >= 0 && d <= 100; s.duplicatePercent = d; }
-        else if (opt == "--delay") { ok = ToInt(value, i, 0, 600000); s.delayMs = static_cast<int>(i); }
-        else if (opt == "--drop-seq") {
+        } else if (opt == "--log")
+            config.logPath = value;
+        else if (opt == "--seed") {
+            ok = ToInt(value, i, 0, UINT32_MAX);
+            config.seed = static_cast<uint32_t>(i);
+        } else if (opt == "--duration") {
+            ok = ToDouble(value, d) && d >= 0;
+            config.durationSeconds = d;
+        } else if (opt == "--address")
+            s.address = value;
+        else if (opt == "--port") {
+            ok = ToInt(value, i, 0, 65535);
+            s.port = static_cast<uint16_t>(i);
+        } else if (opt == "--category")
+            s.category = value;
+        else if (opt == "--speed")
+            s.speed = value;
+        else if (opt == "--description")
+            s.description = value;
+        else if (opt == "--file")
+            s.file = value;
+        else if (opt == "--title")
+            s.title = value;
+        else if (opt == "--rate") {
+            ok = ToInt(value, i, 1, 48000);
+            s.codedRate = static_cast<int>(i);
+        } else if (opt == "--bitrate") {
+            ok = ToInt(value, i, 1, 1000000);
+            s.bitRate = static_cast<int>(i);
+        } else if (opt == "--songtext-every") {
+            ok = ToDouble(value, d) && d >= 0;
+            s.songTextSeconds = d;
+        } else if (opt == "--answer")
+            ok = ParseAnswer(value, s.answer);
+        else if (opt == "--max-listeners") {
+            ok = ToInt(value, i, 0, 100000);
+            s.maxListeners = static_cast<int>(i);
+        } else if (opt == "--start-seq") {
+            ok = ToInt(value, i, 0, UINT32_MAX);
+            s.startSequence = static_cast<uint32_t>(i);
+        } else if (opt == "--stream-id") {
+            ok = ToInt(value, i, 1, UINT32_MAX);
+            s.streamId = static_cast<uint32_t>(i);
+        } else if (opt == "--probes") {
+            ok = ToInt(value, i, 0, 1000);
+            s.probeCount = static_cast<int>(i);
+        } else if (opt == "--probe-interval") {
+            ok = ToInt(value, i, 0, 10000);
+            s.probeIntervalMs = static_cast<int>(i);
+        } else if (opt == "--loss") {
+            ok = ToDouble(value, d) && d >= 0 && d <= 100;
+            s.lossPercent = d;
+        } else if (opt == "--reorder") {
+            ok = ToDouble(value, d) && d >= 0 && d <= 100;
+            s.reorderPercent = d;
+        } else if (opt == "--duplicate") {
+            ok = ToDouble(value, d) && d >= 0 && d <= 100;
+            s.duplicatePercent = d;
+        } else if (opt == "--delay") {
+            ok = ToInt(value, i, 0, 600000);
+            s.delayMs = static_cast<int>(i);
+        } else if (opt == "--drop-seq") {
             std::stringstream list(value);
             for (std::string item; ok && std::getline(list, item, ',');) {
                 ok = ToInt(item, i, 0, UINT32_MAX);
                 s.dropSequences.insert(static_cast<uint32_t>(i));
             }
+        } else if (opt == "--pause-after") {
+            ok = ToDouble(value, d) && d >= 0;
+            s.pauseAfterSeconds = d;
+        } else if (opt == "--pause-for") {
+            ok = ToDouble(value, d) && d >= 0;
+            s.pauseForSeconds = d;
+        } else if (opt == "--speed-factor") {
+            ok = ToDouble(value, d) && d > 0 && d <= 1000;
+            s.speedFactor = d;
         }
-        else if (opt == "--pause-after") { ok = ToDouble(value, d) && d >= 0; s.pauseAfterSeconds = d; }
-        else if (opt == "--pause-for") { ok = ToDouble(value, d) && d >= 0; s.pauseForSeconds = d; }
-        else if (opt == "--speed-factor") { ok = ToDouble(value, d) && d > 0 && d <= 1000; s.speedFactor = d; }
         if (!ok) {
             error = "bad value for " + opt + ": " + value;
             return false;

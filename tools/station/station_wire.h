@@ -18,7 +18,7 @@ inline constexpr uint16_t kKindGroup = 0x0002;
 inline constexpr uint16_t kKindNativeRate = 0x0400;
 inline constexpr uint16_t kKindLinkProbe = 0x0800;
 inline constexpr uint16_t kKindAudio = 0x8000;
-inline constexpr int kRateCodeShift = 8;  // bits 0x0300
+inline constexpr int kRateCodeShift = 8; // bits 0x0300
 
 // Kinds a receiver sends.
 inline constexpr uint16_t kKindLogonMulticast = 2;

@@ -46,9 +46,8 @@ TEST_P(MixerGainTest, LineGainIsItsControlTimesMaster)
 }
 
 INSTANTIATE_TEST_SUITE_P(Gains, MixerGainTest,
-                         ::testing::Values(GainCase{65535, 65535, 65536}, GainCase{65535, 0, 0},
-                                           GainCase{0, 65535, 0}, GainCase{65535, 32767, 32767},
-                                           GainCase{32767, 32767, 16383}));
+                         ::testing::Values(GainCase{65535, 65535, 65536}, GainCase{65535, 0, 0}, GainCase{0, 65535, 0},
+                                           GainCase{65535, 32767, 32767}, GainCase{32767, 32767, 16383}));
 
 TEST(ScaleSamplesTest, SixteenBitTruncatesTowardZeroAndUnityIsExact)
 {
@@ -104,7 +103,7 @@ TEST(MixerMeterTest, ReadingsGiveTheEngineLevelScaleAndClearOnRead)
     EXPECT_EQ(mixer.ReadMeter(MixerLine::Midi), 108 * 256);
     EXPECT_EQ(mixer.ReadMeter(MixerLine::Wave), 0);
 
-    std::vector<uint8_t> pcm{0x10, 0x27, 0xF0, 0xD8};  // 10000, -10000
+    std::vector<uint8_t> pcm{0x10, 0x27, 0xF0, 0xD8}; // 10000, -10000
     mixer.SetVolumeValue(MixerLine::Master, 32767);
     mixer.Apply(MixerLine::Wave, pcm.data(), pcm.size(), 16);
     EXPECT_EQ(mixer.ReadMeter(MixerLine::Wave), 4999);

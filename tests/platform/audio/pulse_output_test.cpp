@@ -2,8 +2,8 @@
 // must come out of the server's null sink, recorded from its monitor.
 
 #include "audio_test_support.h"
-#include "pulse_server.h"
 #include "platform/audio/wave_out.h"
+#include "pulse_server.h"
 
 #include <gtest/gtest.h>
 
@@ -150,10 +150,7 @@ protected:
     // Frames that may go missing or repeat where a stream starts, pauses or ends:
     // 5 ms, or 20 ms for ALSA through the server's plugin PCM, which knows the
     // server's delay only roughly when it stops and resends the unplayed tail.
-    size_t EdgeFrames() const
-    {
-        return m_format.samplesPerSec / (GetParam().backend == "pulse" ? 200 : 50);
-    }
+    size_t EdgeFrames() const { return m_format.samplesPerSec / (GetParam().backend == "pulse" ? 200 : 50); }
 
     void PlayAll(WaveOutDevice& device, BufferSet& set)
     {
@@ -294,7 +291,8 @@ TEST_P(ServerOutputTest, ResetReturnsEveryBufferAndSilencesTheRest)
 
 INSTANTIATE_TEST_SUITE_P(Backends, ServerOutputTest,
                          ::testing::Values(OutputCase{"pulse", 2, 44100, 16}, OutputCase{"pulse", 1, 22050, 8},
-                                           OutputCase{"alsa:pulse", 2, 44100, 16}, OutputCase{"alsa:pulse", 1, 22050, 8}),
+                                           OutputCase{"alsa:pulse", 2, 44100, 16},
+                                           OutputCase{"alsa:pulse", 1, 22050, 8}),
                          CaseName);
 
 class ServerLossTest : public ::testing::TestWithParam<std::string> {};
@@ -332,9 +330,9 @@ TEST_P(ServerLossTest, EveryBufferStillComesBackWhenTheServerDies)
     EXPECT_NE(system->Open(0, format, log.Callback(), again), kWaveOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ServerLossTest, ::testing::Values("pulse", "alsa:pulse"),
-                         [](const auto& info) { return info.param == "pulse" ? std::string("pulse")
-                                                                             : std::string("alsa"); });
+INSTANTIATE_TEST_SUITE_P(Backends, ServerLossTest, ::testing::Values("pulse", "alsa:pulse"), [](const auto& info) {
+    return info.param == "pulse" ? std::string("pulse") : std::string("alsa");
+});
 
 } // namespace
 } // namespace lumetra::platform::audio

@@ -36,9 +36,8 @@ public:
         // No shared memory: the server's memfd block references can abort it
         // (pulseaudio issue 824); everything then goes over the socket.
         m_server = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=no",
-                          "--use-pid-file=no", "--disallow-module-loading=no", "--disable-shm=yes",
-                          "-F", m_dir + "/server.pa",
-                          "--log-target=file:" + m_dir + "/server.log"});
+                          "--use-pid-file=no", "--disallow-module-loading=no", "--disable-shm=yes", "-F",
+                          m_dir + "/server.pa", "--log-target=file:" + m_dir + "/server.log"});
         for (int i = 0; i < 100 && m_server > 0; ++i) {
             if (Run("pactl info"))
                 return;
@@ -75,8 +74,8 @@ public:
     // A null sink in the given format, made the default sink.
     bool UseSink(const std::string& name, const std::string& format, int rate, int channels)
     {
-        return Run("pactl load-module module-null-sink sink_name=" + name + " format=" + format + " rate=" +
-                   std::to_string(rate) + " channels=" + std::to_string(channels) + " >/dev/null") &&
+        return Run("pactl load-module module-null-sink sink_name=" + name + " format=" + format +
+                   " rate=" + std::to_string(rate) + " channels=" + std::to_string(channels) + " >/dev/null") &&
                Run("pactl set-default-sink " + name);
     }
 
@@ -111,10 +110,7 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    static bool Run(const std::string& command)
-    {
-        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-    }
+    static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 private:
     static pid_t Spawn(const std::vector<std::string>& args)

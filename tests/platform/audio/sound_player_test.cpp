@@ -56,7 +56,7 @@ TEST_F(SoundPlayerTest, PlaysOnceAtItsVolumeTimesTheWaveLine)
     player.Stop();
 
     auto expected = pcm;
-    ScaleSamples(expected.data(), expected.size(), 16, 32767);  // 0x7FFF / 65535 in 1/65536 steps
+    ScaleSamples(expected.data(), expected.size(), 16, 32767); // 0x7FFF / 65535 in 1/65536 steps
     ScaleSamples(expected.data(), expected.size(), 16, m_mixer.GainQ16(MixerLine::Wave));
     EXPECT_EQ(Output(), expected);
 }

@@ -48,7 +48,7 @@ std::vector<uint8_t> Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_
     if (extra > 0) {
         put(static_cast<uint32_t>(extra - 2), 2);
         for (size_t i = 2; i < extra; ++i)
-            b.push_back(i == 8 ? 1 : 0);  // sub-format GUID starts at byte 8 of the extension: PCM
+            b.push_back(i == 8 ? 1 : 0); // sub-format GUID starts at byte 8 of the extension: PCM
     }
     return b;
 }
@@ -78,12 +78,12 @@ std::vector<ParseCase> Cases()
 {
     std::vector<uint8_t> odd(7, 0x80);
     return {
-        {"plain8", Riff().Chunk("fmt ", Fmt(1, 1, 22050, 8)).Chunk("data", std::vector<uint8_t>(100, 128)).bytes,
-         true, 100},
-        {"list_and_odd_padding",
-         Riff().Chunk("fmt ", Fmt(1, 1, 8000, 8)).Chunk("LIST", odd).Chunk("data", odd).bytes, true, 7},
-        {"extensible16", Riff().Chunk("fmt ", Fmt(0xFFFE, 2, 44100, 16, 24)).Chunk("data", std::vector<uint8_t>(16)).bytes,
-         true, 16},
+        {"plain8", Riff().Chunk("fmt ", Fmt(1, 1, 22050, 8)).Chunk("data", std::vector<uint8_t>(100, 128)).bytes, true,
+         100},
+        {"list_and_odd_padding", Riff().Chunk("fmt ", Fmt(1, 1, 8000, 8)).Chunk("LIST", odd).Chunk("data", odd).bytes,
+         true, 7},
+        {"extensible16",
+         Riff().Chunk("fmt ", Fmt(0xFFFE, 2, 44100, 16, 24)).Chunk("data", std::vector<uint8_t>(16)).bytes, true, 16},
         {"truncated_data_cut_to_frames",
          Riff().Chunk("fmt ", Fmt(1, 2, 44100, 16)).Chunk("data", std::vector<uint8_t>(10), 4000).bytes, true, 8},
         {"float", Riff().Chunk("fmt ", Fmt(3, 1, 44100, 16)).Chunk("data", std::vector<uint8_t>(8)).bytes, false, 0},

@@ -73,7 +73,7 @@ protected:
 TEST_P(ClockBackendTest, BuffersReturnInOrderOnAnotherThreadAfterPlaying)
 {
     const auto format = MakePcmFormat(2, 22050, 16);
-    BufferSet set(testing::Tone16(2, 22050, 0.4), 3532);  // pieces of 883 frames
+    BufferSet set(testing::Tone16(2, 22050, 0.4), 3532); // pieces of 883 frames
     DoneLog log;
     auto device = Open(format, log);
     WriteAll(*device, set);
@@ -236,8 +236,9 @@ TEST_P(ClockBackendTest, RefusesUnpreparedBuffersAndBadFormats)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ClockBackendTest, ::testing::Values("null", "file", "file-fast"),
-                         [](const auto& info) { return info.param == "file-fast" ? std::string("file_fast")
-                                                                                  : info.param; });
+                         [](const auto& info) {
+                             return info.param == "file-fast" ? std::string("file_fast") : info.param;
+                         });
 
 // Real-time consumption: sound is never returned sooner than it takes to play.
 TEST(NullBackend, ConsumesNoFasterThanRealTime)
@@ -275,18 +276,19 @@ TEST_P(FormatQueryTest, AnswersWithoutOpening)
     EXPECT_EQ(system->QueryFormat(c.device, MakePcmFormat(c.channels, c.rate, c.bits)), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, FormatQueryTest,
-    ::testing::Values(FormatCase{"null", 0, 1, 22050, 8, kWaveOk}, FormatCase{"null", 0, 2, 44100, 16, kWaveOk},
-                      FormatCase{"null", 0, 1, 8000, 8, kWaveOk}, FormatCase{"null", 0, 2, 48000, 16, kWaveOk},
-                      FormatCase{"null", 0, 1, 7999, 8, kWaveBadFormat},
-                      FormatCase{"null", 0, 1, 96000, 16, kWaveBadFormat},
-                      FormatCase{"null", 0, 1, 22050, 24, kWaveBadFormat},
-                      FormatCase{"null", 0, 6, 22050, 16, kWaveBadFormat},
-                      FormatCase{"null", 1, 1, 22050, 8, kWaveBadDeviceId},
-                      FormatCase{"null:0x0,0xfff", 0, 1, 22050, 8, kWaveBadFormat},
-                      FormatCase{"null:0x0,0xfff", 1, 1, 22050, 8, kWaveOk},
-                      FormatCase{"null:0xef", 0, 2, 22050, 16, kWaveOk}));
+INSTANTIATE_TEST_SUITE_P(Formats, FormatQueryTest,
+                         ::testing::Values(FormatCase{"null", 0, 1, 22050, 8, kWaveOk},
+                                           FormatCase{"null", 0, 2, 44100, 16, kWaveOk},
+                                           FormatCase{"null", 0, 1, 8000, 8, kWaveOk},
+                                           FormatCase{"null", 0, 2, 48000, 16, kWaveOk},
+                                           FormatCase{"null", 0, 1, 7999, 8, kWaveBadFormat},
+                                           FormatCase{"null", 0, 1, 96000, 16, kWaveBadFormat},
+                                           FormatCase{"null", 0, 1, 22050, 24, kWaveBadFormat},
+                                           FormatCase{"null", 0, 6, 22050, 16, kWaveBadFormat},
+                                           FormatCase{"null", 1, 1, 22050, 8, kWaveBadDeviceId},
+                                           FormatCase{"null:0x0,0xfff", 0, 1, 22050, 8, kWaveBadFormat},
+                                           FormatCase{"null:0x0,0xfff", 1, 1, 22050, 8, kWaveOk},
+                                           FormatCase{"null:0xef", 0, 2, 22050, 16, kWaveOk}));
 
 TEST(AudioSystemTest, DeviceListAndCapabilitiesFollowTheChoiceString)
 {

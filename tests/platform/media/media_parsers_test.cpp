@@ -34,10 +34,10 @@ TEST(MidiTiming, LengthFollowsTheTempoMap)
     MidiTiming plain = ScanMidi(Midi(false));
     ASSERT_TRUE(plain.ok) << plain.error;
     EXPECT_EQ(plain.lastTick, 288);
-    EXPECT_EQ(plain.LengthMs(), 1200);  // three quarters of 0.4 s
+    EXPECT_EQ(plain.LengthMs(), 1200); // three quarters of 0.4 s
     MidiTiming changed = ScanMidi(Midi(true));
     ASSERT_TRUE(changed.ok);
-    EXPECT_EQ(changed.LengthMs(), 1000);  // two at 0.4 s, one at 0.2 s
+    EXPECT_EQ(changed.LengthMs(), 1000); // two at 0.4 s, one at 0.2 s
     EXPECT_EQ(changed.MsToTick(900), 240);
     EXPECT_EQ(changed.TickToMs(changed.MsToTick(500)), 500);
 
@@ -62,7 +62,7 @@ TEST(MidiTiming, DamagedFilesAreRefusedWithAReason)
     };
     std::vector<uint8_t> cut(good.begin(), good.end() - 3);
     std::vector<uint8_t> inside = good;
-    inside[21] = static_cast<uint8_t>(good[21] - 3);  // track length ends inside the tempo event
+    inside[21] = static_cast<uint8_t>(good[21] - 3); // track length ends inside the tempo event
     std::vector<Case> cases = {
         {"cut short", cut, "truncated"},
         {"event past its track", inside, "ends inside an event"},

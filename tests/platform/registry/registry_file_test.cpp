@@ -56,7 +56,7 @@ TEST(RegistryFile, KeysAndNamesIgnoreCase)
 struct DamagedCase {
     const char* name;
     std::string text;
-    bool keeps;  // whether "Good"="yes" under [HKCU\K] is still read
+    bool keeps; // whether "Good"="yes" under [HKCU\K] is still read
 };
 
 class RegistryFileDamaged : public testing::TestWithParam<DamagedCase> {};
@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DamagedCase{"NoHeader", kGood, true},
                     DamagedCase{"CrLf", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"Good\"=\"yes\"\r\n", true},
                     DamagedCase{"GarbageBefore", "\x01\x02zz\n\"x\"=\"y\"\n[bad\n"s + kGood, true},
-                    DamagedCase{"GarbageAfter", kGood + "\"Bad\"=\"unterminated\n\"Bad2\"=hex:0g\n\"B3\"=dword:123456789\n", true},
+                    DamagedCase{"GarbageAfter",
+                                kGood + "\"Bad\"=\"unterminated\n\"Bad2\"=hex:0g\n\"B3\"=dword:123456789\n", true},
                     DamagedCase{"TruncatedMidValue", "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"Good\"=\"ye", false},
                     DamagedCase{"UnknownHive", "[HKEY_NOWHERE\\K]\n\"Good\"=\"yes\"\n", false},
                     DamagedCase{"DeletedKey", "[-HKEY_CURRENT_USER\\K]\n\"Good\"=\"yes\"\n", false},

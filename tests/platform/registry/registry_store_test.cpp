@@ -64,7 +64,9 @@ TEST_F(RegistryStoreTest, GarbageFileReadsAsEmptyAndIsReplacedCleanly)
     RegistryStore(m_path).CreateKey(RegistryRoot::CurrentUser, "K");
     {
         std::ofstream out(m_path, std::ios::binary);
-        out << std::string("\x7f" "ELF\0\0\xff[[[\n\"a\"=", 14);
+        out << std::string("\x7f"
+                           "ELF\0\0\xff[[[\n\"a\"=",
+                           14);
     }
     RegistryStore store(m_path);
     EXPECT_FALSE(store.KeyExists(RegistryRoot::CurrentUser, "K"));
@@ -98,7 +100,7 @@ TEST_F(RegistryStoreTest, KillDuringSavesNeverLeavesABrokenFile)
         waitpid(child, &status, 0);
         std::string text = ReadFile();
         if (text.empty())
-            continue;  // killed before the first save finished
+            continue; // killed before the first save finished
         RegistryData data = ParseRegistryText(text);
         EXPECT_EQ(FormatRegistryText(data), text) << "round " << round;
         RegistryStore reader(m_path);

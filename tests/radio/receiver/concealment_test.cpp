@@ -41,7 +41,7 @@ TEST(Concealment, FirstDatagramMissingBorrowsFromNeighboursAndMemory)
     EXPECT_EQ(lost, 8);
     EXPECT_EQ(At(block, 0), (1 + 200) >> 1);
     EXPECT_EQ(At(block, 8), (7 + 9) >> 1);
-    EXPECT_EQ(At(block, 56), 55);  // the last eight never look ahead
+    EXPECT_EQ(At(block, 56), 55); // the last eight never look ahead
     EXPECT_EQ(At(block, 57), 57);
     EXPECT_TRUE(memory.valid);
     EXPECT_EQ(memory.samples[0], 63);
@@ -54,7 +54,7 @@ TEST(Concealment, WithoutMemoryFirstHoleCopiesNextOnly)
     ConcealmentMemory memory;
     ConcealBlock(std::span<uint8_t, kBlockSamples>(block.data(), kBlockSamples), AllBut({0, 7}), memory);
     EXPECT_EQ(At(block, 0), 1);
-    EXPECT_EQ(At(block, 7), 6);   // previous only: 8 is missing too
+    EXPECT_EQ(At(block, 7), 6); // previous only: 8 is missing too
     EXPECT_EQ(At(block, 63), 62);
     EXPECT_FALSE(memory.valid);
 }
@@ -68,9 +68,9 @@ TEST(Concealment, AllButOneMissingCostsFiftySixWithLoudestNoise)
     EXPECT_EQ(lost, 56);
     EXPECT_EQ(NoiseAmplitude(lost), 32);
     EXPECT_EQ(At(block, 3), 3);
-    EXPECT_EQ(At(block, 4), 3);    // from the previous piece
-    EXPECT_EQ(At(block, 2), 3);    // from the next piece
-    EXPECT_EQ(At(block, 5), 128);  // neither neighbour arrived
+    EXPECT_EQ(At(block, 4), 3);   // from the previous piece
+    EXPECT_EQ(At(block, 2), 3);   // from the next piece
+    EXPECT_EQ(At(block, 5), 128); // neither neighbour arrived
 }
 
 TEST(Concealment, WholeBlockIsUntouched)

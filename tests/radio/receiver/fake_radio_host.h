@@ -3,9 +3,9 @@
 // what is sent, a sound device that holds written buffers until the test plays
 // them, and a decoder whose samples say which datagram and piece they came from.
 
-#include <mutex>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,8 +35,8 @@ public:
     bool socketOpen = false;
     int openError = 0;
     std::vector<SentDatagram> sent;
-    std::vector<std::pair<std::string, std::string>> messages;  // caption, text
-    std::vector<std::string> statuses;                          // "text|flags" on each change
+    std::vector<std::pair<std::string, std::string>> messages; // caption, text
+    std::vector<std::string> statuses;                         // "text|flags" on each change
     std::vector<std::string> titles;
     std::vector<std::function<void()>> tasks;
     RadioDisplay* display = nullptr;
@@ -69,7 +69,10 @@ public:
     }
     int JoinGroup(std::string_view) override { return 0; }
     int LeaveGroup(std::string_view) override { return 0; }
-    void ShowMessage(const std::string& caption, const std::string& text) override { messages.emplace_back(caption, text); }
+    void ShowMessage(const std::string& caption, const std::string& text) override
+    {
+        messages.emplace_back(caption, text);
+    }
     void Notify(std::string_view notice) override
     {
         if (notice == "UpdateVOL") {
@@ -130,8 +133,16 @@ public:
         if (*m_owner == this)
             *m_owner = nullptr;
     }
-    int Prepare(audio::WaveHeader* h) override { h->flags |= audio::kWhdrPrepared; return audio::kWaveOk; }
-    int Unprepare(audio::WaveHeader* h) override { h->flags &= ~uint32_t(audio::kWhdrPrepared); return audio::kWaveOk; }
+    int Prepare(audio::WaveHeader* h) override
+    {
+        h->flags |= audio::kWhdrPrepared;
+        return audio::kWaveOk;
+    }
+    int Unprepare(audio::WaveHeader* h) override
+    {
+        h->flags &= ~uint32_t(audio::kWhdrPrepared);
+        return audio::kWaveOk;
+    }
     int Write(audio::WaveHeader* h) override
     {
         if (failWrites)
@@ -139,15 +150,28 @@ public:
         queue.push_back(h);
         return audio::kWaveOk;
     }
-    int Pause() override { paused = true; return audio::kWaveOk; }
-    int Restart() override { paused = false; ++restarts; return audio::kWaveOk; }
+    int Pause() override
+    {
+        paused = true;
+        return audio::kWaveOk;
+    }
+    int Restart() override
+    {
+        paused = false;
+        ++restarts;
+        return audio::kWaveOk;
+    }
     int Reset() override
     {
         while (!queue.empty())
             ReturnFront();
         return audio::kWaveOk;
     }
-    int Close() override { closed = true; return audio::kWaveOk; }
+    int Close() override
+    {
+        closed = true;
+        return audio::kWaveOk;
+    }
     uint64_t PositionSamples() override { return played.size(); }
     const audio::WaveFormat& Format() const override { return m_format; }
 
@@ -187,7 +211,7 @@ class FakeAudio : public audio::AudioSystem {
 public:
     std::vector<uint32_t> refusedRates;
     std::vector<uint32_t> queried;
-    FakeDevice* device = nullptr;  // the open device, nullptr once it is gone
+    FakeDevice* device = nullptr; // the open device, nullptr once it is gone
     int opens = 0;
 
     int DeviceCount() override { return 1; }
@@ -236,7 +260,8 @@ inline std::vector<uint8_t> MakeDatagram(uint32_t seq, uint32_t stream, uint16_t
     return out;
 }
 
-inline std::vector<uint8_t> MakeText(uint32_t seq, uint32_t stream, uint16_t kind, std::initializer_list<std::string> words)
+inline std::vector<uint8_t> MakeText(uint32_t seq, uint32_t stream, uint16_t kind,
+                                     std::initializer_list<std::string> words)
 {
     std::vector<uint8_t> payload;
     for (auto& w : words) {
@@ -249,8 +274,8 @@ inline std::vector<uint8_t> MakeText(uint32_t seq, uint32_t stream, uint16_t kin
 inline constexpr uint32_t kStationIp = 0x7F000001;
 inline constexpr uint16_t kStationPort = 4000;
 inline constexpr uint32_t kStream = 0xABCD1234;
-inline constexpr uint16_t kKind8000 = kKindText;                               // rate code 0, coded 8000
-inline constexpr uint16_t kKind22050 = kKindText | 0x0100 | kKindNativeRate;   // coded 22050
+inline constexpr uint16_t kKind8000 = kKindText;                             // rate code 0, coded 8000
+inline constexpr uint16_t kKind22050 = kKindText | 0x0100 | kKindNativeRate; // coded 22050
 
 // A session on fake surroundings, connected to 127.0.0.1:4000.
 struct SessionRig {

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio/wave_file.h"
 #include "radio/codec/wavelet_decoder.h"
 #include "radio/codec/wavelet_encoder.h"
 #include "radio/receiver/concealment.h"
-#include "platform/audio/wave_file.h"
 
 namespace lumetra::radio {
 namespace {
@@ -233,8 +233,9 @@ protected:
         source = Path("source.wav");
         // A sweep over a steady tone: every block differs, nothing is silent. Eight
         // whole blocks long, so the station's loop keeps its blocks where ours are.
-        int rc = std::system(("sox -q -n -r 8000 -b 16 -c 1 " + source +
-                              " synth 16.384 sine 200-1200 synth 16.384 sine mix 330 vol 0.6").c_str());
+        int rc = std::system(
+            ("sox -q -n -r 8000 -b 16 -c 1 " + source + " synth 16.384 sine 200-1200 synth 16.384 sine mix 330 vol 0.6")
+                .c_str());
         ASSERT_EQ(rc, 0) << "sox is needed";
         port = FreeUdpPort();
         env = QProcessEnvironment::systemEnvironment();
@@ -251,8 +252,10 @@ protected:
 
     void StartStation(QStringList extra)
     {
-        QStringList args{"--port", QString::number(port), "--file", QString::fromStdString(source),
-                         "--log", QString::fromStdString(Path("station.log")), "--seed", "7"};
+        QStringList args{"--port", QString::number(port),
+                         "--file", QString::fromStdString(source),
+                         "--log",  QString::fromStdString(Path("station.log")),
+                         "--seed", "7"};
         args += extra;
         station.Start(Tool("tools/station/lumetra-station"), args, env);
         station.WaitForLine("station", 5000);
@@ -326,7 +329,7 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
     StartStation({});
     StartPlayer();
     ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 15000)) << player.Errors();
-    player.WaitForLine("radio never", 4000);  // let a few more seconds play
+    player.WaitForLine("radio never", 4000); // let a few more seconds play
     player.Send("radio-stop");
     player.CloseInput();
     ASSERT_TRUE(player.Finish(5000)) << player.Errors();
@@ -433,7 +436,8 @@ TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
                 continue;
             }
             for (size_t i = at; i < at + kSubBlockSamples; ++i)
-                worstKept = std::max(worstKept, std::abs(int(recorded[i]) - int(roundTrip[(offset + i) % roundTrip.size()])));
+                worstKept =
+                    std::max(worstKept, std::abs(int(recorded[i]) - int(roundTrip[(offset + i) % roundTrip.size()])));
         }
     }
     double concealed = Snr(recorded, src8, 0, span, offset);
@@ -462,8 +466,9 @@ TEST_F(RadioStationE2e, PausedStationIsLostWithIdleSoundThenRecovers)
 
     // The idle sound played on a second device at half the wave volume.
     auto idle = ReadSamples8(Path("out-1.wav"));
-    auto resource = ReadSamples8(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
-                                 "/resources/wave/IDLE.wav");
+    auto resource =
+        ReadSamples8(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
+                     "/resources/wave/IDLE.wav");
     ASSERT_FALSE(idle.empty());
     ASSERT_FALSE(resource.empty());
     auto peak = [](const std::vector<uint8_t>& v) {
@@ -484,9 +489,10 @@ TEST_F(RadioStationE2e, ClosedSiteWordEndsTheLogon)
 {
     StartStation({"--answer", "closed"});
     StartPlayer();
-    player.CloseInput();  // end of input waits only while a station is received
+    player.CloseInput(); // end of input waits only while a station is received
     ASSERT_TRUE(player.Finish(15000)) << player.Errors();
-    EXPECT_TRUE(player.Has("message Radio Lumetra: It is a closed site, please contact the site administrator to let you in."));
+    EXPECT_TRUE(
+        player.Has("message Radio Lumetra: It is a closed site, please contact the site administrator to let you in."));
     EXPECT_TRUE(player.Has("radio Station has too many listeners. sr"));
     // The refusal's logoff, and the close's at shutdown (the socket stays open);
     // the station may log the last one just after the player has gone.

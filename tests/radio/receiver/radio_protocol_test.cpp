@@ -49,7 +49,7 @@ TEST(RadioProtocol, SilentStationGetsExactlyTenLogonsThenTooManyListeners)
 
 struct Refusal {
     std::vector<std::string> words;
-    std::string message;  // empty: none
+    std::string message; // empty: none
     std::string status;
 };
 
@@ -84,14 +84,17 @@ TEST_P(RadioRefusal, LogsOffShowsTextAndStopsRetrying)
 
 INSTANTIATE_TEST_SUITE_P(
     Words, RadioRefusal,
-    ::testing::Values(
-        Refusal{{"BUSY"}, "", "Station has too many listeners."},
-        Refusal{{"busy"}, "", "Station has too many listeners."},
-        Refusal{{"BUSY", "closedsite"}, "It is a closed site, please contact the site administrator to let you in.",
-                "Station has too many listeners."},
-        Refusal{{"IntranetOnly"}, "This site is only broadcasting to domain network only.",
-                "Connection Failed - No internet connection"},
-        Refusal{{"NO14400"}, "The site is not supporting 14400 connection.", "Connection Failed - No 14,400 connection"}));
+    ::testing::Values(Refusal{{"BUSY"}, "", "Station has too many listeners."},
+                      Refusal{{"busy"}, "", "Station has too many listeners."},
+                      Refusal{{"BUSY", "closedsite"},
+                              "It is a closed site, please contact the site administrator to let you in.",
+                              "Station has too many listeners."},
+                      Refusal{{"IntranetOnly"},
+                              "This site is only broadcasting to domain network only.",
+                              "Connection Failed - No internet connection"},
+                      Refusal{{"NO14400"},
+                              "The site is not supporting 14400 connection.",
+                              "Connection Failed - No 14,400 connection"}));
 
 TEST(RadioProtocol, StartWordIsCaseSensitive)
 {
@@ -127,7 +130,7 @@ TEST(RadioProtocol, StartMessageNamesStationAndOpensPausedOutput)
 TEST(RadioProtocol, ShortStartMessageGivesUnknownStation)
 {
     SessionRig rig;
-    rig.Receive(MakeText(0, kStream, kKind8000, {"STARTSEQ", ""}));  // 10 bytes
+    rig.Receive(MakeText(0, kStream, kKind8000, {"STARTSEQ", ""})); // 10 bytes
     EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Unknown Radio Station)");
 }
 
@@ -238,11 +241,11 @@ TEST(RadioProtocol, TwentyAheadRequestsTheFifteenJustBelow)
 TEST(RadioProtocol, EveryNinthAudioDatagramSendsA44ByteReport)
 {
     SessionRig rig;
-    rig.Start(7);  // first block 8..15
+    rig.Start(7); // first block 8..15
     for (uint32_t q = 8; q < 16; ++q)
         rig.Audio(q);
     EXPECT_TRUE(rig.host.SentOfKind(kKindFeedback, 32).empty());
-    rig.Audio(17);  // ninth; datagram 16 missing
+    rig.Audio(17); // ninth; datagram 16 missing
     auto reports = rig.host.SentOfKind(kKindFeedback, 32);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].bytes.size(), 44u);
@@ -269,7 +272,7 @@ TEST(RadioProtocol, FirstReportCarriesOnesInEveryByte)
     for (uint32_t q = 8; q < 13; ++q)
         rig.Audio(q);
     for (uint32_t q = 0; q < 4; ++q)
-        rig.Audio(q);  // dropped by the blocks but still counted
+        rig.Audio(q); // dropped by the blocks but still counted
     auto reports = rig.host.SentOfKind(kKindFeedback, 32);
     ASSERT_EQ(reports.size(), 1u);
     for (int i = 12; i < 44; ++i)
@@ -338,7 +341,7 @@ TEST(RadioProtocol, GroupAnswerWaitsForMulticastAudioThenGivesUp)
     for (int i = 0; i < 99; ++i)
         rig.Tick(200);
     EXPECT_EQ(rig.host.stopsPosted, 0);
-    rig.Tick(400);  // 20 s without audio
+    rig.Tick(400); // 20 s without audio
     EXPECT_EQ(rig.host.stopsPosted, 1);
     ASSERT_EQ(rig.host.messages.size(), 1u);
     EXPECT_EQ(rig.host.messages[0].second, "No MBONE packets coming through, stopping.");

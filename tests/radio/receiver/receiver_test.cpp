@@ -131,7 +131,7 @@ TEST_F(ReceiverTest, LogsOnOverLoopbackAndFollowsTheStation)
     Receiver* r = OpenReceiver(display, Address(station), Environment());
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(display.active, 1);
-    EXPECT_EQ(OpenReceiver(display, "127.0.0.1:1", Environment()), r);  // one per process, unchanged
+    EXPECT_EQ(OpenReceiver(display, "127.0.0.1:1", Environment()), r); // one per process, unchanged
 
     ASSERT_TRUE(WaitFor([&] { return station.CountKind(kKindLogonUnicast) >= 1; }, station));
     auto logon = station.received[0];
@@ -153,8 +153,9 @@ TEST_F(ReceiverTest, LogsOnOverLoopbackAndFollowsTheStation)
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     }
-    ASSERT_TRUE(WaitFor([&] { return station.CountKind(kKindFeedback) >= 1 && audio.device && audio.device->queue.size() == 8; },
-                        station));
+    ASSERT_TRUE(WaitFor(
+        [&] { return station.CountKind(kKindFeedback) >= 1 && audio.device && audio.device->queue.size() == 8; },
+        station));
     EXPECT_TRUE(r->Receiving());
     EXPECT_EQ(station.CountKind(kKindLogoff), 0u);
     EXPECT_EQ(statuses.back(), "Buffering (56%)");

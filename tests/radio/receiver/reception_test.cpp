@@ -16,7 +16,7 @@ TEST(Reception, BlockStartsAtNextBoundaryAndInterleavesPieces)
     SessionRig rig;
     rig.Start(13);
     for (uint32_t q = 13; q < 16; ++q)
-        rig.Audio(q, 200);  // inside the skipped block: dropped
+        rig.Audio(q, 200); // inside the skipped block: dropped
     EXPECT_EQ(rig.audio.device->queue.size(), 0u);
     for (uint32_t q = 16; q < 24; ++q)
         rig.Audio(q, uint8_t(10 * (q - 16)));
@@ -36,17 +36,17 @@ TEST(Reception, BlockStartsAtNextBoundaryAndInterleavesPieces)
 TEST(Reception, NextBlockFlushesIncompleteBlockButLongJumpRealigns)
 {
     SessionRig rig;
-    rig.Start(0);  // first block 8..15
+    rig.Start(0); // first block 8..15
     rig.Audio(8);
     rig.Audio(9);
-    rig.Audio(17);  // next block: 8..15 is played with six datagrams missing
+    rig.Audio(17); // next block: 8..15 is played with six datagrams missing
     EXPECT_EQ(rig.audio.device->queue.size(), 8u);
     EXPECT_EQ(rig.session.Output().LostTotal(), 48);
-    rig.Audio(40);  // 16 or more past the current base: re-align, nothing played
+    rig.Audio(40); // 16 or more past the current base: re-align, nothing played
     EXPECT_EQ(rig.audio.device->queue.size(), 8u);
     EXPECT_EQ(rig.session.Blocks().Current().base, 40u);
     EXPECT_EQ(rig.session.Blocks().Previous().base, 32u);
-    rig.Audio(33);  // in the previous block now: dropped
+    rig.Audio(33); // in the previous block now: dropped
     for (uint32_t q = 41; q < 48; ++q)
         rig.Audio(q);
     EXPECT_EQ(rig.audio.device->queue.size(), 16u);
@@ -78,7 +78,7 @@ TEST(Reception, BufferingPercentAtEightKilohertzCountsSixteenBuffers)
     for (uint32_t q = 9; q < 16; ++q)
         rig.Audio(q);
     rig.Audio(16);
-    EXPECT_EQ(rig.host.Status(), "Buffering (56%)|sy");  // 8 queued + 1
+    EXPECT_EQ(rig.host.Status(), "Buffering (56%)|sy"); // 8 queued + 1
 }
 
 TEST(Reception, BufferingCountsFortyEightBuffersAtHigherRates)
@@ -129,7 +129,7 @@ TEST(Reception, UnderrunLoopsIdleSoundAtHalfVolumeUntilSixteenQueued)
 
     for (uint32_t q = 24; q < 32; ++q)
         rig.Audio(q);
-    EXPECT_EQ(rig.host.Status(), "Buffering (50%)|sy");  // shown before the block is queued
+    EXPECT_EQ(rig.host.Status(), "Buffering (50%)|sy"); // shown before the block is queued
     EXPECT_TRUE(rig.host.idleSound);
     for (uint32_t q = 32; q < 40; ++q)
         rig.Audio(q);
@@ -146,11 +146,11 @@ TEST(Reception, HeavyLossBeforeAnyPercentageIsTransmissionLostLaterLosing)
     rig.Start(0);
     for (uint32_t q = 8; q < 24; ++q)
         rig.Audio(q);
-    rig.Play();  // underrun: the buffering-shown flag is cleared
+    rig.Play(); // underrun: the buffering-shown flag is cleared
     ASSERT_FALSE(rig.session.Blocks().Vars().bufferingShown);
     rig.session.Blocks().BlockPlayed(32);
     EXPECT_EQ(rig.host.Status(), "Transmission Lost|br");
-    rig.Audio(24);  // shows a percentage
+    rig.Audio(24); // shows a percentage
     rig.session.Blocks().BlockPlayed(32);
     EXPECT_EQ(rig.host.Status(), "Losing Transmission: Approximating lost sound|sr");
 }
@@ -208,7 +208,7 @@ TEST(Reception, LevelIsPeakOfEveryThirtySecondSampleOverFour)
     SessionRig rig;
     rig.Start(0);
     for (uint32_t q = 8; q < 16; ++q)
-        rig.Audio(q, 100);  // pieces 100..107: the first buffer holds 100..107 -> peak |100-128| = 28
+        rig.Audio(q, 100); // pieces 100..107: the first buffer holds 100..107 -> peak |100-128| = 28
     rig.Play(1);
     EXPECT_EQ(rig.host.level, 28 * 256 / 4);
     EXPECT_GE(rig.host.levelNotices, 1);
