@@ -11,6 +11,7 @@
 #include "app/mpris_service.h"
 #include "app/player_control.h"
 #include "engine/cd_watcher.h"
+#include "engine/mci_sources.h"
 #include "engine/wave_device_choice.h"
 #include "engine/window_message.h"
 #include "platform/dialogs/message_box.h"
@@ -111,6 +112,12 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
 
     if (const auto status = ShowDecoderTableErrors())
         return *status;
+    // A tray left open is closed before anything reads the disc, and the device
+    // that closed it is let go again.
+    if (engine::MciSources* mci = m_engine.Mci()) {
+        mci->CdDoorClose();
+        mci->CdClose();
+    }
     int device = engine::ChooseWaveDevice(m_audio);
     if (device < 0)
         return 1;
