@@ -35,54 +35,55 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool readFirstL
     close(in[0]);
     close(out[1]);
     m_stdin = in[1];
-    if (readFirstLine) {
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n')
-            m_firstLine += c;
-    }
+    for (char c; readFirstLine && read(out[0], &c, 1) == 1 && c != '\n';)
+        m_firstLine += c;
     close(out[0]);
-}
-
-ChildProcess::~ChildProcess()
-{
-    Stop();
 }
 
 void ChildProcess::Stop()
 {
-    if (m_stdin >= 0) {
+    if (m_stdin >= 0)
         close(m_stdin);
-        m_stdin = -1;
-    }
+    m_stdin = -1;
     if (m_pid > 0) {
         kill(m_pid, SIGTERM);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
+        waitpid(m_pid, nullptr, 0);
     }
+    m_pid = -1;
+}
+
+sockaddr_in LoopbackAddress(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    return a;
+}
+
+int BindLoopback(int& port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = LoopbackAddress(0);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
 }
 
 int FreeLoopbackPort()
 {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    int port = 0;
+    close(BindLoopback(port));
+    return port;
 }
 
 bool WaitForListener(int port)
 {
     for (int i = 0; i < 250; ++i) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
+        sockaddr_in a = LoopbackAddress(port);
         bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
         close(fd);
         if (ok)

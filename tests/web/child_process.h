@@ -1,9 +1,12 @@
 #pragma once
-// A helper process for tests (an HTTP server, tinyproxy): started with its
-// standard input on a pipe, so it ends with the test, and killed on destruction.
+// Helpers of the web tests: a child process (an HTTP server, tinyproxy) started
+// with its standard input on a pipe, so it ends with the test, and killed on
+// destruction; loopback ports and scratch files.
 
 #include <string>
 #include <vector>
+
+struct sockaddr_in;
 
 namespace lumetra::test {
 
@@ -11,11 +14,10 @@ class ChildProcess {
 public:
     // Starts argv; when readFirstLine, waits for and keeps its first output line.
     ChildProcess(const std::vector<std::string>& argv, bool readFirstLine);
-    ~ChildProcess();
+    ~ChildProcess() { Stop(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return m_pid > 0; }
     const std::string& FirstLine() const { return m_firstLine; }
     void Stop();
 
@@ -25,6 +27,9 @@ private:
     std::string m_firstLine;
 };
 
+sockaddr_in LoopbackAddress(int port);
+// A TCP socket bound to a free port on 127.0.0.1 (stored in port).
+int BindLoopback(int& port);
 // A port on 127.0.0.1 that was free a moment ago.
 int FreeLoopbackPort();
 // Waits until something accepts on 127.0.0.1:port (up to about 5 s).

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -31,17 +32,14 @@ using lumetra::test::ChildProcess;
 
 namespace {
 
+// The fixture's file name for a target: urllib's quote(target, safe="").
 std::string Quote(const std::string& target)
 {
     std::string out;
     for (unsigned char c : target) {
-        if (std::isalnum(c) || c == '_' || c == '.' || c == '-' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", c);
+        out += std::isalnum(c) || std::strchr("_.-~", c) ? std::string(1, static_cast<char>(c)) : hex;
     }
     return out;
 }
@@ -103,7 +101,9 @@ protected:
 
 // ---- HttpGet
 
-TEST_F(WebTest, FetchesABodyWithTheSimpleRequestForm)
+// Refused, redirected or headless replies and absent servers fail without a
+// word; a reply larger than the buffer keeps what fits.
+TEST_F(WebTest, FetchesWithTheSimpleRequestForm)
 {
     std::string body;
     ASSERT_EQ(Fetch("/echo", body), 1);
@@ -114,25 +114,12 @@ TEST_F(WebTest, FetchesABodyWithTheSimpleRequestForm)
     Serve("/doc.txt", "line one\nline two\n");
     ASSERT_EQ(Fetch("/doc.txt", body), 1);
     EXPECT_EQ(body, "line one\nline two\n");
-    EXPECT_TRUE(m_messages.empty());
-}
-
-// Refused, redirected or headless replies and absent servers fail without a word.
-TEST_F(WebTest, FailedFetchesAreSilent)
-{
-    std::string body = "stale";
     for (const char* path : {"/status/403", "/status/404", "/status/406", "/status/302", "/status/500", "/noblank"})
         EXPECT_EQ(Fetch(path, body), 0) << path;
-    int closedPort = test::FreeLoopbackPort();
-    EXPECT_EQ(m_fetcher.Get("x", "127.0.0.1", static_cast<uint16_t>(closedPort), "/", body, 100), 0);
+    EXPECT_EQ(m_fetcher.Get("x", "127.0.0.1", static_cast<uint16_t>(test::FreeLoopbackPort()), "/", body, 100), 0);
     EXPECT_EQ(m_fetcher.Get("x", "no-such-host.invalid", 80, "/", body, 100), 0);
     EXPECT_TRUE(m_messages.empty());
     EXPECT_TRUE(m_dialogs.empty());
-}
-
-TEST_F(WebTest, ReplyLargerThanTheBufferKeepsWhatFits)
-{
-    std::string body;
     ASSERT_EQ(Fetch("/big/200000", body, 16384), 1);
     EXPECT_GT(body.size(), 4000u);
     EXPECT_LT(body.size(), 16384u);
@@ -140,9 +127,9 @@ TEST_F(WebTest, ReplyLargerThanTheBufferKeepsWhatFits)
         ASSERT_EQ(static_cast<uint8_t>(body[i]), i % 251) << i;
 }
 
-// A silent, stalled or endless reply times out with the message; a reply cut
-// short by the time-out is not taken for a whole one.
-TEST_F(WebTest, SilentStalledAndEndlessRepliesTimeOutWithTheMessage)
+// A silent, stalled, endless or pending (full accept queue) reply times out
+// with the message; a reply cut short by the time-out is not taken for a whole one.
+TEST_F(WebTest, SilentStalledEndlessAndPendingRepliesTimeOutWithTheMessage)
 {
     m_fetcher.SetTimeoutMs(800);
     std::string body;
@@ -153,29 +140,17 @@ TEST_F(WebTest, SilentStalledAndEndlessRepliesTimeOutWithTheMessage)
     EXPECT_EQ(Fetch("/stall", body), 0);
     EXPECT_EQ(Fetch("/endless", body, 16384), 0);
     EXPECT_EQ(m_messages.size(), 3u);
-}
-
-// A listener whose accept queue is full leaves further connects pending.
-TEST_F(WebTest, PendingConnectTimesOut)
-{
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    int port = 0;
+    int listener = test::BindLoopback(port);
     ASSERT_EQ(listen(listener, 0), 0);
-    socklen_t len = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
     std::vector<int> fillers;
     for (int i = 0; i < 4; ++i) {
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        fillers.push_back(fd);
+        fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        sockaddr_in a = test::LoopbackAddress(port);
+        connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
-    m_fetcher.SetTimeoutMs(800);
-    std::string body;
-    EXPECT_EQ(m_fetcher.Get("Pending", "127.0.0.1", ntohs(a.sin_port), "/", body, 100), 0);
-    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_fetcher.Get("Pending", "127.0.0.1", static_cast<uint16_t>(port), "/", body, 100), 0);
+    EXPECT_EQ(m_messages.size(), 4u);
     for (int fd : fillers)
         close(fd);
     close(listener);
@@ -239,7 +214,7 @@ TEST_F(ProxyTest, RightCredentialsPassWithTheAbsoluteUrl)
     EXPECT_TRUE(m_dialogs.empty());
 }
 
-TEST_F(ProxyTest, WrongCredentialsAskAndCancelFails)
+TEST_F(ProxyTest, WrongCredentialsAskAndCancelFailsOkRepeats)
 {
     UseProxy("alice", "wrong");
     std::string body;
@@ -249,10 +224,7 @@ TEST_F(ProxyTest, WrongCredentialsAskAndCancelFails)
     UseProxy("", "");
     EXPECT_EQ(Fetch("/echo", body), 0);
     EXPECT_NE(m_fetcher.LastRequest().find("Proxy-authorization: Basic Og==\r\n"), std::string::npos);
-}
-
-TEST_F(ProxyTest, DialogOkRepeatsTheFetchWithNewValues)
-{
+    // OK in the dialog repeats the fetch with the new values.
     UseProxy("alice", "wrong");
     std::vector<ProxyDialogView> views;
     SetProxyDialogHandler([&](const ProxyDialogView& view) {
@@ -260,7 +232,6 @@ TEST_F(ProxyTest, DialogOkRepeatsTheFetchWithNewValues)
         WriteProxySettings({view.values.server, view.values.port, "alice", "w0nder-land"});
         return true;
     });
-    std::string body;
     ASSERT_EQ(Fetch("/echo", body), 1);
     ASSERT_EQ(views.size(), 1u);
     EXPECT_FALSE(views[0].serverAndPortEnabled);
@@ -419,16 +390,13 @@ TEST_F(DirectoryTest, MessageShownOnceAndVersionAskedOncePerRun)
     again.FetchStationDirectory();
     EXPECT_EQ(m_messages.size(), 3u);
     EXPECT_TRUE(m_messages[2].starts_with("New version: "));
-}
-
-TEST_F(DirectoryTest, SameVersionAsksNothing)
-{
+    // The same version and an old message ask nothing.
     Serve(kListPath, "+ R\n+* 01020304 12 12 ?/? S\nend of list\nKVOversion:1.31:http://dl/\nMessage:0:abc:old\n");
-    m_directory.FetchStationDirectory();
-    EXPECT_TRUE(m_messages.empty());
+    StationDirectory(m_host, m_fetcher).FetchStationDirectory();
+    EXPECT_EQ(m_messages.size(), 3u);
 }
 
-TEST_F(DirectoryTest, ActivatingAStationFetchesItsRecordAndOpensTheReceiver)
+TEST_F(DirectoryTest, StationRowIndexAndFileFetchTheRecordAndOpenTheReceiver)
 {
     Serve(kListPath, kTree);
     Serve("/cgi-local/kvo_get_station.prl?IPHEX=7F000001:4000.rdl",
@@ -451,18 +419,14 @@ TEST_F(DirectoryTest, ActivatingAStationFetchesItsRecordAndOpensTheReceiver)
     EXPECT_EQ(m_host.record.location, "");
     EXPECT_EQ(m_directory.OpenStationByIndex(-1), 0);
     EXPECT_EQ(m_directory.OpenStationByIndex(7), 0);
-}
-
-TEST_F(DirectoryTest, StationFileOpensItsAddress)
-{
+    // A station file opens its address.
     Serve("/cgi-local/kvo_get_station.prl?IPHEX=7F000001.5000.rdl", "LOCATION:From file\n");
     std::string file = m_dir + "/s.rdl";
     test::WriteFile(file, "127.0.0.1:5000 My File Station\r\nignored\n");
     m_directory.SetRunning(true);
     m_directory.OpenStationFile(file);
     EXPECT_FALSE(m_directory.Running());
-    ASSERT_EQ(m_host.opened.size(), 1u);
-    EXPECT_EQ(m_host.opened[0], "127.0.0.1:5000|My File Station");
+    EXPECT_EQ(m_host.opened.back(), "127.0.0.1:5000|My File Station");
     EXPECT_EQ(m_host.record.location, "From file");
     test::WriteFile(file, "127.0.0.1\n");
     m_directory.OpenStationFile(file);
@@ -470,7 +434,7 @@ TEST_F(DirectoryTest, StationFileOpensItsAddress)
     test::WriteFile(file, "radio.example:5000 x\n");
     m_directory.SetRunning(true);
     m_directory.OpenStationFile(file);
-    EXPECT_EQ(m_host.opened.size(), 2u);
+    EXPECT_EQ(m_host.opened.size(), 4u);
     EXPECT_FALSE(m_directory.Running());
 }
 
@@ -539,6 +503,19 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     StopStream(stream);
     EXPECT_EQ(item.streamState, 0);
     EXPECT_EQ(stream.Received(), 0);
+    // A playlist without an address changes nothing; a missing one starts nothing.
+    std::string file = m_dir + "/x.m3u";
+    test::WriteFile(file, "http://127.0.0.1/no-line-end");
+    EXPECT_EQ(StartPlaylistStream(file, stream), 0);
+    EXPECT_EQ(item.streamState, 0);
+    EXPECT_EQ(StartPlaylistStream(m_dir + "/missing.m3u", stream), 1);
+    EXPECT_FALSE(stream.ThreadRunning());
+    // An unreachable stream ends at once and leaves the file empty.
+    test::WriteFile(file, "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/s\n");
+    ASSERT_EQ(StartPlaylistStream(file, stream), 1);
+    WaitDone(stream);
+    EXPECT_TRUE(stream.Done());
+    EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), "");
 }
 
 TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
@@ -559,26 +536,6 @@ TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
     ASSERT_EQ(StartPlaylistStream(Playlist("/slow/slow.bin?rate=20000"), stream), 1);
     StopStream(stream);
     EXPECT_FALSE(stream.ThreadRunning());
-}
-
-TEST_F(StreamTest, PlaylistWithoutAddressChangesNothing)
-{
-    MediaItem item = MakeMediaItem();
-    StreamContext stream(m_dir + "/data/");
-    stream.SetMedia(&item);
-    std::string file = m_dir + "/x.m3u";
-    test::WriteFile(file, "http://127.0.0.1/no-line-end");
-    EXPECT_EQ(StartPlaylistStream(file, stream), 0);
-    EXPECT_EQ(item.streamState, 0);
-    EXPECT_EQ(StartPlaylistStream(m_dir + "/missing.m3u", stream), 1);
-    EXPECT_FALSE(stream.ThreadRunning());
-    // An unreachable stream ends at once and leaves the file empty.
-    int closedPort = test::FreeLoopbackPort();
-    test::WriteFile(file, "http://127.0.0.1:" + std::to_string(closedPort) + "/s\n");
-    ASSERT_EQ(StartPlaylistStream(file, stream), 1);
-    WaitDone(stream);
-    EXPECT_TRUE(stream.Done());
-    EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), "");
 }
 
 struct FakePlayback : StreamPlaybackHost {
