@@ -8,7 +8,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import wave
 
 build = os.environ["LUMETRA_BUILD_DIR"]
 source = os.environ["LUMETRA_SOURCE_DIR"]
@@ -26,11 +25,9 @@ scratches = []
 
 
 def check(condition, what):
+    print("ok:" if condition else "FAIL:", what, flush=True)
     if not condition:
         failures.append(what)
-        print("FAIL:", what, flush=True)
-    else:
-        print("ok:", what, flush=True)
     return condition
 
 
@@ -59,18 +56,15 @@ def finish(p, timeout=60):
         return None
 
 
-station_udp = 0
+station_udp = hs.free_port(socket.SOCK_DGRAM)
 
 
 def start_station():
-    global station_udp
     port = hs.free_port()
-    udp = hs.free_port(socket.SOCK_DGRAM)
-    station_udp = udp
     # One station on a free port (the demo set's fixed ports could be in use).
     proc = subprocess.Popen([station_bin, "--category", "Demo", "--speed", "16k", "--directory-port", str(port),
                              "--directory-message", "4:Welcome to the demo", "--directory-version",
-                             "1.40:http://www.lumetra.example/download/", "--port", str(udp)],
+                             "1.40:http://www.lumetra.example/download/", "--port", str(station_udp)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not hs.wait_listening(port):
         proc.kill()
@@ -152,11 +146,6 @@ def proxy(directory_port):
         tp.wait()
 
 
-def read_wav(path):
-    with wave.open(path, "rb") as w:
-        return w.getnchannels(), w.getframerate(), w.readframes(w.getnframes())
-
-
 def make_song():
     """A 10-second MP3 (64 kbit/s) and what the player gives for it from disk."""
     raw = os.path.join(work, "song.wav")
@@ -169,11 +158,11 @@ def make_song():
     direct = os.path.join(work, "song-direct.wav")
     d = Player("direct", [mp3], extra_env={"LUMETRA_AUDIO": "file-fast:" + direct})
     finish(d, 60)
-    return mp3, read_wav(reference), read_wav(direct)
+    return mp3, hs.read_wav(reference), hs.read_wav(direct)
 
 
 def stream(song, throttled):
-    mp3, (ref_channels, ref_rate, decoded), (_, _, want) = song
+    mp3, (ref_rate, ref_channels, decoded), (_, _, want) = song
     name = "stream-slow" if throttled else "stream"
     root = os.path.join(work, name + "-www")
     os.makedirs(root)
@@ -203,7 +192,7 @@ def stream(song, throttled):
             if paused:
                 after = states[states.index("state paused") + 1:]
                 check("state playing" in after, "%s: resumes by itself" % name)
-        channels, rate, got = read_wav(out)
+        rate, channels, got = hs.read_wav(out)
         check((channels, rate) == (ref_channels, ref_rate), "%s: output format %d ch %d Hz" % (name, channels, rate))
         prime = 1024
         check(got[:prime] == bytes(prime), "%s: priming silence first" % name)
@@ -219,10 +208,6 @@ def stream(song, throttled):
 
 
 def main():
-    for tool in (player_bin, station_bin, decode_bin):
-        if not os.access(tool, os.X_OK):
-            print("missing", tool)
-            return 1
     station, directory_port = start_station()
     try:
         directory_and_links(directory_port)
@@ -233,13 +218,12 @@ def main():
     song = make_song()
     stream(song, False)
     stream(song, True)
-    if not failures:
-        shutil.rmtree(work, ignore_errors=True)
-        for scratch in scratches:
-            scratch.cleanup()
     if failures:
         print("%d failed" % len(failures))
         return 1
+    shutil.rmtree(work, ignore_errors=True)
+    for scratch in scratches:
+        scratch.cleanup()
     print("all passed")
     return 0
 
