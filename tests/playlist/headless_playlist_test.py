@@ -10,29 +10,18 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "app"))
 from headless_support import Scratch, make_mpeg, need, run_script  # noqa: E402
 
 
-def entries(events):
-    """The listings printed by `list`, each a list of paths."""
-    listings, current = [], []
+def listings(events, row="entry ", end="entries "):
+    """The listings printed by `list` (or with "librow ", "librows ": by `library`
+    and `expand`), each a list of the rows' texts."""
+    found, current = [], []
     for e in events:
-        if e.startswith("entry "):
+        if e.startswith(row):
             current.append(e.split(" ", 2)[2])
-        elif e.startswith("entries "):
-            assert int(e.split()[1]) == len(current), events
-            listings.append(current)
+        elif e.startswith(end):
+            assert row == "librow " or int(e.split()[1]) == len(current), events
+            found.append(current)
             current = []
-    return listings
-
-
-def librows(events):
-    """The listings printed by `library` and `expand`, each a list of "LEVEL TEXT"."""
-    listings, current = [], []
-    for e in events:
-        if e.startswith("librow "):
-            current.append(e.split(" ", 2)[2])
-        elif e.startswith("librows "):
-            listings.append(current)
-            current = []
-    return listings
+    return found
 
 
 class Playlists(unittest.TestCase):
@@ -52,12 +41,12 @@ class Playlists(unittest.TestCase):
             "list", "select 2", "up", "list", "save " + saved, "new", "list", "load " + saved + ".lst", "list"])
         self.assertEqual(status, 0, events)
         moved = [files[0], files[2], files[1]]
-        self.assertEqual(entries(events), [files, moved, [], moved])
+        self.assertEqual(listings(events), [files, moved, [], moved])
         self.assertIn("dialog Save As", events)
         self.assertTrue(open(saved + ".lst", "rb").read().startswith(b"LumetraPlayList 00000000\r\n"))
         # The next start without a file shows the playlist of the last run.
         status, events = run_script(self.scratch, "null", ["list"])
-        self.assertEqual(entries(events), [moved])
+        self.assertEqual(listings(events), [moved])
 
     def test_hostile_lists_give_errors_not_crashes(self):
         bad = self.scratch.path("bad.lst")
@@ -71,7 +60,7 @@ class Playlists(unittest.TestCase):
             "delete", "up", "down"])
         self.assertEqual(status, 0, events)
         self.assertEqual(events.count("message Open Playlist: Invalid Playlist file."), 2, events)
-        self.assertEqual(entries(events), [[]])
+        self.assertEqual(listings(events), [[]])
         self.assertIn("error no such row: 7", events)
 
 
@@ -90,7 +79,7 @@ class Library(unittest.TestCase):
         make_mpeg(self.scratch, "drives/skip.mp2", "twolame", 32000, 1, 64, 1)
         status, events = run_script(self.scratch, "null", ["library", "expand 0", "play-library 1", "expand 9"])
         self.assertEqual(status, 0, events)
-        self.assertEqual(librows(events), [["0 MP3"], ["0 MP3", "1 " + two, "1 " + one]])
+        self.assertEqual(listings(events, "librow ", "librows "), [["0 MP3"], ["0 MP3", "1 " + two, "1 " + one]])
         self.assertIn("error no such category row: 9", events)
         self.assertEqual(events.count("end"), 1, "only Audio CD tracks play on from the library")
         library = os.path.join(self.scratch.env["XDG_DATA_HOME"], "lumetra", "library.lst")
@@ -100,7 +89,7 @@ class Library(unittest.TestCase):
         os.remove(one)
         empty = dict(LUMETRA_DRIVES=self.scratch.path("nothing"))
         status, events = run_script(self.scratch, "null", ["library", "expand 0"], extra_env=empty)
-        self.assertEqual(librows(events), [["0 MP3"], ["0 MP3", "1 " + two]])
+        self.assertEqual(listings(events, "librow ", "librows "), [["0 MP3"], ["0 MP3", "1 " + two]])
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 // The HTTP client, directory, links and streams against real servers on
 // loopback: the test's own HTTP fixture server and tinyproxy.
 
-#include "child_process.h"
+#include "test_support.h"
 
 #include "platform/dialogs/message_box.h"
 #include "platform/registry/registry_store.h"
@@ -18,13 +18,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <arpa/inet.h>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace lumetra;
 using namespace lumetra::web;
