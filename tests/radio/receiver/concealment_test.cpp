@@ -45,7 +45,6 @@ TEST(Concealment, FirstDatagramMissingBorrowsFromNeighboursAndMemory)
     EXPECT_EQ(At(block, 57), 57);
     EXPECT_TRUE(memory.valid);
     EXPECT_EQ(memory.samples[0], 63);
-    EXPECT_EQ(NoiseAmplitude(lost), 4);
 }
 
 TEST(Concealment, WithoutMemoryFirstHoleCopiesNextOnly)
@@ -59,38 +58,28 @@ TEST(Concealment, WithoutMemoryFirstHoleCopiesNextOnly)
     EXPECT_FALSE(memory.valid);
 }
 
-TEST(Concealment, AllButOneMissingCostsFiftySixWithLoudestNoise)
+TEST(Concealment, AllButOneMissingCostsFiftySix)
 {
     auto block = NumberedBlock();
     ConcealmentMemory memory;
     int lost = ConcealBlock(std::span<uint8_t, kBlockSamples>(block.data(), kBlockSamples),
                             AllBut({0, 1, 2, 4, 5, 6, 7}), memory);
     EXPECT_EQ(lost, 56);
-    EXPECT_EQ(NoiseAmplitude(lost), 32);
     EXPECT_EQ(At(block, 3), 3);
     EXPECT_EQ(At(block, 4), 3);   // from the previous piece
     EXPECT_EQ(At(block, 2), 3);   // from the next piece
     EXPECT_EQ(At(block, 5), 128); // neither neighbour arrived
 }
 
-TEST(Concealment, WholeBlockIsUntouched)
+TEST(Concealment, WholeBlockIsUntouchedAndNoiseGrowsWithTheLoss)
 {
     auto block = NumberedBlock();
     auto copy = block;
     ConcealmentMemory memory;
     EXPECT_EQ(ConcealBlock(std::span<uint8_t, kBlockSamples>(block.data(), kBlockSamples), AllBut({}), memory), 0);
     EXPECT_EQ(block, copy);
-    EXPECT_EQ(NoiseAmplitude(0), 0);
-}
-
-TEST(Concealment, NoiseAmplitudeSteps)
-{
-    EXPECT_EQ(NoiseAmplitude(8), 4);
-    EXPECT_EQ(NoiseAmplitude(9), 8);
-    EXPECT_EQ(NoiseAmplitude(16), 8);
-    EXPECT_EQ(NoiseAmplitude(17), 16);
-    EXPECT_EQ(NoiseAmplitude(24), 16);
-    EXPECT_EQ(NoiseAmplitude(25), 32);
+    for (auto [lost, amplitude] : {std::pair{0, 0}, {8, 4}, {9, 8}, {16, 8}, {17, 16}, {24, 16}, {25, 32}, {56, 32}})
+        EXPECT_EQ(NoiseAmplitude(lost), amplitude) << lost;
 }
 
 TEST(Concealment, NoiseStaysInRangeAndIsLimitedNotWrapped)

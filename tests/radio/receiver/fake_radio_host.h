@@ -104,13 +104,6 @@ public:
             t();
     }
     std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
-    bool SawStatus(const std::string& s) const
-    {
-        for (auto& x : statuses)
-            if (x == s)
-                return true;
-        return false;
-    }
     std::vector<SentDatagram> SentOfKind(uint16_t kind, int length = -1) const
     {
         std::vector<SentDatagram> out;
@@ -145,8 +138,6 @@ public:
     }
     int Write(audio::WaveHeader* h) override
     {
-        if (failWrites)
-            return audio::kWaveError;
         queue.push_back(h);
         return audio::kWaveOk;
     }
@@ -158,7 +149,6 @@ public:
     int Restart() override
     {
         paused = false;
-        ++restarts;
         return audio::kWaveOk;
     }
     int Reset() override
@@ -167,11 +157,7 @@ public:
             ReturnFront();
         return audio::kWaveOk;
     }
-    int Close() override
-    {
-        closed = true;
-        return audio::kWaveOk;
-    }
+    int Close() override { return audio::kWaveOk; }
     uint64_t PositionSamples() override { return played.size(); }
     const audio::WaveFormat& Format() const override { return m_format; }
 
@@ -190,9 +176,6 @@ public:
     std::vector<uint8_t> played;
     std::vector<intptr_t> users;
     bool paused = false;
-    bool closed = false;
-    bool failWrites = false;
-    int restarts = 0;
 
 private:
     void ReturnFront()
@@ -210,7 +193,6 @@ private:
 class FakeAudio : public audio::AudioSystem {
 public:
     std::vector<uint32_t> refusedRates;
-    std::vector<uint32_t> queried;
     FakeDevice* device = nullptr; // the open device, nullptr once it is gone
     int opens = 0;
 
@@ -218,7 +200,6 @@ public:
     int GetCaps(int, audio::DeviceCaps&) override { return audio::kWaveOk; }
     int QueryFormat(int, const audio::WaveFormat& f) override
     {
-        queried.push_back(f.samplesPerSec);
         for (auto r : refusedRates)
             if (r == f.samplesPerSec)
                 return audio::kWaveBadFormat;
@@ -285,9 +266,10 @@ struct SessionRig {
     RadioDisplay display{};
     RadioSession session{host, decoder, audio, display};
 
-    SessionRig()
+    explicit SessionRig(int openError = 0)
     {
         host.display = &display;
+        host.openError = openError;
         session.Connect("127.0.0.1:4000");
     }
     void Receive(const std::vector<uint8_t>& bytes, uint16_t port = kStationPort)

@@ -40,11 +40,6 @@ std::string BuildDir()
     return d ? d : ".";
 }
 
-std::string Tool(const std::string& relative)
-{
-    return BuildDir() + "/" + relative;
-}
-
 uint16_t FreeUdpPort()
 {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -58,41 +53,25 @@ uint16_t FreeUdpPort()
     return ntohs(a.sin_port);
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path)
+// A WAV file's samples: 8-bit ones as they are; 16-bit ones also rounded to 8 bits.
+struct Wave {
+    std::vector<uint8_t> s8;
+    std::vector<int16_t> s16;
+};
+Wave ReadWave(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Unsigned 8-bit samples of a WAV file (16-bit sources are cut to their high byte).
-std::vector<uint8_t> ReadSamples8(const std::string& path)
-{
-    auto bytes = ReadFile(path);
-    auto wav = platform::audio::ParseWave(bytes);
-    std::vector<uint8_t> out;
-    if (!wav.ok)
-        return out;
-    auto data = wav.image.samples;
-    if (wav.image.format.bitsPerSample == 8)
-        return {data.begin(), data.end()};
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        int s = int16_t(data[i] | data[i + 1] << 8);
-        out.push_back(uint8_t(std::clamp((s + 128) / 256 + 128, 0, 255)));
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto wav = platform::audio::ParseWave(bytes);
+    Wave w;
+    const auto& data = wav.image.samples;
+    if (wav.ok && wav.image.format.bitsPerSample == 8)
+        w.s8.assign(data.begin(), data.end());
+    for (size_t i = 0; wav.ok && wav.image.format.bitsPerSample == 16 && i + 1 < data.size(); i += 2) {
+        w.s16.push_back(int16_t(data[i] | data[i + 1] << 8));
+        w.s8.push_back(uint8_t(std::clamp((w.s16.back() + 128) / 256 + 128, 0, 255)));
     }
-    return out;
-}
-
-std::vector<int16_t> ReadSamples16(const std::string& path)
-{
-    auto bytes = ReadFile(path);
-    auto wav = platform::audio::ParseWave(bytes);
-    std::vector<int16_t> out;
-    if (!wav.ok || wav.image.format.bitsPerSample != 16)
-        return out;
-    auto data = wav.image.samples;
-    for (size_t i = 0; i + 1 < data.size(); i += 2)
-        out.push_back(int16_t(data[i] | data[i + 1] << 8));
-    return out;
+    return w;
 }
 
 double Snr(const std::vector<uint8_t>& x, const std::vector<uint8_t>& ref, size_t from, size_t count, size_t refOffset)
@@ -192,12 +171,9 @@ public:
         while (m_process.state() != QProcess::NotRunning && t.elapsed() < timeoutMs)
             Pump();
         Pump();
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-            return false;
-        }
-        return m_process.exitCode() == 0;
+        const bool ended = m_process.state() == QProcess::NotRunning;
+        Kill();
+        return ended && m_process.exitCode() == 0;
     }
     void Kill()
     {
@@ -257,15 +233,22 @@ protected:
                          "--log",  QString::fromStdString(Path("station.log")),
                          "--seed", "7"};
         args += extra;
-        station.Start(Tool("tools/station/lumetra-station"), args, env);
+        station.Start(BuildDir() + "/tools/station/lumetra-station", args, env);
         station.WaitForLine("station", 5000);
     }
 
     void StartPlayer()
     {
-        player.Start(Tool("app/lumetra"), {"--headless"}, env);
+        player.Start(BuildDir() + "/app/lumetra", {"--headless"}, env);
         player.Send("volume 65535");
         player.Send("radio 127.0.0.1:" + std::to_string(port) + " Loopback FM");
+    }
+
+    bool StopPlayer()
+    {
+        player.Send("radio-stop");
+        player.CloseInput();
+        return player.Finish(5000);
     }
 
     // The events "radio <text> <flags>" in order, texts only.
@@ -278,17 +261,25 @@ protected:
         return out;
     }
 
-    // The station's name as its start message gives it.
-    std::string StationName() const { return "Lumetra Demo"; }
-
+    std::vector<std::string> StationLog()
+    {
+        std::ifstream in(Path("station.log"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    size_t CountInLog(const std::string& needle)
+    {
+        auto lines = StationLog();
+        return std::count_if(lines.begin(), lines.end(), [&](auto& l) { return l.find(needle) != std::string::npos; });
+    }
     // Sequence number of the start message the station sent.
     long StartSequence()
     {
-        std::ifstream in(Path("station.log"));
-        std::string line;
         std::regex start("^tx .* seq=([0-9]+) .*kind=0x0004 .*payload=5354415254534551");
         std::smatch m;
-        while (std::getline(in, line))
+        for (auto& line : StationLog())
             if (std::regex_search(line, m, start))
                 return std::stol(m[1]);
         return -1;
@@ -305,17 +296,6 @@ protected:
         return {-1, -1};
     }
 
-    size_t CountInLog(const std::string& needle)
-    {
-        std::ifstream in(Path("station.log"));
-        std::string line;
-        size_t n = 0;
-        while (std::getline(in, line))
-            if (line.find(needle) != std::string::npos)
-                ++n;
-        return n;
-    }
-
     QTemporaryDir dir;
     std::string source;
     uint16_t port = 0;
@@ -330,9 +310,7 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
     StartPlayer();
     ASSERT_TRUE(player.WaitForLine("radio Receiving Transmission", 15000)) << player.Errors();
     player.WaitForLine("radio never", 4000); // let a few more seconds play
-    player.Send("radio-stop");
-    player.CloseInput();
-    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    ASSERT_TRUE(StopPlayer()) << player.Errors();
 
     auto texts = RadioTexts();
     std::vector<std::string> wanted{"Attempting Connection", "Connected: waiting for signal", "Buffering (",
@@ -342,15 +320,15 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
         if (at < wanted.size() && t.rfind(wanted[at], 0) == 0)
             ++at;
     EXPECT_EQ(at, wanted.size()) << "status events out of order";
-    EXPECT_TRUE(player.Has("title Radio Lumetra (" + StationName() + ")"));
+    EXPECT_TRUE(player.Has("title Radio Lumetra (Lumetra Demo)"));
     // Every ninth audio datagram is followed by a 44-byte reception report.
     EXPECT_GT(CountInLog("bytes=44 seq="), 2u);
 
-    auto recorded = ReadSamples8(Path("out.wav"));
+    auto recorded = ReadWave(Path("out.wav")).s8;
     ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples)) << "too little was played";
-    auto src16 = ReadSamples16(source);
-    auto src8 = ReadSamples8(source);
-    auto roundTrip = CodecRoundTrip(src16, 512);
+    const Wave src = ReadWave(source);
+    const auto& src8 = src.s8;
+    auto roundTrip = CodecRoundTrip(src.s16, 512);
     size_t offset = Align(recorded, src8, 0);
     size_t span = recorded.size() - recorded.size() % kBlockSamples;
     double snrSource = Snr(recorded, src8, 0, span, offset);
@@ -373,9 +351,7 @@ TEST_F(RadioStationE2e, ResendsFillMostHolesOfFivePercentLoss)
     // About 200 datagrams: enough that the few holes resends cannot fill (a lost
     // last datagram of a block) stay well under the bound whichever ones are lost.
     player.WaitForLine("radio never", 12000);
-    player.Send("radio-stop");
-    player.CloseInput();
-    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    ASSERT_TRUE(StopPlayer()) << player.Errors();
     auto [lost, total] = Concealed();
     size_t requests = CountInLog("kind=0x0008 length=0 ");
     std::printf("5%% loss with resends: %zu resend requests, %d of %d sub-blocks concealed (%.2f%%)\n", requests, lost,
@@ -405,17 +381,16 @@ TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
     StartPlayer();
     ASSERT_TRUE(player.WaitForLine("radio Losing Transmission: Approximating lost sound", 15000)) << player.Errors();
     player.WaitForLine("radio never", 5000);
-    player.Send("radio-stop");
-    player.CloseInput();
-    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    ASSERT_TRUE(StopPlayer()) << player.Errors();
     EXPECT_TRUE(player.Has("radio Losing Transmission: Approximating lost sound sr"));
 
     long start = StartSequence();
     ASSERT_GE(start, 0);
-    auto recorded = ReadSamples8(Path("out.wav"));
+    auto recorded = ReadWave(Path("out.wav")).s8;
     ASSERT_GE(recorded.size(), size_t(2 * kBlockSamples));
-    auto src8 = ReadSamples8(source);
-    auto roundTrip = CodecRoundTrip(ReadSamples16(source), 512);
+    const Wave src = ReadWave(source);
+    const auto& src8 = src.s8;
+    auto roundTrip = CodecRoundTrip(src.s16, 512);
     size_t offset = Align(recorded, roundTrip, 0);
 
     // The recording starts with the first block after the start message; the
@@ -460,15 +435,14 @@ TEST_F(RadioStationE2e, PausedStationIsLostWithIdleSoundThenRecovers)
     ASSERT_TRUE(player.WaitForLine("radio Transmission Lost br", 12000)) << player.Errors();
     ASSERT_TRUE(player.WaitForLine("radio Transmission Lost (0:05) sr", 8000)) << player.Errors();
     ASSERT_TRUE(player.WaitForLine("radio Recovering Transmission", 12000)) << player.Errors();
-    player.Send("radio-stop");
-    player.CloseInput();
-    ASSERT_TRUE(player.Finish(5000)) << player.Errors();
+    ASSERT_TRUE(StopPlayer()) << player.Errors();
 
     // The idle sound played on a second device at half the wave volume.
-    auto idle = ReadSamples8(Path("out-1.wav"));
+    auto idle = ReadWave(Path("out-1.wav")).s8;
     auto resource =
-        ReadSamples8(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
-                     "/resources/wave/IDLE.wav");
+        ReadWave(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
+                 "/resources/wave/IDLE.wav")
+            .s8;
     ASSERT_FALSE(idle.empty());
     ASSERT_FALSE(resource.empty());
     auto peak = [](const std::vector<uint8_t>& v) {

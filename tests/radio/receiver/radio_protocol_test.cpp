@@ -96,12 +96,14 @@ INSTANTIATE_TEST_SUITE_P(
                               "The site is not supporting 14400 connection.",
                               "Connection Failed - No 14,400 connection"}));
 
-TEST(RadioProtocol, StartWordIsCaseSensitive)
+TEST(RadioProtocol, StartWordIsCaseSensitiveAndAShortOneNamesNoStation)
 {
     SessionRig rig;
     rig.Receive(MakeText(7, kStream, kKind8000, {"startseq", "X"}));
     EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::UnicastPending);
     EXPECT_EQ(rig.audio.opens, 0);
+    rig.Receive(MakeText(0, kStream, kKind8000, {"STARTSEQ", ""})); // 10 bytes
+    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Unknown Radio Station)");
 }
 
 TEST(RadioProtocol, StartMessageNamesStationAndOpensPausedOutput)
@@ -127,13 +129,6 @@ TEST(RadioProtocol, StartMessageNamesStationAndOpensPausedOutput)
     EXPECT_EQ(rig.host.SentOfKind(kKindLogonUnicast).size(), 1u);
 }
 
-TEST(RadioProtocol, ShortStartMessageGivesUnknownStation)
-{
-    SessionRig rig;
-    rig.Receive(MakeText(0, kStream, kKind8000, {"STARTSEQ", ""})); // 10 bytes
-    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Unknown Radio Station)");
-}
-
 struct RateCase {
     uint16_t bits;
     int output;
@@ -154,28 +149,27 @@ INSTANTIATE_TEST_SUITE_P(Codes, RadioRates,
                                            RateCase{0x0200, 44100, 32000}, RateCase{0x0300, 22050, 16000},
                                            RateCase{0x0500, 22050, 22050}, RateCase{0x0400, 11025, 11025}));
 
-TEST(RadioProtocol, DeviceRefusingCodedRateFallsBackToOutputRate)
+TEST(RadioProtocol, DeviceRefusingCodedRateFallsBackToOutputRateThenGivesUp)
 {
-    SessionRig rig;
-    rig.audio.refusedRates = {8000};
-    rig.Start(0);
-    ASSERT_NE(rig.audio.device, nullptr);
-    EXPECT_EQ(rig.audio.device->Format().samplesPerSec, 11025u);
-}
-
-TEST(RadioProtocol, DeviceRefusingBothRatesLeavesLogonPending)
-{
-    SessionRig rig;
-    rig.audio.refusedRates = {8000, 11025};
-    rig.Start(0);
-    EXPECT_EQ(rig.audio.device, nullptr);
-    EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::UnicastPending);
-    ASSERT_EQ(rig.host.messages.size(), 1u);
-    EXPECT_EQ(rig.host.messages[0].first, "Radio Lumetra");
+    for (bool both : {false, true}) {
+        SessionRig rig;
+        rig.audio.refusedRates = both ? std::vector<uint32_t>{8000, 11025} : std::vector<uint32_t>{8000};
+        rig.Start(0);
+        if (!both) {
+            ASSERT_NE(rig.audio.device, nullptr);
+            EXPECT_EQ(rig.audio.device->Format().samplesPerSec, 11025u);
+            continue;
+        }
+        EXPECT_EQ(rig.audio.device, nullptr);
+        EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::UnicastPending);
+        ASSERT_EQ(rig.host.messages.size(), 1u);
+        EXPECT_EQ(rig.host.messages[0].first, "Radio Lumetra");
+    }
 }
 
 struct ProbeCase {
     uint32_t spacingMs;
+    uint32_t stream;
     size_t answers;
 };
 class RadioProbes : public ::testing::TestWithParam<ProbeCase> {};
@@ -186,7 +180,7 @@ TEST_P(RadioProbes, NineQuickProbesAreAnsweredTwice)
     rig.Start(0);
     rig.host.sent.clear();
     for (int i = 0; i < 12; ++i) {
-        rig.Receive(MakeDatagram(0, kStream, kKindProbe, {}));
+        rig.Receive(MakeDatagram(0, GetParam().stream, kKindProbe, {}));
         rig.host.tick += GetParam().spacingMs;
     }
     auto answers = rig.host.SentOfKind(kKindLinkAnswer);
@@ -200,17 +194,10 @@ TEST_P(RadioProbes, NineQuickProbesAreAnsweredTwice)
     }
 }
 
-// 9 probes 50 ms apart span 400 ms; 75 ms apart span 600 ms.
-INSTANTIATE_TEST_SUITE_P(Spacing, RadioProbes, ::testing::Values(ProbeCase{50, 2}, ProbeCase{75, 0}));
-
-TEST(RadioProtocol, ProbesOfAnotherStreamAreIgnored)
-{
-    SessionRig rig;
-    rig.Start(0);
-    for (int i = 0; i < 9; ++i)
-        rig.Receive(MakeDatagram(0, kStream + 1, kKindProbe, {}));
-    EXPECT_TRUE(rig.host.SentOfKind(kKindLinkAnswer).empty());
-}
+// 9 probes 50 ms apart span 400 ms; 75 ms apart span 600 ms. Another stream's go unanswered.
+INSTANTIATE_TEST_SUITE_P(Spacing, RadioProbes,
+                         ::testing::Values(ProbeCase{50, kStream, 2}, ProbeCase{75, kStream, 0},
+                                           ProbeCase{50, kStream + 1, 0}));
 
 TEST(RadioProtocol, TwentyAheadRequestsTheFifteenJustBelow)
 {
@@ -353,23 +340,15 @@ TEST(RadioProtocol, GroupAnswerWithoutGroupStops)
     SessionRig rig;
     rig.Receive(MakeText(16, kStream, kKindGroup, {"0.0.0.0", "Group FM"}));
     EXPECT_EQ(rig.host.stopsPosted, 1);
-    ASSERT_EQ(rig.host.messages.size(), 1u);
-    EXPECT_EQ(rig.host.messages[0].second, "The site does not support MBONE.");
+    EXPECT_EQ(rig.host.messages.at(0).second, "The site does not support MBONE.");
 }
 
 TEST(RadioProtocol, SocketFailureShowsMessageAndSendsNothing)
 {
-    FakeHost host;
-    FakeAudio audio;
-    TaggingDecoder decoder;
-    RadioDisplay display{};
-    host.display = &display;
-    host.openError = 24;
-    RadioSession session(host, decoder, audio, display);
-    session.Connect("127.0.0.1:4000");
-    EXPECT_TRUE(host.sent.empty());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, "Radio Lumetra");
+    SessionRig rig(24);
+    EXPECT_TRUE(rig.host.sent.empty());
+    ASSERT_EQ(rig.host.messages.size(), 1u);
+    EXPECT_EQ(rig.host.messages[0].first, "Radio Lumetra");
 }
 
 } // namespace
