@@ -26,22 +26,12 @@ TEST(CodecTransform, ForwardThenInverseGivesBackEverySignalUnderEveryMask)
     for (int round = 0; round < 400; ++round) {
         TransformArray x{};
         const int kind = round % 4;
-        for (int k = 0; k < kFrameSamples; ++k) {
-            switch (kind) {
-            case 0:
-                x[k] = static_cast<int16_t>(rng() % 1021);
-                break; // noise, 0..1020
-            case 1:
-                x[k] = static_cast<int16_t>(512 + 500 * std::sin(k * 0.01 * (1 + round % 7)));
-                break;
-            case 2:
-                x[k] = static_cast<int16_t>(-static_cast<int>(rng() % 3000));
-                break; // all below zero
-            default:
-                x[k] = static_cast<int16_t>((k / 100) % 2 ? 1020 : 0);
-                break; // steps
-            }
-        }
+        // Noise in 0..1020, sines, values all below zero, steps.
+        for (int k = 0; k < kFrameSamples; ++k)
+            x[k] = static_cast<int16_t>(kind == 0   ? static_cast<int>(rng() % 1021)
+                                        : kind == 1 ? static_cast<int>(512 + 500 * std::sin(k * 0.01 * (1 + round % 7)))
+                                        : kind == 2 ? -static_cast<int>(rng() % 3000)
+                                                    : ((k / 100) % 2 ? 1020 : 0));
         const auto mask = static_cast<uint16_t>(round < 8 ? (round % 2 ? 0x7FF : 0) : rng() & 0x7FF);
         TransformArray y = x;
         ForwardTransform(y, mask);

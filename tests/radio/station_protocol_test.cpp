@@ -33,11 +33,6 @@ struct Datagram {
     uint32_t seq = 0, stream = 0;
     uint16_t kind = 0, length = 0;
     Bytes payload;
-    std::string Word() const
-    {
-        return std::string(reinterpret_cast<const char*>(payload.data()),
-                           strnlen(reinterpret_cast<const char*>(payload.data()), payload.size()));
-    }
     // The NUL-separated words of a text message.
     std::vector<std::string> Words() const
     {

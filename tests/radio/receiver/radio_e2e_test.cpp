@@ -439,10 +439,9 @@ TEST_F(RadioStationE2e, PausedStationIsLostWithIdleSoundThenRecovers)
 
     // The idle sound played on a second device at half the wave volume.
     auto idle = ReadWave(Path("out-1.wav")).s8;
-    auto resource =
-        ReadWave(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
-                 "/resources/wave/IDLE.wav")
-            .s8;
+    auto resource = ReadWave(std::string(std::getenv("LUMETRA_SOURCE_DIR") ? std::getenv("LUMETRA_SOURCE_DIR") : ".") +
+                             "/resources/wave/IDLE.wav")
+                        .s8;
     ASSERT_FALSE(idle.empty());
     ASSERT_FALSE(resource.empty());
     auto peak = [](const std::vector<uint8_t>& v) {

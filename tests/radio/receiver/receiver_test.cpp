@@ -11,8 +11,6 @@
 #include <unistd.h>
 
 #include "fake_radio_host.h"
-#include "platform/audio/wave_file.h"
-#include "platform/resources/resources.h"
 #include "radio/receiver/receiver.h"
 
 namespace lumetra::radio::testing {
@@ -171,23 +169,6 @@ TEST_F(ReceiverTest, LogsOnOverLoopbackAndFollowsTheStation)
     EXPECT_EQ(zeph.value("Stations/RadioX").toString(), "100");
     EXPECT_EQ(zeph.value("Stations/RadioY").toString(), "50");
     QCoreApplication::processEvents();
-}
-
-TEST(IdleResource, IsAShortQuietEightBitMonoLoop)
-{
-    auto resource = platform::FindResource("wave", "idle");
-    ASSERT_TRUE(resource);
-    auto wav = platform::audio::ParseWave(*resource);
-    ASSERT_TRUE(wav.ok) << wav.error;
-    EXPECT_EQ(wav.image.format.channels, 1);
-    EXPECT_EQ(wav.image.format.bitsPerSample, 8);
-    EXPECT_GE(wav.image.samples.size(), 2000u);
-    EXPECT_LE(resource->size(), 8192u);
-    int peak = 0;
-    for (uint8_t x : wav.image.samples)
-        peak = std::max(peak, std::abs(int(x) - 128));
-    EXPECT_GT(peak, 4);
-    EXPECT_LT(peak, 40);
 }
 
 } // namespace
