@@ -96,6 +96,25 @@ protected:
         return path;
     }
 
+    // A fresh engine with the track opened (and started when play is set).
+    Engine& Open(const std::string& name, const FakeTrack& track, bool play = true, int32_t offset = 0)
+    {
+        Engine& engine = MakeEngine();
+        std::string path = Track(name, track);
+        engine.OpenCurrent(path.c_str(), offset);
+        if (play)
+            engine.PlayCurrent();
+        return engine;
+    }
+
+    // Runs the event loop until the end notice, then lets a second one arrive.
+    bool WaitForEnd()
+    {
+        bool ended = WaitFor([&] { return window.endNotices > 0; });
+        Settle();
+        return ended;
+    }
+
     // What a device plays for frames [first, last) of track, after the priming buffer.
     static std::vector<uint8_t> Expected(const FakeTrack& t, int32_t first, int32_t last, bool priming = true)
     {

@@ -18,12 +18,6 @@ std::vector<int> Restarts(EventLog& log)
     return counts;
 }
 
-int CountEntries(EventLog& log, const std::string& text)
-{
-    auto entries = log.Entries();
-    return static_cast<int>(std::count(entries.begin(), entries.end(), text));
-}
-
 struct QueueCase {
     int32_t sampleRate;
     int32_t samplesPerFrame;
@@ -37,19 +31,16 @@ class QueueTargetTest : public EngineTest, public ::testing::WithParamInterface<
 TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
 {
     audio.clock = false;
+    const QueueCase& c = GetParam();
     FakeTrack t;
-    t.sampleRate = GetParam().sampleRate;
-    t.samplesPerFrame = GetParam().samplesPerFrame;
+    t.sampleRate = c.sampleRate;
+    t.samplesPerFrame = c.samplesPerFrame;
     t.frames = 2000;
-    Engine& engine = MakeEngine();
-    std::string path = Track("long.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
-
-    EXPECT_EQ(Restarts(log), std::vector<int>{GetParam().buffers});
-    EXPECT_EQ(engine.QueuedCount(), GetParam().buffers);
+    Engine& engine = Open("long.mp3", t);
+    EXPECT_EQ(Restarts(log), std::vector<int>{c.buffers});
+    EXPECT_EQ(engine.QueuedCount(), c.buffers);
     EXPECT_EQ(engine.State(), kStatePlaying);
-    EXPECT_EQ(decoder.decoded, GetParam().buffers - 1);
+    EXPECT_EQ(decoder.decoded, c.buffers - 1);
 
     // Ten buffers played (the priming one first) are replaced at once.
     audio.LastDevice()->PlayBuffers(10);
@@ -59,8 +50,8 @@ TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
     }));
     {
         std::lock_guard g(lock);
-        EXPECT_EQ(engine.QueuedCount(), GetParam().buffers);
-        EXPECT_EQ(decoder.decoded, GetParam().buffers - 1 + 10);
+        EXPECT_EQ(engine.QueuedCount(), c.buffers);
+        EXPECT_EQ(decoder.decoded, c.buffers - 1 + 10);
         // The meter shows the last returned frame's peak over every 32nd sample, / 4.
         int32_t peak = 0;
         for (int32_t i = 0; i < t.samplesPerFrame * t.channels; i += 32)
@@ -72,8 +63,8 @@ TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
     ASSERT_TRUE(WaitFor([&] { return !engine.DeviceOpen(); }));
     Settle();
     EXPECT_EQ(window.endNotices, 0);
-    EXPECT_EQ(CountEntries(log, "close"), 1);
-    EXPECT_EQ(CountEntries(log, "close refused"), 0);
+    EXPECT_EQ(log.Count("close"), 1);
+    EXPECT_EQ(log.Count("close refused"), 0);
     EXPECT_EQ(engine.State(), kStateStopped);
     EXPECT_EQ(engine.PlayedPosition(), 0);
     EXPECT_EQ(engine.DecodePosition(), 0);
@@ -99,26 +90,21 @@ class NaturalEndTest : public EngineTest, public ::testing::WithParamInterface<E
 // exactly one notice, leaving the device closed and the positions at 0.
 TEST_P(NaturalEndTest, PlaysToTheEndWithOneNotice)
 {
+    const EndCase& c = GetParam();
     FakeTrack t;
-    t.frames = GetParam().frames;
-    t.totalSamples = GetParam().totalSamples;
-    Engine& engine = MakeEngine();
-    std::string path = Track("short.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
-    int queuedFrames = GetParam().playedFrames + (GetParam().silentTail ? 1 : 0);
-    EXPECT_EQ(Restarts(log).at(0), std::min(queuedFrames + 1, 115));
+    t.frames = c.frames;
+    t.totalSamples = c.totalSamples;
+    Engine& engine = Open("short.mp3", t);
+    EXPECT_EQ(Restarts(log).at(0), std::min(c.playedFrames + (c.silentTail ? 2 : 1), 115));
 
-    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
-    Settle();
+    ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(window.endNotices, 1);
     EXPECT_EQ(engine.State(), kStateStopped);
     EXPECT_FALSE(engine.DeviceOpen());
     EXPECT_EQ(engine.PlayedPosition(), 0);
     EXPECT_TRUE(engine.CurrentItem().endOfData);
-
-    std::vector<uint8_t> expected = Expected(t, 0, GetParam().playedFrames);
-    if (GetParam().silentTail)
+    std::vector<uint8_t> expected = Expected(t, 0, c.playedFrames);
+    if (c.silentTail)
         expected.resize(expected.size() + static_cast<std::size_t>(t.samplesPerFrame * t.channels * 2), 0);
     EXPECT_EQ(audio.Recording(0), expected);
 }
@@ -131,26 +117,32 @@ INSTANTIATE_TEST_SUITE_P(Lengths, NaturalEndTest,
                                            EndCase{"one_frame", 1, 1152, 1, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// An item without a length, or whose every frame fails to decode, is not
-// playable: it is stopped and unloaded at once, without an end notice.
-TEST_F(EngineTest, ItemWithoutADecodableFrameIsNotPlayable)
+// A missing file stays idle; an item without a length, or whose every frame fails
+// to decode, is stopped and unloaded at once. None opens a device for good or
+// gives an end notice; only the undecodable one is reported as not playable.
+TEST_F(EngineTest, ItemsThatCannotPlayStartNothing)
 {
-    for (bool noLength : {true, false}) {
+    for (const char* name : {"missing", "empty.mp3", "undecodable.mp3"}) {
         FakeTrack t;
-        t.frames = noLength ? 0 : 500;
-        t.undecodable = !noLength;
+        t.frames = name[0] == 'e' ? 0 : 500;
+        t.undecodable = name[0] == 'u';
         Engine& engine = MakeEngine();
         int notices = 0;
         engine.SetNotPlayableObserver([&notices](const MediaItem&) { ++notices; });
-        std::string path = Track(noLength ? "empty.mp3" : "undecodable.mp3", t);
+        std::string path = name[0] == 'm' ? std::string("/nonexistent/x.mp3") : Track(name, t);
         engine.OpenCurrent(path.c_str(), 0);
         engine.PlayCurrent();
         ASSERT_TRUE(WaitFor([&] { return !engine.DeviceOpen(); }));
         Settle();
-        EXPECT_EQ(engine.CurrentItem().layer, -1);
-        EXPECT_NE(engine.State(), kStatePlaying);
-        EXPECT_EQ(window.endNotices, 0);
-        EXPECT_EQ(notices, noLength ? 0 : 1);
+        EXPECT_EQ(engine.CurrentItem().layer, -1) << name;
+        EXPECT_NE(engine.State(), kStatePlaying) << name;
+        EXPECT_EQ(window.endNotices, 0) << name;
+        EXPECT_EQ(notices, t.undecodable ? 1 : 0) << name;
+        if (name[0] == 'm') {
+            EXPECT_EQ(engine.CurrentItem().mediaType, MEDIA_NONE);
+            EXPECT_EQ(engine.State(), kStateIdle);
+            EXPECT_EQ(audio.opened, 0);
+        }
     }
 }
 
@@ -161,12 +153,8 @@ TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
     audio.drainOnWrite = true;
     FakeTrack t;
     t.frames = 400;
-    Engine& engine = MakeEngine();
-    std::string path = Track("slow.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
-    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
-    Settle();
+    Open("slow.mp3", t);
+    ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(window.endNotices, 1);
 
     std::vector<int> restarts = Restarts(log);
@@ -175,15 +163,8 @@ TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
         EXPECT_EQ(restarts[i], 115) << "restart " << i;
     // Each underrun is a pause with nothing left at the device.
     auto entries = log.Entries();
-    int underruns = 0;
-    bool started = false;
-    for (const auto& e : entries) {
-        if (e.rfind("restart", 0) == 0)
-            started = true;
-        if (started && e == "pause 0")
-            ++underruns;
-    }
-    EXPECT_EQ(underruns, static_cast<int>(restarts.size()) - 1);
+    auto started = std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.rfind("restart", 0) == 0; });
+    EXPECT_EQ(std::count(started, entries.end(), "pause 0"), static_cast<long>(restarts.size()) - 1);
     EXPECT_EQ(audio.Recording(0), Expected(t, 0, 400));
 }
 
@@ -201,11 +182,8 @@ TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
     b.sampleRate = 22050;
     b.channels = 1;
     b.samplesPerFrame = 576;
-    Engine& engine = MakeEngine();
-    std::string first = Track("a.mp3", a);
+    Engine& engine = Open("a.mp3", a);
     std::string second = Track("b.mp3", b);
-    engine.OpenCurrent(first.c_str(), 0);
-    engine.PlayCurrent();
     audio.LastDevice()->PlayBuffers(22);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard g(lock);
@@ -223,10 +201,9 @@ TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
     EXPECT_EQ(engine.State(), kStateIdle);
 
     engine.PlayCurrent();
-    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
-    Settle();
+    ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(window.endNotices, 1);
-    EXPECT_EQ(CountEntries(log, "close refused"), 0);
+    EXPECT_EQ(log.Count("close refused"), 0);
     EXPECT_GT(log.Find("open 22050 1"), closed);
     EXPECT_EQ(audio.Recording(1), Expected(b, 0, 30));
 }
@@ -238,10 +215,7 @@ TEST_F(EngineTest, PauseAndResumeLoseNothing)
     audio.clock = false;
     FakeTrack t;
     t.frames = 300;
-    Engine& engine = MakeEngine();
-    std::string path = Track("p.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
+    Engine& engine = Open("p.mp3", t);
     audio.LastDevice()->PlayBuffers(20);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard g(lock);
@@ -271,23 +245,19 @@ TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
     FakeTrack t;
     t.frames = 200;
     t.bytesPerFrame = 400;
-    Engine& engine = MakeEngine();
-    std::string path = Track("stream.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
+    Engine& engine = Open("stream.mp3", t, false);
     engine.CurrentItem().streamState = 2;
     stream.SetDownloading(true);
-    stream.SetReceivedBytes(40 * 400 + 10240);
-    engine.PlayCurrent();
     // Frames are read until the read position reaches the margin.
-    EXPECT_EQ(decoder.decoded, 40);
-    EXPECT_EQ(engine.State(), kStatePaused);
-    EXPECT_TRUE(Restarts(log).empty());
-
-    stream.SetReceivedBytes(100 * 400 + 10240);
-    engine.PlayCurrent();
-    EXPECT_EQ(decoder.decoded, 100);
-    EXPECT_EQ(engine.State(), kStatePaused);
-
+    for (int frames : {40, 100}) {
+        stream.SetReceivedBytes(frames * 400 + 10240);
+        engine.PlayCurrent();
+        EXPECT_EQ(decoder.decoded, frames);
+        EXPECT_EQ(engine.State(), kStatePaused);
+        if (frames == 40) {
+            EXPECT_TRUE(Restarts(log).empty());
+        }
+    }
     stream.SetDownloading(false);
     engine.PlayCurrent();
     ASSERT_TRUE(WaitFor([&] {
@@ -303,11 +273,7 @@ TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
 TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
 {
     audio.refuseFormat = true;
-    FakeTrack t;
-    Engine& engine = MakeEngine();
-    std::string path = Track("busy.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
+    Engine& engine = Open("busy.mp3", FakeTrack{});
     EXPECT_EQ(engine.State(), kStateStopped);
     EXPECT_GT(audio.queries, 1);
     EXPECT_EQ(audio.opened, 0);
@@ -334,37 +300,17 @@ TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
 TEST_F(EngineTest, RefusedWritesStopThePlayer)
 {
     audio.refuseWrites = true;
-    FakeTrack t;
-    Engine& engine = MakeEngine();
-    std::string path = Track("refuse.mp3", t);
-    engine.OpenCurrent(path.c_str(), 0);
-    engine.PlayCurrent();
+    Engine& engine = Open("refuse.mp3", FakeTrack{});
     EXPECT_EQ(engine.State(), kStateStopped);
     EXPECT_FALSE(engine.DeviceOpen());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error: WaveOut Error"});
-}
-
-// Items the engine cannot play leave it idle and open no device.
-TEST_F(EngineTest, UnplayableItemsStartNothing)
-{
-    Engine& engine = MakeEngine();
-    std::string missing = "/nonexistent/x.mp3";
-    engine.OpenCurrent(missing.c_str(), 0);
-    engine.PlayCurrent();
-    EXPECT_EQ(engine.CurrentItem().layer, -1);
-    EXPECT_EQ(engine.CurrentItem().mediaType, MEDIA_NONE);
-    EXPECT_EQ(engine.State(), kStateIdle);
-    EXPECT_EQ(audio.opened, 0);
 }
 
 // Seeking opens the item at a byte offset: the output starts at the frame there.
 TEST_F(EngineTest, StartPositionSkipsToTheFrame)
 {
     FakeTrack t;
-    t.frames = 100;
-    Engine& engine = MakeEngine();
-    std::string path = Track("seek.mp3", t);
-    engine.OpenCurrent(path.c_str(), 60 * 400);
+    Engine& engine = Open("seek.mp3", t, false, 60 * 400);
     EXPECT_EQ(engine.DecodePosition(), 60 * 1152);
     engine.PlayCurrent();
     ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));

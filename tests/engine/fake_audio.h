@@ -5,6 +5,7 @@
 
 #include "platform/audio/wave_out.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace lumetra::engine::testing {
+
+namespace pa = platform::audio;
 
 class EventLog {
 public:
@@ -29,15 +32,17 @@ public:
         std::lock_guard g(m_lock);
         return m_entries;
     }
-    // Index of the first entry equal to text at or after from, -1 when none.
-    int Find(const std::string& text, int from = 0)
+    // Index of the first entry equal to text, -1 when none.
+    int Find(const std::string& text)
     {
         auto entries = Entries();
-        for (int i = from; i < static_cast<int>(entries.size()); ++i) {
-            if (entries[static_cast<std::size_t>(i)] == text)
-                return i;
-        }
-        return -1;
+        auto it = std::find(entries.begin(), entries.end(), text);
+        return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
+    }
+    int Count(const std::string& text)
+    {
+        auto entries = Entries();
+        return static_cast<int>(std::count(entries.begin(), entries.end(), text));
     }
 
 private:
@@ -45,14 +50,19 @@ private:
     std::vector<std::string> m_entries;
 };
 
-class FakeDevice final : public platform::audio::WaveOutDevice {
+struct DeviceBehaviour {
+    bool clock = true; // devices play on their own
+    bool refuseWrites = false;
+    bool drainOnWrite = false; // a running device plays everything as soon as it gets it
+};
+
+class FakeDevice final : public pa::WaveOutDevice {
 public:
-    FakeDevice(const platform::audio::WaveFormat& format, platform::audio::DoneCallback done, EventLog& log, bool clock,
-               bool refuseWrites, bool drainOnWrite, std::shared_ptr<std::vector<uint8_t>> recording)
-        : m_format(format), m_done(std::move(done)), m_log(log), m_refuseWrites(refuseWrites),
-          m_drainOnWrite(drainOnWrite), m_played(std::move(recording))
+    FakeDevice(const pa::WaveFormat& format, pa::DoneCallback done, EventLog& log, DeviceBehaviour behaviour,
+               std::shared_ptr<std::vector<uint8_t>> recording)
+        : m_format(format), m_done(std::move(done)), m_log(log), m_behaviour(behaviour), m_played(std::move(recording))
     {
-        if (clock)
+        if (behaviour.clock)
             m_clock = std::thread([this] { ClockMain(); });
     }
     std::function<void()> onDestroy;
@@ -70,35 +80,35 @@ public:
             m_clock.join();
     }
 
-    int Prepare(platform::audio::WaveHeader* h) override
+    int Prepare(pa::WaveHeader* h) override
     {
-        h->flags |= platform::audio::kWhdrPrepared;
-        return platform::audio::kWaveOk;
+        h->flags |= pa::kWhdrPrepared;
+        return pa::kWaveOk;
     }
-    int Unprepare(platform::audio::WaveHeader* h) override
+    int Unprepare(pa::WaveHeader* h) override
     {
-        h->flags &= ~platform::audio::kWhdrPrepared;
-        return platform::audio::kWaveOk;
+        h->flags &= ~pa::kWhdrPrepared;
+        return pa::kWaveOk;
     }
-    int Write(platform::audio::WaveHeader* h) override
+    int Write(pa::WaveHeader* h) override
     {
-        if (m_refuseWrites)
-            return platform::audio::kWaveError;
+        if (m_behaviour.refuseWrites)
+            return pa::kWaveError;
         {
             std::lock_guard g(m_lock);
             m_queue.push_back(h);
         }
         m_wake.notify_all();
-        if (m_drainOnWrite)
+        if (m_behaviour.drainOnWrite)
             PlayBuffers(1 << 20);
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
     int Pause() override
     {
         std::lock_guard g(m_lock);
         m_paused = true;
         m_log.Add("pause " + std::to_string(m_queue.size()));
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
     int Restart() override
     {
@@ -109,11 +119,11 @@ public:
             m_paused = false;
         }
         m_wake.notify_all();
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
     int Reset() override
     {
-        std::deque<platform::audio::WaveHeader*> returned;
+        std::deque<pa::WaveHeader*> returned;
         {
             std::lock_guard g(m_lock);
             m_log.Add("reset");
@@ -121,26 +131,22 @@ public:
         }
         for (auto* h : returned)
             m_done(this, h);
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
     int Close() override
     {
         std::lock_guard g(m_lock);
-        if (!m_queue.empty()) {
-            m_log.Add("close refused");
-            return platform::audio::kWaveStillPlaying;
-        }
-        m_log.Add("close");
-        return platform::audio::kWaveOk;
+        m_log.Add(m_queue.empty() ? "close" : "close refused");
+        return m_queue.empty() ? pa::kWaveOk : pa::kWaveStillPlaying;
     }
     uint64_t PositionSamples() override { return 0; }
-    const platform::audio::WaveFormat& Format() const override { return m_format; }
+    const pa::WaveFormat& Format() const override { return m_format; }
 
     // Plays up to n buffers now (as if that much time had passed), if running.
     void PlayBuffers(int n)
     {
         for (int i = 0; i < n; ++i) {
-            platform::audio::WaveHeader* h = nullptr;
+            pa::WaveHeader* h = nullptr;
             {
                 std::lock_guard g(m_lock);
                 if (m_paused || m_queue.empty())
@@ -151,11 +157,6 @@ public:
             }
             m_done(this, h);
         }
-    }
-    std::size_t Outstanding()
-    {
-        std::lock_guard g(m_lock);
-        return m_queue.size();
     }
 
 private:
@@ -174,49 +175,45 @@ private:
         }
     }
 
-    platform::audio::WaveFormat m_format;
-    platform::audio::DoneCallback m_done;
+    pa::WaveFormat m_format;
+    pa::DoneCallback m_done;
     EventLog& m_log;
-    bool m_refuseWrites;
-    bool m_drainOnWrite;
+    DeviceBehaviour m_behaviour;
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<platform::audio::WaveHeader*> m_queue;
+    std::deque<pa::WaveHeader*> m_queue;
     std::shared_ptr<std::vector<uint8_t>> m_played;
     bool m_paused = false;
     bool m_ending = false;
     std::thread m_clock;
 };
 
-class FakeAudio final : public platform::audio::AudioSystem {
+class FakeAudio final : public pa::AudioSystem, public DeviceBehaviour {
 public:
     explicit FakeAudio(EventLog& log) : m_log(log) {}
 
-    bool clock = true;         // devices play on their own
     bool refuseFormat = false; // every format query fails (device busy)
-    bool refuseWrites = false;
-    bool drainOnWrite = false; // a running device plays everything as soon as it gets it
-    std::vector<platform::audio::DeviceCaps> devices{platform::audio::DeviceCaps{"fake", 1, 2, 3, 0x10, 2}};
+    std::vector<pa::DeviceCaps> devices{pa::DeviceCaps{"fake", 1, 2, 3, 0x10, 2}};
+    std::atomic<int> queries{0};
+    std::atomic<int> opened{0};
 
     int DeviceCount() override { return static_cast<int>(devices.size()); }
-    int GetCaps(int device, platform::audio::DeviceCaps& caps) override
+    int GetCaps(int device, pa::DeviceCaps& caps) override
     {
         caps = devices.at(static_cast<std::size_t>(device));
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
-    int QueryFormat(int, const platform::audio::WaveFormat&) override
+    int QueryFormat(int, const pa::WaveFormat&) override
     {
         ++queries;
-        return refuseFormat ? platform::audio::kWaveAllocated : platform::audio::kWaveOk;
+        return refuseFormat ? pa::kWaveAllocated : pa::kWaveOk;
     }
-    int OpenOnLine(int, const platform::audio::WaveFormat& format, platform::audio::MixerLine,
-                   platform::audio::DoneCallback done, std::unique_ptr<platform::audio::WaveOutDevice>& out) override
+    int OpenOnLine(int, const pa::WaveFormat& format, pa::MixerLine, pa::DoneCallback done,
+                   std::unique_ptr<pa::WaveOutDevice>& out) override
     {
         auto recording = std::make_shared<std::vector<uint8_t>>();
-        auto device =
-            std::make_unique<FakeDevice>(format, std::move(done), m_log, clock, refuseWrites, drainOnWrite, recording);
-        FakeDevice* raw = device.get();
-        device->onDestroy = [this, raw] {
+        auto device = std::make_unique<FakeDevice>(format, std::move(done), m_log, *this, recording);
+        device->onDestroy = [this, raw = device.get()] {
             std::lock_guard g(m_lock);
             if (m_last == raw)
                 m_last = nullptr;
@@ -229,10 +226,10 @@ public:
         }
         m_log.Add("open " + std::to_string(format.samplesPerSec) + " " + std::to_string(format.channels));
         out = std::move(device);
-        return platform::audio::kWaveOk;
+        return pa::kWaveOk;
     }
     std::string BackendName() const override { return "fake"; }
-    platform::audio::Mixer& LineMixer() override { return m_mixer; }
+    pa::Mixer& LineMixer() override { return m_mixer; }
 
     // The device opened last while it is open (use only while it cannot close).
     FakeDevice* LastDevice()
@@ -247,7 +244,6 @@ public:
         if (m_last)
             m_last->PlayBuffers(n);
     }
-
     // What the n-th opened device played; read it once that device is closed.
     std::vector<uint8_t> Recording(std::size_t n)
     {
@@ -255,12 +251,9 @@ public:
         return *m_recordings.at(n);
     }
 
-    std::atomic<int> queries{0};
-    std::atomic<int> opened{0};
-
 private:
     EventLog& m_log;
-    platform::audio::Mixer m_mixer;
+    pa::Mixer m_mixer;
     std::mutex m_lock;
     FakeDevice* m_last = nullptr;
     std::vector<std::shared_ptr<std::vector<uint8_t>>> m_recordings;

@@ -7,7 +7,6 @@
 #include "fake_audio.h"
 
 #include <cstring>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -35,8 +34,6 @@ public:
     explicit FakeDecoder(EventLog& log) : m_log(log) {}
 
     void Describe(const std::string& path, const FakeTrack& track) { m_tracks[path] = track; }
-    // Runs before each frame is decoded (under the engine lock).
-    std::function<void()> beforeFrame;
 
     int ReadInfo(MediaItem& item) override
     {
@@ -67,8 +64,6 @@ public:
     }
     int DecodeNextFrame(uint8_t* block) override
     {
-        if (beforeFrame)
-            beforeFrame();
         if (!m_item || m_frame >= m_track.frames) {
             if (m_item)
                 m_item->endOfData = 1;

@@ -5,6 +5,7 @@
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
 #include "engine/wave_length.h"
+#include "platform/audio/wav_file_writer.h"
 #include "platform/audio/wave_out.h"
 #include "platform/profile/profile_file.h"
 #ifdef LUMETRA_HAVE_FFMPEG
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,28 +51,14 @@ protected:
         return item;
     }
 
-    // 16-bit stereo 44100 Hz of the given number of frames.
+    // 16-bit stereo 44100 Hz of the given number of silent frames.
     std::string Wav(const char* name, uint32_t frames)
     {
         std::string path = (m_dir / name).string();
-        uint32_t data = frames * 4;
-        std::ofstream out(path, std::ios::binary);
-        auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-        auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-        out.write("RIFF", 4);
-        u32(36 + data);
-        out.write("WAVEfmt ", 8);
-        u32(16);
-        u16(1);
-        u16(2);
-        u32(44100);
-        u32(176400);
-        u16(4);
-        u16(16);
-        out.write("data", 4);
-        u32(data);
-        std::vector<char> zeros(data);
-        out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+        platform::audio::WavFileWriter writer;
+        std::vector<uint8_t> zeros(frames * 4);
+        EXPECT_TRUE(writer.Open(path, platform::audio::MakePcmFormat(2, 44100, 16), false));
+        EXPECT_TRUE(writer.Append(zeros.data(), zeros.size()));
         return path;
     }
 
@@ -184,12 +170,6 @@ TEST_F(MciSourcesTest, MixedModeDiscListsAudioTracksWithTheirNames)
     EXPECT_EQ(CdDiscSerial(other), 0u);
 }
 #endif
-
-} // namespace
-} // namespace lumetra::engine
-
-namespace lumetra::engine {
-namespace {
 
 TEST(CdWatcher, ReportsDiscsArrivingLeavingAndChanging)
 {

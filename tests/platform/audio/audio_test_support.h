@@ -75,6 +75,16 @@ struct BufferSet {
     }
 };
 
+// Prepares and queues every buffer; false at the first one refused.
+inline bool WriteAll(WaveOutDevice& device, BufferSet& set)
+{
+    for (WaveHeader& h : set.headers) {
+        if (device.Prepare(&h) != kWaveOk || device.Write(&h) != kWaveOk)
+            return false;
+    }
+    return true;
+}
+
 // A 16-bit tone with some harmonics so that alignment by correlation is unambiguous.
 inline std::vector<uint8_t> Tone16(int channels, int rate, double seconds, double amplitude = 12000)
 {

@@ -24,11 +24,6 @@ struct OutputCase {
     int channels, rate, bits;
 };
 
-void PrintTo(const OutputCase& c, std::ostream* out)
-{
-    *out << c.backend << " " << c.channels << "ch " << c.rate << " Hz " << c.bits << " bit";
-}
-
 std::string CaseName(const ::testing::TestParamInfo<OutputCase>& info)
 {
     std::string name = info.param.backend == "pulse" ? "pulse" : "alsa";
@@ -152,14 +147,6 @@ protected:
     // server's delay only roughly when it stops and resends the unplayed tail.
     size_t EdgeFrames() const { return m_format.samplesPerSec / (GetParam().backend == "pulse" ? 200 : 50); }
 
-    void PlayAll(WaveOutDevice& device, BufferSet& set)
-    {
-        for (WaveHeader& h : set.headers) {
-            ASSERT_EQ(device.Prepare(&h), kWaveOk);
-            ASSERT_EQ(device.Write(&h), kWaveOk);
-        }
-    }
-
     static testing::TempDir* s_dir;
     static testing::PulseServer* s_server;
     static int s_sinks;
@@ -182,7 +169,7 @@ TEST_P(ServerOutputTest, ToneComesOutBitExactAndBuffersReturnAsItPlays)
     std::unique_ptr<WaveOutDevice> device;
     ASSERT_EQ(m_system->Open(0, m_format, log.Callback(), device), kWaveOk);
     auto start = std::chrono::steady_clock::now();
-    PlayAll(*device, set);
+    ASSERT_TRUE(testing::WriteAll(*device, set));
     ASSERT_TRUE(log.WaitFor(set.headers.size()));
     // Returned as played, not as copied: the last one only after about a second.
     EXPECT_GE(std::chrono::steady_clock::now() - start, 800ms);
@@ -204,7 +191,7 @@ TEST_P(ServerOutputTest, PauseIsSilentAndRestartPlaysOnWithoutLoss)
     DoneLog log;
     std::unique_ptr<WaveOutDevice> device;
     ASSERT_EQ(m_system->Open(0, m_format, log.Callback(), device), kWaveOk);
-    PlayAll(*device, set);
+    ASSERT_TRUE(testing::WriteAll(*device, set));
     ASSERT_TRUE(log.WaitFor(3));
     ASSERT_EQ(device->Pause(), kWaveOk);
     std::this_thread::sleep_for(50ms);
@@ -263,7 +250,7 @@ TEST_P(ServerOutputTest, ResetReturnsEveryBufferAndSilencesTheRest)
     DoneLog log;
     std::unique_ptr<WaveOutDevice> device;
     ASSERT_EQ(m_system->Open(0, m_format, log.Callback(), device), kWaveOk);
-    PlayAll(*device, set);
+    ASSERT_TRUE(testing::WriteAll(*device, set));
     ASSERT_TRUE(log.WaitFor(3));
     ASSERT_EQ(device->Reset(), kWaveOk);
     ASSERT_EQ(log.Count(), set.headers.size());
@@ -314,10 +301,7 @@ TEST_P(ServerLossTest, EveryBufferStillComesBackWhenTheServerDies)
     DoneLog log;
     std::unique_ptr<WaveOutDevice> device;
     ASSERT_EQ(system->Open(0, format, log.Callback(), device), kWaveOk);
-    for (WaveHeader& h : set.headers) {
-        ASSERT_EQ(device->Prepare(&h), kWaveOk);
-        ASSERT_EQ(device->Write(&h), kWaveOk);
-    }
+    ASSERT_TRUE(testing::WriteAll(*device, set));
     ASSERT_TRUE(log.WaitFor(2));
     server.Kill();
     ASSERT_TRUE(log.WaitFor(set.headers.size(), 10s));

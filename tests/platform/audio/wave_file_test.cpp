@@ -143,8 +143,10 @@ TEST(WaveFileRoundTrip, SoxFilesGiveSoxSamples)
     EXPECT_TRUE(std::equal(r.image.samples.begin(), r.image.samples.end(), expected.begin(), expected.end()));
 }
 
-TEST(WaveFileResources, EmbeddedSoundsArePlayable)
+TEST(WaveFileResources, EmbeddedSoundsArePlayableAndUnknownNamesAreNotFound)
 {
+    EXPECT_FALSE(FindResource("textfile", "no such table"));
+    EXPECT_EQ(OpenResourceStream("wave", "no such sound"), nullptr);
     auto idle = FindResource("wave", "IDLE");
     if (!idle)
         GTEST_SKIP() << "no IDLE sound embedded";

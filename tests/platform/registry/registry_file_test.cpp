@@ -45,12 +45,16 @@ TEST(RegistryFile, EveryKindOfValueSurvivesWritingAndReading)
     EXPECT_EQ(FormatRegistryText(back), text);
 }
 
-TEST(RegistryFile, KeysAndNamesIgnoreCase)
+TEST(RegistryFile, KeysAndNamesIgnoreCaseAndContinuedHexIsJoined)
 {
-    RegistryData data = ParseRegistryText("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Foo]\n\"Bar\"=\"1\"\n");
+    RegistryData data = ParseRegistryText("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Foo]\n\"Bar\"=\"1\"\n"
+                                          "\"Long\"=hex:01,02,\\\n  03\n");
     ASSERT_NE(Find(data, RegistryRoot::CurrentUser, "software\\FOO", "bAR"), nullptr);
     EXPECT_EQ(Find(data, RegistryRoot::ClassesRoot, "Software\\Foo", "Bar"), nullptr);
     EXPECT_NE(data.FindKey(RegistryRoot::CurrentUser, "Software"), nullptr);
+    const RegistryValue* v = Find(data, RegistryRoot::CurrentUser, "Software\\Foo", "Long");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->bytes, (std::vector<uint8_t>{1, 2, 3}));
 }
 
 struct DamagedCase {
@@ -92,13 +96,5 @@ INSTANTIATE_TEST_SUITE_P(
                     DamagedCase{"HexContinued", kGood + "\"Long\"=hex:01,02,\\\n  03\n", true},
                     DamagedCase{"Empty", "", false}),
     [](const auto& info) { return info.param.name; });
-
-TEST(RegistryFile, ContinuedHexListIsJoined)
-{
-    RegistryData data = ParseRegistryText("[HKEY_CURRENT_USER\\K]\n\"Long\"=hex:01,02,\\\n  03\n");
-    const RegistryValue* v = Find(data, RegistryRoot::CurrentUser, "K", "Long");
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->bytes, (std::vector<uint8_t>{1, 2, 3}));
-}
 
 } // namespace
