@@ -116,9 +116,9 @@ protected:
     }
 
     // What a device plays for frames [first, last) of track, after the priming buffer.
-    static std::vector<uint8_t> Expected(const FakeTrack& t, int32_t first, int32_t last, bool priming = true)
+    static std::vector<uint8_t> Expected(const FakeTrack& t, int32_t first, int32_t last)
     {
-        std::vector<uint8_t> bytes(priming ? 1024 : 0, 0);
+        std::vector<uint8_t> bytes(1024, 0);
         for (int32_t f = first; f < last; ++f) {
             for (int32_t i = 0; i < t.samplesPerFrame * t.channels; ++i) {
                 int16_t s = FakeSample(f, i);

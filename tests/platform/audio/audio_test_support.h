@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -105,15 +106,8 @@ inline std::vector<uint8_t> Tone16(int channels, int rate, double seconds, doubl
 
 inline std::vector<uint8_t> ReadFile(const std::string& path)
 {
-    std::vector<uint8_t> data;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            data.insert(data.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return data;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline uint32_t Le32(const std::vector<uint8_t>& d, size_t at)
