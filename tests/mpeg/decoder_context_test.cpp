@@ -145,20 +145,19 @@ std::vector<uint8_t> Sequence(std::initializer_list<FrameSpec> specs)
     return bytes;
 }
 
-FrameSpec With(void (*change)(FrameSpec&))
+std::vector<uint8_t> Cat(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more, std::size_t zeros)
 {
-    FrameSpec s;
-    change(s);
-    return s;
+    Append(bytes, more);
+    bytes.resize(bytes.size() + zeros, 0);
+    return bytes;
 }
 
 std::vector<uint8_t> HexText(const std::vector<uint8_t>& binary)
 {
     std::string text;
-    static const char digits[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < binary.size(); ++i) {
-        text += digits[binary[i] >> 4];
-        text += digits[binary[i] & 15];
+        text += "0123456789ABCDEF"[binary[i] >> 4];
+        text += "0123456789ABCDEF"[binary[i] & 15];
         if (i % 32 == 31)
             text += "\r\n";
     }
@@ -193,53 +192,39 @@ TEST_P(DecodedStream, WritesEachFrameOrDropsIt)
     EXPECT_EQ(item.errorProtection, c.errorProtection);
 }
 
-const FrameSpec kProtected = With([](FrameSpec& s) { s.protect = true; });
-const FrameSpec kBadCrc = With([](FrameSpec& s) { s.protect = true, s.badCrc = true; });
-const FrameSpec kLayer1 = With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8; });
-const FrameSpec kLayer1BadCrc =
-    With([](FrameSpec& s) { s.layer = 1, s.protect = true, s.bitrateIndex = 8, s.badCrc = true; });
-const FrameSpec kJoint = With([](FrameSpec& s) { s.mode = kModeJointStereo; });
-const FrameSpec kDual = With([](FrameSpec& s) { s.mode = kModeDualChannel; });
-const FrameSpec kMono = With([](FrameSpec& s) { s.mode = kModeSingleChannel; });
-const FrameSpec kMono32k =
-    With([](FrameSpec& s) { s.mode = kModeSingleChannel, s.samplingFrequency = 2, s.bitrateIndex = 8; });
-
-std::vector<uint8_t> WithId3v1(std::vector<uint8_t> bytes)
+FrameSpec Spec(int layer, bool protect, bool badCrc, int mode = 0, int rate = 1)
 {
-    std::vector<uint8_t> tag(128, 0);
-    std::memcpy(tag.data(), "TAG", 3);
-    Append(bytes, tag);
-    return bytes;
+    return {.layer = layer,
+            .protect = protect,
+            .bitrateIndex = layer == 1 || rate == 2 ? 8 : 12,
+            .samplingFrequency = rate,
+            .mode = mode,
+            .badCrc = badCrc};
 }
+
+const FrameSpec kL2 = Spec(2, false, false), kCrc = Spec(2, true, false), kBadCrc = Spec(2, true, true);
+const FrameSpec kL1 = Spec(1, true, false), kL1BadCrc = Spec(1, true, true);
+const FrameSpec kJoint = Spec(2, false, false, kModeJointStereo), kDual = Spec(2, false, false, kModeDualChannel);
+const FrameSpec kMono = Spec(2, false, false, kModeSingleChannel);
+const FrameSpec kMono32k = Spec(2, false, false, kModeSingleChannel, 2);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodedStream,
     ::testing::Values(
         // Modes of the same channel count mix, but a mono frame in a stereo stream is rejected.
-        StreamCase{"modes_mix", Sequence({FrameSpec{}, kJoint, kDual, kMono, kJoint, FrameSpec{}}), {}, 5, 1152},
-        StreamCase{"crc_mismatch_drops_the_frame",
-                   Sequence({kProtected, kBadCrc, kProtected}),
-                   {2304, 0, 2304},
-                   2,
-                   1152,
-                   2,
-                   48000,
-                   1},
-        StreamCase{"crc_mismatch_layer1",
-                   Sequence({kLayer1, kLayer1BadCrc, kLayer1, kLayer1}),
-                   {768, 0, 768},
-                   3,
-                   384,
-                   2,
-                   48000,
-                   1},
+        StreamCase{"modes_mix", Sequence({kL2, kJoint, kDual, kMono, kJoint, kL2}), {}, 5, 1152},
+        StreamCase{
+            "crc_mismatch_drops_the_frame", Sequence({kCrc, kBadCrc, kCrc}), {2304, 0, 2304}, 2, 1152, 2, 48000, 1},
+        StreamCase{"crc_mismatch_layer1", Sequence({kL1, kL1BadCrc, kL1, kL1}), {768, 0, 768}, 3, 384, 2, 48000, 1},
         StreamCase{"mono_layer2_32k", Sequence({kMono32k, kMono32k, kMono32k}), {1152}, 3, 1152, 1, 32000},
-        StreamCase{"id3v1_after_the_last_frame", WithId3v1(Frames(FrameSpec{}, 3)), {2304, 2304, 2304, 0}, 3, 1152},
-        StreamCase{"hex_text", HexText(Frames(FrameSpec{}, 3)), {2304, 2304, 2304}, 3, 1152}),
+        StreamCase{
+            "id3v1_after_the_last_frame", Cat(Frames(kL2, 3), {'T', 'A', 'G'}, 125), {2304, 2304, 2304, 0}, 3, 1152},
+        StreamCase{"hex_text", HexText(Frames(kL2, 3)), {2304, 2304, 2304}, 3, 1152}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
 {
+    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0); // not open yet
     MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
     std::strcpy(item.path, "/nonexistent/x.mp2");
     EXPECT_EQ(m_decoder.Open(item, 0), 0);
@@ -253,47 +238,39 @@ TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
 TEST_F(DecoderContextTest, DiagnosticLinesOnlyWhenSwitchedOn)
 {
     MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
-    for (bool on : {false, true}) {
+    auto decodeCapturing = [&](bool on, std::string& out, std::string& err) {
         SetDiagnostics(on);
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
         m_decoder.Open(item, 0);
         DecodeAll();
-        const std::string out = ::testing::internal::GetCapturedStdout();
-        const std::string err = ::testing::internal::GetCapturedStderr();
+        out = ::testing::internal::GetCapturedStdout();
+        err = ::testing::internal::GetCapturedStderr();
+        SetDiagnostics(false);
         m_decoder.Close();
         item.layer = 2;
         item.endOfData = 0;
-        if (!on) {
-            EXPECT_EQ(out, "");
-            EXPECT_EQ(err, "");
-            continue;
-        }
-        EXPECT_EQ(out, "");
-        EXPECT_EQ(err, "HDR: s=FFF, id=1, l=2, ep=off, br=C, sf=1, pd=0, pr=0, m=0, js=0, c=0, o=0, e=0\n"
-                       "alg.=MPEG-1, layer=II, tot bitrate=256, sfrq=48.0\n"
-                       "mode=stereo, sblim=27, jsbd=27, ch=2\n"
-                       "{   1}{   2}"
-                       "Frame cannot be located\nInput stream may be empty\n");
-    }
-    SetDiagnostics(false);
+    };
+    std::string out, err;
+    decodeCapturing(false, out, err);
+    EXPECT_EQ(out + err, "");
+    decodeCapturing(true, out, err);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "HDR: s=FFF, id=1, l=2, ep=off, br=C, sf=1, pd=0, pr=0, m=0, js=0, c=0, o=0, e=0\n"
+                   "alg.=MPEG-1, layer=II, tot bitrate=256, sfrq=48.0\n"
+                   "mode=stereo, sblim=27, jsbd=27, ch=2\n"
+                   "{   1}{   2}"
+                   "Frame cannot be located\nInput stream may be empty\n");
 }
 
 // The values under the item flags: each call's status, one letter per call
 // (d decoded, x dropped, e end, n end with no sync).
 TEST_F(DecoderContextTest, FrameStatusesOfTheValueInterface)
 {
-    FrameSpec good;
-    good.protect = true;
-    FrameSpec bad = good;
-    bad.badCrc = true;
-    std::vector<uint8_t> crc;
-    for (const auto& f : {good, bad, good})
-        Append(crc, SilentFrame(f));
     const struct {
         std::vector<uint8_t> bytes;
         const char* statuses;
-    } cases[] = {{Frames(FrameSpec{}, 3), "dddne"}, {crc, "dxdne"}};
+    } cases[] = {{Frames(FrameSpec{}, 3), "dddne"}, {Sequence({kCrc, kBadCrc, kCrc}), "dxdne"}};
     for (const auto& c : cases) {
         const std::string path = m_dir.Write("v.mp2", c.bytes);
         const StreamInfo info = AnalyseMpegFile(path.c_str());
@@ -314,12 +291,6 @@ TEST_F(DecoderContextTest, FrameStatusesOfTheValueInterface)
     EXPECT_TRUE(decoder.IsOpen());
     decoder.Close();
     EXPECT_FALSE(decoder.IsOpen());
-}
-
-TEST_F(DecoderContextTest, DecodeWhenClosedDoesNothing)
-{
-    EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0);
-    m_decoder.Close();
 }
 
 } // namespace

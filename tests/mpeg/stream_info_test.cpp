@@ -13,58 +13,42 @@ namespace {
 // The decoder is tested through the item, as the engine drives it.
 using engine::AnalyseMpegItem;
 using engine::ReadFileSizeAndId3v1;
-
 using test::Append;
 using test::FrameSpec;
 using test::SilentFrame;
-using test::TempDir;
+using namespace std::string_literals;
+
+std::vector<uint8_t> Bytes(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
+
+std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    Append(a, b);
+    return a;
+}
 
 std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist, const std::string& album,
                            const std::string& comment, char pad = ' ')
 {
-    std::vector<uint8_t> tag(128, 0);
-    std::memcpy(tag.data(), "TAG", 3);
-    auto field = [&](std::size_t at, const std::string& text) {
-        for (std::size_t i = 0; i < 30; ++i)
-            tag[at + i] = static_cast<uint8_t>(i < text.size() ? text[i] : pad);
-    };
-    field(3, title);
-    field(33, artist);
-    field(63, album);
-    field(97, comment);
-    return tag;
+    std::string tag = "TAG";
+    for (const std::string* field : {&title, &artist, &album})
+        tag += (*field + std::string(30, pad)).substr(0, 30);
+    tag += std::string(4, '\0') + (comment + std::string(30, pad)).substr(0, 30);
+    tag.resize(128, '\0');
+    return Bytes(tag);
 }
 
-std::vector<uint8_t> V23Frame(const char* id, const std::string& text)
+// A text frame of a v2.3 (4-letter id, 4 size bytes, 2 flag bytes) or v2.2 tag.
+std::vector<uint8_t> TextFrame(const std::string& id, const std::string& text)
 {
     const uint32_t size = static_cast<uint32_t>(text.size() + 1);
-    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]),
-                              static_cast<uint8_t>(id[1]),
-                              static_cast<uint8_t>(id[2]),
-                              static_cast<uint8_t>(id[3]),
-                              static_cast<uint8_t>(size >> 24),
-                              static_cast<uint8_t>(size >> 16),
-                              static_cast<uint8_t>(size >> 8),
-                              static_cast<uint8_t>(size),
-                              0,
-                              0,
-                              0};
-    f.insert(f.end(), text.begin(), text.end());
-    return f;
-}
-
-std::vector<uint8_t> V22Frame(const char* id, const std::string& text)
-{
-    const uint32_t size = static_cast<uint32_t>(text.size() + 1);
-    std::vector<uint8_t> f = {static_cast<uint8_t>(id[0]),
-                              static_cast<uint8_t>(id[1]),
-                              static_cast<uint8_t>(id[2]),
-                              static_cast<uint8_t>(size >> 16),
-                              static_cast<uint8_t>(size >> 8),
-                              static_cast<uint8_t>(size),
-                              0};
-    f.insert(f.end(), text.begin(), text.end());
-    return f;
+    std::string f = id;
+    for (int shift = id.size() == 4 ? 24 : 16; shift >= 0; shift -= 8)
+        f += static_cast<char>(size >> shift);
+    f += std::string(id.size() == 4 ? 3 : 1, '\0') + text;
+    return Bytes(f);
 }
 
 std::vector<uint8_t> Tagged(int major, const std::vector<uint8_t>& frames, std::size_t padding = 20)
@@ -92,7 +76,7 @@ protected:
         EXPECT_EQ(AnalyseMpegItem(item), expect);
         return item;
     }
-    TempDir m_dir;
+    test::TempDir m_dir;
 };
 
 TEST_F(StreamInfoTest, FillsTheStreamFieldsFromTheFirstHeader)
@@ -108,26 +92,18 @@ TEST_F(StreamInfoTest, FillsTheStreamFieldsFromTheFirstHeader)
     EXPECT_EQ(item.blockFactor, 8);
     EXPECT_EQ(item.fileSize, static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(item.totalSamples, static_cast<int32_t>(bytes.size() * 48000.0 / 32000));
-}
 
-TEST_F(StreamInfoTest, LengthEstimateUsesTheFirstBitrate)
-{
-    // A layer III header at 128 kbit/s, 44.1 kHz, then 3,000,000 bytes in all.
-    std::vector<uint8_t> bytes(3000000, 0);
-    const uint8_t header[] = {0xFF, 0xFB, 0x90, 0x00};
-    std::memcpy(bytes.data(), header, 4);
-    MediaItem item = Analyse(bytes);
+    // Layer III at 128 kbit/s and 44.1 kHz: the length follows from the first bit rate.
+    std::vector<uint8_t> layer3 = Bytes("\xFF\xFB\x90\x00"s);
+    layer3.resize(3000000, 0);
+    item = Analyse(layer3);
     EXPECT_EQ(item.layer, 3);
     EXPECT_EQ(item.totalSamples, 8268750);
     EXPECT_EQ(item.samplesPerFrame, 1152);
-}
 
-TEST_F(StreamInfoTest, ReservedSampleRateIsNotSupported)
-{
-    std::vector<uint8_t> bytes(2000, 0);
-    const uint8_t header[] = {0xFF, 0xFD, 0x9C, 0x00}; // layer II, sampling index 3
-    std::memcpy(bytes.data(), header, 4);
-    MediaItem item = Analyse(bytes);
+    std::vector<uint8_t> reservedRate = Bytes("\xFF\xFD\x9C\x00"s); // layer II, sampling index 3
+    reservedRate.resize(2000, 0);
+    item = Analyse(reservedRate);
     EXPECT_EQ(item.layer, -1);
     EXPECT_STREQ(item.title, "Format not supported.");
 }
@@ -143,32 +119,28 @@ class Id3v1Test : public StreamInfoTest, public ::testing::WithParamInterface<V1
 TEST_P(Id3v1Test, ReadsTitleArtistAndLink)
 {
     const V1Case& c = GetParam();
-    auto bytes = Audio();
-    Append(bytes, Id3v1(c.title, c.artist, c.album, c.comment, c.pad));
-    MediaItem item = Analyse(bytes);
+    MediaItem item = Analyse(Cat(Audio(), Id3v1(c.title, c.artist, c.album, c.comment, c.pad)));
     EXPECT_EQ(std::string(item.title), c.wantTitle);
     EXPECT_EQ(std::string(item.performer), c.wantArtist);
     EXPECT_EQ(std::string(item.webLink), c.wantLink);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Id3v1Test,
-                         ::testing::Values(V1Case{"Song", "Band", "", "", ' ', "Song",
-                                                  std::string("Band") + std::string(26, ' '), ""},
-                                           V1Case{"Song", "Band", "", "", '\0', "Song", "Band", ""},
-                                           V1Case{"Title with a blank ", "A", "http://album.example", "", '\0',
-                                                  "Title with a blank ", "A", "http://album.example"},
-                                           V1Case{"T", "A", "http://album.example", "www.comment.example", '\0', "T",
-                                                  "A", "www.comment.example"},
-                                           V1Case{"T", "A", "no link", "ftp://x", '\0', "T", "A", ""},
-                                           V1Case{std::string(30, 'x'), "A", "", "", ' ', std::string(30, 'x'),
-                                                  std::string("A") + std::string(29, ' '), ""}));
+const std::string kUrl = "http://album.example";
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Id3v1Test,
+    ::testing::Values(V1Case{"Song", "Band", "", "", ' ', "Song", "Band" + std::string(26, ' '), ""},
+                      V1Case{"Song", "Band", "", "", '\0', "Song", "Band", ""},
+                      V1Case{"Title with a blank ", "A", kUrl, "", '\0', "Title with a blank ", "A", kUrl},
+                      V1Case{"T", "A", kUrl, "www.comment.example", '\0', "T", "A", "www.comment.example"},
+                      V1Case{"T", "A", "no link", "ftp://x", '\0', "T", "A", ""},
+                      V1Case{std::string(30, 'x'), "A", "", "", ' ', std::string(30, 'x'), "A" + std::string(29, ' '),
+                             ""}));
 
 TEST_F(StreamInfoTest, FileOf1024BytesIsNotSearchedForId3v1)
 {
     std::vector<uint8_t> bytes = Audio(1);
     bytes.resize(1024 - 128, 0);
     Append(bytes, Id3v1("Song", "Band", "", ""));
-    ASSERT_EQ(bytes.size(), 1024u);
     MediaItem item = MakeMediaItem();
     std::strcpy(item.title, "before");
     std::strcpy(item.path, m_dir.Write("a.mp3", bytes).c_str());
@@ -188,12 +160,6 @@ std::string Letters(std::size_t n)
     return text;
 }
 
-std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    Append(a, b);
-    return a;
-}
-
 struct V2Case {
     const char* name;
     std::vector<uint8_t> tag;
@@ -206,9 +172,7 @@ class TaggedStream : public StreamInfoTest, public ::testing::WithParamInterface
 // its version and length; damaged frames only lose their texts.
 TEST_P(TaggedStream, ReadsTheTextsAndFindsTheAudio)
 {
-    auto bytes = GetParam().tag;
-    Append(bytes, Audio());
-    MediaItem item = Analyse(bytes);
+    MediaItem item = Analyse(Cat(GetParam().tag, Audio()));
     EXPECT_EQ(std::string(item.title), GetParam().title);
     EXPECT_EQ(std::string(item.performer), GetParam().performer);
     EXPECT_EQ(item.layer, 2);
@@ -217,34 +181,24 @@ TEST_P(TaggedStream, ReadsTheTextsAndFindsTheAudio)
 INSTANTIATE_TEST_SUITE_P(
     Versions, TaggedStream,
     ::testing::Values(V2Case{"v23",
-                             Tagged(3, Cat(Cat(V23Frame("TALB", "Album"), V23Frame("TIT2", "Title 2.3")),
-                                           V23Frame("TPE1", "Artist 2.3"))),
+                             Tagged(3, Cat(Cat(TextFrame("TALB", "Album"), TextFrame("TIT2", "Title 2.3")),
+                                           TextFrame("TPE1", "Artist 2.3"))),
                              "Title 2.3", "Artist 2.3"},
-                      V2Case{"v22", Tagged(2, Cat(V22Frame("TP1", "Artist 2.2"), V22Frame("TT2", "Title 2.2"))),
+                      V2Case{"v22", Tagged(2, Cat(TextFrame("TP1", "Artist 2.2"), TextFrame("TT2", "Title 2.2"))),
                              "Title 2.2", "Artist 2.2"},
                       V2Case{"long_text_cut_to_127",
-                             Tagged(3, Cat(V23Frame("TIT2", Letters(300)), V23Frame("TPE1", "After"))), Letters(127),
+                             Tagged(3, Cat(TextFrame("TIT2", Letters(300)), TextFrame("TPE1", "After"))), Letters(127),
                              "After"},
-                      V2Case{"v24_long_padding", Tagged(4, V23Frame("TIT2", "Four"), 3000), "Four", ""},
+                      V2Case{"v24_long_padding", Tagged(4, TextFrame("TIT2", "Four"), 3000), "Four", ""},
                       // A frame whose size points far beyond the tag, and one of size 0.
-                      V2Case{"damaged", Tagged(3, {'T', 'I', 'T', '2',  0,    0,    0,    0, 0, 0, 'T',
-                                                   'P', 'E', '1', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'}),
-                             "", ""}),
+                      V2Case{"damaged", Tagged(3, Bytes("TIT2\0\0\0\0\0\0TPE1\x7F\xFF\xFF\xFF\0\0\0x"s)), "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMargin)
+TEST_F(StreamInfoTest, FirstFrameMustStartWithinTheMarginAndAudioMustExist)
 {
-    std::vector<uint8_t> near(2000, 0);
-    Append(near, Audio());
-    EXPECT_EQ(Analyse(near).layer, 2);
-    std::vector<uint8_t> far(2100, 0);
-    Append(far, Audio());
-    EXPECT_EQ(Analyse(far, 0).layer, -1);
-}
-
-TEST_F(StreamInfoTest, TagOnlyAndMissingFilesFail)
-{
-    Analyse(Tagged(3, V23Frame("TIT2", "Only a tag")), 0);
+    EXPECT_EQ(Analyse(Cat(std::vector<uint8_t>(2000, 0), Audio())).layer, 2);
+    EXPECT_EQ(Analyse(Cat(std::vector<uint8_t>(2100, 0), Audio()), 0).layer, -1);
+    Analyse(Tagged(3, TextFrame("TIT2", "Only a tag")), 0);
     MediaItem item = MakeMediaItem();
     std::strcpy(item.path, "/nonexistent/file.mp3");
     EXPECT_EQ(AnalyseMpegItem(item), 0);
