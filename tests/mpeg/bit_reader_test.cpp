@@ -72,43 +72,29 @@ TEST_P(BitReaderBuffer, ReadsEveryWidthAcrossRefills)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BitReaderBuffer, ::testing::Values(8, 100, 4096, 4097, 10000));
 
-TEST(BitReader, ZeroBitsLeaveThePositionAndOneBitReads)
+// Binary files, and hex text (upper-case digit pairs, line ends and a final
+// Ctrl-Z skipped); lower-case digits make the file binary.
+TEST(BitReader, SmallReadsOfBinaryAndHexText)
 {
     TempDir dir;
-    const auto path = dir.Write("a.bin", {0xA5, 0xFF, 0x00, 0x12, 0x34});
     BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str()));
+    ASSERT_TRUE(r.Open(dir.Write("a.bin", {0xA5, 0xFF, 0x00, 0x12, 0x34}).c_str()));
     EXPECT_EQ(r.ReadBits(0), 0u);
     EXPECT_EQ(r.BitPosition(), 0u);
     EXPECT_EQ(r.ReadBit(), 1u);
     EXPECT_EQ(r.ReadBit(), 0u);
     EXPECT_EQ(r.ReadBits(6), 0x25u);
     EXPECT_EQ(r.ReadBits(32), 0xFF001234u);
-}
-
-TEST(BitReader, HexTextIsReadTwoDigitsPerByte)
-{
-    TempDir dir;
-    const std::string text = "FFF3\r\n8A0C\n\x1A";
-    const auto path = dir.Write("a.hex", std::vector<uint8_t>(text.begin(), text.end()));
-    BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str()));
-    EXPECT_TRUE(r.IsHexText());
-    EXPECT_EQ(r.ReadBits(32), 0xFFF38A0Cu);
-}
-
-TEST(BitReader, LowerCaseDigitsMakeTheFileBinary)
-{
-    TempDir dir;
-    const std::string text = "fff3";
-    const auto path = dir.Write("a.hex", std::vector<uint8_t>(text.begin(), text.end()));
-    BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str()));
-    EXPECT_FALSE(r.IsHexText());
-    EXPECT_EQ(r.ReadBits(8), static_cast<uint32_t>('f'));
+    for (const std::string text : {"FFF3\r\n8A0C\n\x1A", "fff3"}) {
+        BitReader hex;
+        ASSERT_TRUE(hex.Open(dir.Write("a.hex", std::vector<uint8_t>(text.begin(), text.end())).c_str()));
+        EXPECT_EQ(hex.IsHexText(), text[0] == 'F');
+        EXPECT_EQ(hex.ReadBits(32), text[0] == 'F' ? 0xFFF38A0Cu : 0x66666633u);
+    }
 }
 
 struct SyncCase {
+    int skip; // bits read before the search: it starts at the next four-bit boundary
     std::vector<uint8_t> bytes;
     int found;
     uint32_t positionAfter; // bit counter after the search when found
@@ -124,6 +110,7 @@ TEST_P(FindSync, FindsTheWordAtFourBitBoundaries)
     const auto path = dir.Write("s.bin", bytes);
     BitReader r;
     ASSERT_TRUE(r.Open(path.c_str()));
+    r.ReadBits(GetParam().skip);
     EXPECT_EQ(r.FindSync(0xFFF, 12, 16384), GetParam().found);
     if (GetParam().found) {
         EXPECT_EQ(r.BitPosition(), GetParam().positionAfter);
@@ -131,10 +118,11 @@ TEST_P(FindSync, FindsTheWordAtFourBitBoundaries)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FindSync,
-                         ::testing::Values(SyncCase{{0xFF, 0xF0}, 1, 12}, SyncCase{{0x0F, 0xFF}, 1, 16},
-                                           SyncCase{{0x00, 0x00, 0xFF, 0xFB}, 1, 28},
+                         ::testing::Values(SyncCase{0, {0xFF, 0xF0}, 1, 12}, SyncCase{0, {0x0F, 0xFF}, 1, 16},
+                                           SyncCase{0, {0x00, 0x00, 0xFF, 0xFB}, 1, 28},
+                                           SyncCase{1, {0x0F, 0xFF, 0x00}, 1, 16},
                                            // 0x7FF8: eleven ones at an odd offset are not a sync
-                                           SyncCase{{0x7F, 0xF8}, 0, 0}, SyncCase{{0x00}, 0, 0}));
+                                           SyncCase{0, {0x7F, 0xF8}, 0, 0}, SyncCase{0, {0x00}, 0, 0}));
 
 TEST(BitReader, SyncSearchStopsAfterItsStepLimit)
 {
@@ -153,17 +141,6 @@ TEST(BitReader, SyncSearchStopsAfterItsStepLimit)
     EXPECT_FALSE(r2.AtEnd());
 }
 
-TEST(BitReader, UnalignedCounterIsFirstMovedToAFourBitBoundary)
-{
-    TempDir dir;
-    const auto path = dir.Write("a.bin", {0x0F, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0});
-    BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str()));
-    r.ReadBits(1);
-    EXPECT_EQ(r.FindSync(0xFFF, 12, 100), 1);
-    EXPECT_EQ(r.BitPosition(), 16u);
-}
-
 TEST(BitReader, ShortFilesEndTheStream)
 {
     TempDir dir;
@@ -175,6 +152,10 @@ TEST(BitReader, ShortFilesEndTheStream)
         EXPECT_EQ(r.FindSync(0xFFF, 12, 16384), 0) << size;
         EXPECT_TRUE(r.AtEnd()) << size;
     }
+    BitReader missing;
+    EXPECT_FALSE(missing.Open("/nonexistent/file.mp3"));
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_TRUE(missing.AtEnd());
 }
 
 TEST(BitReader, EndFlagComesAfterTheLastByte)
@@ -210,14 +191,6 @@ TEST(BitReader, MoreThan32BitsIsADiagnosticAndGoesOn)
     SetDiagnostics(false);
     EXPECT_EQ(r.BitPosition(), 40u);
     EXPECT_EQ(r.ReadBits(8), 0xA5u);
-}
-
-TEST(BitReader, MissingFileDoesNotOpen)
-{
-    BitReader r;
-    EXPECT_FALSE(r.Open("/nonexistent/file.mp3"));
-    EXPECT_FALSE(r.IsOpen());
-    EXPECT_TRUE(r.AtEnd());
 }
 
 } // namespace

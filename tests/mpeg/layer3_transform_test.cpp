@@ -64,11 +64,55 @@ double LongWindow(int type, int i)
     }
 }
 
-// A reference hybrid filter for one long-block subband pair sequence, with
-// alias reduction computed from the tabulated c[i].
+// 44.1 kHz short bands, and the alias reduction coefficients c[i].
+constexpr int16_t kShortBands[14] = {0, 4, 8, 12, 16, 22, 30, 40, 52, 66, 84, 106, 136, 192};
+constexpr double kAliasC[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+
+// The alias reduction butterflies between subbands 0 .. subbands - 1.
+void AliasReduce(double* x, int subbands)
+{
+    for (int sb = 1; sb < subbands; ++sb)
+        for (int i = 0; i < 8; ++i) {
+            const double cs = 1 / std::sqrt(1 + kAliasC[i] * kAliasC[i]), ca = kAliasC[i] * cs;
+            const double bu = x[18 * sb - 1 - i], bd = x[18 * sb + i];
+            x[18 * sb - 1 - i] = bu * cs - bd * ca;
+            x[18 * sb + i] = bd * cs + bu * ca;
+        }
+}
+
+// Random lines for the short bands from `first` on, in xr's order (band by
+// band, window by window) and per window in `line`.
+void FillShortBands(int first, std::mt19937& rng, float xr[576], float line[3][192])
+{
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int band = first; band < 13; ++band) {
+        const int width = kShortBands[band + 1] - kShortBands[band];
+        for (int w = 0; w < 3; ++w)
+            for (int f = 0; f < width; ++f)
+                xr[3 * kShortBands[band] + w * width + f] = line[w][kShortBands[band] + f] = value(rng);
+    }
+}
+
+// The 36 windowed outputs of short subband s: three overlapped 12-point transforms.
+void ShortOutputs(float line[3][192], int s, double result[36])
+{
+    std::fill(result, result + 36, 0.0);
+    for (int w = 0; w < 3; ++w) {
+        const auto y = DirectImdct(&line[w][6 * s], 12);
+        for (int i = 0; i < 12; ++i)
+            result[6 + 6 * w + i] += y[i] * std::sin(kPi / 12 * (i + 0.5));
+    }
+}
+
+// Odd subbands have their odd time slots negated (frequency inversion).
+double Inverted(int s, int i, double v)
+{
+    return (s & 1) && (i & 1) ? -v : v;
+}
+
+// A reference hybrid filter for a sequence of long-block granules of each type.
 TEST(HybridFilter, LongBlocksMatchTheStandardSteps)
 {
-    static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     HybridFilter filter;
@@ -81,13 +125,7 @@ TEST(HybridFilter, LongBlocksMatchTheStandardSteps)
         double ref[576];
         for (int i = 0; i < 576; ++i)
             ref[i] = xr[i] = i < 300 ? value(rng) : 0.0f;
-        for (int sb = 1; sb < 32; ++sb)
-            for (int i = 0; i < 8; ++i) {
-                const double cs = 1 / std::sqrt(1 + c[i] * c[i]), ca = c[i] / std::sqrt(1 + c[i] * c[i]);
-                const double bu = ref[18 * sb - 1 - i], bd = ref[18 * sb + i];
-                ref[18 * sb - 1 - i] = bu * cs - bd * ca;
-                ref[18 * sb + i] = bd * cs + bu * ca;
-            }
+        AliasReduce(ref, 32);
         float out[18][32];
         filter.Run(xr, 300, g, nullptr, 0, out);
         for (int sb = 0; sb < 32; ++sb) {
@@ -95,108 +133,56 @@ TEST(HybridFilter, LongBlocksMatchTheStandardSteps)
             for (int k = 0; k < 18; ++k)
                 in[k] = static_cast<float>(ref[18 * sb + k]);
             auto y = DirectImdct(in, 36);
-            for (int i = 0; i < 36; ++i)
-                y[i] *= LongWindow(type, i);
             for (int i = 0; i < 18; ++i) {
-                double expect = y[i] + overlap[18 * sb + i];
-                if ((sb & 1) && (i & 1))
-                    expect = -expect;
+                const double expect = Inverted(sb, i, y[i] * LongWindow(type, i) + overlap[18 * sb + i]);
                 ASSERT_NEAR(out[i][sb], expect, 5e-5) << "type " << type << " subband " << sb << " slot " << i;
-                overlap[18 * sb + i] = y[18 + i];
+                overlap[18 * sb + i] = y[18 + i] * LongWindow(type, 18 + i);
             }
         }
     }
 }
 
-TEST(HybridFilter, ShortBlocksOverlapThreeWindows)
+// Short blocks, then a silent granule that gives out the overlap; mixed
+// blocks: subbands 0 and 1 long (normal window, alias reduction between them
+// only), the rest short from short band 3 on.
+TEST(HybridFilter, ShortAndMixedBlocks)
 {
-    // 44.1 kHz short bands.
-    static const int16_t sb[14] = {0, 4, 8, 12, 16, 22, 30, 40, 52, 66, 84, 106, 136, 192};
     std::mt19937 rng(2);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    GranuleChannelInfo g{};
-    g.windowSwitching = 1;
-    g.blockType = 2;
-    float xr[576];
-    float line[3][192];
-    for (int band = 0; band < 13; ++band) {
-        const int width = sb[band + 1] - sb[band];
-        for (int w = 0; w < 3; ++w)
-            for (int f = 0; f < width; ++f)
-                xr[3 * sb[band] + w * width + f] = line[w][sb[band] + f] = value(rng);
-    }
-    HybridFilter filter;
-    float out[18][32];
-    filter.Run(xr, 576, g, sb, 1, out);
-    float second[18][32];
-    float zeros[576] = {};
-    filter.Run(zeros, 0, g, sb, 1, second);
-    for (int s = 0; s < 32; ++s) {
-        double result[36] = {};
-        for (int w = 0; w < 3; ++w) {
-            const auto y = DirectImdct(&line[w][6 * s], 12);
-            for (int i = 0; i < 12; ++i)
-                result[6 + 6 * w + i] += y[i] * std::sin(kPi / 12 * (i + 0.5));
-        }
-        for (int i = 0; i < 18; ++i) {
-            const double sign = (s & 1) && (i & 1) ? -1 : 1;
-            ASSERT_NEAR(out[i][s], sign * result[i], 5e-5) << "subband " << s << " slot " << i;
-            ASSERT_NEAR(second[i][s], sign * result[18 + i], 5e-5) << "subband " << s << " slot " << i;
-        }
-    }
-}
-
-// Mixed blocks: subbands 0 and 1 long (normal window, alias reduction between
-// them only), the rest short from short band 3 on.
-TEST(HybridFilter, MixedBlocksAreLongBelowSubbandTwo)
-{
-    static const int16_t sb[14] = {0, 4, 8, 12, 16, 22, 30, 40, 52, 66, 84, 106, 136, 192};
-    static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    GranuleChannelInfo g{};
-    g.windowSwitching = 1;
-    g.blockType = 2;
-    g.mixedBlock = 1;
-    float xr[576];
-    double longPart[36];
-    float line[3][192] = {};
-    for (int i = 0; i < 36; ++i)
-        longPart[i] = xr[i] = value(rng);
-    for (int band = 3; band < 13; ++band) {
-        const int width = sb[band + 1] - sb[band];
-        for (int w = 0; w < 3; ++w)
-            for (int f = 0; f < width; ++f)
-                xr[3 * sb[band] + w * width + f] = line[w][sb[band] + f] = value(rng);
-    }
-    for (int i = 0; i < 8; ++i) {
-        const double cs = 1 / std::sqrt(1 + c[i] * c[i]), ca = c[i] / std::sqrt(1 + c[i] * c[i]);
-        const double bu = longPart[17 - i], bd = longPart[18 + i];
-        longPart[17 - i] = bu * cs - bd * ca;
-        longPart[18 + i] = bd * cs + bu * ca;
-    }
-    HybridFilter filter;
-    float out[18][32];
-    filter.Run(xr, 576, g, sb, 0, out);
-    for (int s = 0; s < 32; ++s) {
-        double result[36] = {};
-        if (s < 2) {
-            float in[18];
-            for (int k = 0; k < 18; ++k)
-                in[k] = static_cast<float>(longPart[18 * s + k]);
-            const auto y = DirectImdct(in, 36);
-            for (int i = 0; i < 36; ++i)
-                result[i] = y[i] * LongWindow(0, i);
-        } else {
-            for (int w = 0; w < 3; ++w) {
-                const auto y = DirectImdct(&line[w][6 * s], 12);
-                for (int i = 0; i < 12; ++i)
-                    result[6 + 6 * w + i] += y[i] * std::sin(kPi / 12 * (i + 0.5));
+    for (int mixed = 0; mixed < 2; ++mixed) {
+        GranuleChannelInfo g{};
+        g.windowSwitching = 1;
+        g.blockType = 2;
+        g.mixedBlock = mixed;
+        float xr[576];
+        double longPart[36] = {};
+        float line[3][192] = {};
+        for (int i = 0; i < 36 * mixed; ++i)
+            longPart[i] = xr[i] = value(rng);
+        AliasReduce(longPart, 2 * mixed);
+        FillShortBands(3 * mixed, rng, xr, line);
+        HybridFilter filter;
+        float out[18][32], second[18][32];
+        filter.Run(xr, 576, g, kShortBands, !mixed, out);
+        float zeros[576] = {};
+        filter.Run(zeros, 0, g, kShortBands, !mixed, second);
+        for (int s = 0; s < 32; ++s) {
+            double result[36];
+            ShortOutputs(line, s, result);
+            if (s < 2 * mixed) {
+                float in[18];
+                for (int k = 0; k < 18; ++k)
+                    in[k] = static_cast<float>(longPart[18 * s + k]);
+                const auto y = DirectImdct(in, 36);
+                for (int i = 0; i < 36; ++i)
+                    result[i] = y[i] * LongWindow(0, i);
             }
-        }
-        for (int i = 0; i < 18; ++i) {
-            const double sign = (s & 1) && (i & 1) ? -1 : 1;
-            ASSERT_NEAR(out[i][s], sign * result[i], 5e-5) << "subband " << s << " slot " << i;
+            for (int i = 0; i < 18; ++i) {
+                ASSERT_NEAR(out[i][s], Inverted(s, i, result[i]), 5e-5) << "mixed " << mixed << " sb " << s << " " << i;
+                if (!mixed) {
+                    ASSERT_NEAR(second[i][s], Inverted(s, i, result[18 + i]), 5e-5) << "subband " << s << " " << i;
+                }
+            }
         }
     }
 }

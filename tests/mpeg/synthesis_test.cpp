@@ -132,18 +132,6 @@ TEST(Synthesis, BatchesAndWidthsAgree)
     }
 }
 
-TEST(Synthesis, SilenceStaysSilent)
-{
-    Synthesis synthesis;
-    const float zeros[32] = {};
-    for (int slot = 0; slot < 40; ++slot) {
-        int16_t out[32];
-        EXPECT_EQ(synthesis.Synthesize(zeros, slot & 1, out), 0);
-        for (int16_t v : out)
-            ASSERT_EQ(v, 0);
-    }
-}
-
 TEST(Synthesis, LoudInputClipsAndIsCounted)
 {
     Synthesis synthesis;
