@@ -186,52 +186,41 @@ INSTANTIATE_TEST_SUITE_P(BigValueTables, HuffmanRoundTrip,
                          testing::Values(1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
                                          25, 26, 27, 28, 29, 30, 31));
 
-TEST(HuffmanDecoder, RegionsUseTheirOwnTables)
+struct RegionCase {
+    const char* name;
+    GranuleChannelInfo g;
+    int quads;    // count1 quadruples written after the big values
+    bool filler;  // 32 more bits of the part that would decode as quadruples
+    int expected; // values decoded
+};
+
+class HuffmanRegions : public testing::TestWithParam<RegionCase> {};
+
+TEST_P(HuffmanRegions, DecodeToThePartEnd)
 {
+    const RegionCase& c = GetParam();
     std::mt19937 rng(7);
-    const GranuleChannelInfo g = LongGranule(288, 1, 24, 13, 3, 2, 0);
-    Spectrum s = Encode(g, 0, rng);
-    BitReservoir r;
-    Load(r, s.bits.Bytes());
-    int32_t q[576];
-    EXPECT_EQ(DecodeHuffman(r, g, kBands, TheHuffmanTables(), static_cast<int32_t>(s.bits.BitCount()), q), 576);
-    for (int i = 0; i < 576; ++i)
-        ASSERT_EQ(q[i], s.values[i]) << "position " << i;
-}
-
-TEST(HuffmanDecoder, TableZeroRegionsReadNoBits)
-{
-    std::mt19937 rng(3);
-    // Region 0 (lines 0..11) and region 2 use table 0; region 1 table 5.
-    const GranuleChannelInfo g = LongGranule(100, 0, 5, 0, 2, 6, 1);
-    Spectrum s = Encode(g, 10, rng);
-    BitReservoir r;
-    Load(r, s.bits.Bytes());
-    int32_t q[576];
+    Spectrum s = Encode(c.g, c.quads, rng);
+    if (c.filler)
+        s.bits.Put(0xffffffff, 32);
     const int32_t end = static_cast<int32_t>(s.bits.BitCount());
-    EXPECT_EQ(DecodeHuffman(r, g, kBands, TheHuffmanTables(), end, q), 240);
-    for (int i = 0; i < 576; ++i)
-        ASSERT_EQ(q[i], s.values[i]) << "position " << i;
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(q[i], 0);
-}
-
-TEST(HuffmanDecoder, BigValuesEndingAt576LeaveNoRoomForCount1)
-{
-    std::mt19937 rng(5);
-    const GranuleChannelInfo g = LongGranule(288, 7, 7, 7, 7, 7, 0);
-    Spectrum s = Encode(g, 0, rng);
-    const int32_t bigEnd = static_cast<int32_t>(s.bits.BitCount());
-    // Trailing data of the same part that would decode as quadruples.
-    s.bits.Put(0xffffffff, 32);
     BitReservoir r;
     Load(r, s.bits.Bytes());
     int32_t q[576];
-    EXPECT_EQ(DecodeHuffman(r, g, kBands, TheHuffmanTables(), bigEnd + 32, q), 576);
-    EXPECT_EQ(r.Position(), bigEnd + 32);
+    EXPECT_EQ(DecodeHuffman(r, c.g, kBands, TheHuffmanTables(), end, q), c.expected);
+    EXPECT_EQ(r.Position(), end);
     for (int i = 0; i < 576; ++i)
-        ASSERT_EQ(q[i], s.values[i]);
+        ASSERT_EQ(q[i], s.values[i]) << "position " << i;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HuffmanRegions,
+    testing::Values(RegionCase{"regions_use_their_own_tables", LongGranule(288, 1, 24, 13, 3, 2, 0), 0, false, 576},
+                    // Regions 0 (lines 0..11) and 2 use table 0, which reads no bits.
+                    RegionCase{"table_zero_regions", LongGranule(100, 0, 5, 0, 2, 6, 1), 10, false, 240},
+                    RegionCase{"big_values_to_576_leave_no_room_for_count1", LongGranule(288, 7, 7, 7, 7, 7, 0), 0,
+                               true, 576}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HuffmanDecoder, QuadrupleRunningPastThePartIsForgotten)
 {

@@ -59,21 +59,4 @@ const std::vector<ReferenceTable>& ReferenceTables()
     return tables;
 }
 
-void BitWriter::Put(uint32_t value, int bits)
-{
-    for (int i = bits - 1; i >= 0; --i) {
-        if (m_bits % 8 == 0)
-            m_bytes.push_back(0);
-        if ((value >> i) & 1)
-            m_bytes.back() |= static_cast<uint8_t>(0x80 >> (m_bits % 8));
-        ++m_bits;
-    }
-}
-
-void BitWriter::PutCode(const std::string& code)
-{
-    for (char c : code)
-        Put(c == '1', 1);
-}
-
 } // namespace lumetra::mpeg::test

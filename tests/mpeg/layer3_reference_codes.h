@@ -3,6 +3,8 @@
 // (resources/generators/mpeg-audio/huffman_tables.json), for checking the
 // decoding trees against them and for encoding test data.
 
+#include "bit_writer.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,18 +26,5 @@ struct ReferenceTable {
 // All 34 tables, indexed by number; fails the calling test when the file
 // cannot be read.
 const std::vector<ReferenceTable>& ReferenceTables();
-
-// Appends bits to a byte string, first bit most significant.
-class BitWriter {
-public:
-    void Put(uint32_t value, int bits);
-    void PutCode(const std::string& code);
-    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
-    int64_t BitCount() const { return m_bits; }
-
-private:
-    std::vector<uint8_t> m_bytes;
-    int64_t m_bits = 0;
-};
 
 } // namespace lumetra::mpeg::test

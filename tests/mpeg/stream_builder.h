@@ -3,6 +3,7 @@
 // layer I and II frames (every allocation 0) with any header, optional CRC,
 // and files in a per-test temporary folder.
 
+#include "bit_writer.h"
 #include "mpeg/allocation_table.h"
 #include "mpeg/frame_crc.h"
 #include "mpeg/frame_header.h"
@@ -16,28 +17,6 @@
 #include <vector>
 
 namespace lumetra::mpeg::test {
-
-class BitWriter {
-public:
-    void Put(uint32_t value, int bits)
-    {
-        for (int i = bits - 1; i >= 0; --i) {
-            if (m_bit == 0)
-                m_bytes.push_back(0);
-            if ((value >> i) & 1u)
-                m_bytes.back() |= static_cast<uint8_t>(0x80u >> m_bit);
-            m_bit = (m_bit + 1) & 7;
-        }
-        m_bits += static_cast<std::size_t>(bits);
-    }
-    std::size_t Bits() const { return m_bits; }
-    std::vector<uint8_t>& Bytes() { return m_bytes; }
-
-private:
-    std::vector<uint8_t> m_bytes;
-    int m_bit = 0;
-    std::size_t m_bits = 0;
-};
 
 struct FrameSpec {
     int id = 1;
@@ -89,8 +68,8 @@ inline std::vector<uint8_t> SilentFrame(const FrameSpec& s)
     }
     FrameCrc crc;
     crc.AddHeader(h);
-    crc.Add(0, static_cast<int>(allocation.Bits() % 32));
-    for (std::size_t i = 0; i < allocation.Bits() / 32; ++i)
+    crc.Add(0, static_cast<int>(allocation.BitCount() % 32));
+    for (int64_t i = 0; i < allocation.BitCount() / 32; ++i)
         crc.Add(0, 32);
 
     BitWriter w;
@@ -107,8 +86,8 @@ inline std::vector<uint8_t> SilentFrame(const FrameSpec& s)
     w.Put(0, 4);
     if (s.protect)
         w.Put(s.badCrc ? crc.Value() ^ 0x1234u : crc.Value(), 16);
-    w.Put(0, static_cast<int>(allocation.Bits() % 32));
-    for (std::size_t i = 0; i < allocation.Bits() / 32; ++i)
+    w.Put(0, static_cast<int>(allocation.BitCount() % 32));
+    for (int64_t i = 0; i < allocation.BitCount() / 32; ++i)
         w.Put(0, 32);
     const std::size_t length = static_cast<std::size_t>(FrameLengthBits(h) / 8);
     std::vector<uint8_t> bytes = w.Bytes();
@@ -124,16 +103,10 @@ inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes)
 // ID3v2 header for major version `major` and a body of `size` bytes.
 inline std::vector<uint8_t> Id3v2Header(int major, uint32_t size)
 {
-    return {'I',
-            'D',
-            '3',
-            static_cast<uint8_t>(major),
-            0,
-            0,
-            static_cast<uint8_t>((size >> 21) & 0x7F),
-            static_cast<uint8_t>((size >> 14) & 0x7F),
-            static_cast<uint8_t>((size >> 7) & 0x7F),
-            static_cast<uint8_t>(size & 0x7F)};
+    std::vector<uint8_t> h = {'I', 'D', '3', static_cast<uint8_t>(major), 0, 0};
+    for (int shift = 21; shift >= 0; shift -= 7)
+        h.push_back(static_cast<uint8_t>((size >> shift) & 0x7F)); // syncsafe
+    return h;
 }
 
 class TempDir {
