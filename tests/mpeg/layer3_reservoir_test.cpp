@@ -82,17 +82,6 @@ TEST(BitReservoir, RunsOnAcrossTheRingForManyFrames)
     EXPECT_LT(r.Position(), 2 * BitReservoir::kBytes * 8);
 }
 
-TEST(BitReservoir, ReadsPastTheWrittenDataGiveZeros)
-{
-    BitReservoir r;
-    r.AppendByte(0xff);
-    r.AppendByte(0xff);
-    EXPECT_EQ(r.Peek32(), 0xffff0000u);
-    r.SkipBits(12);
-    EXPECT_EQ(r.ReadBits(8), 0xf0u);
-    EXPECT_EQ(r.ReadBits(32), 0u);
-}
-
 TEST(BitReservoir, ResetForgetsEverything)
 {
     BitReservoir r;
@@ -105,6 +94,14 @@ TEST(BitReservoir, ResetForgetsEverything)
     EXPECT_EQ(r.Peek32(), 0u);
     AppendFrame(r, 10, 0);
     EXPECT_LT(r.BeginFrame(1, 10), 0);
+    // Reads past the written data give zeros.
+    r.Reset();
+    r.AppendByte(0xff);
+    r.AppendByte(0xff);
+    EXPECT_EQ(r.Peek32(), 0xffff0000u);
+    r.SkipBits(12);
+    EXPECT_EQ(r.ReadBits(8), 0xf0u);
+    EXPECT_EQ(r.ReadBits(32), 0u);
 }
 
 } // namespace
