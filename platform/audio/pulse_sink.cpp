@@ -16,7 +16,9 @@ namespace {
 
 constexpr int kTargetLatencyMs = 150;
 constexpr int kStartMs = 20;   // the server starts playing once this much is queued
-constexpr int kRequestMs = 50; // the thread refills the stream in pieces of about this much
+// The thread refills the stream in pieces of about this much. Waking at 50 ms
+// left only 100 ms for a busy machine to schedule the thread, and it dropped sound.
+constexpr int kRequestMs = 30;
 constexpr size_t kDeadWritable = 1 << 20;
 
 constexpr const char* kProductName = "Lumetra Media Player";
