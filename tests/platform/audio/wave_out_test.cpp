@@ -245,12 +245,18 @@ TEST(AudioSystemTest, FormatsDevicesAndCapabilitiesFollowTheChoiceString)
         const char* choice;
         int device, channels, rate, bits, expected;
     } formats[] = {
-        {"null", 0, 1, 22050, 8, kWaveOk},           {"null", 0, 2, 44100, 16, kWaveOk},
-        {"null", 0, 1, 8000, 8, kWaveOk},            {"null", 0, 2, 48000, 16, kWaveOk},
-        {"null", 0, 1, 7999, 8, kWaveBadFormat},     {"null", 0, 1, 96000, 16, kWaveBadFormat},
-        {"null", 0, 1, 22050, 24, kWaveBadFormat},   {"null", 0, 6, 22050, 16, kWaveBadFormat},
-        {"null", 1, 1, 22050, 8, kWaveBadDeviceId},  {"null:0x0,0xfff", 0, 1, 22050, 8, kWaveBadFormat},
-        {"null:0x0,0xfff", 1, 1, 22050, 8, kWaveOk}, {"null:0xef", 0, 2, 22050, 16, kWaveOk},
+        {"null", 0, 1, 22050, 8, kWaveOk},
+        {"null", 0, 2, 44100, 16, kWaveOk},
+        {"null", 0, 1, 8000, 8, kWaveOk},
+        {"null", 0, 2, 48000, 16, kWaveOk},
+        {"null", 0, 1, 7999, 8, kWaveBadFormat},
+        {"null", 0, 1, 96000, 16, kWaveBadFormat},
+        {"null", 0, 1, 22050, 24, kWaveBadFormat},
+        {"null", 0, 6, 22050, 16, kWaveBadFormat},
+        {"null", 1, 1, 22050, 8, kWaveBadDeviceId},
+        {"null:0x0,0xfff", 0, 1, 22050, 8, kWaveBadFormat},
+        {"null:0x0,0xfff", 1, 1, 22050, 8, kWaveOk},
+        {"null:0xef", 0, 2, 22050, 16, kWaveOk},
     };
     for (const auto& c : formats) {
         auto system = CreateAudioSystem(c.choice);
