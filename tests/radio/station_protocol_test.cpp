@@ -2,6 +2,7 @@
 // and checks every datagram the station answers with.
 
 #include "radio/codec/wavelet_decoder.h"
+#include "radio/receiver/datagram.h"
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,6 @@ struct Datagram {
         return w;
     }
 };
-
-Bytes Header(uint32_t seq, uint32_t stream, uint16_t kind, uint16_t length)
-{
-    return {uint8_t(seq >> 24),    uint8_t(seq >> 16),    uint8_t(seq >> 8),    uint8_t(seq),
-            uint8_t(stream >> 24), uint8_t(stream >> 16), uint8_t(stream >> 8), uint8_t(stream),
-            uint8_t(kind >> 8),    uint8_t(kind),         uint8_t(length >> 8), uint8_t(length)};
-}
 
 // The station under test, started with a free port and stopped with SIGTERM.
 class StationProcess {
@@ -118,25 +112,14 @@ public:
         m_station.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     }
     ~Client() { close(m_fd); }
-    void Send(const Bytes& b)
+    // The receiver's own datagrams.
+    void Send(std::span<const uint8_t> b)
     {
         sendto(m_fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&m_station), sizeof m_station);
     }
-    void Logon(uint16_t kind = 4)
-    {
-        const std::string text = "USERID=tester";
-        Bytes b = Header(0, 0, kind, static_cast<uint16_t>(text.size()));
-        b.insert(b.end(), text.begin(), text.end());
-        b.push_back(0);
-        Send(b);
-    }
-    void Logoff() { Send(Header(0, 0, 16, 0)); }
-    void Resend(uint32_t seq, uint32_t stream)
-    {
-        Bytes b = Header(seq, stream, 8, 0);
-        b.insert(b.end(), {1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-        Send(b);
-    }
+    void Logon(uint16_t kind = 4) { Send(lumetra::radio::MakeLogon(kind, "tester", 0, 0)); }
+    void Logoff() { Send(lumetra::radio::MakeLogoff(0, 0)); }
+    void Resend(uint32_t seq, uint32_t stream) { Send(lumetra::radio::MakeResendRequest(seq, stream)); }
     std::optional<Datagram> Receive(int timeoutMs)
     {
         pollfd p{m_fd, POLLIN, 0};
@@ -314,9 +297,7 @@ TEST(StationLogoff, AudioStopsAfterLogoffAndTheLogHoldsEveryDatagram)
         Client client(station.Port());
         client.Logon();
         ASSERT_TRUE(client.WaitFor(0x8000, 2000));
-        Bytes report = Header(0, 0, 8, 32);
-        report.insert(report.end(), 32, 1);
-        client.Send(report);
+        client.Send(lumetra::radio::MakeReceptionReport(0, 0, {1, 1, 1, 1, 1, 1, 1, 1}));
         client.Logoff();
         client.Collect(200); // what was under way
         EXPECT_TRUE(OfKind(client.Collect(500), 0x8000).empty());
@@ -330,7 +311,8 @@ TEST(StationLogoff, AudioStopsAfterLogoffAndTheLogHoldsEveryDatagram)
     EXPECT_NE(lines[0].find("bytes=26 seq=0 stream=0 kind=0x0004 length=13 payload=5553455249443d74657374657200"),
               std::string::npos)
         << lines[0];
-    EXPECT_NE(lines[1].find("bytes=44 seq=0 stream=0 kind=0x0008 length=32 payload=0101"), std::string::npos)
+    EXPECT_NE(lines[1].find("bytes=44 seq=0 stream=0 kind=0x0008 length=32 payload=01000000010000000100"),
+              std::string::npos)
         << lines[1];
     EXPECT_NE(lines[2].find("bytes=12 seq=0 stream=0 kind=0x0010 length=0 payload="), std::string::npos) << lines[2];
 }

@@ -44,16 +44,15 @@ public:
             m_peer = from;
         }
     }
-    void Send(const std::vector<uint8_t>& bytes)
+    // To the receiver, or to another port of loopback.
+    void Send(const std::vector<uint8_t>& bytes, uint16_t to = 0)
     {
-        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&m_peer), sizeof m_peer);
-    }
-    void SendToPort(uint16_t to, const std::vector<uint8_t>& bytes)
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(to);
+        sockaddr_in a = m_peer;
+        if (to != 0) {
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(to);
+        }
         ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
     uint16_t PeerPort() const { return ntohs(m_peer.sin_port); }
@@ -141,7 +140,7 @@ TEST_F(ReceiverTest, LogsOnOverLoopbackAndFollowsTheStation)
 
     // A refusal from anyone but the station is dropped.
     LoopbackPeer stranger;
-    stranger.SendToPort(station.PeerPort(), MakeText(0, kStream, kKindText, {"BUSY"}));
+    stranger.Send(MakeText(0, kStream, kKindText, {"BUSY"}), station.PeerPort());
 
     // 41..47 lie in the skipped block; 48..55 complete the first block. The
     // receive buffer is small, as a station's pacing allows: send one at a time.
