@@ -31,7 +31,6 @@
 namespace lumetra::radio {
 namespace {
 
-constexpr int kRate = 8000;
 constexpr int kFrame = 2048;
 
 std::string BuildDir()
@@ -74,10 +73,10 @@ Wave ReadWave(const std::string& path)
     return w;
 }
 
-double Snr(const std::vector<uint8_t>& x, const std::vector<uint8_t>& ref, size_t from, size_t count, size_t refOffset)
+double Snr(const std::vector<uint8_t>& x, const std::vector<uint8_t>& ref, size_t count, size_t refOffset)
 {
     double signal = 0, noise = 0;
-    for (size_t i = from; i < from + count && i < x.size(); ++i) {
+    for (size_t i = 0; i < count && i < x.size(); ++i) {
         double r = double(ref[(refOffset + i) % ref.size()]) - 128;
         double e = double(x[i]) - 128 - r;
         signal += r * r;
@@ -87,12 +86,12 @@ double Snr(const std::vector<uint8_t>& x, const std::vector<uint8_t>& ref, size_
 }
 
 // The source offset (a multiple of 256 samples) that best explains the recording.
-size_t Align(const std::vector<uint8_t>& recorded, const std::vector<uint8_t>& ref, size_t from)
+size_t Align(const std::vector<uint8_t>& recorded, const std::vector<uint8_t>& ref)
 {
     size_t best = 0;
     double bestSnr = -1e9;
     for (size_t o = 0; o < ref.size(); o += kSubBlockSamples) {
-        double s = Snr(recorded, ref, from, kBlockSamples, o);
+        double s = Snr(recorded, ref, kBlockSamples, o);
         if (s > bestSnr) {
             bestSnr = s;
             best = o;
@@ -329,11 +328,11 @@ TEST_F(RadioStationE2e, CleanReceptionPlaysTheCodecRoundTripOfTheSource)
     const Wave src = ReadWave(source);
     const auto& src8 = src.s8;
     auto roundTrip = CodecRoundTrip(src.s16, 512);
-    size_t offset = Align(recorded, src8, 0);
+    size_t offset = Align(recorded, src8);
     size_t span = recorded.size() - recorded.size() % kBlockSamples;
-    double snrSource = Snr(recorded, src8, 0, span, offset);
-    double snrRoundTrip = Snr(recorded, roundTrip, 0, span, offset);
-    double codecSnr = Snr(roundTrip, src8, 0, roundTrip.size(), 0);
+    double snrSource = Snr(recorded, src8, span, offset);
+    double snrRoundTrip = Snr(recorded, roundTrip, span, offset);
+    double codecSnr = Snr(roundTrip, src8, roundTrip.size(), 0);
     std::printf("clean: %zu samples played; SNR against the source %.1f dB, against the codec round trip %.1f dB; "
                 "the round trip itself %.1f dB against the source\n",
                 recorded.size(), snrSource, snrRoundTrip, codecSnr);
@@ -391,7 +390,7 @@ TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
     const Wave src = ReadWave(source);
     const auto& src8 = src.s8;
     auto roundTrip = CodecRoundTrip(src.s16, 512);
-    size_t offset = Align(recorded, roundTrip, 0);
+    size_t offset = Align(recorded, roundTrip);
 
     // The recording starts with the first block after the start message; the
     // pieces of dropped datagrams are the holes, everything else is the codec's
@@ -415,8 +414,8 @@ TEST_F(RadioStationE2e, RefusedResendsAreConcealedBetterThanSilence)
                     std::max(worstKept, std::abs(int(recorded[i]) - int(roundTrip[(offset + i) % roundTrip.size()])));
         }
     }
-    double concealed = Snr(recorded, src8, 0, span, offset);
-    double silence = Snr(silenced, src8, 0, span, offset);
+    double concealed = Snr(recorded, src8, span, offset);
+    double silence = Snr(silenced, src8, span, offset);
     auto [lost, total] = Concealed();
     std::printf("refused resends: %d lost sub-blocks in %zu samples played (receiver: %d of %d concealed); SNR against "
                 "the source: concealment %.1f dB, silence in the holes %.1f dB\n",
