@@ -18,7 +18,7 @@ using engine::AnalyseMpegItem;
 using engine::ReadFileSizeAndId3v1;
 
 using test::Append;
-using test::FrameSpec;
+using test::FrameShape;
 using test::SilentFrame;
 using test::TempDir;
 
@@ -49,7 +49,7 @@ protected:
     uint8_t m_block[2 * 4608];
 };
 
-std::vector<uint8_t> Frames(const FrameSpec& shape, int count)
+std::vector<uint8_t> Frames(const FrameShape& shape, int count)
 {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < count; ++i)
@@ -59,7 +59,7 @@ std::vector<uint8_t> Frames(const FrameSpec& shape, int count)
 
 TEST_F(DecoderContextTest, OpenAtZeroDecodesEveryFrameThenEnds)
 {
-    FrameSpec shape; // layer II, 48 kHz, 256 kbit/s: 768-byte frames
+    FrameShape shape; // layer II, 48 kHz, 256 kbit/s: 768-byte frames
     MediaItem& item = Analysed(Frames(shape, 10));
     EXPECT_EQ(m_decoder.Open(item, 0), 0);
     EXPECT_EQ(item.isPlaying, 1);
@@ -90,7 +90,7 @@ class OpenAtOffset : public DecoderContextTest, public ::testing::WithParamInter
 
 TEST_P(OpenAtOffset, ReturnsTheSamplesBeforeTheFirstFrameAtOrAfterTarget)
 {
-    MediaItem& item = Analysed(Frames(FrameSpec{}, 10));
+    MediaItem& item = Analysed(Frames(FrameShape{}, 10));
     const OffsetCase c = GetParam();
     EXPECT_EQ(m_decoder.Open(item, c.target), c.startSample);
     const int first = m_decoder.DecodeNextFrame(m_block);
@@ -113,7 +113,7 @@ TEST_F(DecoderContextTest, TargetIsCountedWithoutTheId3v2Tag)
 {
     std::vector<uint8_t> bytes = test::Id3v2Header(3, 100);
     bytes.resize(110, 0);
-    Append(bytes, Frames(FrameSpec{}, 4));
+    Append(bytes, Frames(FrameShape{}, 4));
     MediaItem& item = Analysed(bytes);
     // Positions count from 10 bytes before the first audio byte, and a frame
     // is taken once its sync byte has been read: the first frame serves
@@ -126,21 +126,21 @@ TEST_F(DecoderContextTest, TargetIsCountedWithoutTheId3v2Tag)
 
 TEST_F(DecoderContextTest, FreeFormatFrameInTheScanAddsNoSamples)
 {
-    FrameSpec free;
+    FrameShape free;
     free.bitrateIndex = 0;
-    std::vector<uint8_t> bytes = Frames(FrameSpec{}, 2);
+    std::vector<uint8_t> bytes = Frames(FrameShape{}, 2);
     auto freeFrame = SilentFrame(free);
     freeFrame.resize(500, 0);
     Append(bytes, freeFrame);
-    Append(bytes, Frames(FrameSpec{}, 2));
+    Append(bytes, Frames(FrameShape{}, 2));
     MediaItem& item = Analysed(bytes);
     EXPECT_EQ(m_decoder.Open(item, 100000), 4 * 1152);
 }
 
-std::vector<uint8_t> Sequence(std::initializer_list<FrameSpec> specs)
+std::vector<uint8_t> Sequence(std::initializer_list<FrameShape> shapes)
 {
     std::vector<uint8_t> bytes;
-    for (const auto& s : specs)
+    for (const auto& s : shapes)
         Append(bytes, SilentFrame(s));
     return bytes;
 }
@@ -192,7 +192,7 @@ TEST_P(DecodedStream, WritesEachFrameOrDropsIt)
     EXPECT_EQ(item.errorProtection, c.errorProtection);
 }
 
-FrameSpec Spec(int layer, bool protect, bool badCrc, int mode = 0, int rate = 1)
+FrameShape Shape(int layer, bool protect, bool badCrc, int mode = 0, int rate = 1)
 {
     return {.layer = layer,
             .protect = protect,
@@ -202,11 +202,11 @@ FrameSpec Spec(int layer, bool protect, bool badCrc, int mode = 0, int rate = 1)
             .badCrc = badCrc};
 }
 
-const FrameSpec kL2 = Spec(2, false, false), kCrc = Spec(2, true, false), kBadCrc = Spec(2, true, true);
-const FrameSpec kL1 = Spec(1, true, false), kL1BadCrc = Spec(1, true, true);
-const FrameSpec kJoint = Spec(2, false, false, kModeJointStereo), kDual = Spec(2, false, false, kModeDualChannel);
-const FrameSpec kMono = Spec(2, false, false, kModeSingleChannel);
-const FrameSpec kMono32k = Spec(2, false, false, kModeSingleChannel, 2);
+const FrameShape kL2 = Shape(2, false, false), kCrc = Shape(2, true, false), kBadCrc = Shape(2, true, true);
+const FrameShape kL1 = Shape(1, true, false), kL1BadCrc = Shape(1, true, true);
+const FrameShape kJoint = Shape(2, false, false, kModeJointStereo), kDual = Shape(2, false, false, kModeDualChannel);
+const FrameShape kMono = Shape(2, false, false, kModeSingleChannel);
+const FrameShape kMono32k = Shape(2, false, false, kModeSingleChannel, 2);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodedStream,
@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
 {
     EXPECT_EQ(m_decoder.DecodeNextFrame(m_block), 0); // not open yet
-    MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
+    MediaItem& item = Analysed(Frames(FrameShape{}, 2));
     std::strcpy(item.path, "/nonexistent/x.mp2");
     EXPECT_EQ(m_decoder.Open(item, 0), 0);
     EXPECT_EQ(item.isPlaying, 0);
@@ -237,7 +237,7 @@ TEST_F(DecoderContextTest, UnreadableFileEndsAtOnce)
 
 TEST_F(DecoderContextTest, DiagnosticLinesOnlyWhenSwitchedOn)
 {
-    MediaItem& item = Analysed(Frames(FrameSpec{}, 2));
+    MediaItem& item = Analysed(Frames(FrameShape{}, 2));
     auto decodeCapturing = [&](bool on, std::string& out, std::string& err) {
         SetDiagnostics(on);
         ::testing::internal::CaptureStdout();
@@ -270,7 +270,7 @@ TEST_F(DecoderContextTest, FrameStatusesOfTheValueInterface)
     const struct {
         std::vector<uint8_t> bytes;
         const char* statuses;
-    } cases[] = {{Frames(FrameSpec{}, 3), "dddne"}, {Sequence({kCrc, kBadCrc, kCrc}), "dxdne"}};
+    } cases[] = {{Frames(FrameShape{}, 3), "dddne"}, {Sequence({kCrc, kBadCrc, kCrc}), "dxdne"}};
     for (const auto& c : cases) {
         const std::string path = m_dir.Write("v.mp2", c.bytes);
         const StreamInfo info = AnalyseMpegFile(path.c_str());

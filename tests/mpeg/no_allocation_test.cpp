@@ -80,7 +80,7 @@ namespace lumetra::mpeg {
 namespace {
 
 using test::Append;
-using test::FrameSpec;
+using test::FrameShape;
 using test::SilentFrame;
 
 // Forty frames of the layer: layer I with CRC; layer II with every third frame
@@ -88,9 +88,9 @@ using test::SilentFrame;
 // kbit/s and 44.1 kHz with side information all zero, so granules decode to silence.
 std::vector<uint8_t> Stream(int layer)
 {
-    FrameSpec a{.layer = 1, .protect = true, .bitrateIndex = 8}, b = a;
+    FrameShape a{.layer = 1, .protect = true, .bitrateIndex = 8}, b = a;
     if (layer == 2)
-        a = FrameSpec{}, b = FrameSpec{.mode = kModeJointStereo};
+        a = FrameShape{}, b = FrameShape{.mode = kModeJointStereo};
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 40; ++i) {
         std::vector<uint8_t> frame = {0xFF, 0xFB, 0x90};

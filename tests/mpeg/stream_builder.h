@@ -18,7 +18,7 @@
 
 namespace lumetra::mpeg::test {
 
-struct FrameSpec {
+struct FrameShape {
     int id = 1;
     int layer = 2;
     bool protect = false;
@@ -30,7 +30,7 @@ struct FrameSpec {
     bool badCrc = false;
 };
 
-inline FrameHeader HeaderOf(const FrameSpec& s)
+inline FrameHeader HeaderOf(const FrameShape& s)
 {
     FrameHeader h{};
     h.id = s.id;
@@ -45,7 +45,7 @@ inline FrameHeader HeaderOf(const FrameSpec& s)
 }
 
 // A silent frame of the exact length its header gives.
-inline std::vector<uint8_t> SilentFrame(const FrameSpec& s)
+inline std::vector<uint8_t> SilentFrame(const FrameShape& s)
 {
     const FrameHeader h = HeaderOf(s);
     const int channels = s.mode == kModeSingleChannel ? 1 : 2;

@@ -14,7 +14,7 @@ namespace {
 using engine::AnalyseMpegItem;
 using engine::ReadFileSizeAndId3v1;
 using test::Append;
-using test::FrameSpec;
+using test::FrameShape;
 using test::SilentFrame;
 using namespace std::string_literals;
 
@@ -63,7 +63,7 @@ std::vector<uint8_t> Audio(int frames = 4)
 {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < frames; ++i)
-        Append(bytes, SilentFrame(FrameSpec{}));
+        Append(bytes, SilentFrame(FrameShape{}));
     return bytes;
 }
 
