@@ -1,4 +1,5 @@
 #include "platform/probe_file.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -90,17 +91,10 @@ int Close(void* cookie)
 
 std::FILE* OpenProbeFile(const char* path)
 {
-    // O_NONBLOCK: a FIFO swapped in after any earlier check still opens at once,
-    // and is refused by the fstat below.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    const int fd = OpenRegularFd(path, st);
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return nullptr;
-    }
     auto* file = new ProbeFile;
     file->fd = fd;
     file->size = st.st_size;

@@ -19,20 +19,41 @@ std::string NotRegularFileText(const std::string& path)
     return "not a regular file: " + path;
 }
 
-std::FILE* OpenRegularFile(const char* path, const char* mode)
+int OpenRegularFd(const char* path, struct stat& st)
 {
     // O_NONBLOCK: a FIFO swapped in after any earlier check still opens at once,
     // and is refused by the fstat below.
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return nullptr;
-    struct stat st;
+        return -1;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         errno = EINVAL;
-        return nullptr;
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::FILE* OpenRegularFile(const char* path, const char* mode)
+{
+    struct stat st;
+    int fd = OpenRegularFd(path, st);
+    if (fd < 0)
+        return nullptr;
     std::FILE* file = ::fdopen(fd, mode);
     if (!file)
         ::close(fd);

@@ -35,14 +35,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
         return false;
     if (existed)
         ::fchmod(fd, old.st_mode & 07777);
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
+    bool ok = platform::WriteAll(fd, bytes);
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {

@@ -49,14 +49,7 @@ DesktopResult WriteFileIfChanged(const std::string& path, std::string_view bytes
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return {SystemError(temp)};
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
+    bool ok = WriteAll(fd, bytes);
     ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     std::string failure = ok ? "" : SystemError(temp);
     ::close(fd);
