@@ -20,58 +20,6 @@ std::vector<uint8_t> RandomBytes(std::size_t n, unsigned seed)
     return v;
 }
 
-// The oracle: bit i of the file, most significant first.
-uint32_t BitsAt(const std::vector<uint8_t>& bytes, std::size_t pos, int n)
-{
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) {
-        std::size_t bit = pos + static_cast<std::size_t>(i);
-        v = (v << 1) | ((bytes[bit / 8] >> (7 - bit % 8)) & 1u);
-    }
-    return v;
-}
-
-// Buffer sizes below, at and above the block the refill reads at once.
-class BitReaderBuffer : public ::testing::TestWithParam<int> {};
-
-TEST_P(BitReaderBuffer, ReadsEveryWidthAcrossRefills)
-{
-    TempDir dir;
-    const auto bytes = RandomBytes(20000, 7);
-    const auto path = dir.Write("random.bin", bytes);
-    BitReader r;
-    ASSERT_TRUE(r.Open(path.c_str(), GetParam()));
-    EXPECT_FALSE(r.IsHexText());
-    std::mt19937 rng(3);
-    std::size_t pos = 0;
-    while (pos + 128 < bytes.size() * 8 - 64) {
-        int n = static_cast<int>(rng() % 33);
-        if (rng() % 4 == 1) {
-            // A batch of reads, as layer II takes a triple's codes.
-            uint8_t widths[8];
-            uint32_t got[8];
-            for (auto& w : widths)
-                w = static_cast<uint8_t>(rng() % 17);
-            r.ReadMany(widths, 8, got);
-            for (int k = 0; k < 8; ++k) {
-                ASSERT_EQ(got[k], widths[k] ? BitsAt(bytes, pos, widths[k]) : 0u) << "at bit " << pos;
-                pos += widths[k];
-            }
-            ASSERT_EQ(r.BitPosition(), pos);
-            continue;
-        }
-        if (rng() % 4 == 0)
-            r.SkipBits(n);
-        else
-            ASSERT_EQ(r.ReadBits(n), n ? BitsAt(bytes, pos, n) : 0u) << "at bit " << pos << " width " << n;
-        pos += static_cast<std::size_t>(n);
-        ASSERT_EQ(r.BitPosition(), pos);
-    }
-    EXPECT_FALSE(r.AtEnd());
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, BitReaderBuffer, ::testing::Values(8, 100, 4096, 4097, 10000));
-
 // Binary files, and hex text (upper-case digit pairs, line ends and a final
 // Ctrl-Z skipped); lower-case digits make the file binary.
 TEST(BitReader, SmallReadsOfBinaryAndHexText)

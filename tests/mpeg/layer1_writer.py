@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
 """Writes layer I test streams: valid frames whose allocations, scale factors
 and sample codes are drawn at random (no encoder needed: the decoder under test
-and a reference decoder must agree on any valid stream).
-
-  layer1_writer.py OUT.mp1 --rate 44100 --bitrate-index 8 --mode 1 --mode-ext 2
-                   [--protect] [--frames 100] [--seed 1]
-"""
-import argparse
+and a reference decoder must agree on any valid stream)."""
 import random
 
 RATES = {44100: (1, 0), 48000: (1, 1), 32000: (1, 2), 22050: (0, 0), 24000: (0, 1), 16000: (0, 2)}
@@ -82,20 +77,9 @@ def frame(rng, id_bit, sf_index, br_index, mode, mode_ext, protect, padding):
             used += cost(sb) - before
 
     head = Bits()
-    head.put(0xFFF, 12)
-    head.put(id_bit, 1)
-    head.put(3, 2)  # layer I
-    head.put(0 if protect else 1, 1)
-    protected = Bits()
-    protected.put(br_index, 4)
-    protected.put(sf_index, 2)
-    protected.put(padding, 1)
-    protected.put(0, 1)
-    protected.put(mode, 2)
-    protected.put(mode_ext, 2)
-    protected.put(0, 1)
-    protected.put(1, 1)
-    protected.put(0, 2)
+    head.put(0xFFF << 4 | id_bit << 3 | 3 << 1 | (0 if protect else 1), 16)  # layer I
+    protected = Bits()  # the header's last 16 bits, "original" set
+    protected.put(br_index << 12 | sf_index << 10 | padding << 9 | mode << 6 | mode_ext << 4 | 1 << 2, 16)
     body = Bits()
     for sb in range(32):
         if sb < bound:
@@ -137,20 +121,3 @@ def write_stream(path, rate, br_index, mode, mode_ext=0, protect=False, frames=1
             rest -= rate * padding
             f.write(frame(rng, id_bit, sf_index, br_index, mode, mode_ext, protect, padding))
 
-
-def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("out")
-    ap.add_argument("--rate", type=int, default=44100, choices=sorted(RATES))
-    ap.add_argument("--bitrate-index", type=int, default=8)
-    ap.add_argument("--mode", type=int, default=0)
-    ap.add_argument("--mode-ext", type=int, default=0)
-    ap.add_argument("--protect", action="store_true")
-    ap.add_argument("--frames", type=int, default=100)
-    ap.add_argument("--seed", type=int, default=1)
-    a = ap.parse_args()
-    write_stream(a.out, a.rate, a.bitrate_index, a.mode, a.mode_ext, a.protect, a.frames, a.seed)
-
-
-if __name__ == "__main__":
-    main()

@@ -14,33 +14,6 @@ void AppendFrame(BitReservoir& r, int slots, int first)
         r.AppendByte(static_cast<uint32_t>(first + i) & 0xff);
 }
 
-// Word appends at every byte alignment, across the ring's end, leave exactly
-// what the same bytes appended one by one leave (including older bytes).
-class ReservoirWordAppend : public ::testing::TestWithParam<int> {};
-
-TEST_P(ReservoirWordAppend, EqualsFourByteAppends)
-{
-    BitReservoir bytes, words;
-    uint32_t seed = 12345;
-    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-    for (int i = 0; i < GetParam(); ++i) {
-        const uint32_t b = next() >> 24;
-        bytes.AppendByte(b);
-        words.AppendByte(b);
-    }
-    for (int n = 0; n < 1500; ++n) {
-        const uint32_t w = next();
-        for (int shift = 24; shift >= 0; shift -= 8)
-            bytes.AppendByte(w >> shift);
-        words.AppendWord(w);
-        ASSERT_EQ(words.WrittenBits(), bytes.WrittenBits());
-    }
-    for (int32_t pos = 0; pos < bytes.WrittenBits(); pos += 29)
-        ASSERT_EQ(words.PeekAt(pos), bytes.PeekAt(pos)) << "at bit " << pos;
-}
-
-INSTANTIATE_TEST_SUITE_P(Alignments, ReservoirWordAppend, ::testing::Values(0, 1, 2, 3, 4097));
-
 TEST(BitReservoir, FramesReferringBeforeTheFirstFrameReadAreGivenUp)
 {
     BitReservoir r;

@@ -73,17 +73,10 @@ inline std::vector<uint8_t> SilentFrame(const FrameShape& s)
         crc.Add(0, 32);
 
     BitWriter w;
-    w.Put(0xFFF, 12);
-    w.Put(static_cast<uint32_t>(s.id), 1);
-    w.Put(static_cast<uint32_t>(4 - s.layer), 2);
-    w.Put(s.protect ? 0 : 1, 1);
-    w.Put(static_cast<uint32_t>(s.bitrateIndex), 4);
-    w.Put(static_cast<uint32_t>(s.samplingFrequency), 2);
-    w.Put(static_cast<uint32_t>(s.padding), 1);
-    w.Put(0, 1);
-    w.Put(static_cast<uint32_t>(s.mode), 2);
-    w.Put(static_cast<uint32_t>(s.modeExt), 2);
-    w.Put(0, 4);
+    w.Put(0xFFF0u | static_cast<uint32_t>(s.id << 3 | (4 - s.layer) << 1 | !s.protect), 16);
+    w.Put(static_cast<uint32_t>(s.bitrateIndex << 12 | s.samplingFrequency << 10 | s.padding << 9 | s.mode << 6 |
+                                s.modeExt << 4),
+          16);
     if (s.protect)
         w.Put(s.badCrc ? crc.Value() ^ 0x1234u : crc.Value(), 16);
     w.Put(0, static_cast<int>(allocation.BitCount() % 32));

@@ -1,0 +1,56 @@
+#include "mpeg/layer3/requantizer.h"
+#include "mpeg/layer3/stereo.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace lumetra::mpeg {
+namespace {
+
+// Intensity stereo: no encoder at hand writes it, so the mpg123 comparisons never
+// reach it. The right channel has values in band 0 only: the bands above take
+// both channels from the left one, as their scale factor (position) says.
+TEST(Stereo, IntensityPositionsSetTheChannelRatios)
+{
+    for (const bool lsf : {false, true}) {
+        SCOPED_TRACE(lsf ? "MPEG-2" : "MPEG-1");
+        const BandLayout bands = BandLayoutFor(lsf ? 0 : 1, 0);
+        float xr[2][576] = {};
+        for (float& v : xr[0])
+            v = 1.0f;
+        xr[1][0] = 0.5f;
+        GranuleChannelInfo right{};
+        ScaleFactors sf{};
+        sf.intensityScale = 1;
+        const int illegal = lsf ? 15 : 7; // not intensity coded
+        for (int i = 0; i < 23; ++i) {
+            sf.l[i] = i % (illegal + 1);
+            sf.lLimit[i] = illegal;
+        }
+        int count[2] = {576, 4};
+        ProcessStereo(xr, count, false, true, lsf, right, sf, bands);
+        EXPECT_EQ(xr[0][0], 1.0f);
+        EXPECT_EQ(xr[1][0], 0.5f);
+        for (int sfb = 1; sfb < 22; ++sfb) {
+            const int pos = sf.l[sfb == 21 ? 20 : sfb]; // the last band uses its neighbour's
+            double l = 1, r = 0;
+            if (pos != illegal && !lsf) {
+                const double ratio = std::tan(pos * std::numbers::pi / 12);
+                l = pos == 6 ? 1 : ratio / (1 + ratio);
+                r = pos == 6 ? 0 : 1 / (1 + ratio);
+            } else if (pos != illegal) {
+                l = pos & 1 ? std::pow(std::sqrt(0.5), (pos + 1) / 2) : 1;
+                r = pos & 1 ? 1 : std::pow(std::sqrt(0.5), pos / 2);
+            }
+            for (int i = bands.longBands[sfb]; i < bands.longBands[sfb + 1]; ++i) {
+                ASSERT_NEAR(xr[0][i], l, 1e-6) << "band " << sfb << " line " << i;
+                ASSERT_NEAR(xr[1][i], r, 1e-6) << "band " << sfb << " line " << i;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace lumetra::mpeg
