@@ -764,6 +764,12 @@ def cmd_run(args):
             for r in data["mutations"]:
                 if not r.get("status") and before.get(r["key"]) == "no-compile":
                     r["status"], r["test"], r["seconds"] = "no-compile", "(as in the prior run)", 0
+            if args.prior_caught_only:
+                # Proves only that nothing caught before is missed now: the rest keep
+                # the prior verdict, marked as not run.
+                for r in data["mutations"]:
+                    if not r.get("status") and before.get(r["key"]) not in ("killed", "timeout"):
+                        r["status"], r["test"], r["seconds"] = before.get(r["key"]), "(prior verdict, not run)", 0
             if not args.follow:
                 order.sort(key=lambda e: before.get(e[1]["key"]) not in ("killed", "timeout"))
         shard, shards = (int(x) for x in args.shard.split("/")) if args.shard else (0, 1)
@@ -905,6 +911,9 @@ def main():
                    "run in M source trees at once and share --out")
     q.add_argument("--follow", action="store_true",
                    help="the --prior run is still going: take each mutant after it, in its order")
+    q.add_argument("--prior-caught-only", action="store_true",
+                   help="with --prior: run only the mutations it caught; the others take its verdict, "
+                   "marked \"(prior verdict, not run)\"")
     q.add_argument("--out", help="result file (.json; a .csv is written beside it); resumes if it exists")
     q.add_argument("-j", "--jobs", type=int, default=2, help="tests run at once (default 2)")
     q.add_argument("--timeout-factor", type=float, default=3.0,
