@@ -1,17 +1,21 @@
+// Layer III paths no encoder at hand writes (lame writes neither mixed blocks
+// nor intensity stereo), so the mpg123 comparisons never reach them.
+#include "mpeg/layer3/hybrid_filter.h"
 #include "mpeg/layer3/requantizer.h"
 #include "mpeg/layer3/stereo.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
 
 namespace lumetra::mpeg {
 namespace {
 
-// Intensity stereo: no encoder at hand writes it, so the mpg123 comparisons never
-// reach it. The right channel has values in band 0 only: the bands above take
-// both channels from the left one, as their scale factor (position) says.
+// The right channel has values in band 0 only: the bands above take both
+// channels from the left one, as their intensity position says.
 TEST(Stereo, IntensityPositionsSetTheChannelRatios)
 {
     for (const bool lsf : {false, true}) {
@@ -50,6 +54,30 @@ TEST(Stereo, IntensityPositionsSetTheChannelRatios)
             }
         }
     }
+}
+
+// The two long subbands of a mixed block are filtered as a long block's (normal
+// window, alias reduction between them only, frequency inversion): with values
+// in lines 0..27 only, both give the same output.
+TEST(HybridFilter, MixedBlockLongSubbandsEqualALongBlock)
+{
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    float longLines[576] = {}, mixedLines[576];
+    for (int i = 0; i < 28; ++i)
+        longLines[i] = value(rng);
+    std::memcpy(mixedLines, longLines, sizeof longLines);
+    GranuleChannelInfo longBlock{}, mixed{};
+    mixed.windowSwitching = mixed.mixedBlock = 1;
+    mixed.blockType = 2;
+    const int16_t* shortBands = BandLayoutFor(1, 0).shortBands;
+    HybridFilter a, b;
+    float longOut[18][32], mixedOut[18][32];
+    a.Run(longLines, 28, longBlock, shortBands, 0, longOut);
+    b.Run(mixedLines, 28, mixed, shortBands, 0, mixedOut);
+    for (int i = 0; i < 18; ++i)
+        for (int sb = 0; sb < 32; ++sb)
+            ASSERT_NEAR(mixedOut[i][sb], longOut[i][sb], 1e-6) << "slot " << i << " subband " << sb;
 }
 
 } // namespace
