@@ -145,13 +145,6 @@ std::vector<uint8_t> Sequence(std::initializer_list<FrameShape> shapes)
     return bytes;
 }
 
-std::vector<uint8_t> Cat(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more, std::size_t zeros)
-{
-    Append(bytes, more);
-    bytes.resize(bytes.size() + zeros, 0);
-    return bytes;
-}
-
 std::vector<uint8_t> HexText(const std::vector<uint8_t>& binary)
 {
     std::string text;
@@ -210,8 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{
             "crc_mismatch_drops_the_frame", Sequence({kCrc, kBadCrc, kCrc}), {2304, 0, 2304}, 2, 1152, 2, 48000, 1},
         StreamCase{"crc_mismatch_layer1", Sequence({kL1, kL1BadCrc, kL1, kL1}), {768, 0, 768}, 3, 384, 2, 48000, 1},
-        StreamCase{
-            "id3v1_after_the_last_frame", Cat(Frames(kL2, 3), {'T', 'A', 'G'}, 125), {2304, 2304, 2304, 0}, 3, 1152},
         StreamCase{"hex_text", HexText(Frames(kL2, 3)), {2304, 2304, 2304}, 3, 1152}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -27,34 +27,6 @@ TEST(BitReservoir, FramesReferringBeforeTheFirstFrameReadAreGivenUp)
     EXPECT_EQ(r.ReadBits(16), (251u << 8) | 252u);
 }
 
-TEST(BitReservoir, EachFrameStartsWhereItsMainDataBeginPoints)
-{
-    BitReservoir r;
-    AppendFrame(r, 200, 0);
-    ASSERT_EQ(r.BeginFrame(0, 200), 0);
-    r.SkipBits(150 * 8 + 3); // the frame's granules used 150 bytes and 3 bits
-    AppendFrame(r, 200, 200);
-    // Decoding stopped inside byte 150; this frame's data starts 40 bytes back.
-    EXPECT_EQ(r.BeginFrame(40, 200), 200 - 151 - 40);
-    EXPECT_EQ(r.ReadBits(8), 160u);
-}
-
-TEST(BitReservoir, RunsOnAcrossTheRingForManyFrames)
-{
-    BitReservoir r;
-    int first = 0;
-    for (int frame = 0; frame < 100; ++frame) {
-        AppendFrame(r, 417, first);
-        const int back = frame == 0 ? 0 : 17;
-        ASSERT_GE(r.BeginFrame(back, 417), 0) << "frame " << frame;
-        const int start = first - back;
-        for (int i = 0; i < 400; ++i)
-            ASSERT_EQ(r.ReadBits(8), static_cast<uint32_t>(start + i) & 0xff) << "frame " << frame << " byte " << i;
-        first += 417;
-    }
-    EXPECT_LT(r.Position(), 2 * BitReservoir::kBytes * 8);
-}
-
 TEST(BitReservoir, ResetForgetsEverything)
 {
     BitReservoir r;

@@ -1,7 +1,9 @@
 // Layer III paths no encoder at hand writes (lame writes neither mixed blocks
 // nor intensity stereo), so the mpg123 comparisons never reach them.
+#include "bit_writer.h"
 #include "mpeg/layer3/hybrid_filter.h"
 #include "mpeg/layer3/requantizer.h"
+#include "mpeg/layer3/scale_factors.h"
 #include "mpeg/layer3/stereo.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <numbers>
 #include <random>
+#include <vector>
 
 namespace lumetra::mpeg {
 namespace {
@@ -78,6 +81,36 @@ TEST(HybridFilter, MixedBlockLongSubbandsEqualALongBlock)
     for (int i = 0; i < 18; ++i)
         for (int sb = 0; sb < 32; ++sb)
             ASSERT_NEAR(mixedOut[i][sb], longOut[i][sb], 1e-6) << "slot " << i << " subband " << sb;
+}
+
+// MPEG-2 scale factors of a mixed block: six long bands, then short bands 3..11
+// window by window; table 0 with slen 1, 2, 3, 1.
+TEST(ScaleFactorsLsf, MixedBlockFillsLongBandsThenShortWindows)
+{
+    const int slen[4] = {1, 2, 3, 1}, counts[4] = {6, 9, 9, 9};
+    test::BitWriter w;
+    std::vector<int> values;
+    for (int k = 0; k < 4; ++k)
+        for (int n = 0; n < counts[k]; ++n) {
+            values.push_back((static_cast<int>(values.size()) + 1) % (1 << slen[k]));
+            w.Put(static_cast<uint32_t>(values.back()), slen[k]);
+        }
+    BitReservoir r;
+    for (uint8_t b : w.Bytes())
+        r.AppendByte(b);
+    GranuleChannelInfo g{};
+    g.scalefacCompress = (1 * 5 + 2) * 16 + 3 * 4 + 1;
+    g.windowSwitching = g.mixedBlock = 1;
+    g.blockType = 2;
+    ScaleFactors sf{};
+    ReadScaleFactorsLsf(r, g, false, sf);
+    EXPECT_EQ(r.Position(), w.BitCount());
+    std::size_t i = 0;
+    for (int sfb = 0; sfb < 6; ++sfb)
+        EXPECT_EQ(sf.l[sfb], values[i++]) << "long band " << sfb;
+    for (int sfb = 3; sfb < 12; ++sfb)
+        for (int win = 0; win < 3; ++win)
+            EXPECT_EQ(sf.s[win][sfb], values[i++]) << "band " << sfb << " window " << win;
 }
 
 } // namespace
