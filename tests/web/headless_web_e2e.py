@@ -115,6 +115,53 @@ def directory_and_links(directory_port):
     finish(p3)
 
 
+TREE = ("+ Rock\n++ Classic\n++* 7F000001 24 24 ?/? Old Rock\n+* 7F000001:4000 12 12 ?/? Rock One\n"
+        "+ Talk 0\n+* 0A000001 36 36 ?/? Fast Talk\nend of list\nautorefresh: 90\nend of all\n")
+
+
+def directory_tree():
+    """A directory of nested categories from the fixture server: opening, closing
+    and reopening keep the open subcategories, a refresh keeps what was open, and
+    the connection speed (28.8 by default: at most 24) filters stations."""
+    root = os.path.join(work, "tree-www")
+    os.makedirs(root)
+    listing = os.path.join(root, "%2Fcgi-local%2Fkvo_list_stations.prl")
+    with open(listing, "w") as f:
+        f.write(TREE)
+    server = subprocess.Popen([sys.executable, fixture, root], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              text=True)
+    port = int(server.stdout.readline())
+    try:
+        p = Player("tree", extra_env={"LUMETRA_DIRECTORY": "127.0.0.1:%d" % port})
+
+        def texts(command, count):
+            """The rows a command prints: waits for the last one wanted, then for any more."""
+            since = len(p.events)
+            p.send(command)
+            expect(p, lambda l: l.startswith("row %d " % (count - 1)), 5)
+            p.quiet_for(0.2)
+            return [l.split(" ", 3)[3] for l in p.events[since:] if l.startswith("row ")]
+
+        rock, classic, old, one = "+ Rock", "++ Classic", "++* 127.0.0.1:3456 24 ?/? Old Rock", \
+            "+* 127.0.0.1:4000 12 ?/? Rock One"
+        steps = [("directory", [rock, "+ Talk"]), ("activate 0", [rock, classic, one, "+ Talk"]),
+                 ("activate 1", [rock, classic, old, one, "+ Talk"]), ("activate 0", [rock, "+ Talk"]),
+                 ("activate 0", [rock, classic, old, one, "+ Talk"]), ("activate 4", [rock, classic, old, one, "+ Talk"])]
+        for command, want in steps:
+            got = texts(command, len(want))
+            check(got == want, "tree: %s gives %s" % (command, got))
+        with open(listing, "w") as f:
+            f.write("+ New\n+* 01010101 12 12 ?/? N\n" + TREE)
+        got = texts("directory", 6)
+        check(got == ["+ New", rock, classic, old, one, "+ Talk"], "tree: refresh keeps what was open: %s" % got)
+        p.send("quit")
+        finish(p)
+    finally:
+        server.stdin.close()
+        server.kill()
+        server.wait()
+
+
 def proxy(directory_port):
     proxy_port = hs.free_port()
     conf = os.path.join(work, "tinyproxy.conf")
@@ -215,6 +262,7 @@ def main():
     finally:
         station.kill()
         station.wait()
+    directory_tree()
     song = make_song()
     stream(song, False)
     stream(song, True)

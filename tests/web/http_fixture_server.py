@@ -10,7 +10,8 @@ Prints its port on the first line of standard output, then serves:
   /echo                a 200 reply whose body is the request received
   /noblank             a status line and body without an empty line
   /slow/NAME?rate=R&after=A  file NAME from the root, the first A bytes at once, then R bytes a second
-  anything else        the file in the root named by the quoted path with its query
+  anything else        the file in the root named by the quoted path with its query,
+                       else by the quoted path alone
 A request without a protocol version is answered with the bare body.
 """
 import os
@@ -93,6 +94,8 @@ class Handler(socketserver.BaseRequestHandler):
                     time.sleep(0.1)
             else:
                 name = file_for(target)
+                if not os.path.isfile(name):
+                    name = file_for(path)
                 if not os.path.isfile(name):
                     self.send(simple, b"404 Not Found", b"not here\n")
                     return
