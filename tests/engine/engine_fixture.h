@@ -1,12 +1,12 @@
 #pragma once
-// An engine over the fake sound system and decoder, with a main window that
+// An engine over the fake sound system and decoder and the process mixer, with a main window that
 // counts end-of-track notices and a presenter that keeps message boxes.
 
 #include "engine/engine.h"
 #include "engine/window_message.h"
 #include "fake_audio.h"
 #include "fake_decoder.h"
-#include "fake_mixer.h"
+#include "engine/mixer_access.h"
 #include "platform/dialogs/message_box.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ protected:
 
     Engine& MakeEngine()
     {
-        m_engine = std::make_unique<Engine>(EngineDependencies{audio, decoder, mixer, stream, lock});
+        m_engine = std::make_unique<Engine>(EngineDependencies{audio, decoder, DefaultMixerAccess(), stream, lock});
         m_engine->SetMainWindow(&window);
         m_engine->Start();
         return *m_engine;
@@ -129,11 +129,14 @@ protected:
         return bytes;
     }
 
-    // Runs the event loop until pred holds (false after a minute: a hang).
+    // Runs the event loop until pred holds (false after a minute: a hang); with
+    // audio.clock set, the last device plays a few buffers each time round.
     template <typename Pred>
     bool WaitFor(Pred pred)
     {
         for (int i = 0; i < 60000; ++i) {
+            if (audio.clock)
+                audio.PlayOnLast(4);
             QCoreApplication::sendPostedEvents();
             if (pred())
                 return true;
@@ -161,7 +164,6 @@ protected:
     EventLog log;
     FakeAudio audio{log};
     FakeDecoder decoder{log};
-    FakeMixer mixer;
     StreamProgress stream;
     std::recursive_mutex lock;
     NoticeCounter window;

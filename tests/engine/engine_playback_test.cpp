@@ -76,47 +76,6 @@ INSTANTIATE_TEST_SUITE_P(Rates, QueueTargetTest,
                                            QueueCase{22050, 576, 115}, QueueCase{32000, 384, 250},
                                            QueueCase{8000, 576, 42}));
 
-struct EndCase {
-    const char* name;
-    int32_t frames;       // frames the decoder has
-    int32_t totalSamples; // the item's length
-    int32_t playedFrames; // frames that reach the device with sound
-    bool silentTail;      // one more frame that the decoder could not fill
-};
-
-class NaturalEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {};
-
-// Short items start at once, play every frame within their length and end with
-// exactly one notice, leaving the device closed and the positions at 0.
-TEST_P(NaturalEndTest, PlaysToTheEndWithOneNotice)
-{
-    const EndCase& c = GetParam();
-    FakeTrack t;
-    t.frames = c.frames;
-    t.totalSamples = c.totalSamples;
-    Engine& engine = Open("short.mp3", t);
-    EXPECT_EQ(Restarts(log).at(0), std::min(c.playedFrames + (c.silentTail ? 2 : 1), 115));
-
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(window.endNotices, 1);
-    EXPECT_EQ(engine.State(), kStateStopped);
-    EXPECT_FALSE(engine.DeviceOpen());
-    EXPECT_EQ(engine.PlayedPosition(), 0);
-    EXPECT_TRUE(engine.CurrentItem().endOfData);
-    std::vector<uint8_t> expected = Expected(t, 0, c.playedFrames);
-    if (c.silentTail)
-        expected.resize(expected.size() + static_cast<std::size_t>(t.samplesPerFrame * t.channels * 2), 0);
-    EXPECT_EQ(audio.Recording(0), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, NaturalEndTest,
-                         ::testing::Values(EndCase{"under_three_seconds", 50, 50 * 1152, 50, false},
-                                           EndCase{"length_bounds_decoding", 60, 50 * 1152 + 500, 50, false},
-                                           EndCase{"decoder_runs_dry", 40, 50 * 1152, 40, true},
-                                           EndCase{"longer_than_queue", 400, 400 * 1152, 400, false},
-                                           EndCase{"one_frame", 1, 1152, 1, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // A missing file stays idle; an item without a length, or whose every frame fails
 // to decode, is stopped and unloaded at once. None opens a device for good or
 // gives an end notice; only the undecodable one is reported as not playable.
@@ -304,17 +263,6 @@ TEST_F(EngineTest, RefusedWritesStopThePlayer)
     EXPECT_EQ(engine.State(), kStateStopped);
     EXPECT_FALSE(engine.DeviceOpen());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error: WaveOut Error"});
-}
-
-// Seeking opens the item at a byte offset: the output starts at the frame there.
-TEST_F(EngineTest, StartPositionSkipsToTheFrame)
-{
-    FakeTrack t;
-    Engine& engine = Open("seek.mp3", t, false, 60 * 400);
-    EXPECT_EQ(engine.DecodePosition(), 60 * 1152);
-    engine.PlayCurrent();
-    ASSERT_TRUE(WaitFor([&] { return window.endNotices > 0; }));
-    EXPECT_EQ(audio.Recording(0), Expected(t, 60, 100));
 }
 
 } // namespace

@@ -1,19 +1,17 @@
 #pragma once
 // A sound system for engine tests: devices that keep written buffers in order,
-// give them back on demand or from their own clock, record what they played and
-// log every call with the number of buffers outstanding.
+// give them back when the test plays them, record what they played and log every
+// call with the number of buffers outstanding.
 
 #include "platform/audio/wave_out.h"
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace lumetra::engine::testing {
@@ -51,7 +49,7 @@ private:
 };
 
 struct DeviceBehaviour {
-    bool clock = true; // devices play on their own
+    bool clock = true; // the fixture's waits play the last device as time passes
     bool refuseWrites = false;
     bool drainOnWrite = false; // a running device plays everything as soon as it gets it
 };
@@ -62,8 +60,6 @@ public:
                std::shared_ptr<std::vector<uint8_t>> recording)
         : m_format(format), m_done(std::move(done)), m_log(log), m_behaviour(behaviour), m_played(std::move(recording))
     {
-        if (behaviour.clock)
-            m_clock = std::thread([this] { ClockMain(); });
     }
     std::function<void()> onDestroy;
 
@@ -71,13 +67,6 @@ public:
     {
         if (onDestroy)
             onDestroy();
-        {
-            std::lock_guard g(m_lock);
-            m_ending = true;
-        }
-        m_wake.notify_all();
-        if (m_clock.joinable())
-            m_clock.join();
     }
 
     int Prepare(pa::WaveHeader* h) override
@@ -98,7 +87,6 @@ public:
             std::lock_guard g(m_lock);
             m_queue.push_back(h);
         }
-        m_wake.notify_all();
         if (m_behaviour.drainOnWrite)
             PlayBuffers(1 << 20);
         return pa::kWaveOk;
@@ -112,13 +100,10 @@ public:
     }
     int Restart() override
     {
-        {
-            std::lock_guard g(m_lock);
-            if (m_paused)
-                m_log.Add("restart " + std::to_string(m_queue.size()));
-            m_paused = false;
-        }
-        m_wake.notify_all();
+        std::lock_guard g(m_lock);
+        if (m_paused)
+            m_log.Add("restart " + std::to_string(m_queue.size()));
+        m_paused = false;
         return pa::kWaveOk;
     }
     int Reset() override
@@ -160,32 +145,14 @@ public:
     }
 
 private:
-    void ClockMain()
-    {
-        std::unique_lock g(m_lock);
-        while (!m_ending) {
-            if (m_paused || m_queue.empty()) {
-                m_wake.wait(g);
-                continue;
-            }
-            g.unlock();
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-            PlayBuffers(1);
-            g.lock();
-        }
-    }
-
     pa::WaveFormat m_format;
     pa::DoneCallback m_done;
     EventLog& m_log;
     DeviceBehaviour m_behaviour;
     std::mutex m_lock;
-    std::condition_variable m_wake;
     std::deque<pa::WaveHeader*> m_queue;
     std::shared_ptr<std::vector<uint8_t>> m_played;
     bool m_paused = false;
-    bool m_ending = false;
-    std::thread m_clock;
 };
 
 class FakeAudio final : public pa::AudioSystem, public DeviceBehaviour {

@@ -4,18 +4,43 @@
 #include "engine/volume_mapping.h"
 #include "engine/wave_device_choice.h"
 #include "fake_audio.h"
-#include "fake_mixer.h"
 #include "platform/dialogs/message_box.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 namespace lumetra::engine {
 namespace {
 
 using platform::audio::MixerLine;
-using testing::FakeMixer;
+
+// Mixer lines whose bounds, presence and meter readings the test chooses; every
+// value written is kept.
+struct FakeMixer final : MixerAccess {
+    struct Line {
+        bool present = true;
+        LineControls controls{{0, 65535, false}, false, {0, 32768, true}};
+        int32_t value = -1, meter = 0;
+        int writes = 0;
+    };
+    FakeMixer() { lines[2].controls.hasMeter = lines[3].controls.hasMeter = true; }
+    Line& At(MixerLine line) { return lines[static_cast<std::size_t>(line)]; }
+    bool FindLine(MixerLine line, LineControls& controls) override
+    {
+        ++finds;
+        if (!At(line).present)
+            return false;
+        controls = At(line).controls;
+        return true;
+    }
+    void SetVolumeValue(MixerLine line, int32_t value) override { At(line).value = value, ++At(line).writes; }
+    int32_t ReadMeter(MixerLine line) override { return At(line).meter; }
+
+    std::array<Line, 4> lines;
+    int finds = 0;
+};
 
 // A volume v onto a control: minimum + maximum x v / 65535, the minimum added on
 // unsigned controls of the master line only; only v's low half counts.
