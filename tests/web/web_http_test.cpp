@@ -3,8 +3,6 @@
 // test's own HTTP fixture server and tinyproxy. The directory and the streams'
 // playback are checked through the player (headless_web_e2e.py).
 
-#include "test_support.h"
-
 #include "platform/dialogs/message_box.h"
 #include "platform/registry/registry_store.h"
 #include "settings/registry_values.h"
@@ -16,16 +14,82 @@
 #include "web/stream_player.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
 
 using namespace lumetra;
 using namespace lumetra::web;
-using lumetra::test::ChildProcess;
-
 namespace {
+
+// A server for the test (the fixture server, tinyproxy): its standard input stays
+// open on a pipe, so it ends with the test; killed on destruction.
+class ChildProcess {
+public:
+    ChildProcess(const QStringList& argv, bool readFirstLine)
+    {
+        if (!readFirstLine)
+            m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(argv[0], argv.mid(1));
+        while (readFirstLine && !m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+        }
+        if (readFirstLine)
+            m_firstLine = m_process.readLine().trimmed().toStdString();
+    }
+    ~ChildProcess() { Stop(); }
+    const std::string& FirstLine() const { return m_firstLine; }
+    void Stop()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+    std::string m_firstLine;
+};
+
+// A port on 127.0.0.1 that was free a moment ago.
+int FreeLoopbackPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+// Waits until something accepts on 127.0.0.1:port (up to about 5 s).
+bool WaitForListener(int port)
+{
+    for (int i = 0; i < 50; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        if (socket.waitForConnected(100))
+            return true;
+        usleep(100000);
+    }
+    return false;
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 // The fixture's file name for a target: urllib's quote(target, safe="").
 std::string Quote(const std::string& target)
@@ -43,13 +107,13 @@ class WebTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = test::MakeTempDir();
+        m_dir = m_temp.path().toStdString();
         m_root = m_dir + "/www";
         ::mkdir(m_root.c_str(), 0700);
         platform::BindRegistry(m_dir + "/config/lumetra/registry.reg");
         settings::CurrentSettings() = settings::Settings{};
         std::string script = std::string(LUMETRA_TEST_SOURCE_DIR) + "/http_fixture_server.py";
-        m_server = std::make_unique<ChildProcess>(std::vector<std::string>{"python3", script, m_root}, true);
+        m_server = std::make_unique<ChildProcess>(QStringList{"python3", script.c_str(), m_root.c_str()}, true);
         m_port = std::atoi(m_server->FirstLine().c_str());
         ASSERT_GT(m_port, 0);
         setenv("LUMETRA_DIRECTORY", ("127.0.0.1:" + std::to_string(m_port)).c_str(), 1);
@@ -70,12 +134,11 @@ protected:
         platform::SetDialogPresenter({});
         SetProxyDialogHandler({});
         m_server.reset();
-        std::system(("rm -rf '" + m_dir + "'").c_str());
     }
 
     void Serve(const std::string& target, const std::string& body)
     {
-        test::WriteFile(m_root + "/" + Quote(target), body);
+        WriteFile(m_root + "/" + Quote(target), body);
     }
 
     int Fetch(const std::string& path, std::string& out, size_t capacity = 65536)
@@ -83,6 +146,7 @@ protected:
         return m_fetcher.Get("Testing...", "127.0.0.1", static_cast<uint16_t>(m_port), path, out, capacity);
     }
 
+    QTemporaryDir m_temp;
     std::string m_dir;
     std::string m_root;
     std::unique_ptr<ChildProcess> m_server;
@@ -109,7 +173,7 @@ TEST_F(WebTest, FetchesWithTheSimpleRequestForm)
     EXPECT_EQ(body, "line one\nline two\n");
     for (const char* path : {"/status/403", "/status/404", "/status/406", "/status/302", "/status/500", "/noblank"})
         EXPECT_EQ(Fetch(path, body), 0) << path;
-    EXPECT_EQ(m_fetcher.Get("x", "127.0.0.1", static_cast<uint16_t>(test::FreeLoopbackPort()), "/", body, 100), 0);
+    EXPECT_EQ(m_fetcher.Get("x", "127.0.0.1", static_cast<uint16_t>(FreeLoopbackPort()), "/", body, 100), 0);
     EXPECT_EQ(m_fetcher.Get("x", "no-such-host.invalid", 80, "/", body, 100), 0);
     EXPECT_TRUE(m_messages.empty());
     EXPECT_TRUE(m_dialogs.empty());
@@ -133,16 +197,20 @@ TEST_F(WebTest, SilentStalledEndlessAndPendingRepliesTimeOutWithTheMessage)
     EXPECT_EQ(Fetch("/stall", body), 0);
     EXPECT_EQ(Fetch("/endless", body, 16384), 0);
     EXPECT_EQ(m_messages.size(), 3u);
-    int port = 0;
-    int listener = test::BindLoopback(port);
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), length), 0);
     ASSERT_EQ(listen(listener, 0), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
     std::vector<int> fillers;
     for (int i = 0; i < 4; ++i) {
         fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        sockaddr_in a = test::LoopbackAddress(port);
-        connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+        connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), length);
     }
-    EXPECT_EQ(m_fetcher.Get("Pending", "127.0.0.1", static_cast<uint16_t>(port), "/", body, 100), 0);
+    EXPECT_EQ(m_fetcher.Get("Pending", "127.0.0.1", ntohs(a.sin_port), "/", body, 100), 0);
     EXPECT_EQ(m_messages.size(), 4u);
     for (int fd : fillers)
         close(fd);
@@ -168,14 +236,14 @@ TEST_F(WebTest, SecondFetchWhileOneRunsIsRefused)
 // Cancel fails the fetch, OK repeats it with the new values.
 TEST_F(WebTest, ProxyRefusalAsksAndCancelFailsOkRepeats)
 {
-    int proxyPort = test::FreeLoopbackPort();
+    int proxyPort = FreeLoopbackPort();
     std::string conf = m_dir + "/tinyproxy.conf";
-    test::WriteFile(conf, "Port " + std::to_string(proxyPort) +
+    WriteFile(conf, "Port " + std::to_string(proxyPort) +
                               "\nListen 127.0.0.1\nTimeout 10\nAllow 127.0.0.1\nBasicAuth alice w0nder-land\n"
                               "LogLevel Critical\nLogFile \"" +
                               m_dir + "/tinyproxy.log\"\nPidFile \"" + m_dir + "/tinyproxy.pid\"\n");
-    ChildProcess proxy({"tinyproxy", "-d", "-c", conf}, false);
-    ASSERT_TRUE(test::WaitForListener(proxyPort));
+    ChildProcess proxy({"tinyproxy", "-d", "-c", conf.c_str()}, false);
+    ASSERT_TRUE(WaitForListener(proxyPort));
     auto UseProxy = [&](const std::string& user, const std::string& password) {
         WriteProxySettings({"127.0.0.1", std::to_string(proxyPort), user, password});
     };
@@ -225,7 +293,7 @@ protected:
     std::string Playlist(const std::string& target)
     {
         std::string file = m_dir + "/s.pls";
-        test::WriteFile(file, "[playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1:" + std::to_string(m_port) +
+        WriteFile(file, "[playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1:" + std::to_string(m_port) +
                                   target + "\n");
         return file;
     }
@@ -241,7 +309,7 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     std::string data;
     for (int i = 0; i < 300000; ++i)
         data += static_cast<char>(i * 7);
-    test::WriteFile(m_root + "/" + Quote("/radio.mp3"), data);
+    WriteFile(m_root + "/" + Quote("/radio.mp3"), data);
     // Declared before the stream, which reports into them until it is destroyed.
     MediaItem item = MakeMediaItem();
     std::vector<int32_t> seen;
@@ -258,7 +326,7 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     WaitDone(stream);
     EXPECT_TRUE(stream.Done());
     EXPECT_EQ(stream.Received(), 300000);
-    EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), data);
+    EXPECT_EQ(ReadFile(m_dir + "/data/ Streaming MP3"), data);
     {
         std::lock_guard lock(seenLock);
         ASSERT_FALSE(seen.empty());
@@ -269,23 +337,23 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     EXPECT_EQ(stream.Received(), 0);
     // A playlist without an address changes nothing; a missing one starts nothing.
     std::string file = m_dir + "/x.m3u";
-    test::WriteFile(file, "http://127.0.0.1/no-line-end");
+    WriteFile(file, "http://127.0.0.1/no-line-end");
     EXPECT_EQ(StartPlaylistStream(file, stream), 0);
     EXPECT_EQ(item.streamState, 0);
     EXPECT_EQ(StartPlaylistStream(m_dir + "/missing.m3u", stream), 1);
     EXPECT_FALSE(stream.ThreadRunning());
     // An unreachable stream ends at once and leaves the file empty.
-    test::WriteFile(file, "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/s\n");
+    WriteFile(file, "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/s\n");
     ASSERT_EQ(StartPlaylistStream(file, stream), 1);
     WaitDone(stream);
     EXPECT_TRUE(stream.Done());
-    EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), "");
+    EXPECT_EQ(ReadFile(m_dir + "/data/ Streaming MP3"), "");
 }
 
 TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
 {
-    test::WriteFile(m_root + "/slow.bin", std::string(400000, 'a'));
-    test::WriteFile(m_root + "/" + Quote("/b.bin"), std::string(1000, 'b'));
+    WriteFile(m_root + "/slow.bin", std::string(400000, 'a'));
+    WriteFile(m_root + "/" + Quote("/b.bin"), std::string(1000, 'b'));
     StreamContext stream(m_dir + "/data/");
     ASSERT_EQ(StartPlaylistStream(Playlist("/slow/slow.bin?rate=20000&after=10000"), stream), 1);
     for (int i = 0; i < 300 && stream.Received() < 10000; ++i)
@@ -296,7 +364,7 @@ TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(600));
     WaitDone(stream);
     // The file was truncated and holds only the second stream.
-    EXPECT_EQ(test::ReadFile(m_dir + "/data/ Streaming MP3"), std::string(1000, 'b'));
+    EXPECT_EQ(ReadFile(m_dir + "/data/ Streaming MP3"), std::string(1000, 'b'));
     ASSERT_EQ(StartPlaylistStream(Playlist("/slow/slow.bin?rate=20000"), stream), 1);
     StopStream(stream);
     EXPECT_FALSE(stream.ThreadRunning());
