@@ -233,6 +233,8 @@ def stream(song, throttled):
         code = finish(p, 90)
         check(code == 0, "%s: player ends by itself" % name)
         states = [l for l in p.events if l.startswith("state ")]
+        shown = [int(l.split()[2]) for l in p.events if l.startswith("status streaming ")]
+        check(all(n < 64000 for n in shown), "%s: download progress shown only before playback: %s" % (name, shown[-3:]))
         if throttled:
             paused = "state paused" in states
             check(paused, "%s: pauses near the downloaded end: %s" % (name, states))
