@@ -35,3 +35,17 @@ function(lumetra_generated_resource type name file)
     endif()
   endforeach()
 endfunction()
+
+# lumetra_module(TARGET FILE_NAME USER SOURCES...): a module loaded on first use
+# (platform/module_loader.h) as FILE_NAME, built beside the sources' build folder;
+# it exports only its entry function. USER, the library that loads it, learns the
+# folder as LUMETRA_MODULE_DIR and builds after it.
+function(lumetra_module target file_name user)
+  add_library(${target} MODULE ${ARGN})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${file_name} PREFIX "" SUFFIX ".so"
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL)
+  target_compile_definitions(${user} PRIVATE LUMETRA_MODULE_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  add_dependencies(${user} ${target})
+endfunction()

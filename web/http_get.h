@@ -15,7 +15,7 @@ inline constexpr int kFetchTimeoutMs = 30000;
 inline constexpr size_t kReceiveChunk = 4095;
 inline constexpr size_t kProgressLogLimit = 511;
 
-class HttpFetchSession;
+class HttpSession;
 
 class HttpFetcher {
 public:
@@ -41,14 +41,14 @@ public:
     void SetTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 private:
-    friend class HttpFetchSession;
+    friend class FetcherHost;
     void AppendLog(const std::string& text);
 
     bool m_running = false;
     int m_timeoutMs;
     std::string m_log;
     std::string m_lastRequest;
-    HttpFetchSession* m_session = nullptr;
+    HttpSession* m_session = nullptr;
 };
 
 // The process-wide fetcher.

@@ -44,4 +44,4 @@ void ReleaseCdDrive(_CdIo* cdio, const std::string& privateFolder);
 } // namespace lumetra::platform::media
 
 // The module's one exported symbol.
-extern "C" const lumetra::platform::media::MediaModuleTable* lumetra_media_module();
+extern "C" const void* lumetra_media_module();

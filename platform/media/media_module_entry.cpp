@@ -3,7 +3,7 @@
 
 using namespace lumetra::platform::media;
 
-extern "C" __attribute__((visibility("default"))) const MediaModuleTable* lumetra_media_module()
+extern "C" __attribute__((visibility("default"))) const void* lumetra_media_module()
 {
     static const MediaModuleTable table = [] {
         MediaModuleTable t{};

@@ -2,26 +2,15 @@
 // functions of the media libraries to it.
 #include "platform/media/media_module.h"
 
-#include <dlfcn.h>
-#include <limits.h>
+#include "platform/module_loader.h"
+
 #include <mutex>
-#include <unistd.h>
 
 namespace lumetra::platform::media {
 namespace {
 
 enum class Kind { Ffmpeg, Midi, Cd };
 constexpr const char* kModuleNames[] = {"lumetra-media-ffmpeg.so", "lumetra-media-midi.so", "lumetra-media-cd.so"};
-
-std::string ProgramFolder()
-{
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return "";
-    std::string folder(path, static_cast<std::size_t>(n));
-    return folder.substr(0, folder.find_last_of('/'));
-}
 
 struct Loaded {
     const MediaModuleTable* table = nullptr;
@@ -35,25 +24,12 @@ const Loaded& Load(Kind kind)
     auto index = static_cast<std::size_t>(kind);
     Loaded& loaded = modules[index];
     std::call_once(once[index], [&loaded, index] {
-        // Beside the program when installed; in the build tree for tests and tools.
-        std::string name = kModuleNames[index];
-        for (const std::string& path :
-             {ProgramFolder() + "/" + name, std::string(LUMETRA_MEDIA_MODULE_DIR "/") + name}) {
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                const char* why = dlerror();
-                if (loaded.error.empty())
-                    loaded.error = why ? why : path;
-                continue;
-            }
-            auto entry = reinterpret_cast<const MediaModuleTable* (*)()>(dlsym(handle, "lumetra_media_module"));
-            const MediaModuleTable* table = entry ? entry() : nullptr;
-            if (table && table->size == sizeof(MediaModuleTable)) {
-                loaded.table = table;
-                return;
-            }
-            loaded.error = path + ": not a matching media module";
-        }
+        auto table = static_cast<const MediaModuleTable*>(LoadModuleTable(
+            kModuleNames[index], LUMETRA_MODULE_DIR, "lumetra_media_module", loaded.error));
+        if (table && table->size != sizeof(MediaModuleTable))
+            loaded.error = std::string(kModuleNames[index]) + ": not a matching media module";
+        else
+            loaded.table = table;
     });
     return loaded;
 }
