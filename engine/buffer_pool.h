@@ -14,7 +14,8 @@
 namespace lumetra::engine {
 
 inline constexpr std::size_t kPrimingBytes = 1024;
-inline constexpr std::size_t kBlockBytesPerChannel = 4608;
+// The largest frame: 1152 samples of two 16-bit channels.
+inline constexpr std::size_t kBlockBytes = 4608;
 
 class BufferPool {
 public:

@@ -20,7 +20,7 @@ public:
     virtual int ReadInfoFrom(MediaItem& item, std::FILE* /*file*/) { return ReadInfo(item); }
     // Opens item at a byte offset; returns the sample position reached.
     virtual int32_t Open(MediaItem& item, int32_t byteOffset) = 0;
-    // One frame into block (channels x 4608 bytes) as interleaved 16-bit samples;
+    // One frame into block (4608 bytes: up to 1152 stereo samples) as interleaved 16-bit samples;
     // sets the item's endOfData when the input is exhausted. Returns the values
     // written, 0 when no frame could be decoded.
     virtual int DecodeNextFrame(uint8_t* block) = 0;

@@ -379,8 +379,7 @@ bool Engine::OpenWaveOutput()
             // Enough frame buffers for the three-second queue, allocated once per open.
             int64_t target = static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
             int64_t frames = (target + m_item.samplesPerFrame - 1) / m_item.samplesPerFrame;
-            m_pool.Allocate(static_cast<std::size_t>(frames + 2),
-                            static_cast<std::size_t>(channels) * kBlockBytesPerChannel);
+            m_pool.Allocate(static_cast<std::size_t>(frames + 2), kBlockBytes);
             m_deviceOpen = true;
             return true;
         }
@@ -436,7 +435,7 @@ void Engine::FeedOutput()
             return;
         int channels = m_item.channels & 0xFFFF;
         if (channels < 1 || channels > 2 || m_item.sampleRate <= 0 || m_item.samplesPerFrame <= 0 ||
-            m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytesPerChannel / 4)) {
+            m_item.samplesPerFrame > static_cast<int32_t>(kBlockBytes / 4)) {
             NotPlayableLocked();
             return;
         }

@@ -101,9 +101,9 @@ int MpegItemDecoder::DecodeNextFrame(uint8_t* block)
         item->endOfData = 1;
         return 0;
     }
-    const std::size_t values = (item->channels == 1 ? 1u : 2u) * std::size_t{2304};
+    // A block holds a stereo frame even for a mono item, so a stream that turns stereo still fits.
     const mpeg::FrameResult r =
-        m_decoder.DecodeNextFrame(std::span<int16_t>(reinterpret_cast<int16_t*>(block), values));
+        m_decoder.DecodeNextFrame(std::span<int16_t>(reinterpret_cast<int16_t*>(block), std::size_t{2304}));
     if (r.streamReadPos >= 0)
         item->streamReadPos = r.streamReadPos;
     switch (r.status) {
