@@ -127,7 +127,7 @@ private:
     fluid_player_t* m_player = nullptr;
 };
 
-void QuietFluidSynth()
+void PrepareFluidSynth()
 {
     static bool done = false;
     if (done)
@@ -135,6 +135,11 @@ void QuietFluidSynth()
     done = true;
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, nullptr, nullptr);
+    // The synthesizer renders into our buffers and never opens a sound driver; only
+    // the file driver's settings are made, not those of the device drivers (which
+    // look for devices and their libraries' state when settings are created).
+    static const char* drivers[] = {"file", nullptr};
+    fluid_audio_driver_register(drivers);
 }
 
 } // namespace
@@ -166,7 +171,7 @@ std::unique_ptr<PcmSource> OpenMidiSource(const std::string& path, std::string& 
         error = "no sound font is installed for MIDI (install timgm6mb-soundfont)";
         return nullptr;
     }
-    QuietFluidSynth();
+    PrepareFluidSynth();
     auto source = std::make_unique<MidiSource>();
     // The timing's view of the file moves with the bytes' buffer.
     if (!source->Open(std::move(bytes), std::move(timing), font, error))
