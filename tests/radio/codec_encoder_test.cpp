@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace lumetra::radio {
@@ -71,13 +70,6 @@ TEST(CodecCoefficientCoder, WritesWhatTheDecoderReadsInBothForms)
             ASSERT_EQ(back, c) << "round " << round << (runLength ? " run-length" : " plain");
         }
     }
-}
-
-TEST(CodecCoefficientCoder, RunLengthMakesSilenceTiny)
-{
-    Coefficients zero{};
-    EXPECT_LE(RunLengthCodeBits(zero), 40u);
-    EXPECT_EQ(PlainCodeBits(zero), 2048u);
 }
 
 // ---- whole signals ----------------------------------------------------------------
@@ -139,36 +131,24 @@ RoundTrip EncodeDecode(const std::vector<int16_t>& src, std::size_t budget)
     return r;
 }
 
-// minSnr in dB; at generous budgets, how far below the 8-bit ceiling it may stay.
-struct RateCase {
-    int rate;
-    double bitsPerSample;
-    double minSnr;
-    double belowCeiling;
-};
-class CodecRoundTrip : public testing::TestWithParam<RateCase> {};
-
-TEST_P(CodecRoundTrip, MusicComesBackAboveTheSnrBoundWithinTheBudget)
+TEST(CodecRoundTrip, MusicComesBackAboveTheSnrBoundWithinTheBudget)
 {
-    const RateCase c = GetParam();
-    const std::vector<int16_t> src = SoxMusic(c.rate, 2.0 * 16384 / c.rate);
-    ASSERT_GE(src.size(), 8u * kFrameSamples) << "sox did not make the test signal";
-    const auto budget = static_cast<std::size_t>(c.bitsPerSample * kFrameSamples / 8);
-    const RoundTrip r = EncodeDecode(src, budget);
-    EXPECT_LE(r.largest, budget);
-    EXPECT_GE(r.snr, c.minSnr) << "at " << c.rate << " Hz, " << c.bitsPerSample << " bits a sample";
-    EXPECT_GE(r.snr, r.ceiling - c.belowCeiling);
-    EXPECT_LE(r.snr, r.ceiling + 0.5);
+    // Per rate: the least SNR (dB) at 1 and 2 bits a sample; at 20 bits it stays within 1.5 dB of the
+    // 8-bit ceiling. Measured: 12.5 / 17.5 / 39.1 dB at 8000 Hz, 13.1 / 18.3 / 37.9 at 16000 Hz,
+    // 14.4 / 19.8 / 36.4 at 32000 Hz, against ceilings of 37 to 40 dB.
+    for (auto [rate, at1, at2] : {std::tuple{8000, 11.0, 16.0}, {16000, 11.5, 16.5}, {32000, 12.5, 18.0}}) {
+        const std::vector<int16_t> src = SoxMusic(rate, 2.0 * 16384 / rate);
+        ASSERT_GE(src.size(), 8u * kFrameSamples) << "sox did not make the test signal";
+        for (auto [bitsPerSample, minSnr] : {std::pair{1.0, at1}, {2.0, at2}, {20.0, 30.0}}) {
+            const auto budget = static_cast<std::size_t>(bitsPerSample * kFrameSamples / 8);
+            const RoundTrip r = EncodeDecode(src, budget);
+            EXPECT_LE(r.largest, budget);
+            EXPECT_GE(r.snr, minSnr) << "at " << rate << " Hz, " << bitsPerSample << " bits a sample";
+            EXPECT_GE(r.snr, r.ceiling - (bitsPerSample > 2 ? 1.5 : 99));
+            EXPECT_LE(r.snr, r.ceiling + 0.5);
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Rates, CodecRoundTrip,
-                         testing::Values(
-                             // Measured: 12.5 / 17.5 / 39.1 dB at 8000 Hz, 13.1 / 18.3 / 37.9 at 16000 Hz,
-                             // 14.4 / 19.8 / 36.4 at 32000 Hz, against 8-bit ceilings of 37 to 40 dB.
-                             RateCase{8000, 1.0, 11, 99}, RateCase{8000, 2.0, 16, 99}, RateCase{8000, 20.0, 30, 1.5},
-                             RateCase{16000, 1.0, 11.5, 99}, RateCase{16000, 2.0, 16.5, 99},
-                             RateCase{16000, 20.0, 30, 1.5}, RateCase{32000, 1.0, 12.5, 99},
-                             RateCase{32000, 2.0, 18, 99}, RateCase{32000, 20.0, 30, 1.5}));
 
 TEST(CodecEncoder, AnyBudgetIsKeptAndSilenceStaysSilent)
 {

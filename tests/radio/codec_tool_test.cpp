@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,16 +61,15 @@ TEST_F(CodecTool, EncodesAFrameThatDecodesLikeTheLibraryAndNearTheSource)
     std::array<uint8_t, 2048> direct{};
     lumetra::radio::DecodeFrame(payload, false, 2, direct);
     EXPECT_TRUE(std::equal(direct.begin(), direct.end(), samples.begin()));
-
+    // ... and near the source from the offset on: 13.8 dB measured.
     const auto raw = Read("in.raw");
     double signal = 0, noise = 0;
-    for (int k = 0; k < 2048; ++k) {
-        const std::size_t at = 2 * (1000 + static_cast<std::size_t>(k));
-        const double s = static_cast<int16_t>(raw[at] | raw[at + 1] << 8) / 256.0;
-        signal += s * s;
-        noise += (s - (samples[k] - 128)) * (s - (samples[k] - 128));
+    for (std::size_t k = 0; k < 2048; ++k) {
+        const double x = static_cast<int16_t>(raw[2 * (1000 + k)] | raw[2 * (1000 + k) + 1] << 8) / 256.0;
+        signal += x * x;
+        noise += (x - (samples[k] - 128)) * (x - (samples[k] - 128));
     }
-    EXPECT_GT(10 * std::log10(signal / noise), 11.0); // 13.8 dB measured
+    EXPECT_GT(signal, 11.0 * noise); // above 10.4 dB
 
     // The filtered decode goes to a WAV that sox reads back at the given rate.
     ASSERT_EQ(Run("decode frame.bin out.wav --filter --threshold 4 --rate 16000"), 0);

@@ -28,33 +28,6 @@ Parsed Parse(std::vector<std::string> args)
     return p;
 }
 
-TEST(StationConfig, DefaultIsOneDemoMusicStationOnTheProtocolPort)
-{
-    const Parsed p = Parse({});
-    ASSERT_TRUE(p.ok);
-    ASSERT_EQ(p.config.stations.size(), 1u);
-    const StationConfig& s = p.config.stations[0];
-    EXPECT_EQ(s.address, "127.0.0.1");
-    EXPECT_EQ(s.port, 3456);
-    EXPECT_EQ(s.codedRate, 8000);
-    EXPECT_EQ(s.OutputRate(), 11025);
-    EXPECT_EQ(s.FrameBudgetBytes(), 512);
-    EXPECT_EQ(s.answer, LogonAnswer::Accept);
-}
-
-TEST(StationConfig, DemoServesThreeRatesOnConsecutivePorts)
-{
-    const Parsed p = Parse({"--demo"});
-    ASSERT_TRUE(p.ok);
-    ASSERT_EQ(p.config.stations.size(), 3u);
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(p.config.stations[k].port, 3456 + k);
-        EXPECT_EQ(p.config.stations[k].codedRate, 8000 << k);
-        EXPECT_EQ(p.config.stations[k].OutputRate(), 11025 << k);
-        EXPECT_FALSE(p.config.stations[k].speed.empty());
-    }
-}
-
 TEST(StationConfig, EachStationStartsAfreshOnTheNextPort)
 {
     const Parsed p =
@@ -87,20 +60,17 @@ TEST(StationConfig, BudgetStaysWithinOneDatagram)
     EXPECT_EQ(s.FrameBudgetBytes(), 16);
 }
 
-class StationConfigRefused : public testing::TestWithParam<std::vector<std::string>> {};
-TEST_P(StationConfigRefused, WithAMessage)
+TEST(StationConfig, BadArgumentsAreRefusedWithAMessage)
 {
-    const Parsed p = Parse(GetParam());
-    EXPECT_FALSE(p.ok);
-    EXPECT_FALSE(p.error.empty());
+    using Args = std::vector<std::string>;
+    for (const Args& args : {Args{"--bogus"}, Args{"--port"}, Args{"--port", "70000"}, Args{"--rate", "11025"},
+                             Args{"--rate", "16000", "--native"}, Args{"--answer", "maybe"}, Args{"--loss", "120"},
+                             Args{"--drop-seq", "1,x"}, Args{"--speed-factor", "0"}}) {
+        const Parsed p = Parse(args);
+        EXPECT_FALSE(p.ok) << args[0];
+        EXPECT_FALSE(p.error.empty()) << args[0];
+    }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StationConfigRefused,
-    testing::Values(std::vector<std::string>{"--bogus"}, std::vector<std::string>{"--port"},
-                    std::vector<std::string>{"--port", "70000"}, std::vector<std::string>{"--rate", "11025"},
-                    std::vector<std::string>{"--rate", "16000", "--native"},
-                    std::vector<std::string>{"--answer", "maybe"}, std::vector<std::string>{"--loss", "120"},
-                    std::vector<std::string>{"--drop-seq", "1,x"}, std::vector<std::string>{"--speed-factor", "0"}));
 
 } // namespace
 } // namespace lumetra::station
