@@ -53,6 +53,9 @@ QImage DecodeBmp(std::span<const unsigned char> b)
 
 QPixmap LoadBitmap(int id)
 {
+    static const bool added =
+        (platform::AddResourceTable(platform::detail::kSkinResources, platform::detail::kSkinResourcesCount), true);
+    (void)added;
     auto bytes = platform::FindResource("bitmap", std::to_string(id));
     if (!bytes)
         return {};

@@ -1,5 +1,6 @@
 #include "platform/resources/resources.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <strings.h>
@@ -7,18 +8,14 @@
 #include <unistd.h>
 
 namespace lumetra::platform {
-namespace detail {
-struct EmbeddedResource {
-    const char* type;
-    const char* name;
-    const unsigned char* data;
-    std::size_t size;
-};
-extern const EmbeddedResource kEmbeddedResources[];
-extern const std::size_t kEmbeddedResourceCount;
-} // namespace detail
-
 namespace {
+
+// The one table added at run time (the skin's); published count first.
+std::atomic<const detail::EmbeddedResource*> g_added{nullptr};
+std::atomic<std::size_t> g_addedCount{0};
+
+std::optional<std::span<const unsigned char>> FindIn(const detail::EmbeddedResource* table, std::size_t count,
+                                                     std::string_view type, std::string_view name);
 
 bool EqualNoCase(std::string_view a, const char* b)
 {
@@ -28,13 +25,33 @@ bool EqualNoCase(std::string_view a, const char* b)
 
 } // namespace
 
-std::optional<std::span<const unsigned char>> FindResource(std::string_view type, std::string_view name)
+namespace {
+
+std::optional<std::span<const unsigned char>> FindIn(const detail::EmbeddedResource* table, std::size_t count,
+                                                     std::string_view type, std::string_view name)
 {
-    for (std::size_t i = 0; i < detail::kEmbeddedResourceCount; ++i) {
-        const auto& r = detail::kEmbeddedResources[i];
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& r = table[i];
         if (EqualNoCase(type, r.type) && EqualNoCase(name, r.name))
             return std::span<const unsigned char>(r.data, r.size);
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+void AddResourceTable(const detail::EmbeddedResource* table, std::size_t count)
+{
+    g_addedCount.store(count);
+    g_added.store(table);
+}
+
+std::optional<std::span<const unsigned char>> FindResource(std::string_view type, std::string_view name)
+{
+    if (auto found = FindIn(detail::kEmbeddedResources, detail::kEmbeddedResourcesCount, type, name))
+        return found;
+    if (const detail::EmbeddedResource* added = g_added.load())
+        return FindIn(added, g_addedCount.load(), type, name);
     return std::nullopt;
 }
 
