@@ -18,21 +18,13 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "engine"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "engine"))
+sys.path.insert(0, os.path.join(HERE, "..", "engine"))
 import media_files  # noqa: E402
+from engine_bench import peak_rss_mb  # noqa: E402
 
 FONT = "/usr/share/sounds/sf2/TimGM6mb.sf2"
-
-
-def peak_rss_mb(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1]) / 1024.0
-    except OSError:
-        pass
-    return 0.0
 
 
 def measure(cmd, env, stdin_text=None):
