@@ -47,6 +47,9 @@ constexpr int kTicksPerWakeHeadless = 5;
 constexpr int kPanelPlaylist = 0;
 constexpr int kPanelInfo = 1;
 constexpr int kPanelLibrary = 2;
+// How long an idle player at the end of input waits for an end-of-track message
+// that is posted but not handled; ample for a queue that is moving.
+constexpr std::chrono::seconds kEndWaitLimit{2};
 
 bool EndsWithNoCase(const std::string& text, const char* end)
 {
@@ -133,6 +136,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
         // A media-control play aborted by a stop or another open is no end of track.
         if (wParam != 4)
             EmitEvent("end");
+        m_endWaitStart = {};
         m_player->EndOfTrack(wParam);
         QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
     });
@@ -303,15 +307,21 @@ void HeadlessFrontEnd::Tick()
 
 void HeadlessFrontEnd::ShutdownIfInputDone()
 {
-    if (m_closing)
+    if (m_closing || !m_inputEnded || m_view || AnyBusy())
         return;
-    if (m_inputEnded && !m_view && !AnyBusy()) {
-        // An end notice posted as the player fell idle is handled first; it may
-        // start the next row.
-        QCoreApplication::sendPostedEvents();
-        if (!AnyBusy())
-            Shutdown();
+    // The engine posts an item's end-of-track message before it lets go of its lock,
+    // so an idle player has posted the message of what just ended. Until that is
+    // handled its "end" is not out and the next row not started (a fast device may
+    // even have played that row through already): the handler looks again. A
+    // message that never comes through is waited for only so long.
+    if (engine::PendingEndOfTrackMessages() > 0) {
+        auto now = std::chrono::steady_clock::now();
+        if (m_endWaitStart == std::chrono::steady_clock::time_point{})
+            m_endWaitStart = now;
+        if (now - m_endWaitStart < kEndWaitLimit)
+            return;
     }
+    Shutdown();
 }
 
 void HeadlessFrontEnd::ReportSettingsNotices()

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,9 @@ private:
     int m_ticksPerWake = 1;
     bool m_inputEnded = false;
     bool m_closing = false;
+    // When the player, idle at the end of input, began to wait for an end-of-track
+    // message still in the queue; zero while not waiting.
+    std::chrono::steady_clock::time_point m_endWaitStart{};
 };
 
 } // namespace lumetra::app

@@ -4,11 +4,33 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+
 namespace lumetra::engine {
+namespace {
+
+// Counted from the event's making (on the posting thread) to its deletion after
+// delivery, so a message on its way is never missed.
+std::atomic<int> g_pendingEndOfTrack{0};
+
+} // namespace
 
 WindowMessageEvent::WindowMessageEvent(int message_, intptr_t wParam_, intptr_t lParam_)
     : QEvent(EventType()), message(message_), wParam(wParam_), lParam(lParam_)
 {
+    if (message == kMsgEndOfTrack)
+        g_pendingEndOfTrack.fetch_add(1);
+}
+
+WindowMessageEvent::~WindowMessageEvent()
+{
+    if (message == kMsgEndOfTrack)
+        g_pendingEndOfTrack.fetch_sub(1);
+}
+
+int PendingEndOfTrackMessages()
+{
+    return g_pendingEndOfTrack.load();
 }
 
 QEvent::Type WindowMessageEvent::EventType()

@@ -25,6 +25,9 @@ void ShowEngineBox(intptr_t box);
 class WindowMessageEvent : public QEvent {
 public:
     WindowMessageEvent(int message, intptr_t wParam, intptr_t lParam);
+    ~WindowMessageEvent() override;
+    WindowMessageEvent(const WindowMessageEvent&) = delete;
+    WindowMessageEvent& operator=(const WindowMessageEvent&) = delete;
     static QEvent::Type EventType();
 
     int message;
@@ -34,5 +37,8 @@ public:
 
 // Thread-safe; the event is delivered on the target's thread.
 void PostWindowMessage(QObject* target, int message, intptr_t wParam, intptr_t lParam);
+
+// End-of-track messages posted and not yet handled (nor dropped with their target).
+int PendingEndOfTrackMessages();
 
 } // namespace lumetra::engine

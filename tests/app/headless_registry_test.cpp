@@ -58,9 +58,16 @@ TEST(HeadlessRegistry, WindowMessagesReachRegisteredHandlers)
     engine::PostWindowMessage(&window, 1025, 6874, 42);
     engine::PostWindowMessage(&window, engine::kMsgEndOfTrack, 0, 0);
     engine::PostWindowMessage(&window, 4242, 0, 0);
+    {
+        // An end-of-track message is pending until handled, or dropped with its target.
+        QObject gone;
+        engine::PostWindowMessage(&gone, engine::kMsgEndOfTrack, 0, 0);
+        EXPECT_EQ(engine::PendingEndOfTrackMessages(), 2);
+    }
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(notices, (std::vector<std::pair<intptr_t, intptr_t>>{{6874, 42}}));
     EXPECT_EQ(ends, 1);
+    EXPECT_EQ(engine::PendingEndOfTrackMessages(), 0);
 }
 
 } // namespace
