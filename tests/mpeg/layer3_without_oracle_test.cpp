@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -83,6 +84,52 @@ TEST(HybridFilter, MixedBlockLongSubbandsEqualALongBlock)
             ASSERT_NEAR(mixedOut[i][sb], longOut[i][sb], 1e-6) << "slot " << i << " subband " << sb;
 }
 
+BitReservoir Loaded(const test::BitWriter& w)
+{
+    BitReservoir r;
+    for (uint8_t b : w.Bytes())
+        r.AppendByte(b);
+    return r;
+}
+
+// MPEG-2, right channel of intensity stereo: scalefac_compress / 2 picks one of
+// three splits and its slen; each factor is read with its group's slen, and the
+// group's largest value is its illegal (not intensity coded) position.
+TEST(ScaleFactorsLsf, IntensityRightChannelSplitsEveryCompressionValue)
+{
+    constexpr int kLongCounts[3][4] = {{7, 7, 7, 0}, {6, 6, 6, 3}, {8, 8, 5, 0}};
+    for (int sfc = 0; sfc < 512; ++sfc) {
+        SCOPED_TRACE(sfc);
+        const int c = sfc >> 1, table = c < 180 ? 0 : c < 244 ? 1 : 2;
+        const int x = c - (table == 0 ? 0 : table == 1 ? 180 : 244);
+        const std::array<int, 4> slen = table == 0   ? std::array{x / 36, x % 36 / 6, x % 6, 0}
+                                        : table == 1 ? std::array{x >> 4 & 3, x >> 2 & 3, x & 3, 0}
+                                                     : std::array{x / 3, x % 3, 0, 0};
+        test::BitWriter w;
+        std::vector<int> values;
+        for (int k = 0; k < 4; ++k)
+            for (int n = 0; n < kLongCounts[table][k]; ++n) {
+                values.push_back(slen[k] ? (static_cast<int>(values.size()) * 7 + 3) % (1 << slen[k]) : 0);
+                w.Put(static_cast<uint32_t>(values.back()), slen[k]);
+            }
+        BitReservoir r = Loaded(w);
+        GranuleChannelInfo g{};
+        g.scalefacCompress = sfc;
+        ScaleFactors sf{};
+        ReadScaleFactorsLsf(r, g, true, sf);
+        ASSERT_EQ(r.Position(), w.BitCount());
+        ASSERT_EQ(g.preflag, 0);
+        ASSERT_EQ(sf.intensityScale, sfc & 1);
+        int sfb = 0;
+        for (int k = 0; k < 4; ++k)
+            for (int n = 0; n < kLongCounts[table][k]; ++n, ++sfb) {
+                ASSERT_EQ(sf.l[sfb], values[sfb]) << "band " << sfb;
+                ASSERT_EQ(sf.lLimit[sfb], (1 << slen[k]) - 1) << "band " << sfb;
+            }
+        ASSERT_EQ(sfb, 21);
+    }
+}
+
 // MPEG-2 scale factors of a mixed block: six long bands, then short bands 3..11
 // window by window; table 0 with slen 1, 2, 3, 1.
 TEST(ScaleFactorsLsf, MixedBlockFillsLongBandsThenShortWindows)
@@ -95,9 +142,7 @@ TEST(ScaleFactorsLsf, MixedBlockFillsLongBandsThenShortWindows)
             values.push_back((static_cast<int>(values.size()) + 1) % (1 << slen[k]));
             w.Put(static_cast<uint32_t>(values.back()), slen[k]);
         }
-    BitReservoir r;
-    for (uint8_t b : w.Bytes())
-        r.AppendByte(b);
+    BitReservoir r = Loaded(w);
     GranuleChannelInfo g{};
     g.scalefacCompress = (1 * 5 + 2) * 16 + 3 * 4 + 1;
     g.windowSwitching = g.mixedBlock = 1;
