@@ -64,28 +64,38 @@ void EmitStatusIfChanged()
     EmitEvent("radio", line);
 }
 
-radio::ReceiverEnvironment MakeEnvironment()
-{
-    using platform::audio::MixerLine;
-    radio::ReceiverEnvironment env;
-    engine::Engine& engine = *Front().engine;
-    platform::audio::Mixer& mixer = *Front().mixer;
-    env.playerLock = &engine.Lock();
-    env.applyVolume = [&engine] { engine.ApplyVolume(); };
-    env.setLevel = [&engine](int level) { engine.SetLevel(level); };
-    env.waveVolume = [&mixer] {
-        uint32_t v = uint32_t(mixer.VolumeValue(MixerLine::Wave)) & 0xFFFF;
+// The player's half of the receiver's host: the engine's lock, volume and level,
+// the mixer's wave line, the settings, and the headless events.
+class FrontEndReceiver final : public radio::Receiver {
+public:
+    FrontEndReceiver(radio::RadioDisplay& display, engine::Engine& engine, platform::audio::Mixer& mixer)
+        : Receiver(display, engine.Lock()), m_engine(engine), m_mixer(mixer)
+    {
+    }
+
+    uint32_t WaveVolume() override
+    {
+        uint32_t v = uint32_t(m_mixer.VolumeValue(platform::audio::MixerLine::Wave)) & 0xFFFF;
         return v | v << 16;
-    };
-    env.setWaveVolume = [&mixer](uint32_t v) { mixer.SetVolumeValue(MixerLine::Wave, int32_t(v & 0xFFFF)); };
-    env.radioFilter = [] { return settings::CurrentSettings().radioFilter != 0; };
-    env.notice = [](std::string_view notice) {
+    }
+    void SetWaveVolume(uint32_t v) override
+    {
+        m_mixer.SetVolumeValue(platform::audio::MixerLine::Wave, int32_t(v & 0xFFFF));
+    }
+    void ApplyVolume() override { m_engine.ApplyVolume(); }
+    void SetLevel(int level) override { m_engine.SetLevel(level); }
+    bool RadioFilter() override { return settings::CurrentSettings().radioFilter != 0; }
+    void Notify(std::string_view notice) override
+    {
         if (notice == "UpdateInfo")
             EmitStatusIfChanged();
-    };
-    env.titleChanged = [](const std::string& title) { EmitEvent("title", AnsiToUtf8(title)); };
-    return env;
-}
+    }
+    void SetTitle(const std::string& title) override { EmitEvent("title", AnsiToUtf8(title)); }
+
+private:
+    engine::Engine& m_engine;
+    platform::audio::Mixer& m_mixer;
+};
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix)
 {
@@ -127,7 +137,9 @@ void CloseAndClear()
 
 bool OpenOnDisplay(const std::string& address)
 {
-    return radio::OpenReceiver(Front().display, address, MakeEnvironment()) != nullptr;
+    return radio::OpenReceiver(Front().display, address, [](radio::RadioDisplay& display) {
+               return std::make_unique<FrontEndReceiver>(display, *Front().engine, *Front().mixer);
+           }) != nullptr;
 }
 
 bool TuneStation(const std::string& address, const std::string& name)

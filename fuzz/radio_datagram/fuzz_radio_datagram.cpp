@@ -34,7 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FakeAudio audio;
     WaveletFrameDecoder decoder;
     RadioDisplay display{};
-    host.display = &display;
     RadioSession session(host, decoder, audio, display);
     session.Connect("127.0.0.1:4000");
 
@@ -95,8 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         if (host.sent.size() > 1000)
             host.sent.clear();
-        if (host.statuses.size() > 1000)
-            host.statuses.clear();
     }
     return 0;
 }

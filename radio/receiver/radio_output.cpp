@@ -7,7 +7,8 @@
 #include <new>
 
 #include "radio/receiver/radio_host.h"
-#include "radio/receiver/radio_session.h"
+#include "radio/receiver/radio_status.h"
+#include "radio/receiver/reception_blocks.h"
 
 namespace lumetra::radio {
 
@@ -32,8 +33,9 @@ audio::WaveFormat MonoByteFormat(int rate)
 
 } // namespace
 
-RadioOutput::RadioOutput(RadioSession& session, audio::AudioSystem& audioSystem)
-    : m_session(session), m_audio(audioSystem)
+RadioOutput::RadioOutput(RadioHost& host, audio::AudioSystem& audioSystem,
+                         std::function<void(audio::WaveHeader*)> played)
+    : m_host(host), m_audio(audioSystem), m_played(std::move(played))
 {
 }
 
@@ -46,21 +48,20 @@ RadioOutput::~RadioOutput()
     }
 }
 
-bool RadioOutput::Negotiate(audio::WaveFormat& format)
+bool RadioOutput::Negotiate(int codedRate, int outputRate, audio::WaveFormat& format)
 {
-    const ProtocolState& rates = m_session.Protocol().State();
-    format = MonoByteFormat(rates.codedRate);
+    format = MonoByteFormat(codedRate);
     int result = m_audio.QueryFormat(kDefaultDevice, format);
     if (result == audio::kWaveBadFormat) {
-        format = MonoByteFormat(rates.outputRate);
+        format = MonoByteFormat(outputRate);
         result = m_audio.QueryFormat(kDefaultDevice, format);
     }
     if (result == audio::kWaveBadFormat) {
-        m_session.Host().ShowMessage(kRadioCaption, "The sound device cannot play this station's sound format.");
+        m_host.ShowMessage(kRadioCaption, "The sound device cannot play this station's sound format.");
         return false;
     }
     if (result != audio::kWaveOk) {
-        m_session.Host().ShowMessage("Sound device error", audio::WaveErrorText(result));
+        m_host.ShowMessage("Sound device error", audio::WaveErrorText(result));
         return false;
     }
     return true;
@@ -68,26 +69,25 @@ bool RadioOutput::Negotiate(audio::WaveFormat& format)
 
 bool RadioOutput::OpenDevice(const audio::WaveFormat& format, std::unique_ptr<audio::WaveOutDevice>& out)
 {
-    RadioHost& host = m_session.Host();
     int result = m_audio.Open(
         kDefaultDevice, format,
-        [this, &host](audio::WaveOutDevice*, audio::WaveHeader* header) {
-            host.PostFromDevice([this, header] { BufferDone(header); });
+        [this](audio::WaveOutDevice*, audio::WaveHeader* header) {
+            m_host.PostFromDevice([this, header] { m_played(header); });
         },
         out);
     if (result != audio::kWaveOk || !out) {
-        host.ShowMessage("Sound device error", audio::WaveErrorText(result));
+        m_host.ShowMessage("Sound device error", audio::WaveErrorText(result));
         out.reset();
         return false;
     }
     return true;
 }
 
-bool RadioOutput::CheckDevice()
+bool RadioOutput::CheckDevice(int codedRate, int outputRate)
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     audio::WaveFormat format;
-    if (!Negotiate(format))
+    if (!Negotiate(codedRate, outputRate, format))
         return false;
     std::unique_ptr<audio::WaveOutDevice> device;
     if (!OpenDevice(format, device))
@@ -96,16 +96,16 @@ bool RadioOutput::CheckDevice()
     return true;
 }
 
-bool RadioOutput::Open()
+bool RadioOutput::Open(int codedRate, int outputRate)
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     if (m_device)
         return true;
     audio::WaveFormat format;
-    if (!Negotiate(format) || !OpenDevice(format, m_device))
+    if (!Negotiate(codedRate, outputRate, format) || !OpenDevice(format, m_device))
         return false;
     m_deviceRate = int(format.samplesPerSec);
-    m_codedRate = m_session.Protocol().State().codedRate;
+    m_codedRate = codedRate;
     ++m_generation;
     return true;
 }
@@ -138,22 +138,21 @@ RadioOutput::Buffer* RadioOutput::FindBuffer(audio::WaveHeader* header)
     return nullptr;
 }
 
-void RadioOutput::Flush(BlockRecord& block)
+bool RadioOutput::Flush(BlockRecord& block, int startThreshold)
 {
-    RadioHost& host = m_session.Host();
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     int lost = ConcealBlock(block.samples, block.received, m_memory);
     m_lostTotal += lost;
     ++m_blocksFlushed;
     if (lost > 0)
         AddNoise(block.samples, NoiseAmplitude(lost), std::rand);
     if (!m_device)
-        return;
+        return false;
 
     // The block is laid out at the coded rate; a device at another rate gets each
     // datagram's share stretched by repeating samples.
     size_t shareBytes = size_t(m_deviceRate) * kSamplesPerDatagram / size_t(m_codedRate);
-    intptr_t user = lost | (host.RadioFilter() ? kFilterUserBit : 0);
+    intptr_t user = lost | (m_host.RadioFilter() ? kFilterUserBit : 0);
     for (int k = 0; k < kDatagramsPerBlock; ++k) {
         Buffer* b = TakeBuffer(shareBytes);
         if (!b)
@@ -172,28 +171,25 @@ void RadioOutput::Flush(BlockRecord& block)
         b->generation = m_generation;
         if (m_device->Prepare(&b->header) != audio::kWaveOk || m_device->Write(&b->header) != audio::kWaveOk) {
             b->inUse = false;
-            host.ShowMessage("error", "Error in writing buffer");
+            m_host.ShowMessage("error", "Error in writing buffer");
             continue;
         }
         ++m_queued;
     }
 
-    if (m_queued == m_session.Blocks().StartThreshold()) {
-        ReceptionVars& vars = m_session.Blocks().Vars();
-        if (vars.state != ReceptionState::Receiving)
-            vars.state = ReceptionState::Recovering;
-        m_device->Restart();
-        if (m_idle)
-            StopIdle();
-    }
+    if (m_queued != startThreshold)
+        return false;
+    m_device->Restart();
+    if (m_idle)
+        StopIdle();
+    return true;
 }
 
-void RadioOutput::BufferDone(audio::WaveHeader* header)
+std::optional<PlayedBuffer> RadioOutput::BufferDone(audio::WaveHeader* header)
 {
     Buffer* b = FindBuffer(header);
     if (!b || !b->inUse)
-        return;
-    RadioHost& host = m_session.Host();
+        return std::nullopt;
     bool live = m_device && b->generation == m_generation;
     int lost = int(header->user & 0xFF);
     if (live) {
@@ -201,50 +197,45 @@ void RadioOutput::BufferDone(audio::WaveHeader* header)
         int peak = 0;
         for (size_t i = 0; i < header->bufferLength; i += 32)
             peak = std::max(peak, std::abs(int(header->data[i]) - 128) * 256);
-        host.SetLevel(peak / 4);
-        host.Notify("UpdateVOL");
+        m_host.SetLevel(peak / 4);
+        m_host.Notify("UpdateVOL");
     }
     b->inUse = false;
     // Buffers handed back by a reset or from a closed device are only recycled.
     if (!live)
-        return;
-    m_session.Blocks().BlockPlayed(lost);
-    if (--m_queued == 0)
+        return std::nullopt;
+    PlayedBuffer played{lost, --m_queued == 0};
+    if (played.underrun)
         Underrun();
+    return played;
 }
 
 void RadioOutput::Underrun()
 {
-    RadioHost& host = m_session.Host();
-    ReceptionVars& vars = m_session.Blocks().Vars();
-    host.SetLevel(0);
-    host.Notify("UpdateVOL");
-    vars.state = ReceptionState::Lost;
+    m_host.SetLevel(0);
+    m_host.Notify("UpdateVOL");
     if (m_device)
         m_device->Pause();
-    std::lock_guard lock(m_session.Host().PlayerLock());
-    m_session.Status().Show("Transmission Lost", "br");
+    std::lock_guard lock(m_host.PlayerLock());
     if (!m_idle) {
         // Half volume first: the device takes the sound's first samples at once.
-        m_savedVolume = host.WaveVolume();
-        host.SetWaveVolume(kHalfVolume);
-        host.StartIdleSound();
+        m_savedVolume = m_host.WaveVolume();
+        m_host.SetWaveVolume(kHalfVolume);
+        m_host.StartIdleSound();
         m_idle = true;
     }
-    vars.lostSince = host.NowSeconds();
-    vars.bufferingShown = false;
 }
 
 void RadioOutput::StopIdle()
 {
-    m_session.Host().StopIdleSound();
-    m_session.Host().SetWaveVolume(m_savedVolume);
+    m_host.StopIdleSound();
+    m_host.SetWaveVolume(m_savedVolume);
     m_idle = false;
 }
 
 void RadioOutput::ResetDevice()
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     if (m_device)
         m_device->Reset();
     ++m_generation;
@@ -253,7 +244,7 @@ void RadioOutput::ResetDevice()
 
 void RadioOutput::ResetAndPause()
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     ResetDevice();
     if (m_device)
         m_device->Pause();
@@ -271,22 +262,22 @@ void RadioOutput::CloseDevice()
 
 void RadioOutput::StopAndClose()
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     ResetDevice();
     CloseDevice();
 }
 
 void RadioOutput::CloseForWindowClose()
 {
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    std::lock_guard lock(m_host.PlayerLock());
     CloseDevice();
     m_queued = 0;
 }
 
 void RadioOutput::Destroy()
 {
-    m_session.Host().StopIdleSound();
-    std::lock_guard lock(m_session.Host().PlayerLock());
+    m_host.StopIdleSound();
+    std::lock_guard lock(m_host.PlayerLock());
     CloseDevice();
     m_queued = 0;
 }

@@ -2,10 +2,13 @@
 // The receiver's own wave output: 8-bit mono at the stream's coded rate (or the
 // output rate when the device refuses it), fed a whole concealed block at a time,
 // held paused until enough is queued, with the looping idle sound at half volume
-// while the transmission is lost.
+// while the transmission is lost. It knows only the host: what reception needs
+// comes in as arguments, and what the output saw goes back as return values.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/audio/wave_out.h"
@@ -13,25 +16,35 @@
 
 namespace lumetra::radio {
 
-class RadioSession;
+class RadioHost;
 struct BlockRecord;
 
 inline constexpr intptr_t kFilterUserBit = 0x1000;
 
+// A buffer of the live device came back played.
+struct PlayedBuffer {
+    int lost = 0;          // sub-blocks of its block that were concealed
+    bool underrun = false; // it was the last one queued: the device is paused
+};
+
 class RadioOutput {
 public:
-    RadioOutput(RadioSession& session, platform::audio::AudioSystem& audio);
+    // played: a returned buffer, delivered on the receiver's thread through the host.
+    RadioOutput(RadioHost& host, platform::audio::AudioSystem& audio,
+                std::function<void(platform::audio::WaveHeader*)> played);
     ~RadioOutput();
 
     // Negotiates and opens once, then closes: can this device play radio at all?
-    bool CheckDevice();
-    // Opens for the current stream's rates; succeeds at once when already open.
-    bool Open();
+    bool CheckDevice(int codedRate, int outputRate);
+    // Opens for a stream's rates; succeeds at once when already open.
+    bool Open(int codedRate, int outputRate);
     bool IsOpen() const { return m_device != nullptr; }
 
-    void Flush(BlockRecord& block);
-    // A buffer the device has played (delivered on the receiver's thread).
-    void BufferDone(platform::audio::WaveHeader* header);
+    // Takes a finished block: conceals its holes and queues it. True when this
+    // queued the startThreshold-th buffer and the device started.
+    bool Flush(BlockRecord& block, int startThreshold);
+    // A buffer the device has played; nothing when it was not the live device's.
+    std::optional<PlayedBuffer> BufferDone(platform::audio::WaveHeader* header);
 
     void ResetDevice(); // every queued buffer comes back
     void ResetAndPause();
@@ -62,7 +75,7 @@ private:
     };
 
     // 0 and the accepted format, or a message already shown.
-    bool Negotiate(platform::audio::WaveFormat& format);
+    bool Negotiate(int codedRate, int outputRate, platform::audio::WaveFormat& format);
     bool OpenDevice(const platform::audio::WaveFormat& format, std::unique_ptr<platform::audio::WaveOutDevice>& out);
     Buffer* TakeBuffer(size_t bytes);
     Buffer* FindBuffer(platform::audio::WaveHeader* header);
@@ -70,8 +83,9 @@ private:
     void StopIdle();
     void CloseDevice();
 
-    RadioSession& m_session;
+    RadioHost& m_host;
     platform::audio::AudioSystem& m_audio;
+    std::function<void(platform::audio::WaveHeader*)> m_played;
     std::unique_ptr<platform::audio::WaveOutDevice> m_device;
     int m_deviceRate = 0;
     int m_codedRate = 0;

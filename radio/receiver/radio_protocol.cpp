@@ -56,8 +56,8 @@ void RadioProtocol::Connect(std::string_view address)
     m_state = ProtocolState{};
     m_state.station = station;
     m_state.multicast = multicast;
-    if (int error = host.OpenSocket(multicast); error != 0) {
-        host.ShowMessage(kRadioCaption, StringTableText(kTextSocketFailed, error));
+    if (SocketResult opened = host.OpenSocket(multicast); !opened) {
+        host.ShowMessage(kRadioCaption, StringTableText(kTextSocketFailed, opened.Error()));
         return;
     }
     host.Repaint();
@@ -80,8 +80,8 @@ void RadioProtocol::SendLogoff()
     RadioHost& host = m_session.Host();
     if (host.SocketOpen()) {
         auto bytes = MakeLogoff(m_state.sentSequence, m_state.sentStream);
-        if (int error = host.SendDatagram(m_state.station, bytes); error != 0)
-            host.ShowMessage("Cannot write to socket", SocketErrorText(error));
+        if (SocketResult sent = host.SendDatagram(m_state.station, bytes); !sent)
+            host.ShowMessage("Cannot write to socket", sent.Text());
     }
     m_state.phase = LogonPhase::Idle;
     m_state.retryCount = 0;
@@ -211,11 +211,10 @@ void RadioProtocol::OnStart(const Datagram& d)
     m_state.probeCount = 0;
     SetRates(d.header.kind);
     m_session.Status().Show("Connected: waiting for signal", "by");
-    if (!m_session.Output().Open())
+    if (!m_session.OpenOutput())
         return;
     host.ApplyVolume();
-    m_session.Output().ResetAndPause();
-    m_session.Blocks().Initialise(d.header.sequence);
+    m_session.StartBlocks(d.header.sequence);
     m_state.phase = LogonPhase::Receiving;
     m_state.deadline = host.TickMs() + 10000;
     std::string name = kUnknownStation;
@@ -237,7 +236,7 @@ void RadioProtocol::OnGroup(const Datagram& d)
         return;
     }
     m_state.group = std::string(group.substr(0, 63));
-    if (m_state.multicast && host.JoinGroup(m_state.group) != 0) {
+    if (m_state.multicast && !host.JoinGroup(m_state.group)) {
         host.ShowMessage(kRadioCaption, "Failed to join the MBONE group.");
         host.PostStop();
         return;
@@ -246,10 +245,9 @@ void RadioProtocol::OnGroup(const Datagram& d)
     m_state.lastSequence = m_state.windowStartSequence = d.header.sequence;
     m_state.windowStartTime = host.NowSeconds();
     SetRates(d.header.kind);
-    if (!m_session.Output().Open())
+    if (!m_session.OpenOutput())
         return;
-    m_session.Output().ResetAndPause();
-    m_session.Blocks().Initialise(d.header.sequence);
+    m_session.StartBlocks(d.header.sequence);
     m_state.phase = LogonPhase::WaitingMulticast;
     m_state.deadline = host.TickMs() + 20000;
     std::string name = kUnknownStation;

@@ -9,7 +9,7 @@ namespace lumetra::radio {
 RadioSession::RadioSession(RadioHost& host, PayloadDecoder& decoder, platform::audio::AudioSystem& audio,
                            RadioDisplay& display)
     : m_host(host), m_decoder(decoder), m_status(host, display), m_protocol(*this), m_blocks(*this),
-      m_output(*this, audio)
+      m_output(host, audio, [this](platform::audio::WaveHeader* header) { BufferPlayed(header); })
 {
 }
 
@@ -44,14 +44,44 @@ void RadioSession::ReceiveAudio(uint32_t sequence, std::span<const uint8_t> payl
     BlockRecord* passed = nullptr;
     if (!m_blocks.Take(sequence, payload, passed))
         return;
-    if (passed) {
-        m_output.Flush(*passed);
-        m_blocks.Advance();
+    if (passed)
+        Flush(*passed);
+    if (BlockRecord* done = m_blocks.Place(sequence))
+        Flush(*done);
+}
+
+// Reception places a finished block; the output takes it, and says whether that
+// started the device.
+void RadioSession::Flush(BlockRecord& block)
+{
+    std::lock_guard lock(m_host.PlayerLock());
+    if (m_output.Flush(block, m_blocks.StartThreshold()))
+        m_blocks.OutputStarted();
+    m_blocks.Advance();
+}
+
+void RadioSession::BufferPlayed(platform::audio::WaveHeader* header)
+{
+    std::optional<PlayedBuffer> played = m_output.BufferDone(header);
+    if (!played)
+        return;
+    m_blocks.BlockPlayed(played->lost);
+    if (played->underrun) {
+        std::lock_guard lock(m_host.PlayerLock());
+        m_blocks.TransmissionLost(m_host.NowSeconds());
     }
-    if (BlockRecord* done = m_blocks.Place(sequence)) {
-        m_output.Flush(*done);
-        m_blocks.Advance();
-    }
+}
+
+bool RadioSession::OpenOutput()
+{
+    return m_output.Open(m_protocol.State().codedRate, m_protocol.State().outputRate);
+}
+
+void RadioSession::StartBlocks(uint32_t startSequence)
+{
+    m_output.ResetAndPause();
+    m_blocks.Initialise(startSequence);
+    m_output.ResetConcealment();
 }
 
 void RadioSession::TimerTick()

@@ -32,6 +32,9 @@ public:
     void TimerTick();                       // every 200 ms
     // An audio datagram: each block it finishes goes down to the output once.
     void ReceiveAudio(uint32_t sequence, std::span<const uint8_t> payload);
+    // The output for the stream's rates, and the blocks from its first sequence number.
+    bool OpenOutput();
+    void StartBlocks(uint32_t startSequence);
     void OnDatagram(std::span<const uint8_t> bytes, uint32_t sourceIp, uint16_t sourcePort)
     {
         m_protocol.OnDatagram(bytes, sourceIp, sourcePort);
@@ -48,6 +51,9 @@ public:
     RadioOutput& Output() { return m_output; }
 
 private:
+    void Flush(BlockRecord& block);
+    void BufferPlayed(platform::audio::WaveHeader* header);
+
     RadioHost& m_host;
     PayloadDecoder& m_decoder;
     RadioStatus m_status;

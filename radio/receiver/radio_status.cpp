@@ -26,6 +26,8 @@ void RadioStatus::SetStationLine(std::string_view name)
 
 void RadioStatus::SetTitle(const std::string& title)
 {
+    if (title == m_title)
+        return;
     m_title = title;
     m_host.SetTitle(title);
 }

@@ -22,7 +22,7 @@ public:
     void Refresh(); // "UpdateInfo" without a change
     void SetStationLine(std::string_view name);
 
-    void SetTitle(const std::string& title);
+    void SetTitle(const std::string& title); // the host hears only changes
     // "Radio Lumetra (name)" with an optional suffix such as " [Slow CPU]".
     void SetStationTitle(const std::string& stationName, std::string_view suffix = {});
     const std::string& Title() const { return m_title; }

@@ -1,5 +1,4 @@
 #include "radio/receiver/receiver.h"
-#include "platform/xdg_directories.h"
 
 #include <QCoreApplication>
 
@@ -11,7 +10,9 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/audio/sound_player.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/xdg_directories.h"
 
 namespace lumetra::radio {
 namespace {
@@ -24,22 +25,12 @@ constexpr int kWindowY = 50;
 
 Receiver* s_receiver = nullptr;
 
-std::string DefaultProfileDirectory()
-{
-    std::string dir = platform::ConfigDirectory();
-    dir.pop_back(); // without the final "/"
-    return dir;
-}
-
 } // namespace
 
-Receiver::Receiver(RadioDisplay& display, ReceiverEnvironment environment, QObject* parent)
-    : QObject(parent), m_display(display), m_env(std::move(environment)),
-      m_audio(m_env.audio ? *m_env.audio : platform::audio::TheAudioSystem()),
-      m_ownPlayer(m_env.audio ? std::make_unique<platform::audio::SoundPlayer>(*m_env.audio) : nullptr),
-      m_sounds(m_ownPlayer ? *m_ownPlayer : platform::audio::TheSoundPlayer())
+Receiver::Receiver(RadioDisplay& display, std::recursive_mutex& playerLock, QObject* parent)
+    : QObject(parent), m_display(display), m_playerLock(playerLock)
 {
-    m_session = std::make_unique<RadioSession>(*this, m_decoder, m_audio, m_display);
+    m_session = std::make_unique<RadioSession>(*this, m_decoder, platform::audio::TheAudioSystem(), m_display);
     m_timer.setInterval(kTimerMs);
     QObject::connect(&m_timer, &QTimer::timeout, this, [this] { m_session->TimerTick(); });
 }
@@ -54,7 +45,8 @@ Receiver::~Receiver()
 
 bool Receiver::Create()
 {
-    if (!m_session->Output().CheckDevice())
+    const ProtocolState& rates = m_session->Protocol().State();
+    if (!m_session->Output().CheckDevice(rates.codedRate, rates.outputRate))
         return false;
     m_timer.start();
     return true;
@@ -126,9 +118,9 @@ bool Receiver::Receiving() const
 
 void Receiver::WritePosition()
 {
-    std::string dir = m_env.profileDirectory.empty() ? DefaultProfileDirectory() : m_env.profileDirectory;
+    std::string dir = platform::ConfigDirectory();
     QDir().mkpath(QString::fromStdString(dir));
-    QSettings profile(QString::fromStdString(dir + "/zeph.ini"), QSettings::IniFormat);
+    QSettings profile(QString::fromStdString(dir + "zeph.ini"), QSettings::IniFormat);
     profile.setValue("Stations/RadioX", QString::number(kWindowX));
     profile.setValue("Stations/RadioY", QString::number(kWindowY));
     profile.sync();
@@ -145,14 +137,14 @@ int64_t Receiver::NowSeconds()
     return int64_t(std::time(nullptr));
 }
 
-int Receiver::OpenSocket(bool multicast)
+SocketResult Receiver::OpenSocket(bool multicast)
 {
     m_notifier.reset();
-    if (int error = m_socket.Open(multicast); error != 0)
-        return error;
+    if (SocketResult opened = m_socket.Open(multicast); !opened)
+        return opened;
     m_notifier = std::make_unique<QSocketNotifier>(m_socket.Fd(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
-    return 0;
+    return SocketResult::Done();
 }
 
 void Receiver::CloseSocket()
@@ -165,34 +157,31 @@ void Receiver::OnReadable()
 {
     uint8_t buffer[kMaxDatagramBytes];
     for (int i = 0; i < kDatagramsPerNotice && m_socket.IsOpen(); ++i) {
-        uint32_t ip = 0;
-        uint16_t port = 0;
-        int error = 0;
-        ssize_t n = m_socket.Receive(buffer, ip, port, error);
-        if (n < 0) {
+        Received r = m_socket.Receive(buffer);
+        if (r.kind == Received::Kind::Failed) {
             m_session->Protocol().OnSocketError();
             return;
         }
-        if (n == 0)
+        if (r.kind == Received::Kind::NoneWaiting)
             return;
-        m_session->OnDatagram(std::span<const uint8_t>(buffer, size_t(n)), ip, port);
+        m_session->OnDatagram(std::span<const uint8_t>(buffer, r.bytes), r.ipv4, r.port);
     }
 }
 
-int Receiver::SendDatagram(const radio::StationAddress& to, std::span<const uint8_t> bytes)
+SocketResult Receiver::SendDatagram(const radio::StationAddress& to, std::span<const uint8_t> bytes)
 {
     // An address that is not dotted IPv4 is never looked up: nothing goes out.
     if (!to.valid)
-        return EDESTADDRREQ;
+        return SocketResult::Failed(EDESTADDRREQ);
     return m_socket.SendTo(to.ipv4, to.port, bytes);
 }
 
-int Receiver::JoinGroup(std::string_view group)
+SocketResult Receiver::JoinGroup(std::string_view group)
 {
     return m_socket.Join(group, m_session->Protocol().State().station.ipv4);
 }
 
-int Receiver::LeaveGroup(std::string_view group)
+SocketResult Receiver::LeaveGroup(std::string_view group)
 {
     return m_socket.Leave(group, m_session->Protocol().State().station.ipv4);
 }
@@ -210,77 +199,27 @@ void Receiver::ShowMessage(const std::string& caption, const std::string& text)
         app, [caption, text] { platform::ShowMessageBox(caption, text); }, Qt::QueuedConnection);
 }
 
-void Receiver::Notify(std::string_view notice)
-{
-    if (m_env.notice)
-        m_env.notice(notice);
-}
-
-void Receiver::SetTitle(const std::string& title)
-{
-    if (title == m_title)
-        return;
-    m_title = title;
-    if (m_env.titleChanged)
-        m_env.titleChanged(title);
-}
-
 void Receiver::PostFromDevice(std::function<void()> task)
 {
     QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
-void Receiver::ApplyVolume()
-{
-    if (m_env.applyVolume)
-        m_env.applyVolume();
-}
-
-uint32_t Receiver::WaveVolume()
-{
-    return m_env.waveVolume ? m_env.waveVolume() : m_fallbackVolume;
-}
-
-void Receiver::SetWaveVolume(uint32_t volume)
-{
-    if (m_env.setWaveVolume)
-        m_env.setWaveVolume(volume);
-    else
-        m_fallbackVolume = volume;
-}
-
 void Receiver::StartIdleSound()
 {
-    m_sounds.PlayResource("IDLE", true);
+    platform::audio::TheSoundPlayer().PlayResource("IDLE", true);
 }
 
 void Receiver::StopIdleSound()
 {
-    m_sounds.Stop();
+    platform::audio::TheSoundPlayer().Stop();
 }
 
-void Receiver::SetLevel(int level)
-{
-    if (m_env.setLevel)
-        m_env.setLevel(level);
-}
-
-bool Receiver::RadioFilter()
-{
-    return m_env.radioFilter && m_env.radioFilter();
-}
-
-std::string Receiver::UserId()
-{
-    return m_env.userId ? m_env.userId() : std::string();
-}
-
-Receiver* OpenReceiver(RadioDisplay& display, const std::string& address, ReceiverEnvironment environment)
+Receiver* OpenReceiver(RadioDisplay& display, const std::string& address, const ReceiverFactory& make)
 {
     if (s_receiver)
         return s_receiver;
     display.active = 1;
-    auto* receiver = new Receiver(display, std::move(environment));
+    Receiver* receiver = make(display).release();
     if (!receiver->Create()) {
         delete receiver;
         return nullptr;

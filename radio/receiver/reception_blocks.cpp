@@ -35,7 +35,6 @@ void ReceptionBlocks::Initialise(uint32_t startSequence)
     Current().received.fill(0);
     // The first report, before any block completed, carries 0x01 in every byte.
     Previous().received.fill(0x01010101u);
-    m_session.Output().ResetConcealment();
 }
 
 bool ReceptionBlocks::Take(uint32_t q, std::span<const uint8_t> payload, BlockRecord*& passed)
@@ -115,6 +114,20 @@ void ReceptionBlocks::BlockPlayed(int lost)
     } else {
         status.Show("Losing Transmission: Approximating lost sound", "sr");
     }
+}
+
+void ReceptionBlocks::OutputStarted()
+{
+    if (m_vars.state != ReceptionState::Receiving)
+        m_vars.state = ReceptionState::Recovering;
+}
+
+void ReceptionBlocks::TransmissionLost(int64_t since)
+{
+    m_vars.state = ReceptionState::Lost;
+    m_session.Status().Show("Transmission Lost", "br");
+    m_vars.lostSince = since;
+    m_vars.bufferingShown = false;
 }
 
 void ReceptionBlocks::TimerTick()

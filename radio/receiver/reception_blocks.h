@@ -48,6 +48,8 @@ public:
     // it complete, to be flushed and advanced past in turn.
     BlockRecord* Place(uint32_t sequence);
     void BlockPlayed(int lost);
+    void OutputStarted();                 // the output queued enough and started
+    void TransmissionLost(int64_t since); // the output ran dry at this time
     void TimerTick();
     // After a flush: the flushed block becomes the previous one, the next begins.
     void Advance();

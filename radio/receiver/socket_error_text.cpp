@@ -1,5 +1,7 @@
 #include "radio/receiver/socket_error_text.h"
 
+#include "radio/receiver/socket_result.h"
+
 #include <cstring>
 
 namespace lumetra::radio {
@@ -32,6 +34,11 @@ std::string StringTableText(SocketFailure failure, int errorCode)
 std::string SocketErrorText(int errorCode)
 {
     return std::string(std::strerror(errorCode)) + " (" + std::to_string(errorCode) + ")";
+}
+
+std::string SocketResult::Text() const
+{
+    return SocketErrorText(m_error);
 }
 
 } // namespace lumetra::radio

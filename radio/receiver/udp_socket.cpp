@@ -10,12 +10,12 @@
 
 namespace lumetra::radio {
 
-int UdpSocket::Open(bool multicast)
+SocketResult UdpSocket::Open(bool multicast)
 {
     Close();
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return errno;
+        return SocketResult::Failed(errno);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -24,12 +24,12 @@ int UdpSocket::Open(bool multicast)
         int error = errno;
         m_fd = fd;
         Close();
-        return error;
+        return SocketResult::Failed(error);
     }
     int size = kReceiveBufferBytes;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     m_fd = fd;
-    return 0;
+    return SocketResult::Done();
 }
 
 void UdpSocket::Close()
@@ -42,55 +42,61 @@ void UdpSocket::Close()
     m_fd = -1;
 }
 
-int UdpSocket::SendTo(uint32_t ipv4, uint16_t port, std::span<const uint8_t> bytes)
+SocketResult UdpSocket::SendTo(uint32_t ipv4, uint16_t port, std::span<const uint8_t> bytes)
 {
     if (m_fd < 0)
-        return EBADF;
+        return SocketResult::Failed(EBADF);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(ipv4);
     to.sin_port = htons(port);
     ssize_t n = ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    return n < 0 ? errno : 0;
+    return n < 0 ? SocketResult::Failed(errno) : SocketResult::Done();
 }
 
-ssize_t UdpSocket::Receive(std::span<uint8_t> buffer, uint32_t& ipv4, uint16_t& port, int& error)
+Received UdpSocket::Receive(std::span<uint8_t> buffer)
 {
-    error = 0;
+    Received r;
     if (m_fd < 0) {
-        error = EBADF;
-        return -1;
+        r.kind = Received::Kind::Failed;
+        r.result = SocketResult::Failed(EBADF);
+        return r;
     }
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
     ssize_t n = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return 0;
-        error = errno;
-        return -1;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            r.kind = Received::Kind::Failed;
+            r.result = SocketResult::Failed(errno);
+        }
+        return r;
     }
-    ipv4 = ntohl(from.sin_addr.s_addr);
-    port = ntohs(from.sin_port);
-    return n;
+    r.kind = Received::Kind::Datagram;
+    r.bytes = size_t(n);
+    r.ipv4 = ntohl(from.sin_addr.s_addr);
+    r.port = ntohs(from.sin_port);
+    return r;
 }
 
-int UdpSocket::Membership(int option, std::string_view group, uint32_t interfaceIpv4)
+SocketResult UdpSocket::Membership(int option, std::string_view group, uint32_t interfaceIpv4)
 {
     ip_mreq request{};
     std::string text(group);
     if (!inet_aton(text.c_str(), &request.imr_multiaddr))
-        return EINVAL;
+        return SocketResult::Failed(EINVAL);
     request.imr_interface.s_addr = htonl(interfaceIpv4);
-    return ::setsockopt(m_fd, IPPROTO_IP, option, &request, sizeof request) == 0 ? 0 : errno;
+    if (::setsockopt(m_fd, IPPROTO_IP, option, &request, sizeof request) != 0)
+        return SocketResult::Failed(errno);
+    return SocketResult::Done();
 }
 
-int UdpSocket::Join(std::string_view group, uint32_t interfaceIpv4)
+SocketResult UdpSocket::Join(std::string_view group, uint32_t interfaceIpv4)
 {
     return Membership(IP_ADD_MEMBERSHIP, group, interfaceIpv4);
 }
 
-int UdpSocket::Leave(std::string_view group, uint32_t interfaceIpv4)
+SocketResult UdpSocket::Leave(std::string_view group, uint32_t interfaceIpv4)
 {
     return Membership(IP_DROP_MEMBERSHIP, group, interfaceIpv4);
 }

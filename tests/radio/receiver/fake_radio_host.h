@@ -27,6 +27,7 @@ struct SentDatagram {
     DatagramHeader Header() const { return ParseDatagram(bytes)->header; }
 };
 
+// Both halves of the host; the status line and title are read from the session.
 class FakeHost : public RadioHost {
 public:
     uint32_t tick = 5000;
@@ -35,64 +36,50 @@ public:
     int openError = 0;
     std::vector<SentDatagram> sent;
     std::vector<std::pair<std::string, std::string>> messages; // caption, text
-    std::vector<std::string> statuses;                         // "text|flags" on each change
-    std::vector<std::string> titles;
     std::vector<std::function<void()>> tasks;
-    RadioDisplay* display = nullptr;
+    int notices = 0;
     int stopsPosted = 0;
     int volumeApplied = 0;
     uint32_t waveVolume = 0xC000C000;
     bool idleSound = false;
     int level = -1;
-    int levelNotices = 0;
     bool filter = false;
     bool discard = false;
-
     std::recursive_mutex lock;
 
     std::recursive_mutex& PlayerLock() override { return lock; }
+    uint32_t WaveVolume() override { return waveVolume; }
+    void SetWaveVolume(uint32_t v) override { waveVolume = v; }
+    void ApplyVolume() override { ++volumeApplied; }
+    void SetLevel(int value) override { level = value; }
+    void Notify(std::string_view) override { ++notices; }
+    bool RadioFilter() override { return filter; }
+    std::string UserId() override { return "listener"; }
     uint32_t TickMs() override { return tick; }
     int64_t NowSeconds() override { return seconds; }
-    int OpenSocket(bool) override
+    SocketResult OpenSocket(bool) override
     {
         socketOpen = openError == 0;
-        return openError;
+        return socketOpen ? SocketResult::Done() : SocketResult::Failed(openError);
     }
     void CloseSocket() override { socketOpen = false; }
     bool SocketOpen() const override { return socketOpen; }
-    int SendDatagram(const StationAddress& to, std::span<const uint8_t> bytes) override
+    SocketResult SendDatagram(const StationAddress& to, std::span<const uint8_t> bytes) override
     {
         sent.push_back({to, {bytes.begin(), bytes.end()}});
-        return 0;
+        return SocketResult::Done();
     }
-    int JoinGroup(std::string_view) override { return 0; }
-    int LeaveGroup(std::string_view) override { return 0; }
+    SocketResult JoinGroup(std::string_view) override { return SocketResult::Done(); }
+    SocketResult LeaveGroup(std::string_view) override { return SocketResult::Done(); }
     void ShowMessage(const std::string& caption, const std::string& text) override
     {
         messages.emplace_back(caption, text);
     }
-    void Notify(std::string_view notice) override
-    {
-        if (notice == "UpdateVOL") {
-            ++levelNotices;
-            return;
-        }
-        std::string now = std::string(display->statusText) + "|" + std::string(display->statusFlags, 2);
-        if (statuses.empty() || statuses.back() != now)
-            statuses.push_back(now);
-    }
-    void SetTitle(const std::string& title) override { titles.push_back(title); }
     void PostStop() override { ++stopsPosted; }
     void PostFromDevice(std::function<void()> task) override { tasks.push_back(std::move(task)); }
-    void ApplyVolume() override { ++volumeApplied; }
-    uint32_t WaveVolume() override { return waveVolume; }
-    void SetWaveVolume(uint32_t v) override { waveVolume = v; }
     void StartIdleSound() override { idleSound = true; }
     void StopIdleSound() override { idleSound = false; }
-    void SetLevel(int value) override { level = value; }
-    bool RadioFilter() override { return filter; }
     bool DiscardKeyHeld() override { return discard; }
-    std::string UserId() override { return "listener"; }
 
     void RunTasks()
     {
@@ -101,7 +88,6 @@ public:
         for (auto& t : pending)
             t();
     }
-    std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
     std::vector<SentDatagram> SentOfKind(uint16_t kind, int length = -1) const
     {
         std::vector<SentDatagram> out;
@@ -251,10 +237,12 @@ struct SessionRig {
 
     explicit SessionRig(int openError = 0)
     {
-        host.display = &display;
         host.openError = openError;
         session.Connect("127.0.0.1:4000");
     }
+    // The status line as "text|flags".
+    std::string Status() const { return std::string(display.statusText) + "|" + std::string(display.statusFlags, 2); }
+    const std::string& Title() { return session.Status().Title(); }
     void Receive(const std::vector<uint8_t>& bytes, uint16_t port = kStationPort)
     {
         session.OnDatagram(bytes, kStationIp, port);

@@ -26,7 +26,7 @@ TEST(RadioProtocol, SilentStationGetsExactlyTenLogonsThenTooManyListeners)
     for (int i = 0; i < 80; ++i)
         rig.Tick(200);
     EXPECT_EQ(rig.host.SentOfKind(kKindLogonUnicast).size(), 10u);
-    EXPECT_EQ(rig.host.Status(), "Station has too many listeners|sr");
+    EXPECT_EQ(rig.Status(), "Station has too many listeners|sr");
     EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::Idle);
 }
 
@@ -47,7 +47,7 @@ TEST(RadioProtocol, RefusalLogsOffShowsItsTextAndStopsRetrying)
         if (*message)
             messages.emplace_back("Radio Lumetra", message);
         EXPECT_EQ(rig.host.messages, messages);
-        EXPECT_EQ(rig.host.Status(), std::string(status) + "|sr");
+        EXPECT_EQ(rig.Status(), std::string(status) + "|sr");
         for (int i = 0; i < 60; ++i)
             rig.Tick(200);
         EXPECT_EQ(rig.host.SentOfKind(kKindLogonUnicast).size(), 1u);
@@ -61,7 +61,7 @@ TEST(RadioProtocol, StartWordIsCaseSensitiveAndAShortOneNamesNoStation)
     EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::UnicastPending);
     EXPECT_EQ(rig.audio.device, nullptr);
     rig.Receive(MakeText(0, kStream, kKind8000, {"STARTSEQ", ""})); // 10 bytes
-    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Unknown Radio Station)");
+    EXPECT_EQ(rig.Title(), "Radio Lumetra (Unknown Radio Station)");
 }
 
 TEST(RadioProtocol, StartMessageKindBitsChooseRatesAndOpenPausedByteOutput)
@@ -196,7 +196,7 @@ TEST(RadioProtocol, ConnectWhilePlayingStopsFirstThenLogsOnAgain)
     EXPECT_EQ(rig.host.sent[0].Header().kind, kKindLogoff);
     EXPECT_EQ(rig.host.sent[1].Header().kind, kKindLogonUnicast);
     EXPECT_EQ(rig.audio.device, nullptr);
-    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra");
+    EXPECT_EQ(rig.Title(), "Radio Lumetra");
     EXPECT_EQ(rig.session.Blocks().Vars().state, ReceptionState::Connecting);
 }
 
@@ -206,7 +206,7 @@ TEST(RadioProtocol, GroupAnswerWaitsForMulticastAudioThenGivesUp)
     rig.Receive(MakeText(16, kStream, kKindGroup, {"224.1.2.3", "Group FM", "song"}));
     EXPECT_EQ(rig.session.Protocol().State().phase, LogonPhase::WaitingMulticast);
     EXPECT_EQ(rig.session.Protocol().State().group, "224.1.2.3");
-    EXPECT_EQ(rig.host.titles.back(), "Radio Lumetra (Group FM)");
+    EXPECT_EQ(rig.Title(), "Radio Lumetra (Group FM)");
     for (int i = 0; i < 99; ++i)
         rig.Tick(200);
     EXPECT_EQ(rig.host.stopsPosted, 0);
