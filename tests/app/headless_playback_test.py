@@ -127,11 +127,16 @@ class BadInput(unittest.TestCase):
         self.assertIn("error nothing loaded to seek", events)
         self.assertIn("state idle", events)
 
-    def test_quit_ends_at_once(self):
+    def test_quit_ends_at_once_and_nothing_optional_was_loaded(self):
         mpeg = make_mpeg(self.scratch, "long.mp2", "twolame", 44100, 2, 128, 30)
-        player = Player(self.scratch, "null")
+        player = Player(self.scratch, "null", extra_env={"DBUS_SESSION_BUS_ADDRESS": None})
         player.send("play " + mpeg)
         player.wait_for(lambda e: e == "state playing")
+        # Sound servers, web fetches, the bus and the media libraries load only when used.
+        with open("/proc/%d/maps" % player.proc.pid) as f:
+            mapped = f.read()
+        for library in ("libpulse", "libasound", "libQt6Network", "libQt6DBus", "libavformat", "libfluidsynth"):
+            self.assertNotIn(library, mapped)
         player.send("quit")
         status, events = player.finish(limit=20)
         self.assertEqual(status, 0)
