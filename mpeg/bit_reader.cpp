@@ -164,7 +164,7 @@ uint32_t BitReader::ReadBitsSlow(int n)
 {
     if (n > 32)
         DiagErr("Cannot read or write more than %d bits at a time.\n", 32);
-    m_counter += static_cast<uint32_t>(n);
+    m_counter += static_cast<uint64_t>(n);
     if (!m_buf)
         return 0;
     if (n > m_bitIdx) {
@@ -224,7 +224,7 @@ void BitReader::ReadMany(const uint8_t* widths, int count, uint32_t* out)
             // As ReadBits leaves it: the byte of the last bit taken is current.
             m_byteIdx = top - static_cast<int>((pos - 1) >> 3);
             m_bitIdx = 7 - static_cast<int>((pos - 1) & 7);
-            m_counter += static_cast<uint32_t>(pos - start);
+            m_counter += static_cast<uint64_t>(pos - start);
         }
         if (i < count) {
             out[i] = ReadBits(widths[i]);
@@ -235,7 +235,7 @@ void BitReader::ReadMany(const uint8_t* widths, int count, uint32_t* out)
 
 void BitReader::SkipBits(int n)
 {
-    m_counter += static_cast<uint32_t>(n);
+    m_counter += static_cast<uint64_t>(n);
     if (!m_buf)
         return;
     int left = n;
@@ -256,7 +256,7 @@ int BitReader::FindSync(uint32_t pattern, int nbits, int limit)
 
 int BitReader::FindSyncMasked(uint32_t pattern, uint32_t mask, int nbits, int limit, uint32_t* matched)
 {
-    uint32_t misalign = m_counter % 4;
+    uint32_t misalign = static_cast<uint32_t>(m_counter % 4);
     if (misalign)
         ReadBits(static_cast<int>(4 - misalign));
     uint32_t value = ReadBits(nbits);

@@ -29,7 +29,7 @@ public:
     uint32_t ReadBits(int n)
     {
         if (n > 0 && n <= m_bitIdx) { // within the current byte
-            m_counter += static_cast<uint32_t>(n);
+            m_counter += static_cast<uint64_t>(n);
             m_bitIdx -= n;
             return (Current() >> m_bitIdx) & ((1u << n) - 1u);
         }
@@ -39,8 +39,8 @@ public:
     // count reads of widths[i] bits into out[i]; the same as count ReadBits.
     void ReadMany(const uint8_t* widths, int count, uint32_t* out);
     void SkipBits(int n);
-    uint32_t BitPosition() const { return m_counter; } // the bit counter
-    void SetBitPosition(uint32_t bits) { m_counter = bits; }
+    uint64_t BitPosition() const { return m_counter; } // the bit counter
+    void SetBitPosition(uint64_t bits) { m_counter = bits; }
     bool AtEnd() const { return !m_file || m_eos; } // the end-of-stream flag
     // 1 when pattern (nbits wide) is found at a 4-bit boundary within limit steps.
     int FindSync(uint32_t pattern, int nbits, int limit);
@@ -69,7 +69,7 @@ private:
             __builtin_memcpy(&word, m_buf + m_byteIdx - 7, sizeof word);
             if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)
                 word = __builtin_bswap64(word);
-            m_counter += static_cast<uint32_t>(n);
+            m_counter += static_cast<uint64_t>(n);
             m_byteIdx = last;
             const uint32_t value = static_cast<uint32_t>((word << (8 - m_bitIdx)) >> (64 - n));
             m_bitIdx = 8 * bytes - need;
@@ -89,7 +89,7 @@ private:
     bool m_ownsFile = false;
     unsigned char* m_buf = nullptr;
     int m_size = 0;
-    uint32_t m_counter = 0;
+    uint64_t m_counter = 0;
     int m_byteIdx = 0;
     int m_bitIdx = 0; // bits left in the current byte
     int m_eob = 0;    // slot where the file ran out; 0 while it has more data

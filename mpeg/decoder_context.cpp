@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <limits>
 
 namespace lumetra::mpeg {
 namespace {
@@ -40,8 +39,8 @@ struct DecoderContext::State {
     FrameParams params;
     AllocationTable allocTable{};
     unsigned long frameCounter = 0;
-    uint32_t totalBits = 0;
-    uint32_t bitsBetweenSyncs = 0;
+    uint64_t totalBits = 0;
+    uint64_t bitsBetweenSyncs = 0;
     int slotBits = 8;
     int samplesPerFrame = 1152;
     int granules = 2;
@@ -72,7 +71,7 @@ struct DecoderContext::State {
         samples.fraction = fractions;
     }
 
-    int32_t ScanToTarget(int32_t target);
+    int64_t ScanToTarget(int64_t target);
     int FrameBits(const FrameHeader& h) const;
     int Trim(int16_t* out, int written, int channels);
     void ShowHeader() const;
@@ -120,7 +119,7 @@ int DecoderContext::State::FrameBits(const FrameHeader& h) const
 // without the ID3v2 tag) by reading only the 4 header bytes of each frame and
 // seeking over its body; returns the samples per channel stepped over. A VBR
 // header frame holds no sound: it is stepped over and adds no samples.
-int32_t DecoderContext::State::ScanToTarget(int32_t target)
+int64_t DecoderContext::State::ScanToTarget(int64_t target)
 {
     FILE* f = reader.File();
     const long tagSize = layout.audioStart > 0 ? static_cast<long>(layout.audioStart) - 10 : 0;
@@ -184,10 +183,9 @@ int32_t DecoderContext::State::ScanToTarget(int32_t target)
     // Opening at the VBR header frame starts with the sound after it.
     if (layout.vbr && std::ftell(f) == layout.firstFrame && layout.firstFrameBytes > 0)
         std::fseek(f, layout.firstFrameBytes, SEEK_CUR);
-    reader.SetBitPosition(static_cast<uint32_t>(8 * std::ftell(f)));
+    reader.SetBitPosition(8 * static_cast<uint64_t>(std::ftell(f)));
     reader.Resync();
-    return startSample > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                             : static_cast<int32_t>(startSample);
+    return startSample;
 }
 
 // With gapless decoding, keeps only the part of the frame just decoded that
@@ -208,7 +206,7 @@ int DecoderContext::State::Trim(int16_t* out, int written, int channels)
     return static_cast<int>((to - from) * channels);
 }
 
-std::optional<int32_t> DecoderContext::Open(const char* path, const StreamFormat& format, int32_t targetOffset)
+std::optional<int64_t> DecoderContext::Open(const char* path, const StreamFormat& format, int64_t targetOffset)
 {
     std::lock_guard lock(m_lock);
     State& s = *m_state;
@@ -313,7 +311,7 @@ void DecoderContext::State::SkipAncillary()
     const int64_t frameBits = FrameBits(header);
     if (frameBits == 0)
         return;
-    const int64_t used = static_cast<int64_t>(static_cast<uint32_t>(reader.BitPosition() - totalBits)) + 12;
+    const int64_t used = static_cast<int64_t>(reader.BitPosition() - totalBits) + 12;
     const int64_t rest = frameBits - used;
     if (rest > 0 && rest < 64)
         for (int64_t i = 0; i < rest; ++i)
@@ -337,7 +335,7 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
         const int found = s.reader.FindSync(SyncWordFor(s.format.version), kSyncBits, kSyncSearchSteps);
         s.bitsBetweenSyncs = s.reader.BitPosition() - s.totalBits;
         s.totalBits += s.bitsBetweenSyncs;
-        result.streamReadPos = static_cast<int32_t>(s.totalBits / 8);
+        result.streamReadPos = static_cast<int64_t>(s.totalBits / 8);
         if (!found) {
             WritePcmRows(*s.pcm, s.format.layer == 1 ? 1 : 3, channels, out.data());
             DiagErr("Frame cannot be located\n");
@@ -346,7 +344,7 @@ FrameResult DecoderContext::DecodeNextFrame(std::span<int16_t> out)
             result.status = FrameStatus::EndNoSync;
             return result;
         }
-        if (!s.firstSyncSinceOpen && s.bitsBetweenSyncs % static_cast<uint32_t>(s.slotBits) != 0)
+        if (!s.firstSyncSinceOpen && s.bitsBetweenSyncs % static_cast<uint64_t>(s.slotBits) != 0)
             DiagOut("Got %ld bits = %ld slots plus %ld\n", static_cast<long>(s.bitsBetweenSyncs),
                     static_cast<long>(s.bitsBetweenSyncs / s.slotBits),
                     static_cast<long>(s.bitsBetweenSyncs % s.slotBits));

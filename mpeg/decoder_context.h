@@ -33,7 +33,7 @@ enum class FrameStatus {
 struct FrameResult {
     FrameStatus status = FrameStatus::End;
     int values = 0;              // 16-bit values written for a decoded frame
-    int32_t streamReadPos = -1;  // bytes just after the last sync found; -1 when no search was made
+    int64_t streamReadPos = -1;  // bytes just after the last sync found; -1 when no search was made
     int32_t samplesPerFrame = 0; // of the frame decoded or dropped
     int32_t frameIndex = -1;     // of the frame decoded or dropped, counted from the open's scan start
 };
@@ -48,7 +48,7 @@ public:
     // Returns the samples per channel before the first frame at or after target,
     // nullopt when the file cannot be read (the context stays open and every
     // frame then reports End until Close).
-    std::optional<int32_t> Open(const char* path, const StreamFormat& format, int32_t targetOffset);
+    std::optional<int64_t> Open(const char* path, const StreamFormat& format, int64_t targetOffset);
     // Decodes the next frame of the open's format into out, which must hold
     // channels x 1152 values. When no sync word is found the last rows of the
     // previous frame are copied to out again (not counted in values).

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 
 namespace lumetra::mpeg {
 namespace {
@@ -67,7 +66,7 @@ FileTags ReadFileSizeAndId3v1(FILE* f)
     tags.opened = true;
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);
-    tags.fileSize = static_cast<int32_t>(std::min<long>(size, std::numeric_limits<int32_t>::max()));
+    tags.fileSize = std::max<int64_t>(size, 0);
     if (size > 1024) {
         char tag[128];
         std::fseek(f, -128, SEEK_END);
@@ -118,14 +117,14 @@ StreamInfo AnalyseMpegFile(FILE* file)
     FILE* f = reader.File();
     unsigned char b[10] = {};
     const std::size_t got = std::fread(b, 1, sizeof b, f);
-    long tagSize = 0;
+    int64_t tagSize = 0;
     const bool id3 = got == sizeof b && b[0] == 'I' && b[1] == 'D' && b[2] == '3';
     const int64_t audioStart = id3 ? Id3v2TotalSize(b) : 0;
     if (audioStart > 0 && b[3] >= 2 && b[3] <= 4) {
-        tagSize = static_cast<long>(std::min<int64_t>(audioStart - 10, std::numeric_limits<int32_t>::max()));
+        tagSize = audioStart - 10;
         CopyTagTexts(f, info.tags);
-        std::fseek(f, tagSize + 10, SEEK_SET);
-        reader.SetBitPosition(static_cast<uint32_t>(8 * (tagSize + 10)));
+        std::fseek(f, static_cast<long>(tagSize + 10), SEEK_SET);
+        reader.SetBitPosition(8 * static_cast<uint64_t>(tagSize + 10));
     } else {
         std::fseek(f, 0, SEEK_SET);
     }
@@ -140,9 +139,9 @@ StreamInfo AnalyseMpegFile(FILE* file)
         if (found)
             ReadFrameHeader(reader, h, sync == 0xFFE);
     } while (found && h.id == kIdReserved &&
-             reader.BitPosition() - 8u * static_cast<uint32_t>(tagSize) <= kFirstFrameMarginBits);
-    const uint32_t headerEnd = reader.BitPosition();
-    if (!found || headerEnd - 20 - 8u * static_cast<uint32_t>(tagSize) > kFirstFrameMarginBits || h.id == kIdReserved)
+             reader.BitPosition() - 8 * static_cast<uint64_t>(tagSize) <= kFirstFrameMarginBits);
+    const uint64_t headerEnd = reader.BitPosition();
+    if (!found || headerEnd - 20 - 8 * static_cast<uint64_t>(tagSize) > kFirstFrameMarginBits || h.id == kIdReserved)
         return info;
 
     info.analysed = true;
@@ -164,10 +163,10 @@ StreamInfo AnalyseMpegFile(FILE* file)
     // Bit rate, length and frame geometry from what surrounds the first frame
     // (a VBR header, free format, the tags at the end); a text file of
     // hexadecimal digits has only its first frame to go by.
-    const uint32_t syncStart = headerEnd - 32;
+    const uint64_t syncStart = headerEnd - 32;
     StreamLayout layout;
     if (!reader.IsHexText() && syncStart % 8 == 0)
-        layout = ReadStreamLayout(f, syncStart / 8);
+        layout = ReadStreamLayout(f, static_cast<int64_t>(syncStart / 8));
     if (layout.firstFrame < 0) {
         layout.first = h;
         layout.audioStart = tagSize ? tagSize + 10 : 0;
@@ -175,8 +174,7 @@ StreamInfo AnalyseMpegFile(FILE* file)
     }
     info.bitrate = layout.AverageKbps();
     if (info.bitrate > 0) {
-        info.totalSamples =
-            static_cast<int32_t>(std::min<int64_t>(layout.TotalSamples(false), std::numeric_limits<int32_t>::max()));
+        info.totalSamples = layout.TotalSamples(false);
         info.samplesPerFrame = SamplesPerFrame(h.id, h.layer);
         info.blockFactor = SlotBits(h.layer);
     }

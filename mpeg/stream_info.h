@@ -17,7 +17,7 @@ struct TagText {
 // ID3v1 tag reports an empty title (found, ""), so an old title is cleared.
 struct FileTags {
     bool opened = false;
-    int32_t fileSize = 0;
+    int64_t fileSize = 0;
     TagText title;
     TagText performer;
     TagText webLink; // at most 30 characters
@@ -41,7 +41,7 @@ struct StreamInfo {
     int32_t emphasis = 0;
     int32_t channels = 0;
     int32_t sampleRate = 0;      // Hz
-    int32_t totalSamples = 0;    // per channel; estimated from the first bitrate
+    int64_t totalSamples = 0;    // per channel; estimated from the first bitrate
     int32_t samplesPerFrame = 0; // 0 when the bitrate is free or unknown
     int32_t blockFactor = 0;     // bits per slot; 0 as samplesPerFrame
 };

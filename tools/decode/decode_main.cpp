@@ -141,9 +141,9 @@ int main(int argc, char** argv)
     if (startSeconds > 0 && info.totalSamples > 0)
         target = std::max<int64_t>(0, mpeg::SeekTarget(in, startSeconds * info.sampleRate / info.totalSamples));
     const auto first = decoder.Open(in, {info.version, info.layer, info.mode, info.sampleRate, info.channels},
-                                    static_cast<int32_t>(std::min<int64_t>(target, INT32_MAX)));
+                                    target);
     if (startSeconds > 0)
-        std::fprintf(stderr, "lumetra-decode: starting at sample %d\n", first.value_or(0));
+        std::fprintf(stderr, "lumetra-decode: starting at sample %lld\n", static_cast<long long>(first.value_or(0)));
     std::vector<int16_t> block(mpeg::kMaxFrameValues);
     long frames = 0;
     for (;;) {
