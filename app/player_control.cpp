@@ -193,7 +193,7 @@ void PlayerControl::Previous()
 {
     engine::PlayerState state = m_engine.State();
     bool active = state == kStatePlaying || state == kStatePaused;
-    int32_t twoSeconds = 2 * m_engine.CurrentItem().sampleRate;
+    const int64_t twoSeconds = 2 * int64_t{m_engine.CurrentItem().sampleRate};
     if (Index() < 0) {
         if (active)
             StepLibrary(m_engine.PlayedPosition() < twoSeconds ? -1 : 0);
@@ -297,18 +297,19 @@ bool PlayerControl::SeekSeconds(double seconds)
     if (item.layer == -1 || item.sampleRate <= 0 || item.totalSamples <= 0)
         return false;
     double samples = seconds * item.sampleRate;
-    double target = samples * item.fileSize / item.totalSamples;
+    const double fraction = samples / static_cast<double>(item.totalSamples);
+    double target = fraction * static_cast<double>(item.fileSize);
     if (item.mediaType == MEDIA_MPEG)
-        target = m_engine.Decoder().SeekOffset(item, samples / item.totalSamples);
-    return SeekTo(static_cast<int32_t>(std::clamp(target, 0.0, static_cast<double>(item.fileSize))));
+        target = static_cast<double>(m_engine.Decoder().SeekOffset(item, fraction));
+    return SeekTo(static_cast<int64_t>(std::clamp(target, 0.0, static_cast<double>(item.fileSize))));
 }
 
-bool PlayerControl::SeekTo(int32_t target)
+bool PlayerControl::SeekTo(int64_t target)
 {
     MediaItem& item = m_engine.CurrentItem();
     if (item.layer == -1 || item.path[0] == '\0')
         return false;
-    m_seekTarget = std::clamp(target, 0, std::max(0, item.fileSize));
+    m_seekTarget = std::clamp<int64_t>(target, 0, std::max<int64_t>(0, item.fileSize));
     std::string path = item.path;
     m_engine.OpenCurrent(path.c_str(), m_seekTarget);
     m_engine.PlayCurrent();

@@ -67,7 +67,7 @@ public:
     // False when nothing is loaded.
     bool SeekSeconds(double seconds);
     // Reopens the current item at target on its fileSize scale and plays it.
-    bool SeekTo(int32_t target);
+    bool SeekTo(int64_t target);
     void SetVolume(int32_t volume);
     void ToggleMute();
     int32_t Volume() const { return static_cast<int32_t>(m_engine.Volume().Volume() & 0xFFFF); }
@@ -87,7 +87,7 @@ private:
     std::optional<playlist::LibraryEntry> m_libraryEntry;
     bool m_shuffle = false;
     bool m_repeat = false;
-    int32_t m_seekTarget = -1;
+    int64_t m_seekTarget = -1;
     int m_view = 0;
     int m_librarySelected = -1;
 };

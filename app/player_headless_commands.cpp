@@ -76,7 +76,7 @@ void EmitPosition(engine::Engine& engine)
     {
         std::lock_guard lock(engine.Lock());
         const MediaItem& item = engine.CurrentItem();
-        int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
+        const int64_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
         text = std::to_string(engine.PlayedPosition() / rate) + " " + std::to_string(item.totalSamples / rate);
     }
     EmitEvent("position", text);
@@ -315,9 +315,10 @@ void RegisterPlayerEvents(engine::Engine& engine, PlayerControl& player)
         std::lock_guard lock(engine.Lock());
         const MediaItem& item = engine.CurrentItem();
         if (item.layer != -1 && item.sampleRate > 0) {
-            int32_t seconds = item.totalSamples / item.sampleRate;
+            const int64_t seconds = item.totalSamples / item.sampleRate;
             char line[512];
-            std::snprintf(line, sizeof line, " %s (%d:%02d)", DisplayName(item).c_str(), seconds / 60, seconds % 60);
+            std::snprintf(line, sizeof line, " %s (%lld:%02d)", DisplayName(item).c_str(),
+                          static_cast<long long>(seconds / 60), static_cast<int>(seconds % 60));
             text = line;
         }
         if (text != *shown) {

@@ -19,7 +19,7 @@ public:
     // The same from the item's file, which the caller has open.
     virtual int ReadInfoFrom(MediaItem& item, std::FILE* /*file*/) { return ReadInfo(item); }
     // Opens item at a byte offset; returns the sample position reached.
-    virtual int32_t Open(MediaItem& item, int32_t byteOffset) = 0;
+    virtual int64_t Open(MediaItem& item, int64_t byteOffset) = 0;
     // One frame into block (4608 bytes: up to 1152 stereo samples) as interleaved 16-bit samples;
     // sets the item's endOfData when the input is exhausted. Returns the values
     // written, 0 when no frame could be decoded.
@@ -27,9 +27,9 @@ public:
     virtual void Close() = 0;
     // The byte offset to open item at for fraction (0..1) of its playing time;
     // in proportion to the file's size unless the decoder knows better.
-    virtual int32_t SeekOffset(const MediaItem& item, double fraction)
+    virtual int64_t SeekOffset(const MediaItem& item, double fraction)
     {
-        return static_cast<int32_t>(std::clamp(fraction, 0.0, 1.0) * item.fileSize);
+        return static_cast<int64_t>(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(item.fileSize));
     }
 };
 

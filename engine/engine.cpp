@@ -160,7 +160,7 @@ void Engine::RefreshSource(bool position)
     } else {
         m_mci->WavePosition(m_item.mciDevice, minutes, seconds);
     }
-    m_playedPosition = (minutes * 60 + seconds) * 44100;
+    m_playedPosition = (int64_t{minutes} * 60 + seconds) * 44100;
 }
 
 bool Engine::SourceActive()
@@ -182,7 +182,7 @@ void Engine::SetState(PlayerState state)
         m_stateObserver(state);
 }
 
-int Engine::OpenCurrent(const char* path, int32_t startPosition)
+int Engine::OpenCurrent(const char* path, int64_t startPosition)
 {
     m_decoder.Close();
     {
@@ -227,7 +227,7 @@ int Engine::OpenCurrent(const char* path, int32_t startPosition)
     if (m_itemObserver)
         m_itemObserver(m_item);
 
-    int32_t position = StartMedia(m_item, startPosition, m_decoder, m_mci);
+    const int64_t position = StartMedia(m_item, startPosition, m_decoder, m_mci);
     // Only a start from the beginning can tell that no frame of the file decodes.
     m_decodedAny = position != 0;
     m_decodePosition = position;
@@ -549,7 +549,7 @@ void Engine::HandleBufferDone(WaveHeader* header)
         PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxWaveOutError, 0);
         return;
     }
-    m_playedPosition = static_cast<int32_t>(header->user);
+    m_playedPosition = static_cast<int64_t>(header->user);
     --m_queued;
     if (m_device)
         m_device->Unprepare(header);

@@ -73,7 +73,7 @@ public:
     MciSources* Mci() const { return m_mci; }
     QObject* MainWindow() const { return m_mainWindow.load(); }
 
-    int OpenCurrent(const char* path, int32_t startPosition);
+    int OpenCurrent(const char* path, int64_t startPosition);
     void PlayCurrent();
     void PauseCurrent();
     void StopAll();
@@ -105,8 +105,8 @@ public:
     void AddStopHook(std::function<void()> hook) { m_stopHooks.push_back(std::move(hook)); }
 
     PlayerState State() const { return static_cast<PlayerState>(m_state.load()); }
-    int32_t PlayedPosition() const { return m_playedPosition.load(); }
-    int32_t DecodePosition() const { return m_decodePosition.load(); }
+    int64_t PlayedPosition() const { return m_playedPosition.load(); }
+    int64_t DecodePosition() const { return m_decodePosition.load(); }
     int32_t Level() const { return m_level.load(); }
     void SetLevel(int32_t level) { m_level.store(level); }
     int32_t QueuedCount() const { return m_queued.load(); }
@@ -146,8 +146,8 @@ private:
 
     MediaItem m_item;
     std::atomic<int32_t> m_state{kStateIdle};
-    std::atomic<int32_t> m_decodePosition{0};
-    std::atomic<int32_t> m_playedPosition{0};
+    std::atomic<int64_t> m_decodePosition{0};
+    std::atomic<int64_t> m_playedPosition{0};
     std::atomic<int32_t> m_level{0};
     std::atomic<int32_t> m_queued{0};
     std::atomic<bool> m_deviceOpen{false};

@@ -45,13 +45,12 @@ void SetSampledInfo(MediaItem& item, int64_t lengthMs)
     CopyText(item.performer, sizeof item.performer, "n/a");
     item.sampleRate = kRate;
     item.layer = kLayerSampled;
-    int64_t samples = lengthMs > 0 ? (lengthMs / 1000) * kRate : 0;
-    item.totalSamples = item.fileSize = static_cast<int32_t>(std::min<int64_t>(samples, INT32_MAX / kRate * kRate));
+    item.totalSamples = item.fileSize = lengthMs > 0 ? (lengthMs / 1000) * kRate : 0;
 }
 
-int64_t StartMs(int32_t start)
+int64_t StartMs(int64_t start)
 {
-    return start > 0 ? int64_t(start / kRate) * 1000 : 0;
+    return start > 0 ? start / kRate * 1000 : 0;
 }
 
 } // namespace
@@ -144,7 +143,7 @@ int MciSources::WaveInfo(MediaItem& item)
 #endif
 }
 
-int32_t MciSources::WavePlay(MediaItem& item, int32_t start)
+int64_t MciSources::WavePlay(MediaItem& item, int64_t start)
 {
     item.mciDevice = 0;
 #ifdef LUMETRA_HAVE_FFMPEG
@@ -291,7 +290,7 @@ int MciSources::MidiInfo(MediaItem& item)
     return 1;
 }
 
-int32_t MciSources::MidiPlay(MediaItem& item, int32_t start)
+int64_t MciSources::MidiPlay(MediaItem& item, int64_t start)
 {
     item.mciDevice = 0;
 #ifdef LUMETRA_HAVE_FLUIDSYNTH
@@ -374,7 +373,7 @@ int MciSources::CdTrackInfo(MediaItem& item)
     CdTrackNames(item, track->number, platform::media::DiscSerial(slot.drive->Toc()));
     item.sampleRate = kRate;
     item.layer = kLayerSampled;
-    int32_t seconds = track->sectors / platform::media::kSectorsPerSecond;
+    const int64_t seconds = track->sectors / platform::media::kSectorsPerSecond;
     item.totalSamples = item.fileSize = seconds * kRate;
     return 1;
 #else
@@ -383,7 +382,7 @@ int MciSources::CdTrackInfo(MediaItem& item)
 #endif
 }
 
-int32_t MciSources::CdPlay(MediaItem& item, int32_t start)
+int64_t MciSources::CdPlay(MediaItem& item, int64_t start)
 {
     bool played = false;
 #ifdef LUMETRA_HAVE_CDIO

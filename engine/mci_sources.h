@@ -70,9 +70,9 @@ public:
     int CdTrackInfo(MediaItem& item);
 
     // Players: return the start position they were given.
-    int32_t WavePlay(MediaItem& item, int32_t start);
-    int32_t MidiPlay(MediaItem& item, int32_t start);
-    int32_t CdPlay(MediaItem& item, int32_t start);
+    int64_t WavePlay(MediaItem& item, int64_t start);
+    int64_t MidiPlay(MediaItem& item, int64_t start);
+    int64_t CdPlay(MediaItem& item, int64_t start);
 
     // WAV/ASF and MIDI devices; device 0 does nothing.
     void WavePause(int32_t device);

@@ -69,12 +69,12 @@ int FillMediaInfo(MediaItem& item, DecoderSource& decoder, MciSources* mci)
     return 1;
 }
 
-int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder)
+int64_t StartMedia(MediaItem& item, int64_t startPosition, DecoderSource& decoder)
 {
     return StartMedia(item, startPosition, decoder, DispatchMciSources());
 }
 
-int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder, MciSources* mci)
+int64_t StartMedia(MediaItem& item, int64_t startPosition, DecoderSource& decoder, MciSources* mci)
 {
     switch (item.mediaType) {
     case MEDIA_MPEG:

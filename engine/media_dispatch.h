@@ -20,9 +20,9 @@ int FillMediaInfo(MediaItem& item, DecoderSource& decoder, MciSources* mci);
 
 // Starts item at a position on its fileSize scale; returns the sample position at
 // which playback starts (the start position itself for types that start nothing).
-int32_t StartMedia(MediaItem& item, int32_t startPosition);
-int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder);
-int32_t StartMedia(MediaItem& item, int32_t startPosition, DecoderSource& decoder, MciSources* mci);
+int64_t StartMedia(MediaItem& item, int64_t startPosition);
+int64_t StartMedia(MediaItem& item, int64_t startPosition, DecoderSource& decoder);
+int64_t StartMedia(MediaItem& item, int64_t startPosition, DecoderSource& decoder, MciSources* mci);
 
 // The sources used by the overloads without one (the process's, once its engine
 // exists); nullptr: none.

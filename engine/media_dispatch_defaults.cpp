@@ -7,7 +7,7 @@ int FillMediaInfo(MediaItem& item)
     return FillMediaInfo(item, DefaultDecoderSource());
 }
 
-int32_t StartMedia(MediaItem& item, int32_t startPosition)
+int64_t StartMedia(MediaItem& item, int64_t startPosition)
 {
     return StartMedia(item, startPosition, DefaultDecoderSource());
 }

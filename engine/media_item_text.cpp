@@ -15,7 +15,7 @@ std::string ItemDisplayName(const MediaItem& item, const char* path)
     return "--";
 }
 
-int32_t ItemSeconds(const MediaItem& item)
+int64_t ItemSeconds(const MediaItem& item)
 {
     if (item.durationSeconds != 0)
         return item.durationSeconds;

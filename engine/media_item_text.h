@@ -11,6 +11,6 @@ namespace lumetra::engine {
 // The title, else the file name part of path (after the last "\" or "/"), else "--".
 std::string ItemDisplayName(const MediaItem& item, const char* path);
 // durationSeconds when known, else totalSamples / sampleRate (0 without a rate).
-int32_t ItemSeconds(const MediaItem& item);
+int64_t ItemSeconds(const MediaItem& item);
 
 } // namespace lumetra::engine

@@ -73,7 +73,7 @@ int AnalyseMpegItem(MediaItem& item, std::FILE* file)
     return ApplyStreamInfo(mpeg::AnalyseMpegFile(file), item);
 }
 
-int32_t MpegItemDecoder::Open(MediaItem& item, int32_t targetOffset)
+int64_t MpegItemDecoder::Open(MediaItem& item, int64_t targetOffset)
 {
     std::lock_guard lock(m_lock);
     m_item = &item;

@@ -32,7 +32,7 @@ public:
     // The item must have been analysed and must outlive the open. Returns the
     // samples per channel before the first frame at or after target, 0 when the
     // item cannot be opened.
-    int32_t Open(MediaItem& item, int32_t targetOffset);
+    int64_t Open(MediaItem& item, int64_t targetOffset);
     // Writes one frame into block (4608 bytes) or sets endOfData
     // (and endOfQueue when no further frame can be found). Returns the 16-bit
     // values of a decoded frame written (0 when none was).

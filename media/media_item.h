@@ -43,16 +43,16 @@ struct MediaItem {
     int32_t blockFactor; // bits per slot
     int32_t channels;
     int32_t sampleRate;   // Hz
-    int32_t totalSamples; // per channel, at sampleRate
+    int64_t totalSamples; // per channel, at sampleRate
     int32_t streamState;  // 0 file, 1 stream filling, 2 stream playing
     int32_t isPlaying;
     int32_t endOfData;
     int32_t endOfQueue;
-    int32_t fileSize;
-    int32_t streamReadPos; // byte position just after the last sync found
+    int64_t fileSize;
+    int64_t streamReadPos; // byte position just after the last sync found
     int32_t mciDevice;
     int32_t mediaType;
-    int32_t durationSeconds;
+    int64_t durationSeconds;
 };
 
 // A zero-filled item, as every item starts.

@@ -54,12 +54,12 @@ public:
         item.fileSize = t.frames * t.bytesPerFrame;
         return 1;
     }
-    int32_t Open(MediaItem& item, int32_t byteOffset) override
+    int64_t Open(MediaItem& item, int64_t byteOffset) override
     {
         m_log.Add(std::string("decoder open ") + item.path);
         m_item = &item;
         m_track = m_tracks.at(item.path);
-        m_frame = (byteOffset + m_track.bytesPerFrame - 1) / m_track.bytesPerFrame;
+        m_frame = static_cast<int>((byteOffset + m_track.bytesPerFrame - 1) / m_track.bytesPerFrame);
         return m_frame * m_track.samplesPerFrame;
     }
     int DecodeNextFrame(uint8_t* block) override
