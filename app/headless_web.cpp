@@ -101,7 +101,7 @@ public:
         auto state = m_engine.State();
         return state == engine::kStatePlaying || state == engine::kStatePaused;
     }
-    void OpenCurrent(const std::string& path, int32_t start) override { m_engine.OpenCurrent(path.c_str(), start); }
+    void OpenCurrent(const std::string& path, int64_t start) override { m_engine.OpenCurrent(path.c_str(), start); }
     void PlayCurrent() override { m_engine.PlayCurrent(); }
     void ReadFileSizeAndTags(MediaItem& item) override
     {
@@ -131,7 +131,7 @@ web::StreamLimits StreamLimitsFromSettings(engine::Engine& engine)
     int megabytes = settings::ReadRegistryNumber(settings::RegistryRoot::CurrentUser,
                                                  std::string(settings::kProgramKey) + "Settings\\StreamLimitMB");
     if (megabytes > 0)
-        limits.capBytes = int64_t{std::min(megabytes, 2047)} << 20;
+        limits.capBytes = int64_t{megabytes} << 20;
     limits.holdBack = [&engine](int64_t received) {
         // The item's fields change under the engine lock. The download thread only
         // tries it: whoever holds it may be stopping this very download and waiting
@@ -275,7 +275,7 @@ void RegisterWebHeadlessCommands(PlayerControl& player)
 
     web::StreamContext& stream = web::ProcessStream();
     stream.SetMedia(&web.engine.CurrentItem());
-    stream.SetProgressSink([](int32_t received, bool downloading) {
+    stream.SetProgressSink([](int64_t received, bool downloading) {
         engine::TheStreamProgress().SetReceivedBytes(received);
         engine::TheStreamProgress().SetDownloading(downloading);
     });

@@ -2,6 +2,7 @@
 // Playlists written by other players: ".m3u", ".m3u8" (extended, UTF-8) and
 // ".pls". Pure: bytes in, entries out, in their order, unresolved.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ std::vector<std::string> ParsePls(std::string_view bytes);
 
 struct M3uEntry {
     std::string path;
-    int seconds = -1; // -1 unknown
+    int64_t seconds = -1; // -1 unknown
     std::string title;
 };
 // "#EXTM3U", then "#EXTINF:SECONDS,TITLE" and the path for each entry, LF ends.

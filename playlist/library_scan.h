@@ -26,8 +26,8 @@ struct LibraryItem {
     std::string title;
     int32_t mediaType = MEDIA_NONE;
     int32_t sampleRate = 0;
-    int32_t totalSamples = 0;
-    int32_t durationSeconds = 0;
+    int64_t totalSamples = 0;
+    int64_t durationSeconds = 0;
     int32_t layer = -1;
 };
 

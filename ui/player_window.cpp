@@ -505,7 +505,7 @@ void PlayerWindow::ControlReleased(int id, QPoint at)
         m_dragStartX = -1;
         const MediaItem& item = m_engine.CurrentItem();
         if (Loaded() && m_player) {
-            int32_t target = SeekTarget(m_dragBarX, m_grab, m_skip, item.fileSize);
+            const int64_t target = SeekTarget(m_dragBarX, m_grab, m_skip, item.fileSize);
             m_player->SeekTo(target);
         }
         m_skip = 0;

@@ -22,22 +22,22 @@ int GrabOffset(int barX, int thumbX);
 
 struct DragTarget {
     int thumbX;
-    int32_t samples;
-    int seconds;
-    int totalSeconds;
+    int64_t samples;
+    int64_t seconds;
+    int64_t totalSeconds;
     int percent;
 };
 
 // The thumb and target while dragging, barX being the cursor's x inside the bar.
-DragTarget DragTo(int barX, int grab, int skip, int32_t total, int32_t sampleRate);
+DragTarget DragTo(int barX, int grab, int skip, int64_t total, int32_t sampleRate);
 
 // "seek to: %d:%02d of %d:%02d <%d%%>"
 std::string SeekReadout(const DragTarget& target);
 
 // The seek target on the fileSize scale when the drag ends at barX.
-int32_t SeekTarget(int barX, int margin, int skip, int32_t fileSize);
+int64_t SeekTarget(int barX, int margin, int skip, int64_t fileSize);
 
 // One second as a skip step: sampleRate x 100000 / total (0 without a length).
-int SkipStep(int32_t sampleRate, int32_t total);
+int SkipStep(int32_t sampleRate, int64_t total);
 
 } // namespace lumetra::ui

@@ -58,7 +58,7 @@ void DrawTriangle(QPainter& painter, const QRect& rect, int x, bool expanded)
     painter.setBrush(Qt::NoBrush);
 }
 
-QString LengthText(int row, const std::string& name, int seconds)
+QString LengthText(int row, const std::string& name, int64_t seconds)
 {
     QString qname = QString::fromLocal8Bit(name.c_str());
     if (seconds <= 0)
@@ -188,7 +188,7 @@ void PlayerWindow::LibrarySource::DrawRow(QPainter& painter, int row, const QRec
     }
     std::optional<playlist::LibraryEntry> entry = library.EntryOfRow(row);
     std::optional<MediaItem> item = entry ? library.ItemOf(*entry) : std::nullopt;
-    int seconds = item ? engine::ItemSeconds(*item) : 0;
+    const int64_t seconds = item ? engine::ItemSeconds(*item) : 0;
     QString line = seconds > 0
                        ? QString(" %1 (%2:%3) ").arg(text).arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'))
                        : " " + text + " ";

@@ -34,9 +34,9 @@ int64_t NowSeconds()
     return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int Digit(int value, int divisor)
+int Digit(int64_t value, int divisor)
 {
-    return value < 0 ? 0 : (value / divisor) % 10;
+    return value < 0 ? 0 : static_cast<int>(value / divisor % 10);
 }
 
 } // namespace
@@ -54,8 +54,8 @@ PlayerWindow::Cell PlayerWindow::ChooseCell(int id, bool pressed) const
     auto state = m_engine.State();
     auto lit = [&](bool on) { c.row = on || pressed ? 1 : 0; };
     const MediaItem& item = m_engine.CurrentItem();
-    int32_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
-    int seconds = Loaded() ? m_engine.PlayedPosition() / rate : 0;
+    const int64_t rate = item.sampleRate > 0 ? item.sampleRate : 1;
+    const int64_t seconds = Loaded() ? m_engine.PlayedPosition() / rate : 0;
     int station = radio && m_player ? app::FrontEndStationDirectory().CurrentStation() + 1 : 0;
     int track = m_player && state != engine::kStateStopped && state != engine::kStateIdle ? m_player->Index() + 1 : 0;
     bool playPressed = m_controls.count(kPlay) && m_controls.at(kPlay)->Pressed();
@@ -352,10 +352,10 @@ void PlayerWindow::UpdateStatusText()
         // The stream file is filling: how much has arrived.
         text = app::StreamStatusText();
     } else if (item.layer != -1 && item.sampleRate > 0 && m_engine.State() != engine::kStateIdle) {
-        int seconds = item.totalSamples / item.sampleRate;
+        const int64_t seconds = item.totalSamples / item.sampleRate;
         char line[300];
-        std::snprintf(line, sizeof line, " %s (%d:%02d)", engine::ItemDisplayName(item, item.path).c_str(),
-                      seconds / 60, seconds % 60);
+        std::snprintf(line, sizeof line, " %s (%lld:%02d)", engine::ItemDisplayName(item, item.path).c_str(),
+                      static_cast<long long>(seconds / 60), static_cast<int>(seconds % 60));
         text = line;
     }
     if (text != m_status) {

@@ -94,8 +94,8 @@ bool SendAll(int fd, const std::string& text, const std::atomic<int32_t>& stop)
 } // namespace
 
 int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t port, const std::string& path,
-              FILE* file, std::atomic<int32_t>& stop, std::atomic<int32_t>& received, std::atomic<int32_t>& progress,
-              const std::function<void(int32_t total)>& onData, const StreamLimits* limits)
+              FILE* file, std::atomic<int32_t>& stop, std::atomic<int64_t>& received, std::atomic<int64_t>& progress,
+              const std::function<void(int64_t total)>& onData, const StreamLimits* limits)
 {
     // A configured proxy cannot carry the simple request, so streams go direct.
     if (port == 0)
@@ -129,7 +129,7 @@ int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t 
                     end = kStreamDiskFull;
                     break;
                 }
-                nextDiskCheck = total + (1 << 20);
+                nextDiskCheck = total + (int64_t{1} << 20);
             }
         }
         pollfd p{fd, POLLIN, 0};
@@ -146,7 +146,7 @@ int StreamGet(const std::string& /*caption*/, const std::string& host, uint16_t 
             std::fwrite(chunk, 1, static_cast<size_t>(n), file);
             std::fflush(file);
         }
-        received += static_cast<int32_t>(n);
+        received += static_cast<int64_t>(n);
         progress = received.load();
         if (onData)
             onData(received.load());

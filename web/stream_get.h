@@ -29,7 +29,7 @@ enum StreamEnd : int { kStreamEnded = 0, kStreamCapReached = 1, kStreamDiskFull 
 // written. Returns a StreamEnd. Connecting watches `stop` too, so a stop
 // request is honoured at once.
 int StreamGet(const std::string& caption, const std::string& host, uint16_t port, const std::string& path, FILE* file,
-              std::atomic<int32_t>& stop, std::atomic<int32_t>& received, std::atomic<int32_t>& progress,
-              const std::function<void(int32_t total)>& onData = {}, const StreamLimits* limits = nullptr);
+              std::atomic<int32_t>& stop, std::atomic<int64_t>& received, std::atomic<int64_t>& progress,
+              const std::function<void(int64_t total)>& onData = {}, const StreamLimits* limits = nullptr);
 
 } // namespace lumetra::web

@@ -57,7 +57,7 @@ StreamContext::~StreamContext()
     StopStream(*this);
 }
 
-void StreamContext::SetProgressSink(std::function<void(int32_t, bool)> sink)
+void StreamContext::SetProgressSink(std::function<void(int64_t, bool)> sink)
 {
     m_sink = std::move(sink);
 }
@@ -70,7 +70,7 @@ bool StreamContext::Done() const
 {
     return m_job && m_job->done.load() == 1;
 }
-int32_t StreamContext::Received() const
+int64_t StreamContext::Received() const
 {
     return m_job ? m_job->received.load() : 0;
 }
@@ -96,7 +96,7 @@ void StreamThread(std::shared_ptr<StreamJob> job)
         job->progress(0, true);
     job->end = StreamGet(
         job->caption, job->host, job->port, job->path, job->file, job->stop, job->received, job->mediaReceived,
-        [&job](int32_t total) {
+        [&job](int64_t total) {
             if (job->progress)
                 job->progress(total, true);
         },
@@ -136,7 +136,7 @@ int StartPlaylistStream(const std::string& file, StreamContext& context)
     if (sink) {
         // Progress goes through a weak reference: a job left running after a
         // stop must not report into the next stream's counters.
-        job->progress = [sink, weak = std::weak_ptr<StreamJob>(job)](int32_t received, bool downloading) {
+        job->progress = [sink, weak = std::weak_ptr<StreamJob>(job)](int64_t received, bool downloading) {
             auto alive = weak.lock();
             if (alive && alive->stop.load() != 1)
                 sink(received, downloading);

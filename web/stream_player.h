@@ -34,12 +34,12 @@ struct StreamJob {
     FILE* file = nullptr;
     std::atomic<int32_t> done{0};
     std::atomic<int32_t> stop{0};
-    std::atomic<int32_t> received{0};
-    std::atomic<int32_t> mediaReceived{0};
+    std::atomic<int64_t> received{0};
+    std::atomic<int64_t> mediaReceived{0};
     std::atomic<bool> running{false};
     std::atomic<int> end{0}; // a StreamEnd
     StreamLimits limits;
-    std::function<void(int32_t received, bool downloading)> progress;
+    std::function<void(int64_t received, bool downloading)> progress;
     ~StreamJob();
 };
 
@@ -55,7 +55,7 @@ public:
     MediaItem* Media() const { return m_media; }
     // Told, from the worker thread, how many bytes have arrived and whether the
     // download still runs (the engine's feeder keeps behind that count).
-    void SetProgressSink(std::function<void(int32_t received, bool downloading)> sink);
+    void SetProgressSink(std::function<void(int64_t received, bool downloading)> sink);
     // Cap, disk floor and pacing of every stream started from now on.
     void SetLimits(StreamLimits limits) { m_limits = std::move(limits); }
     // A limit that ended the last download (once), else kStreamEnded.
@@ -66,7 +66,7 @@ public:
 
     bool ThreadRunning() const;
     bool Done() const;
-    int32_t Received() const;
+    int64_t Received() const;
     const std::string& Host() const;
     uint16_t Port() const;
     const std::string& Path() const;
@@ -77,7 +77,7 @@ private:
 
     std::string m_programDirectory;
     MediaItem* m_media = nullptr;
-    std::function<void(int32_t, bool)> m_sink;
+    std::function<void(int64_t, bool)> m_sink;
     StreamLimits m_limits;
     int m_limitReported = 0;
     std::shared_ptr<StreamJob> m_job;

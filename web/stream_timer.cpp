@@ -12,7 +12,7 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
         m_finalSizeRead = false;
         return;
     }
-    int32_t received = stream.Received();
+    const int64_t received = stream.Received();
     bool finished = !stream.ThreadRunning();
     // While the download runs the file is as long as what has arrived, and the
     // length follows it so the decoder never stops at the size seen when
@@ -21,11 +21,11 @@ void StreamTimer::Tick(StreamContext& stream, StreamPlaybackHost& host)
         item.fileSize = received;
     if (!finished && item.bitrate / 8 > 0)
         item.totalSamples =
-            static_cast<int32_t>(static_cast<double>(item.fileSize) * item.sampleRate / ((item.bitrate / 8) * 1000.0));
+            static_cast<int64_t>(static_cast<double>(item.fileSize) * item.sampleRate / ((item.bitrate / 8) * 1000.0));
     std::string file = stream.FilePath();
     if (item.streamState == 1 && received < kStreamStartBytes && !finished) {
         char text[64];
-        std::snprintf(text, sizeof text, "streaming %d bytes...", received);
+        std::snprintf(text, sizeof text, "streaming %lld bytes...", static_cast<long long>(received));
         host.SetStatusText(text);
     }
     // The download is complete: the file has its final size (and any ID3v1 tag at

@@ -18,7 +18,7 @@ public:
     virtual ~StreamPlaybackHost() = default;
     virtual MediaItem& CurrentItem() = 0;
     virtual bool PlayingOrPaused() = 0;
-    virtual void OpenCurrent(const std::string& path, int32_t start) = 0;
+    virtual void OpenCurrent(const std::string& path, int64_t start) = 0;
     virtual void PlayCurrent() = 0;
     // File size, ID3 tags and length in samples of the current item's file.
     virtual void ReadFileSizeAndTags(MediaItem& item) = 0;

@@ -122,7 +122,7 @@ TEST_F(WindowTransportTest, ClicksPlayPauseStepAndStop)
     ExpectCell(window, kPause, 23, 1, 2, 0, 1);
     ExpectCell(window, kPlay, 24, 1, 2, 0, 0);
     ExpectCell(window, kStateLamp, 41, 4, 1, 1, 0);
-    int32_t pausedAt = engine.PlayedPosition();
+    const int64_t pausedAt = engine.PlayedPosition();
     QTest::qWait(300);
     EXPECT_EQ(engine.PlayedPosition(), pausedAt);
 

@@ -312,11 +312,11 @@ TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
     WriteFile(m_root + "/" + Quote("/radio.mp3"), data);
     // Declared before the stream, which reports into them until it is destroyed.
     MediaItem item = MakeMediaItem();
-    std::vector<int32_t> seen;
+    std::vector<int64_t> seen;
     std::mutex seenLock;
     StreamContext stream(m_dir + "/data/");
     stream.SetMedia(&item);
-    stream.SetProgressSink([&](int32_t received, bool) {
+    stream.SetProgressSink([&](int64_t received, bool) {
         std::lock_guard lock(seenLock);
         seen.push_back(received);
     });
