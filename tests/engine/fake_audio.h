@@ -170,9 +170,11 @@ public:
         caps = devices.at(static_cast<std::size_t>(device));
         return pa::kWaveOk;
     }
-    int QueryFormat(int, const pa::WaveFormat&) override
+    int QueryFormat(int device, const pa::WaveFormat&) override
     {
         ++queries;
+        if (device < 0 || device >= DeviceCount())
+            return pa::kWaveBadDeviceId;
         return refuseFormat ? pa::kWaveAllocated : pa::kWaveOk;
     }
     int OpenOnLine(int, const pa::WaveFormat& format, pa::MixerLine, pa::DoneCallback done,

@@ -220,9 +220,9 @@ def stream(song, throttled):
                               text=True)
     port = int(server.stdout.readline())
     try:
-        # Throttled: 64500 bytes at once (playback starts), then 1500 bytes a second
-        # against the 8000 a second that playback uses.
-        target = "/slow/song.mp3?rate=1500&after=64500" if throttled else "/song.mp3"
+        # Throttled: 62500 bytes at once, then 1500 bytes a second against the 8000
+        # a second that playback uses (which starts past 64000).
+        target = "/slow/song.mp3?rate=1500&after=62500" if throttled else "/song.mp3"
         pls = os.path.join(work, name + ".pls")
         with open(pls, "w") as f:
             f.write("[playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1:%d%s\n" % (port, target))
@@ -235,6 +235,8 @@ def stream(song, throttled):
         states = [l for l in p.events if l.startswith("state ")]
         shown = [int(l.split()[2]) for l in p.events if l.startswith("status streaming ")]
         check(all(n < 64000 for n in shown), "%s: download progress shown only before playback: %s" % (name, shown[-3:]))
+        if throttled:
+            check(shown, "%s: download progress shown before playback" % name)
         if throttled:
             paused = "state paused" in states
             check(paused, "%s: pauses near the downloaded end: %s" % (name, states))
