@@ -105,28 +105,6 @@ TEST_F(EngineTest, ItemsThatCannotPlayStartNothing)
     }
 }
 
-// A device that plays faster than the decoder feeds it runs dry; the engine then
-// holds the device until three seconds are queued again, and no frame is lost.
-TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
-{
-    audio.drainOnWrite = true;
-    FakeTrack t;
-    t.frames = 400;
-    Open("slow.mp3", t);
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(window.endNotices, 1);
-
-    std::vector<int> restarts = Restarts(log);
-    ASSERT_GE(restarts.size(), 3u);
-    for (std::size_t i = 0; i + 1 < restarts.size(); ++i)
-        EXPECT_EQ(restarts[i], 115) << "restart " << i;
-    // Each underrun is a pause with nothing left at the device.
-    auto entries = log.Entries();
-    auto started = std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.rfind("restart", 0) == 0; });
-    EXPECT_EQ(std::count(started, entries.end(), "pause 0"), static_cast<long>(restarts.size()) - 1);
-    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 400));
-}
-
 // Opening another item first waits until the old device has closed: the new item
 // is opened only after that, and the old one never reports its end. The first
 // device is played by hand: on its own clock it could finish the whole item (and
@@ -165,35 +143,6 @@ TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
     EXPECT_EQ(log.Count("close refused"), 0);
     EXPECT_GT(log.Find("open 22050 1"), closed);
     EXPECT_EQ(audio.Recording(1), Expected(b, 0, 30));
-}
-
-// Pause holds the device and resumes where it stopped: the recording is the
-// whole item, in order.
-TEST_F(EngineTest, PauseAndResumeLoseNothing)
-{
-    audio.clock = false;
-    FakeTrack t;
-    t.frames = 300;
-    Engine& engine = Open("p.mp3", t);
-    audio.LastDevice()->PlayBuffers(20);
-    ASSERT_TRUE(WaitFor([&] {
-        std::lock_guard g(lock);
-        return engine.PlayedPosition() == 19 * 1152;
-    }));
-    engine.PauseCurrent();
-    EXPECT_EQ(engine.State(), kStatePaused);
-    EXPECT_EQ(engine.Level(), 0);
-    audio.LastDevice()->PlayBuffers(5); // a paused device plays nothing
-    Settle();
-    EXPECT_EQ(engine.PlayedPosition(), 19 * 1152);
-
-    engine.PlayCurrent();
-    EXPECT_EQ(engine.State(), kStatePlaying);
-    ASSERT_TRUE(WaitFor([&] {
-        audio.PlayOnLast(1);
-        return window.endNotices > 0;
-    }));
-    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 300));
 }
 
 // A stream still downloading is read no closer than 10240 bytes to what has

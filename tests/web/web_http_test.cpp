@@ -304,50 +304,28 @@ protected:
     }
 };
 
-TEST_F(StreamTest, DownloadsTheBareStreamIntoTheStreamFile)
+// A playlist without an address changes nothing, a missing one starts nothing, an
+// unreachable stream ends at once and leaves the file empty. (A download that
+// arrives is played through the player: headless_web_e2e.py.)
+TEST_F(StreamTest, BadPlaylistsAndUnreachableStreams)
 {
-    std::string data;
-    for (int i = 0; i < 300000; ++i)
-        data += static_cast<char>(i * 7);
-    WriteFile(m_root + "/" + Quote("/radio.mp3"), data);
-    // Declared before the stream, which reports into them until it is destroyed.
     MediaItem item = MakeMediaItem();
-    std::vector<int64_t> seen;
-    std::mutex seenLock;
     StreamContext stream(m_dir + "/data/");
     stream.SetMedia(&item);
-    stream.SetProgressSink([&](int64_t received, bool) {
-        std::lock_guard lock(seenLock);
-        seen.push_back(received);
-    });
-    ASSERT_EQ(StartPlaylistStream(Playlist("/radio.mp3"), stream), 1);
-    EXPECT_EQ(item.streamState, 1);
-    EXPECT_EQ(stream.Port(), m_port);
-    WaitDone(stream);
-    EXPECT_TRUE(stream.Done());
-    EXPECT_EQ(stream.Received(), 300000);
-    EXPECT_EQ(ReadFile(m_dir + "/data/ Streaming MP3"), data);
-    {
-        std::lock_guard lock(seenLock);
-        ASSERT_FALSE(seen.empty());
-        EXPECT_EQ(seen.back(), 300000);
-    }
-    StopStream(stream);
-    EXPECT_EQ(item.streamState, 0);
-    EXPECT_EQ(stream.Received(), 0);
-    // A playlist without an address changes nothing; a missing one starts nothing.
     std::string file = m_dir + "/x.m3u";
     WriteFile(file, "http://127.0.0.1/no-line-end");
     EXPECT_EQ(StartPlaylistStream(file, stream), 0);
     EXPECT_EQ(item.streamState, 0);
     EXPECT_EQ(StartPlaylistStream(m_dir + "/missing.m3u", stream), 1);
     EXPECT_FALSE(stream.ThreadRunning());
-    // An unreachable stream ends at once and leaves the file empty.
     WriteFile(file, "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/s\n");
     ASSERT_EQ(StartPlaylistStream(file, stream), 1);
+    EXPECT_EQ(item.streamState, 1);
     WaitDone(stream);
     EXPECT_TRUE(stream.Done());
     EXPECT_EQ(ReadFile(m_dir + "/data/ Streaming MP3"), "");
+    StopStream(stream);
+    EXPECT_EQ(item.streamState, 0);
 }
 
 TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
