@@ -522,7 +522,9 @@ void Engine::NotPlayableLocked()
 
 void Engine::BufferDone(WaveOutDevice* device, WaveHeader* header)
 {
-    m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)});
+    // Buffers played together are taken together: one wake-up for the lot.
+    m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)},
+                 !device || !device->MoreDoneFollow());
 }
 
 void Engine::BufferThreadMain()

@@ -21,7 +21,9 @@ class ThreadMessageQueue {
 public:
     explicit ThreadMessageQueue(std::size_t capacity = 1024) : m_ring(capacity) {}
 
-    void Post(const ThreadMessage& m)
+    // Without wake, the message waits for the next post that wakes the thread
+    // (one that follows at once), so a batch costs the taker one wake-up.
+    void Post(const ThreadMessage& m, bool wake = true)
     {
         {
             std::lock_guard lock(m_mutex);
@@ -30,7 +32,8 @@ public:
             m_ring[(m_head + m_count) % m_ring.size()] = m;
             ++m_count;
         }
-        m_ready.notify_one();
+        if (wake)
+            m_ready.notify_one();
     }
 
     ThreadMessage Wait()

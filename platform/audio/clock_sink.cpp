@@ -11,9 +11,9 @@ int ClockSink::Open(const WaveFormat& format)
 {
     m_bytesPerSec = std::max<uint32_t>(1, format.avgBytesPerSec);
     m_blockAlign = std::max<uint32_t>(1, format.blockAlign);
-    // 150 ms ahead of the clock, as the sound server buffers: the thread refills
-    // it about thirteen times a second and rides over a late wake-up.
-    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec * 3 / 20 / m_blockAlign * m_blockAlign);
+    // 300 ms ahead of the clock: the thread refills half of it about seven times
+    // a second and rides over a late wake-up.
+    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec * 3 / 10 / m_blockAlign * m_blockAlign);
     m_unplayed.reserve(m_leadBytes + 65536);
     m_anchorTime = Clock::now();
     return kWaveOk;

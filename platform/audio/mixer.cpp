@@ -140,14 +140,19 @@ int32_t ScaleSamples(uint8_t* data, size_t bytes, int bitsPerSample, uint32_t ga
         }
         return peak;
     }
-    for (size_t i = 0; i + 1 < bytes; i += 2) {
-        int32_t v = static_cast<int16_t>(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
-        if (gain != 65536) {
+    // 16-bit little-endian samples, as the host stores them. Below unity the
+    // product fits 32 bits, which lets the loop run on vector lanes.
+    const size_t count = bytes / 2;
+    const int32_t gain32 = static_cast<int32_t>(std::min<int64_t>(gain, 65536));
+    for (size_t i = 0; i < count; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, data + 2 * i, 2);
+        int32_t v = sample;
+        if (gain32 != 65536) {
             // Truncation toward zero keeps the scale symmetric around silence.
-            v = static_cast<int32_t>((v * gain) / 65536);
-            uint16_t u = static_cast<uint16_t>(static_cast<int16_t>(v));
-            data[i] = static_cast<uint8_t>(u & 0xFF);
-            data[i + 1] = static_cast<uint8_t>(u >> 8);
+            v = v * gain32 / 65536;
+            sample = static_cast<int16_t>(v);
+            std::memcpy(data + 2 * i, &sample, 2);
         }
         peak = std::max(peak, v < 0 ? -v : v);
     }

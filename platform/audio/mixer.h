@@ -61,7 +61,7 @@ private:
     std::array<std::atomic<int64_t>, kLines> m_lastFeedMs;
 };
 
-// Scales samples by gainQ16 (65536 = unity, copies unchanged): 8-bit unsigned or
+// Scales samples by gainQ16 (65536 = unity, copies unchanged; never above it): 8-bit unsigned or
 // 16-bit signed little-endian. Returns the peak |sample| on a 16-bit scale.
 int32_t ScaleSamples(uint8_t* data, size_t bytes, int bitsPerSample, uint32_t gainQ16);
 

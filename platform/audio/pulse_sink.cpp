@@ -19,6 +19,12 @@ constexpr int kStartMs = 20;   // the server starts playing once this much is qu
 // The thread refills the stream in pieces of about this much. Waking at 50 ms
 // left only 100 ms for a busy machine to schedule the thread, and it dropped sound.
 constexpr int kRequestMs = 30;
+// Once this much has been written, the server holds more and asks in larger
+// pieces: fewer wake-ups, with more sound left when one comes. Small requests
+// at the start keep its first moments.
+constexpr int kSteadyAfterMs = 1000;
+constexpr int kSteadyLatencyMs = 300;
+constexpr int kSteadyRequestMs = 100;
 constexpr size_t kDeadWritable = 1 << 20;
 
 constexpr const char* kProductName = "Lumetra Media Player";
@@ -108,6 +114,8 @@ public:
             return kWaveError;
         if (StreamDescriptionGeneration() != m_described)
             Describe();
+        if (!m_steady && m_written >= pa_usec_to_bytes(kSteadyAfterMs * PA_USEC_PER_MSEC, &m_spec))
+            BecomeSteady();
         return pa_stream_write(m_stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0 ? kWaveError : kWaveOk;
     }
 
@@ -121,15 +129,21 @@ public:
             m_played = m_written;
             return m_played;
         }
-        RefreshTiming();
         pa_usec_t usec = 0;
         const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
         if (timing && pa_stream_get_time(m_stream, &usec) == 0) {
-            // The clock is extrapolated; it must not run past what the server has
-            // actually taken from the stream, or the tail would be cut off by a close.
-            uint64_t taken = timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
-            uint64_t bytes = std::min<uint64_t>(pa_usec_to_bytes(usec, &m_spec), taken);
-            m_played = std::max(m_played, std::min(bytes, m_written));
+            uint64_t bytes = std::min<uint64_t>(pa_usec_to_bytes(usec, &m_spec), m_written);
+            // The clock is extrapolated; near the end of what was written it must
+            // not run past what the server has actually taken from the stream, or
+            // the tail would be cut off by a close. Further from it, the clock
+            // alone will do, and the server is not asked every few milliseconds.
+            if (m_written - bytes < m_lowBytes) {
+                RefreshTiming();
+                timing = pa_stream_get_timing_info(m_stream);
+                uint64_t taken = timing && timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
+                bytes = std::min(bytes, taken);
+            }
+            m_played = std::max(m_played, bytes);
         }
         if (m_underflow && m_played < m_written && !m_corked) {
             // The server ran dry: what it took is in the sink's own buffer and
@@ -180,19 +194,19 @@ public:
 
     std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(50); }
 
-    // The server's request for data wakes the thread (the wake hook); until then
-    // it sleeps about one request's worth, or until the next buffer is due when
-    // everything has been written.
+    // The server's request for data wakes the thread (the wake hook), and played
+    // buffers go back then; until then it sleeps, at most a steady request's
+    // worth. With everything written, it wakes when the next buffer is due.
     std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
     {
         using std::chrono::microseconds;
         auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec)); };
-        int64_t sleepUs = kRequestMs * 1000;
+        int64_t sleepUs = kSteadyRequestMs * 1000;
         if (!morePending && dueOffset != UINT64_MAX) {
             uint64_t played = PlayedBytes();
             sleepUs = dueOffset > played ? usFor(dueOffset - played) : 0;
         }
-        return microseconds(std::clamp<int64_t>(sleepUs, 2000, kRequestMs * 1000));
+        return microseconds(std::clamp<int64_t>(sleepUs, 2000, kSteadyRequestMs * 1000));
     }
 
 private:
@@ -216,8 +230,48 @@ private:
     static void WriteCallback(pa_stream*, size_t writable, void* self)
     {
         auto* sink = static_cast<PulseSink*>(self);
-        if (sink->m_wakeHook && writable >= pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &sink->m_spec))
+        if (sink->m_wakeHook && writable >= sink->m_wakeBytes)
             sink->m_wakeHook();
+    }
+
+    // The larger buffer and requests of a stream under way (see kSteadyAfterMs).
+    void BecomeSteady()
+    {
+        m_steady = true;
+        pa_buffer_attr attr = BufferAttributes(kSteadyLatencyMs, kSteadyRequestMs);
+        pa_operation* op = pa_stream_set_buffer_attr(
+            m_stream, &attr,
+            [](pa_stream* stream, int success, void* self) {
+                auto* sink = static_cast<PulseSink*>(self);
+                const pa_buffer_attr* now = pa_stream_get_buffer_attr(stream);
+                if (success && now)
+                    sink->Waterline(now->tlength, kSteadyRequestMs);
+            },
+            this);
+        if (op)
+            pa_operation_unref(op);
+    }
+
+    pa_buffer_attr BufferAttributes(int latencyMs, int requestMs) const
+    {
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(latencyMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(requestMs * PA_USEC_PER_MSEC, &m_spec));
+        attr.fragsize = static_cast<uint32_t>(-1);
+        return attr;
+    }
+
+    // The thread wakes once requestMs can be written, at most a third of what
+    // the server holds. A stream kept fed never holds less than the rest; the
+    // clock is checked against the server's read position once half of that is
+    // left, as at the end of a stream.
+    void Waterline(uint32_t held, int requestMs)
+    {
+        size_t request = pa_usec_to_bytes(requestMs * PA_USEC_PER_MSEC, &m_spec);
+        m_wakeBytes = std::max<size_t>(m_blockAlign, std::min<size_t>(request, held / 3));
+        m_lowBytes = (held - m_wakeBytes) / 2;
     }
 
     // Keeps the server's read index at most about 20 ms old.
@@ -303,12 +357,8 @@ private:
             m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
         pa_stream_set_underflow_callback(m_stream, UnderflowCallback, this);
         pa_stream_set_write_callback(m_stream, WriteCallback, this);
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * PA_USEC_PER_MSEC, &m_spec));
-        attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartMs * PA_USEC_PER_MSEC, &m_spec));
-        attr.minreq = attr.prebuf;
-        attr.fragsize = static_cast<uint32_t>(-1);
+        pa_buffer_attr attr = BufferAttributes(kTargetLatencyMs, kStartMs);
+        Waterline(attr.tlength, kRequestMs);
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                     PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
@@ -333,6 +383,9 @@ private:
     uint64_t m_written = 0;
     uint64_t m_played = 0;
     uint64_t m_described = 0; // the description generation the stream carries
+    size_t m_wakeBytes = 0; // writable bytes that wake the thread
+    size_t m_lowBytes = 0;  // unplayed bytes below which the clock is checked
+    bool m_steady = false;
     bool m_corked = false;
     bool m_triggered = false;
     bool m_underflow = false;

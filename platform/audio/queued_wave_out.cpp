@@ -8,8 +8,9 @@
 namespace lumetra::platform::audio {
 
 namespace {
-// Largest piece handed to the sink at once; also the scratch size.
-constexpr size_t kChunkBytes = 16384;
+// Largest piece handed to the sink at once (a quarter second of CD sound); also
+// the scratch size.
+constexpr size_t kChunkBytes = 65536;
 // Buffers handed back in one go; more wait for the next pass of the loop.
 constexpr size_t kMaxReturnedAtOnce = 64;
 } // namespace
@@ -133,6 +134,9 @@ int QueuedWaveOut::Restart()
     std::unique_lock lock(m_mutex);
     if (m_closed)
         return kWaveInvalidHandle;
+    // The feeder restarts after every refill; a playing device has nothing to do.
+    if (!m_paused && !m_sinkPaused)
+        return kWaveOk;
     m_paused = false;
     WaitForWorker(lock);
     return kWaveOk;
@@ -185,9 +189,11 @@ void QueuedWaveOut::DoReset(std::unique_lock<std::mutex>& lock)
     m_sendPos = 0;
     m_positionBase = m_sink->PlayedBytes();
     m_positionFrames.store(0);
+    m_doneFollow = returned.size();
     for (Entry& entry : returned) {
         WaveHeader* header = entry.header;
         header->flags = (header->flags & ~static_cast<uint32_t>(kWhdrInQueue)) | kWhdrDone;
+        --m_doneFollow;
         lock.unlock();
         if (m_done)
             m_done(this, header);
@@ -242,7 +248,9 @@ void QueuedWaveOut::Run()
                 m_returning.push_back(header);
             }
             lock.unlock();
+            m_doneFollow = m_returning.size();
             for (WaveHeader* header : m_returning) {
+                --m_doneFollow;
                 if (m_done)
                     m_done(this, header);
             }
@@ -256,28 +264,46 @@ void QueuedWaveOut::Run()
             break;
 
         if (!m_sinkPaused && m_sendIndex < m_queue.size()) {
-            Entry& entry = m_queue[m_sendIndex];
-            // A trailing partial frame is not playable; it is dropped.
-            uint32_t length = entry.header->bufferLength / blockAlign * blockAlign;
-            size_t remaining = length - m_sendPos;
-            size_t room = m_sink->Writable() / blockAlign * blockAlign;
-            size_t n = std::min({remaining, room, m_scratch.size() / blockAlign * blockAlign});
-            if (remaining == 0 || n > 0) {
-                if (n > 0) {
-                    std::memcpy(m_scratch.data(), entry.header->data + m_sendPos, n);
-                    m_mixer.Apply(m_line, m_scratch.data(), n, bits);
+            // What the sink takes now goes in one piece, across buffers: every
+            // write costs the sink a hand-over of its own.
+            size_t room = std::min(m_sink->Writable(), m_scratch.size()) / blockAlign * blockAlign;
+            size_t filled = 0;
+            size_t index = m_sendIndex;
+            for (uint32_t pos = m_sendPos; index < m_queue.size(); ++index, pos = 0) {
+                const WaveHeader* header = m_queue[index].header;
+                // A trailing partial frame is not playable; it is dropped.
+                uint32_t length = header->bufferLength / blockAlign * blockAlign;
+                size_t n = std::min<size_t>(length - pos, room - filled);
+                std::memcpy(m_scratch.data() + filled, header->data + pos, n);
+                filled += n;
+                if (pos + n < length)
+                    break;
+            }
+            if (filled > 0 || index > m_sendIndex) {
+                uint64_t offset = m_sink->WrittenBytes();
+                if (filled > 0) {
+                    m_mixer.Apply(m_line, m_scratch.data(), filled, bits);
                     lock.unlock();
-                    m_sink->Write(m_scratch.data(), n);
+                    m_sink->Write(m_scratch.data(), filled);
                     lock.lock();
                     if (m_resetPending)
-                        continue; // the entry may be gone already
-                    m_sendPos += static_cast<uint32_t>(n);
+                        continue; // the entries may be gone already
                 }
-                if (m_sendPos >= length) {
+                for (size_t left = filled; m_sendIndex < m_queue.size();) {
+                    Entry& entry = m_queue[m_sendIndex];
+                    uint32_t length = entry.header->bufferLength / blockAlign * blockAlign;
+                    size_t n = std::min<size_t>(length - m_sendPos, left);
+                    offset += n;
+                    left -= n;
+                    m_sendPos += static_cast<uint32_t>(n);
+                    if (m_sendPos < length)
+                        break;
                     entry.sent = true;
-                    entry.endOffset = m_sink->WrittenBytes();
+                    entry.endOffset = offset;
                     ++m_sendIndex;
                     m_sendPos = 0;
+                    if (left == 0 && m_sendIndex >= index)
+                        break;
                 }
                 continue;
             }

@@ -39,6 +39,7 @@ public:
     int Close() override;
     uint64_t PositionSamples() override;
     const WaveFormat& Format() const override { return m_format; }
+    bool MoreDoneFollow() const override { return m_doneFollow > 0; }
 
 private:
     struct Entry {
@@ -79,6 +80,7 @@ private:
     std::atomic<bool> m_sinkWoken{false}; // the sink asked for data since the last look
     std::vector<uint8_t> m_scratch;
     std::vector<WaveHeader*> m_returning; // handed back in this pass; reserved once
+    size_t m_doneFollow = 0;              // callbacks of this pass still to come; backend thread only
     std::thread m_thread;
     std::thread::id m_workerId;
 };

@@ -110,6 +110,10 @@ public:
     virtual int Close() = 0;                // kWaveStillPlaying while buffers are queued
     virtual uint64_t PositionSamples() = 0; // sample frames played since open or reset
     virtual const WaveFormat& Format() const = 0;
+    // Asked from inside the done callback: whether more buffers come back right
+    // after this one, in the same pass. The receiver may leave the work that a
+    // returned buffer starts until the last of them.
+    virtual bool MoreDoneFollow() const { return false; }
 };
 
 // The process's sound system: devices of the chosen backend and the mixer lines.
