@@ -146,9 +146,13 @@ int64_t DecoderContext::State::ScanToTarget(int64_t target)
                 break;
             }
             if (!haveSync) {
-                while ((c = getc(f)) != EOF && c != 0xFF) {
+                // A stretch longer than the frame loop's sync search ends the
+                // stream when it is played, so a seek ends there too rather than
+                // read through (say) gigabytes of zeros.
+                int gap = 0;
+                while ((c = getc(f)) != EOF && c != 0xFF && ++gap < kSyncSearchSteps / 2) {
                 }
-                if (c == EOF)
+                if (c != 0xFF)
                     break;
                 syncPos = std::ftell(f) - 1;
             }
