@@ -4,6 +4,7 @@ first frame to its end, and quit is answered while a fetch hangs. (A file from w
 no frame decodes is covered by the engine's own test with a decoder that yields none.)"""
 
 import os
+import shutil
 import socket
 import subprocess
 import sys
@@ -39,28 +40,21 @@ class OddFiles(unittest.TestCase):
         self.assertEqual((tool.returncode, tool.stderr), (1, "lumetra-decode: not a regular file: %s\n" % fifo))
 
     def test_files_past_two_and_four_gib(self):
-        """Sparse files whose first 3 s are 128 kbit/s sound: the length is the estimate
-        from the whole size, and the sound at the start plays as the decoder tool has it."""
+        """Sparse files that start with 3 s of 128 kbit/s sound: the length is the one
+        their size gives, and the start plays as the decoder tool has it."""
         need("sox", "lame")
         small = self.scratch.path("small.mp3")
-        subprocess.run(["lame", "--quiet", "-t", "-b", "128", "--cbr", make_tone(self.scratch, "t", 44100, 2, 3),
-                        small], check=True)
+        subprocess.run(["lame", "--quiet", "-t", "-b", "128", make_tone(self.scratch, "t", 44100, 2, 3), small],
+                       check=True)
         _, _, ref = decoded(self.scratch, small)
-        with open(small, "rb") as f:
-            head = f.read()
         for size in (2**31 + 1000, 2**32 + 1000):
             path, out = self.scratch.path("%d.mp3" % size), self.scratch.path("%d.wav" % size)
-            with open(path, "wb") as f:
-                f.write(head)
-                f.truncate(size)
+            shutil.copy(small, path)
+            os.truncate(path, size)
             status, events = run_script(self.scratch, "file-fast:" + out, ["volume 65535", "play " + path, "status"])
-            self.assertEqual(status, 0, events)
             total = [e.split()[2] for e in events if e.startswith("position ")]
-            self.assertEqual(total, [str(size * 44100 // 16000 // 44100)], events)
-            self.assertEqual(events[-1], "end")
-            _, _, got = read_wav(out)
-            self.assertEqual(got[len(PRIMING):len(PRIMING) + len(ref)], ref)
-            os.remove(path)
+            self.assertEqual((status, total, events[-1]), (0, [str(size // 16000)], "end"), events)
+            self.assertEqual(read_wav(out)[2][len(PRIMING):len(PRIMING) + len(ref)], ref)
 
     def test_quit_while_a_fetch_waits_for_its_server(self):
         with socket.socket() as server:

