@@ -30,6 +30,7 @@ TEST(Stereo, IntensityPositionsSetTheChannelRatios)
             v = 1.0f;
         xr[1][0] = 0.5f;
         GranuleChannelInfo right{};
+        right.windowSwitching = right.blockType = 1; // a start block: long bands
         ScaleFactors sf{};
         sf.intensityScale = 1;
         const int illegal = lsf ? 15 : 7; // not intensity coded
