@@ -786,6 +786,11 @@ def cmd_run(args):
                 if args.out:
                     save(args.out, data)
                 continue
+            if args.follow and args.prior_caught_only and before.get(r["key"]) not in ("killed", "timeout"):
+                r["status"], r["test"], r["seconds"] = before.get(r["key"]), "(prior verdict, not run)", 0
+                if args.out:
+                    save(args.out, data)
+                continue
             site = by_key[r["key"]]
             began = time.monotonic()
             try:
