@@ -117,16 +117,6 @@ class BadInput(unittest.TestCase):
         self.assertEqual([e for e in events if e.startswith("state ")][-1], "state stopped")
         self.assertNotIn("end", events)
 
-    def test_unknown_commands_change_nothing(self):
-        status, events = run_script(self.scratch, "null", ["frobnicate now", "seek x", "volume 70000", "seek 3",
-                                                           "status"])
-        self.assertEqual(status, 0)
-        self.assertIn("error unknown command: frobnicate now", events)
-        self.assertIn("error bad seek time: x", events)
-        self.assertIn("error bad volume: 70000", events)
-        self.assertIn("error nothing loaded to seek", events)
-        self.assertIn("state idle", events)
-
     def test_quit_ends_at_once_and_nothing_optional_was_loaded(self):
         mpeg = make_mpeg(self.scratch, "long.mp2", "twolame", 44100, 2, 128, 30)
         player = Player(self.scratch, "null", extra_env={"DBUS_SESSION_BUS_ADDRESS": None})
@@ -141,6 +131,7 @@ class BadInput(unittest.TestCase):
         status, events = player.finish(limit=20)
         self.assertEqual(status, 0)
         self.assertNotIn("end", events)
+
 
 class Transport(unittest.TestCase):
     """Real-time output through the file backend: what was played is in the file.

@@ -27,21 +27,6 @@ TEST(HeadlessLines, FirstWordNamesTheCommandAndTheRestIsItsArgument)
     EXPECT_FALSE(DispatchHeadlessLine("echo-tes x"));
 }
 
-TEST(HeadlessRegistry, BusyChecksAndOpenHandlers)
-{
-    bool busy = false;
-    RegisterBusyCheck([&] { return busy; });
-    EXPECT_FALSE(AnyBusy());
-    busy = true;
-    EXPECT_TRUE(AnyBusy());
-    busy = false;
-
-    RegisterOpenHandler(
-        [](const std::string& path) { return path.size() > 4 && path.substr(path.size() - 4) == ".rdl"; });
-    EXPECT_TRUE(OfferToOpenHandlers("/x/station.rdl"));
-    EXPECT_FALSE(OfferToOpenHandlers("/x/song.mp3"));
-}
-
 // Messages the window has no handler of its own for reach the registered one, on
 // the window's thread, with their parameters.
 TEST(HeadlessRegistry, WindowMessagesReachRegisteredHandlers)

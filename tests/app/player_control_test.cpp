@@ -144,20 +144,6 @@ TEST_F(PlayerControlTest, NextWrapsAndShuffleDrawsTheFixedSequence)
     EXPECT_EQ(rows, (std::vector<int>{1, 3, 2}));
 }
 
-TEST_F(PlayerControlTest, PlayWithAnEmptyPlaylistAsksForFiles)
-{
-    std::vector<std::string> dialogs;
-    platform::SetDialogPresenter([&](const std::string& title) {
-        dialogs.push_back(title);
-        return false;
-    });
-    m_player->ClearPlaylist();
-    m_player->Play();
-    platform::SetDialogPresenter(nullptr);
-    EXPECT_EQ(dialogs, std::vector<std::string>{"Open"});
-    EXPECT_NE(m_engine->State(), kStatePlaying);
-}
-
 TEST_F(PlayerControlTest, StopWhenStoppedTogglesTheTrayFlag)
 {
     m_player->Play();

@@ -80,7 +80,7 @@ class SingleInstanceTest(unittest.TestCase):
         cls.wma = cls.media.path("other.wma")
         cls.rdl = cls.media.path("station.rdl")
         with open(cls.rdl, "w") as f:
-            f.write("127.0.0.1:%d From File\n" % free_udp_port())
+            f.write("127.0.0.1:%d From File\n" % hs.free_port(socket.SOCK_DGRAM))
 
     @classmethod
     def tearDownClass(cls):
@@ -202,14 +202,6 @@ def stop(proc):
     if proc.poll() is None:
         proc.kill()
     proc.wait()
-
-
-def free_udp_port():
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 if __name__ == "__main__":

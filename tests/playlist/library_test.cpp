@@ -53,6 +53,7 @@ protected:
     int m_scans = 0;
 };
 
+// (A second start loading the file instead of scanning: the headless player's run.)
 TEST_F(LibraryTest, BuildWritesTheTakenFilesSortedAndListsCategories)
 {
     MakeTree();
@@ -84,14 +85,6 @@ TEST_F(LibraryTest, BuildWritesTheTakenFilesSortedAndListsCategories)
     ASSERT_TRUE(entry);
     EXPECT_STREQ(library->ItemOf(*entry)->title, "Alpha");
     EXPECT_FALSE(library->EntryOfRow(0)) << "a header plays nothing";
-
-    // A second start reads the file instead of scanning.
-    auto again = MakeLibrary();
-    ASSERT_TRUE(again->StartLibraryLoad());
-    again->Wait();
-    EXPECT_EQ(m_scans, 1);
-    again->ToggleCategory(0);
-    EXPECT_EQ(RowTexts(*again), open);
 }
 
 TEST_F(LibraryTest, ANewBuildReplacesTheFileAndForgetsOldEntries)

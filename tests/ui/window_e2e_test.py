@@ -18,6 +18,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "engine"))
 import headless_support as hs  # noqa: E402
 import media_files  # noqa: E402
 
+def stop(proc):
+    if proc.poll() is None:
+        proc.kill()
+    proc.wait()
+
+
 def ControlPlayer(scratch, audio, display, args=(), extra_env=None):
     """lumetra --control: the window on a display, the protocol on stdin/stdout."""
     env = dict(extra_env or {}, DISPLAY=display, WAYLAND_DISPLAY=None, QT_QPA_PLATFORM=None)
@@ -81,22 +87,18 @@ class WindowTest(unittest.TestCase):
                                    "-vf", "scale=247:128", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
                                   check=True, capture_output=True).stdout
         p = ControlPlayer(self.scratch, "null", self.display, [asf])
-        try:
-            p.wait_for(lambda e: e == "view 1")
-            self.open_window()
-            time.sleep(1.5)
-            shown = subprocess.run(["import", "-window", self.wid, "-crop", "247x128+14+%d" % (138 + self.menu),
-                                    "-depth", "8", "rgb:-"], env=self.env, check=True, capture_output=True).stdout
-            self.assertEqual(len(shown), len(expected))
-            mean = sum(abs(a - b) for a, b in zip(shown, expected)) / len(expected)
-            self.assertLess(mean, 6, "the panel shows the video's picture")
-            p.send("quit")
-            status, _ = p.finish()
-            self.assertEqual(status, 0, p.stderr)
-        finally:
-            if p.proc.poll() is None:
-                p.proc.kill()
-                p.proc.wait()
+        self.addCleanup(stop, p.proc)
+        p.wait_for(lambda e: e == "view 1")
+        self.open_window()
+        time.sleep(1.5)
+        shown = subprocess.run(["import", "-window", self.wid, "-crop", "247x128+14+%d" % (138 + self.menu),
+                                "-depth", "8", "rgb:-"], env=self.env, check=True, capture_output=True).stdout
+        self.assertEqual(len(shown), len(expected))
+        mean = sum(abs(a - b) for a, b in zip(shown, expected)) / len(expected)
+        self.assertLess(mean, 6, "the panel shows the video's picture")
+        p.send("quit")
+        status, _ = p.finish()
+        self.assertEqual(status, 0, p.stderr)
 
     def test_cd_track_rows(self):
         """A disc's arrival shows the library's CD entry. A click on a CD-track row
@@ -110,91 +112,87 @@ class WindowTest(unittest.TestCase):
         for song in songs:
             shutil.move(song, drives)
         p = ControlPlayer(self.scratch, "null", self.display, [], {"LUMETRA_CDROM": cue, "LUMETRA_DRIVES": drives})
-        try:
-            # Start-up shows the library; with the playlist shown, the disc arrives:
-            # without a playlist of its own the library shows it.
-            self.open_window()
-            p.wait_for(lambda e: e == "view 2")
-            # The library built at start-up is shown when its build ends; after that,
-            # back to the playlist.
+        self.addCleanup(stop, p.proc)
+        # Start-up shows the library; with the playlist shown, the disc arrives:
+        # without a playlist of its own the library shows it.
+        self.open_window()
+        p.wait_for(lambda e: e == "view 2")
+        # The library built at start-up is shown when its build ends; after that,
+        # back to the playlist.
+        mark = len(p.events)
+        p.send("library")
+        p.wait_for(lambda e: e.startswith("librows"), since=mark)
+        time.sleep(0.5)
+        self.click(272 + 10, 147 + 8)             # Playlist
+        p.wait_for(lambda e: e == "view 0")
+        mark = len(p.events)
+        media_files.write_cd_image(self.scratch.path("disc"))
+        p.wait_for(lambda e: e == "view 2", since=mark)
+        self.click(272 + 10, 147 + 8)             # Playlist
+        p.wait_for(lambda e: e == "view 0")
+        p.send("play %s/Track02.cda" % cue)
+        p.wait_for(lambda e: e == "state playing")
+        hint = "hint Click both mouse buttons to name the track"
+        for expected in (hint, "hint", hint):
+            time.sleep(0.6)  # not a double click
             mark = len(p.events)
-            p.send("library")
-            p.wait_for(lambda e: e.startswith("librows"), since=mark)
-            time.sleep(0.5)
-            self.click(272 + 10, 147 + 8)             # Playlist
-            p.wait_for(lambda e: e == "view 0")
-            mark = len(p.events)
-            media_files.write_cd_image(self.scratch.path("disc"))
-            p.wait_for(lambda e: e == "view 2", since=mark)
-            self.click(272 + 10, 147 + 8)             # Playlist
-            p.wait_for(lambda e: e == "view 0")
-            p.send("play %s/Track02.cda" % cue)
-            p.wait_for(lambda e: e == "state playing")
-            hint = "hint Click both mouse buttons to name the track"
-            for expected in (hint, "hint", hint):
-                time.sleep(0.6)  # not a double click
-                mark = len(p.events)
-                self.click(60, 138 + 8)
-                p.wait_for(lambda e: e == expected, since=mark)
-            mark = len(p.events)
-            self.xdo("mousemove", "--window", self.wid, "60", str(138 + 8 + self.menu), "mousedown", "3")
-            self.xdo("click", "1")
-            self.xdo("mouseup", "3")
-            p.wait_for(lambda e: e == "dialog Audio CD Information", since=mark)
-            # The track's name is selected in its edit: typing replaces it, Enter
-            # sets it, Enter again saves.
-            time.sleep(0.5)
-            self.xdo("type", "--delay", "20", "Night Drive")
-            self.xdo("key", "Return")
-            time.sleep(0.3)
-            self.xdo("key", "Return")
-            ini = self.scratch.path("config/lumetra/cdplayer.ini")
-            deadline = time.monotonic() + 10
-            text = ""
-            while "1=Night Drive" not in text and time.monotonic() < deadline:
-                time.sleep(0.1)
-                text = open(ini).read() if os.path.exists(ini) else ""
-            self.assertIn("1=Night Drive", text)
-            self.assertIn("0=Audio CD Track 01", text)
+            self.click(60, 138 + 8)
+            p.wait_for(lambda e: e == expected, since=mark)
+        mark = len(p.events)
+        self.xdo("mousemove", "--window", self.wid, "60", str(138 + 8 + self.menu), "mousedown", "3")
+        self.xdo("click", "1")
+        self.xdo("mouseup", "3")
+        p.wait_for(lambda e: e == "dialog Audio CD Information", since=mark)
+        # The track's name is selected in its edit: typing replaces it, Enter
+        # sets it, Enter again saves.
+        time.sleep(0.5)
+        self.xdo("type", "--delay", "20", "Night Drive")
+        self.xdo("key", "Return")
+        time.sleep(0.3)
+        self.xdo("key", "Return")
+        ini = self.scratch.path("config/lumetra/cdplayer.ini")
+        deadline = time.monotonic() + 10
+        text = ""
+        while "1=Night Drive" not in text and time.monotonic() < deadline:
+            time.sleep(0.1)
+            text = open(ini).read() if os.path.exists(ini) else ""
+        self.assertIn("1=Night Drive", text)
+        self.assertIn("0=Audio CD Track 01", text)
 
-            mark = len(p.events)
-            p.send("library")
-            p.wait_for(lambda e: e.startswith("librows"), since=mark)
-            header = next(int(e.split()[1]) for e in p.events[mark:] if e.endswith(" 0 MP3"))
-            mark = len(p.events)
-            p.send("expand %d" % header)
-            p.wait_for(lambda e: e.startswith("librows"), since=mark)
-            self.click(272 + 10, 171 + 8)             # Library
-            p.wait_for(lambda e: e == "view 2", since=mark)
-            self.click(60, 138 + 16 * (header + 1) + 8)  # x.mp3
-            time.sleep(0.6)
-            self.click(137 + 10, 273 + 8)             # Delete ("Remove from Library")
-            time.sleep(0.5)
-            mark = len(p.events)
-            p.send("library")
-            p.wait_for(lambda e: e.startswith("librows"), since=mark)
-            rows = [e for e in p.events[mark:] if e.startswith("librow ")]
-            self.assertFalse([r for r in rows if r.endswith("x.mp3")], rows)
-            self.assertTrue([r for r in rows if r.endswith("y.mp3")], rows)
-            with open(self.scratch.path("data/lumetra/library.lst")) as f:
-                self.assertNotIn("x.mp3", f.read())
+        mark = len(p.events)
+        p.send("library")
+        p.wait_for(lambda e: e.startswith("librows"), since=mark)
+        header = next(int(e.split()[1]) for e in p.events[mark:] if e.endswith(" 0 MP3"))
+        mark = len(p.events)
+        p.send("expand %d" % header)
+        p.wait_for(lambda e: e.startswith("librows"), since=mark)
+        self.click(272 + 10, 171 + 8)             # Library
+        p.wait_for(lambda e: e == "view 2", since=mark)
+        self.click(60, 138 + 16 * (header + 1) + 8)  # x.mp3
+        time.sleep(0.6)
+        self.click(137 + 10, 273 + 8)             # Delete ("Remove from Library")
+        time.sleep(0.5)
+        mark = len(p.events)
+        p.send("library")
+        p.wait_for(lambda e: e.startswith("librows"), since=mark)
+        rows = [e for e in p.events[mark:] if e.startswith("librow ")]
+        self.assertFalse([r for r in rows if r.endswith("x.mp3")], rows)
+        self.assertTrue([r for r in rows if r.endswith("y.mp3")], rows)
+        with open(self.scratch.path("data/lumetra/library.lst")) as f:
+            self.assertNotIn("x.mp3", f.read())
 
-            # A message box on the screen: the protocol still reads and answers.
-            bad = self.scratch.path("bad.lst")
-            with open(bad, "w") as f:
-                f.write("not a playlist\n")
-            p.send("load " + bad)
-            p.wait_for(lambda e: e == "message Open Playlist: Invalid Playlist file.")
-            mark = len(p.events)
-            p.send("status")
-            p.wait_for(lambda e: e.startswith("state "), since=mark, limit=5)
-            p.send("quit")
-            status, _ = p.finish()
-            self.assertEqual(status, 0, p.stderr)
-        finally:
-            if p.proc.poll() is None:
-                p.proc.kill()
-                p.proc.wait()
+        # A message box on the screen: the protocol still reads and answers.
+        bad = self.scratch.path("bad.lst")
+        with open(bad, "w") as f:
+            f.write("not a playlist\n")
+        p.send("load " + bad)
+        p.wait_for(lambda e: e == "message Open Playlist: Invalid Playlist file.")
+        mark = len(p.events)
+        p.send("status")
+        p.wait_for(lambda e: e.startswith("state "), since=mark, limit=5)
+        p.send("quit")
+        status, _ = p.finish()
+        self.assertEqual(status, 0, p.stderr)
 
     def test_clicks_drive_the_player(self):
         a = hs.make_mpeg(self.scratch, "a.mp3", "lame", 44100, 2, 128, 10)
@@ -208,72 +206,68 @@ class WindowTest(unittest.TestCase):
         self.assertTrue(hs.wait_listening(directory_port))
         p = ControlPlayer(self.scratch, "file:" + out, self.display, [a],
                           {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % directory_port})
-        try:
-            # The wave line at full volume passes samples unchanged.
-            p.send("volume 65535")
-            p.wait_for(lambda e: e == "state playing")
-            windows = self.find_window()
-            self.assertEqual(len(windows), 1, "one top-level window")
-            self.wid = windows[0]
-            geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
-            self.assertEqual(int(geometry["WIDTH"]), 356)
-            self.menu = int(geometry["HEIGHT"]) - 305
-            self.assertTrue(0 < self.menu < 60, "client area 356 x 305 below a menu: %r" % geometry)
-            shot = self.scratch.path("shot.png")
-            subprocess.run(["import", "-window", self.wid, shot], env=self.env, check=True, capture_output=True)
-            colours = int(subprocess.run(["identify", "-format", "%k", shot], capture_output=True, text=True,
-                                         check=True).stdout)
-            self.assertGreater(colours, 100, "art of many colours")
+        self.addCleanup(stop, p.proc)
+        # The wave line at full volume passes samples unchanged.
+        p.send("volume 65535")
+        p.wait_for(lambda e: e == "state playing")
+        windows = self.find_window()
+        self.assertEqual(len(windows), 1, "one top-level window")
+        self.wid = windows[0]
+        geometry = dict(line.split("=") for line in self.xdo("getwindowgeometry", "--shell", self.wid).split())
+        self.assertEqual(int(geometry["WIDTH"]), 356)
+        self.menu = int(geometry["HEIGHT"]) - 305
+        self.assertTrue(0 < self.menu < 60, "client area 356 x 305 below a menu: %r" % geometry)
+        shot = self.scratch.path("shot.png")
+        subprocess.run(["import", "-window", self.wid, shot], env=self.env, check=True, capture_output=True)
+        colours = int(subprocess.run(["identify", "-format", "%k", shot], capture_output=True, text=True,
+                                     check=True).stdout)
+        self.assertGreater(colours, 100, "art of many colours")
 
-            p.send("add " + b)
-            p.wait_for(hs.played_at_least(1))
-            self.click(147 + 16 + 64, 54 + 12)        # Pause
-            p.wait_for(lambda e: e == "state paused")
-            time.sleep(1.0)
-            self.click(147 + 16, 54 + 12)             # Play
-            p.wait_for(lambda e: e == "state playing", since=len(p.events))
-            p.wait_for(hs.played_at_least(3), since=len(p.events))
-            self.click(243 + 17, 54 + 12)             # FFWD
-            p.wait_for(lambda e: e.startswith("item b.mp3|"))
-            p.wait_for(lambda e: e == "state playing", since=len(p.events))
+        p.send("add " + b)
+        p.wait_for(hs.played_at_least(1))
+        self.click(147 + 16 + 64, 54 + 12)        # Pause
+        p.wait_for(lambda e: e == "state paused")
+        time.sleep(1.0)
+        self.click(147 + 16, 54 + 12)             # Play
+        p.wait_for(lambda e: e == "state playing", since=len(p.events))
+        p.wait_for(hs.played_at_least(3), since=len(p.events))
+        self.click(243 + 17, 54 + 12)             # FFWD
+        p.wait_for(lambda e: e.startswith("item b.mp3|"))
+        p.wait_for(lambda e: e == "state playing", since=len(p.events))
 
-            # Drag the thumb from its start to the bar's middle: the read-out, then the seek.
-            self.xdo("mousemove", "--window", self.wid, str(109 + 10), str(32 + 6 + self.menu), "mousedown", "1")
-            self.xdo("mousemove", "--window", self.wid, str(109 + 66 + 18), str(32 + 6 + self.menu))
-            readout = p.wait_for(lambda e: e.startswith("status seek to: "))
-            self.assertRegex(readout, r"^status seek to: \d:\d\d of 0:(09|10) <\d+%>$")
-            mark = len(p.events)
-            released = time.monotonic()
-            self.xdo("mouseup", "1")
-            p.wait_for(hs.played_at_least(4), since=mark, limit=10)
-            self.assertLess(time.monotonic() - released, 4, "the seek moved the position")
-            p.wait_for(hs.played_at_least(8), since=mark, limit=10)
+        # Drag the thumb from its start to the bar's middle: the read-out, then the seek.
+        self.xdo("mousemove", "--window", self.wid, str(109 + 10), str(32 + 6 + self.menu), "mousedown", "1")
+        self.xdo("mousemove", "--window", self.wid, str(109 + 66 + 18), str(32 + 6 + self.menu))
+        readout = p.wait_for(lambda e: e.startswith("status seek to: "))
+        self.assertRegex(readout, r"^status seek to: \d:\d\d of 0:(09|10) <\d+%>$")
+        mark = len(p.events)
+        released = time.monotonic()
+        self.xdo("mouseup", "1")
+        p.wait_for(hs.played_at_least(4), since=mark, limit=10)
+        self.assertLess(time.monotonic() - released, 4, "the seek moved the position")
+        p.wait_for(hs.played_at_least(8), since=mark, limit=10)
 
-            # Stop closes the device: the recording of the player is complete.
-            mark = len(p.events)
-            self.click(179 + 16, 54 + 12)
-            p.wait_for(lambda e: e == "state stopped", since=mark)
-            shutil.copy(out, self.scratch.path("player.wav"))
+        # Stop closes the device: the recording of the player is complete.
+        mark = len(p.events)
+        self.click(179 + 16, 54 + 12)
+        p.wait_for(lambda e: e == "state stopped", since=mark)
+        shutil.copy(out, self.scratch.path("player.wav"))
 
-            # RADIO: the directory's stations; open the category, click the station.
-            self.click(6 + 8, 88 + 8)
-            p.wait_for(lambda e: e == "mode 1")
-            time.sleep(1.0)
-            self.click(60, 138 + 8)                   # "+ Demo"
-            time.sleep(1.0)
-            self.click(60, 138 + 16 + 8)              # its station
-            title = p.wait_for(lambda e: e.startswith("title Radio Lumetra (") or e.startswith("error"), limit=30)
-            self.assertTrue(title.startswith("title Radio Lumetra ("), title)
-            p.wait_for(lambda e: e == "view 1")
-            p.wait_for(lambda e: e.startswith("radio Receiving Transmission"), limit=30)
-            time.sleep(2)
-            p.send("quit")
-            status, events = p.finish()
-            self.assertEqual(status, 0, p.stderr)
-        finally:
-            if p.proc.poll() is None:
-                p.proc.kill()
-                p.proc.wait()
+        # RADIO: the directory's stations; open the category, click the station.
+        self.click(6 + 8, 88 + 8)
+        p.wait_for(lambda e: e == "mode 1")
+        time.sleep(1.0)
+        self.click(60, 138 + 8)                   # "+ Demo"
+        time.sleep(1.0)
+        self.click(60, 138 + 16 + 8)              # its station
+        title = p.wait_for(lambda e: e.startswith("title Radio Lumetra (") or e.startswith("error"), limit=30)
+        self.assertTrue(title.startswith("title Radio Lumetra ("), title)
+        p.wait_for(lambda e: e == "view 1")
+        p.wait_for(lambda e: e.startswith("radio Receiving Transmission"), limit=30)
+        time.sleep(2)
+        p.send("quit")
+        status, events = p.finish()
+        self.assertEqual(status, 0, p.stderr)
 
         # The station's sound, recorded after the player's device had closed.
         rate, channels, radio = hs.read_wav(out)

@@ -14,12 +14,11 @@
 #include <fstream>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace lumetra::platform::audio::testing {
 
-// Records every returned header in arrival order, with the thread it came on.
+// Records every returned header in arrival order.
 class DoneLog {
 public:
     DoneCallback Callback()
@@ -27,7 +26,6 @@ public:
         return [this](WaveOutDevice*, WaveHeader* header) {
             std::lock_guard lock(m_mutex);
             m_headers.push_back(header);
-            m_threads.push_back(std::this_thread::get_id());
             m_changed.notify_all();
         };
     }
@@ -41,11 +39,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_headers;
     }
-    std::vector<std::thread::id> Threads()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_threads;
-    }
     size_t Count()
     {
         std::lock_guard lock(m_mutex);
@@ -56,7 +49,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<WaveHeader*> m_headers;
-    std::vector<std::thread::id> m_threads;
 };
 
 // Buffers cut from one block of sound, each header's user value its index.

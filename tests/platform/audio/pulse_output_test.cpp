@@ -162,29 +162,6 @@ testing::TempDir* ServerOutputTest::s_dir = nullptr;
 testing::PulseServer* ServerOutputTest::s_server = nullptr;
 int ServerOutputTest::s_sinks = 0;
 
-TEST_P(ServerOutputTest, ToneComesOutBitExactAndBuffersReturnAsItPlays)
-{
-    BufferSet set(Tone(1.0), m_format.avgBytesPerSec / 10);
-    DoneLog log;
-    std::unique_ptr<WaveOutDevice> device;
-    ASSERT_EQ(m_system->Open(0, m_format, log.Callback(), device), kWaveOk);
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(testing::WriteAll(*device, set));
-    ASSERT_TRUE(log.WaitFor(set.headers.size()));
-    // Returned as played, not as copied: the last one only after about a second.
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 800ms);
-    auto returned = log.Headers();
-    for (size_t i = 0; i < returned.size(); ++i)
-        EXPECT_EQ(returned[i]->user, static_cast<intptr_t>(i));
-    EXPECT_EQ(device->Close(), kWaveOk);
-
-    auto rec = StopAndRead(&set.bytes);
-    auto at = FindTone(rec, set.bytes);
-    ASSERT_TRUE(at) << "tone not found in " << rec.size() << " recorded bytes";
-    // Every frame up to the tone's end came out unchanged (but for the edges).
-    EXPECT_GE(MatchingFrames(rec, set.bytes, *at), set.bytes.size() / m_format.blockAlign - EdgeFrames());
-}
-
 TEST_P(ServerOutputTest, PauseIsSilentAndRestartPlaysOnWithoutLoss)
 {
     BufferSet set(Tone(1.2), m_format.avgBytesPerSec / 10);
@@ -200,6 +177,7 @@ TEST_P(ServerOutputTest, PauseIsSilentAndRestartPlaysOnWithoutLoss)
     std::this_thread::sleep_for(400ms);
     EXPECT_EQ(device->PositionSamples(), held);
     EXPECT_EQ(log.Count(), returned);
+    EXPECT_LT(returned, set.headers.size()) << "buffers return as they play, not as they are copied";
     ASSERT_EQ(device->Restart(), kWaveOk);
     ASSERT_TRUE(log.WaitFor(set.headers.size()));
     EXPECT_EQ(device->Close(), kWaveOk);

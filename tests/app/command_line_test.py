@@ -82,7 +82,7 @@ class Feedback(unittest.TestCase):
         status, events = run_script(self.scratch, "null", [
             "volume", "volume 1000", "mute", "mute", "repeat", "shuffle", "proxy",
             "proxy 127.0.0.1 8080 alice s3cret words", "radio", "radio nonsense", "radio 300.1.2.3:5",
-            "radio-stop", "status", "help", "q", "status"])
+            "radio-stop", "frobnicate now", "seek x", "volume 70000", "seek 3", "status", "help", "q", "status"])
         self.assertEqual(status, 0)
         self.assertEqual(events, [
             "error usage: volume N (0 to 65535)", "volume 1000", "mute 1", "mute 0", "repeat 1",
@@ -91,8 +91,8 @@ class Feedback(unittest.TestCase):
             "error usage: radio ADDRESS [NAME] (ADDRESS as 127.0.0.1:3456)",
             "error not a station address (a.b.c.d:PORT, localhost:PORT or [::1]:PORT): nonsense",
             "error not a station address (a.b.c.d:PORT, localhost:PORT or [::1]:PORT): 300.1.2.3:5",
-            "radio stopped",
-            "state idle", "position 0 0", "item --||0|0|0", "volume 1000", "mute 0", "shuffle 1", "repeat 0",
+            "radio stopped", "error unknown command: frobnicate now", "error bad seek time: x",
+            "error bad volume: 70000", "error nothing loaded to seek", "state idle", "position 0 0", "item --||0|0|0", "volume 1000", "mute 0", "shuffle 1", "repeat 0",
             "proxy 127.0.0.1 8080 alice"] + [e for e in events if e.startswith("help ")])
         self.assertIn("help seek SECONDS: play the current item from that time", events)
         self.assertFalse([e for e in events if "s3cret" in e])
