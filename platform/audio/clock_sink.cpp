@@ -118,12 +118,12 @@ std::chrono::microseconds ClockSink::SleepHint(uint64_t dueOffset, bool morePend
     // handing back every buffer played meanwhile in one go. With nothing more,
     // wake when the last buffers are due, so the end is not late.
     uint64_t ahead = m_written - m_played;
-    int64_t sleepUs = 100000;
+    int64_t sleepUs = 200000;
     if (morePending)
         sleepUs = ahead > m_leadBytes / 2 ? usFor(ahead - m_leadBytes / 2) : 0;
     else if (dueOffset != UINT64_MAX && dueOffset > m_played)
         sleepUs = usFor(dueOffset - m_played);
-    return microseconds(std::clamp<int64_t>(sleepUs, 500, 100000));
+    return microseconds(std::clamp<int64_t>(sleepUs, 500, 200000));
 }
 
 } // namespace lumetra::platform::audio

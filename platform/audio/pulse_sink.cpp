@@ -195,7 +195,7 @@ public:
     std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(50); }
 
     // The server's request for data wakes the thread (the wake hook), and played
-    // buffers go back then; until then it sleeps, at most a steady request's
+    // buffers go back then; until then it sleeps, at most two steady requests'
     // worth. With everything written, it wakes when the next buffer is due.
     std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
     {
@@ -206,7 +206,7 @@ public:
             uint64_t played = PlayedBytes();
             sleepUs = dueOffset > played ? usFor(dueOffset - played) : 0;
         }
-        return microseconds(std::clamp<int64_t>(sleepUs, 2000, kSteadyRequestMs * 1000));
+        return microseconds(std::clamp<int64_t>(sleepUs, 2000, 2 * kSteadyRequestMs * 1000));
     }
 
 private:
