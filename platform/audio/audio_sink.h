@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 namespace lumetra::platform::audio {
 
@@ -25,10 +24,6 @@ public:
     virtual void Resume() = 0;
     // Drops what has not been played; PlayedBytes() == WrittenBytes() afterwards.
     virtual void Flush() = 0;
-    // Sinks that learn when they want more data (a sound server's request) call
-    // the hook then, from any thread; it must not block. nullptr removes it, and
-    // once that call returns the old hook is never called again.
-    virtual void SetWakeHook(std::function<void()> /*hook*/) {}
     // Nothing more is coming for now: play what is buffered even if it is short.
     virtual void Drain() {}
     // How long the backend thread may sleep while sound is playing.
@@ -38,6 +33,14 @@ public:
     // bytes wait to be written (morePending). Sinks that can tell when that
     // happens sleep until then instead of polling.
     virtual std::chrono::microseconds SleepHint(uint64_t /*dueOffset*/, bool /*morePending*/) { return PollInterval(); }
+    // A sink with an event loop of its own (a sound server's connection) has the
+    // backend thread wait in WaitEvents rather than on its own condition. The
+    // wait ends when the sink wants data, when Interrupt is called (from any
+    // thread, also just before the wait begins), or after timeout
+    // (microseconds::max(): none).
+    virtual bool OwnsWait() const { return false; }
+    virtual void WaitEvents(std::chrono::microseconds /*timeout*/) {}
+    virtual void Interrupt() {}
 };
 
 } // namespace lumetra::platform::audio

@@ -1,6 +1,7 @@
-// PulseAudio (and PipeWire's Pulse server) output: one playback stream per device
-// on a threaded mainloop. Pause corks the stream so that what the server holds
-// stays queued; the played position comes from the stream's interpolated clock.
+// PulseAudio (and PipeWire's Pulse server) output: one playback stream per device,
+// its connection served by the device's backend thread (no thread of its own).
+// Pause corks the stream so that what the server holds stays queued; the played
+// position comes from the stream's interpolated clock.
 
 #include "platform/audio/backends.h"
 #include "platform/audio/stream_description.h"
@@ -8,7 +9,9 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace lumetra::platform::audio {
 
@@ -49,20 +52,16 @@ pa_proplist* MediaProperties(const StreamDescription& description)
     return list;
 }
 
-void SignalLoop(void* loop)
-{
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-}
-
 class PulseSink : public AudioSink {
 public:
     explicit PulseSink(std::string clientName) : m_clientName(std::move(clientName)) {}
 
+    // On the closing thread, once the backend thread has ended: the connection
+    // closes with its socket, which ends the stream on the server.
     ~PulseSink() override
     {
         if (!m_loop)
             return;
-        pa_threaded_mainloop_lock(m_loop);
         if (m_stream) {
             pa_stream_set_state_callback(m_stream, nullptr, nullptr);
             pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
@@ -75,9 +74,7 @@ public:
             pa_context_disconnect(m_context);
             pa_context_unref(m_context);
         }
-        pa_threaded_mainloop_unlock(m_loop);
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
+        pa_mainloop_free(m_loop);
     }
 
     int Open(const WaveFormat& format) override
@@ -86,18 +83,14 @@ public:
         m_spec.rate = format.samplesPerSec;
         m_spec.channels = static_cast<uint8_t>(format.channels);
         m_blockAlign = format.blockAlign;
-        m_loop = pa_threaded_mainloop_new();
-        if (!m_loop || pa_threaded_mainloop_start(m_loop) < 0)
+        m_loop = pa_mainloop_new();
+        if (!m_loop)
             return kWaveNoDriver;
-        pa_threaded_mainloop_lock(m_loop);
-        int result = Connect();
-        pa_threaded_mainloop_unlock(m_loop);
-        return result;
+        return Connect();
     }
 
     size_t Writable() override
     {
-        Lock lock(m_loop);
         if (!StreamGood())
             return kDeadWritable; // a lost server swallows the rest at once
         size_t n = pa_stream_writable_size(m_stream);
@@ -106,7 +99,6 @@ public:
 
     int Write(const uint8_t* data, size_t bytes) override
     {
-        Lock lock(m_loop);
         m_written += bytes;
         m_underflow = false;
         m_triggered = false;
@@ -123,7 +115,6 @@ public:
 
     uint64_t PlayedBytes() override
     {
-        Lock lock(m_loop);
         if (!StreamGood()) {
             // A lost server plays nothing more; hand everything back.
             m_played = m_written;
@@ -160,11 +151,10 @@ public:
 
     void Flush() override
     {
-        Lock lock(m_loop);
         if (!StreamGood())
             return;
-        Wait(pa_stream_flush(m_stream, SuccessCallback, this));
-        Wait(pa_stream_update_timing_info(m_stream, SuccessCallback, this));
+        Wait(pa_stream_flush(m_stream, nullptr, nullptr));
+        Wait(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
         const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
         uint64_t readIndex = timing && timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
         m_written = std::max(m_played, std::min(m_written, readIndex));
@@ -173,7 +163,6 @@ public:
 
     void Drain() override
     {
-        Lock lock(m_loop);
         if (m_triggered || !StreamGood() || m_corked)
             return;
         m_triggered = true;
@@ -182,19 +171,9 @@ public:
             pa_operation_unref(op);
     }
 
-    void SetWakeHook(std::function<void()> hook) override
-    {
-        if (!m_loop) {
-            m_wakeHook = std::move(hook);
-            return;
-        }
-        Lock lock(m_loop);
-        m_wakeHook = std::move(hook);
-    }
-
     std::chrono::microseconds PollInterval() const override { return std::chrono::milliseconds(50); }
 
-    // The server's request for data wakes the thread (the wake hook), and played
+    // The server's request for data ends the wait (see WaitEvents), and played
     // buffers go back then; until then it sleeps, at most two steady requests'
     // worth. With everything written, it wakes when the next buffer is due.
     std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
@@ -209,14 +188,51 @@ public:
         return microseconds(std::clamp<int64_t>(sleepUs, 2000, 2 * kSteadyRequestMs * 1000));
     }
 
-private:
-    struct Lock {
-        explicit Lock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
-        ~Lock() { pa_threaded_mainloop_unlock(m_loop); }
-        pa_threaded_mainloop* m_loop;
-    };
+    bool OwnsWait() const override { return true; }
 
-    static void SuccessCallback(pa_stream*, int, void* self) { SignalLoop(static_cast<PulseSink*>(self)->m_loop); }
+    // The connection's events are handled on the backend thread itself, so no
+    // thread of the library's own wakes for every message and hands over to it.
+    void WaitEvents(std::chrono::microseconds timeout) override
+    {
+        using Clock = std::chrono::steady_clock;
+        const bool endless = timeout == std::chrono::microseconds::max();
+        const auto deadline = endless ? Clock::time_point::max() : Clock::now() + timeout;
+        while (true) {
+            int waitUs = -1;
+            if (!endless) {
+                auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+                waitUs = static_cast<int>(std::clamp<int64_t>(left, 0, INT32_MAX));
+            }
+            if (pa_mainloop_prepare(m_loop, waitUs) < 0)
+                return;
+            // Preparing drains the loop's wake-up pipe: an interrupt that came
+            // before it is raised again, so the poll does not sleep through it.
+            bool interrupted = m_interrupt.exchange(false);
+            if (interrupted)
+                pa_mainloop_wakeup(m_loop);
+            // A failed poll still has to be dispatched, or the loop stays stuck in
+            // its polled state.
+            int polled = pa_mainloop_poll(m_loop);
+            if (polled == -2 || pa_mainloop_dispatch(m_loop) < 0 || polled < 0)
+                return;
+            if (interrupted || m_interrupt.exchange(false) || m_requested || m_stateChanged) {
+                m_requested = false;
+                m_stateChanged = false;
+                return;
+            }
+            if (!endless && Clock::now() >= deadline)
+                return;
+        }
+    }
+
+    void Interrupt() override
+    {
+        m_interrupt.store(true);
+        pa_mainloop_wakeup(m_loop);
+    }
+
+private:
+    static void StateCallback(void* self) { static_cast<PulseSink*>(self)->m_stateChanged = true; }
 
     static void UnderflowCallback(pa_stream*, void* self)
     {
@@ -225,13 +241,13 @@ private:
         sink->m_underflowAt = std::chrono::steady_clock::now();
     }
 
-    // The server asks in small pieces; the thread is woken once a request's
-    // worth has gathered, so that it writes in few, large pieces.
+    // The server asks in small pieces; the wait ends once a request's worth has
+    // gathered, so that the thread writes in few, large pieces.
     static void WriteCallback(pa_stream*, size_t writable, void* self)
     {
         auto* sink = static_cast<PulseSink*>(self);
-        if (sink->m_wakeHook && writable >= sink->m_wakeBytes)
-            sink->m_wakeHook();
+        if (writable >= sink->m_wakeBytes)
+            sink->m_requested = true;
     }
 
     // The larger buffer and requests of a stream under way (see kSteadyAfterMs).
@@ -297,13 +313,13 @@ private:
                pa_context_get_state(m_context) == PA_CONTEXT_READY;
     }
 
-    // Waits (mainloop locked) for an operation unless the connection dies first.
+    // Runs the loop until an operation is done, unless the connection dies first.
     void Wait(pa_operation* op)
     {
         if (!op)
             return;
         while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && StreamGood())
-            pa_threaded_mainloop_wait(m_loop);
+            pa_mainloop_iterate(m_loop, 1, nullptr);
         pa_operation_unref(op);
     }
 
@@ -319,11 +335,10 @@ private:
 
     void Cork(bool cork)
     {
-        Lock lock(m_loop);
         if (!StreamGood() || cork == m_corked)
             return;
         m_corked = cork;
-        Wait(pa_stream_cork(m_stream, cork ? 1 : 0, SuccessCallback, this));
+        Wait(pa_stream_cork(m_stream, cork ? 1 : 0, nullptr, nullptr));
         if (!cork)
             m_triggered = false;
     }
@@ -331,21 +346,20 @@ private:
     int Connect()
     {
         pa_proplist* client = ClientProperties();
-        m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), m_clientName.c_str(), client);
+        m_context = pa_context_new_with_proplist(pa_mainloop_get_api(m_loop), m_clientName.c_str(), client);
         pa_proplist_free(client);
         if (!m_context)
             return kWaveNoDriver;
         pa_context_set_state_callback(
-            m_context, [](pa_context*, void* loop) { SignalLoop(loop); }, m_loop);
+            m_context, [](pa_context*, void* self) { StateCallback(self); }, this);
         if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return kWaveNoDriver;
         while (true) {
             pa_context_state_t state = pa_context_get_state(m_context);
             if (state == PA_CONTEXT_READY)
                 break;
-            if (!PA_CONTEXT_IS_GOOD(state))
+            if (!PA_CONTEXT_IS_GOOD(state) || pa_mainloop_iterate(m_loop, 1, nullptr) < 0)
                 return kWaveNoDriver;
-            pa_threaded_mainloop_wait(m_loop);
         }
         m_described = StreamDescriptionGeneration();
         pa_proplist* media = MediaProperties(CurrentStreamDescription());
@@ -354,7 +368,7 @@ private:
         if (!m_stream)
             return kWaveBadFormat;
         pa_stream_set_state_callback(
-            m_stream, [](pa_stream*, void* loop) { SignalLoop(loop); }, m_loop);
+            m_stream, [](pa_stream*, void* self) { StateCallback(self); }, this);
         pa_stream_set_underflow_callback(m_stream, UnderflowCallback, this);
         pa_stream_set_write_callback(m_stream, WriteCallback, this);
         pa_buffer_attr attr = BufferAttributes(kTargetLatencyMs, kStartMs);
@@ -365,26 +379,30 @@ private:
             return kWaveNoDriver;
         while (true) {
             pa_stream_state_t state = pa_stream_get_state(m_stream);
-            if (state == PA_STREAM_READY)
+            if (state == PA_STREAM_READY) {
+                m_stateChanged = false;
                 return kWaveOk;
-            if (!PA_STREAM_IS_GOOD(state) || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
+            }
+            if (!PA_STREAM_IS_GOOD(state) || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ||
+                pa_mainloop_iterate(m_loop, 1, nullptr) < 0)
                 return kWaveNoDriver;
-            pa_threaded_mainloop_wait(m_loop);
         }
     }
 
     std::string m_clientName;
-    std::function<void()> m_wakeHook; // set and called under the mainloop lock
     pa_sample_spec m_spec{};
     uint32_t m_blockAlign = 1;
-    pa_threaded_mainloop* m_loop = nullptr;
+    pa_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
+    std::atomic<bool> m_interrupt{false}; // set from any thread
     uint64_t m_written = 0;
     uint64_t m_played = 0;
     uint64_t m_described = 0; // the description generation the stream carries
-    size_t m_wakeBytes = 0; // writable bytes that wake the thread
-    size_t m_lowBytes = 0;  // unplayed bytes below which the clock is checked
+    size_t m_wakeBytes = 0;   // writable bytes that end a wait
+    size_t m_lowBytes = 0;    // unplayed bytes below which the clock is checked
+    bool m_requested = false; // the server asked for a wake's worth
+    bool m_stateChanged = false;
     bool m_steady = false;
     bool m_corked = false;
     bool m_triggered = false;

@@ -25,8 +25,6 @@ QueuedWaveOut::QueuedWaveOut(std::unique_ptr<AudioSink> sink, const WaveFormat& 
 
 QueuedWaveOut::~QueuedWaveOut()
 {
-    if (m_sink)
-        m_sink->SetWakeHook(nullptr);
     {
         std::unique_lock lock(m_mutex);
         if (!m_closed && m_thread.joinable()) {
@@ -42,12 +40,7 @@ int QueuedWaveOut::Start()
     int result = m_sink->Open(m_format);
     if (result != kWaveOk)
         return result;
-    m_sink->SetWakeHook([this] {
-        // Called with the sink's own lock held, so m_mutex is not taken here; the
-        // flag covers a wake that comes just before the thread waits.
-        m_sinkWoken.store(true);
-        m_wake.notify_all();
-    });
+    m_sinkWaits = m_sink->OwnsWait();
     m_thread = std::thread([this] { Run(); });
     std::unique_lock lock(m_mutex);
     m_served.wait(lock, [this] { return m_workerId != std::thread::id(); });
@@ -63,10 +56,9 @@ void QueuedWaveOut::Shutdown()
         wasOpen = !m_closed;
         m_closed = true;
     }
-    m_wake.notify_all();
+    Notify();
     if (m_thread.joinable() && !OnWorker()) {
         m_thread.join();
-        m_sink->SetWakeHook(nullptr);
         m_sink.reset();
     }
     if (wasOpen && m_closedHook)
@@ -115,7 +107,7 @@ int QueuedWaveOut::Write(WaveHeader* header)
         m_queue.push_back(Entry{header, 0, false});
     }
     if (starved)
-        m_wake.notify_all();
+        Notify();
     return kWaveOk;
 }
 
@@ -173,10 +165,31 @@ uint64_t QueuedWaveOut::PositionSamples()
 void QueuedWaveOut::WaitForWorker(std::unique_lock<std::mutex>& lock)
 {
     uint64_t ticket = ++m_requestSeq;
-    m_wake.notify_all();
+    Notify();
     if (OnWorker())
         return; // inside the done callback: acted on once it returns
     m_served.wait(lock, [&] { return m_servedSeq >= ticket || m_quit; });
+}
+
+void QueuedWaveOut::Notify()
+{
+    m_wake.notify_all();
+    if (m_sinkWaits && m_sink) // gone once a first shutdown has joined the thread
+        m_sink->Interrupt();
+}
+
+void QueuedWaveOut::Sleep(std::unique_lock<std::mutex>& lock, std::chrono::microseconds timeout)
+{
+    if (!m_sinkWaits) {
+        if (timeout == std::chrono::microseconds::max())
+            m_wake.wait(lock);
+        else
+            m_wake.wait_for(lock, timeout);
+        return;
+    }
+    lock.unlock();
+    m_sink->WaitEvents(timeout);
+    lock.lock();
 }
 
 void QueuedWaveOut::DoReset(std::unique_lock<std::mutex>& lock)
@@ -227,8 +240,7 @@ void QueuedWaveOut::Run()
         if (m_sinkPaused && ticket == m_servedSeq && !m_quit) {
             // Paused and every request served: neither the position nor the
             // buffers may move until the next request, whatever wakes the thread.
-            m_sinkWoken.store(false);
-            m_wake.wait(lock);
+            Sleep(lock, std::chrono::microseconds::max());
             continue;
         }
 
@@ -309,16 +321,14 @@ void QueuedWaveOut::Run()
             }
         }
 
-        if (m_sinkWoken.exchange(false))
-            continue;
         if (m_queue.empty() || m_sinkPaused) {
-            m_wake.wait(lock);
+            Sleep(lock, std::chrono::microseconds::max());
         } else {
             if (m_sendIndex >= m_queue.size())
                 m_sink->Drain();
             const bool morePending = m_sendIndex < m_queue.size();
             const uint64_t due = m_queue.front().sent ? m_queue.front().endOffset : UINT64_MAX;
-            m_wake.wait_for(lock, m_sink->SleepHint(due, morePending));
+            Sleep(lock, m_sink->SleepHint(due, morePending));
         }
     }
 }

@@ -49,6 +49,10 @@ private:
     };
 
     void Run();
+    // Wakes the backend thread, wherever it waits.
+    void Notify();
+    // The backend thread's wait (the lock held on entry and on return).
+    void Sleep(std::unique_lock<std::mutex>& lock, std::chrono::microseconds timeout);
     void DoReset(std::unique_lock<std::mutex>& lock);
     // Waits until the backend thread has acted on every request made so far.
     void WaitForWorker(std::unique_lock<std::mutex>& lock);
@@ -77,7 +81,7 @@ private:
     uint64_t m_servedSeq = 0;
     uint64_t m_positionBase = 0; // sink offset where position 0 lies
     std::atomic<uint64_t> m_positionFrames{0};
-    std::atomic<bool> m_sinkWoken{false}; // the sink asked for data since the last look
+    bool m_sinkWaits = false; // the sink owns the wait (set before the thread starts)
     std::vector<uint8_t> m_scratch;
     std::vector<WaveHeader*> m_returning; // handed back in this pass; reserved once
     size_t m_doneFollow = 0;              // callbacks of this pass still to come; backend thread only
