@@ -105,6 +105,28 @@ TEST_F(EngineTest, ItemsThatCannotPlayStartNothing)
     }
 }
 
+// A device that plays faster than the decoder feeds it runs dry; the engine then
+// holds the device until three seconds are queued again, and no frame is lost.
+TEST_F(EngineTest, UnderrunPausesAndResumesAtThreeSeconds)
+{
+    audio.drainOnWrite = true;
+    FakeTrack t;
+    t.frames = 400;
+    Open("slow.mp3", t);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(window.endNotices, 1);
+
+    std::vector<int> restarts = Restarts(log);
+    ASSERT_GE(restarts.size(), 3u);
+    for (std::size_t i = 0; i + 1 < restarts.size(); ++i)
+        EXPECT_EQ(restarts[i], 115) << "restart " << i;
+    // Each underrun is a pause with nothing left at the device.
+    auto entries = log.Entries();
+    auto started = std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.rfind("restart", 0) == 0; });
+    EXPECT_EQ(std::count(started, entries.end(), "pause 0"), static_cast<long>(restarts.size()) - 1);
+    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 400));
+}
+
 // Opening another item first waits until the old device has closed: the new item
 // is opened only after that, and the old one never reports its end. The first
 // device is played by hand: on its own clock it could finish the whole item (and

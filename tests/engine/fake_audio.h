@@ -51,6 +51,7 @@ private:
 struct DeviceBehaviour {
     bool clock = true; // the fixture's waits play the last device as time passes
     bool refuseWrites = false;
+    bool drainOnWrite = false; // a running device plays everything as soon as it gets it
 };
 
 class FakeDevice final : public pa::WaveOutDevice {
@@ -86,6 +87,8 @@ public:
             std::lock_guard g(m_lock);
             m_queue.push_back(h);
         }
+        if (m_behaviour.drainOnWrite)
+            PlayBuffers(1 << 20);
         return pa::kWaveOk;
     }
     int Pause() override
