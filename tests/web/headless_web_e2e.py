@@ -8,6 +8,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 
 build = os.environ["LUMETRA_BUILD_DIR"]
 source = os.environ["LUMETRA_SOURCE_DIR"]
@@ -220,9 +221,9 @@ def stream(song, throttled):
                               text=True)
     port = int(server.stdout.readline())
     try:
-        # Throttled: 62500 bytes at once, then 1500 bytes a second against the 8000
+        # Throttled: 62500 bytes at once, then 1700 bytes a second against the 8000
         # a second that playback uses (which starts past 64000).
-        target = "/slow/song.mp3?rate=1500&after=62500" if throttled else "/song.mp3"
+        target = "/slow/song.mp3?rate=1700&after=62500" if throttled else "/song.mp3"
         pls = os.path.join(work, name + ".pls")
         with open(pls, "w") as f:
             f.write("[playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1:%d%s\n" % (port, target))
@@ -259,6 +260,9 @@ def stream(song, throttled):
 
 
 def main():
+    # The directory tree runs beside the station's directory and the proxy.
+    tree = threading.Thread(target=directory_tree)
+    tree.start()
     station, directory_port = start_station()
     try:
         directory_and_links(directory_port)
@@ -266,8 +270,8 @@ def main():
     finally:
         station.kill()
         station.wait()
-    directory_tree()
     song = make_song()
+    tree.join()
     stream(song, False)
     stream(song, True)
     if failures:
