@@ -285,6 +285,10 @@ void Engine::StopAll()
     m_playedPosition = 0;
     m_decoder.Close();
     std::lock_guard lock(m_lock);
+    // A feed that read the state before the change above may have set playing
+    // again on its way out; a play that follows would then take the stopping item
+    // for the one to resume.
+    SetState(kStateStopped);
     if (m_deviceOpen)
         RequestStopLocked();
     m_item.layer = -1;
