@@ -167,37 +167,6 @@ TEST_F(EngineTest, OpeningAnotherItemWaitsForTheOldDevice)
     EXPECT_EQ(audio.Recording(1), Expected(b, 0, 30));
 }
 
-// A stream still downloading is read no closer than 10240 bytes to what has
-// arrived; the engine pauses there and goes on once more has arrived.
-TEST_F(EngineTest, StreamMarginPausesUntilMoreArrives)
-{
-    audio.clock = false;
-    FakeTrack t;
-    t.frames = 200;
-    t.bytesPerFrame = 400;
-    Engine& engine = Open("stream.mp3", t, false);
-    engine.CurrentItem().streamState = 2;
-    stream.SetDownloading(true);
-    // Frames are read until the read position reaches the margin.
-    for (int frames : {40, 100}) {
-        stream.SetReceivedBytes(frames * 400 + 10240);
-        engine.PlayCurrent();
-        EXPECT_EQ(decoder.decoded, frames);
-        EXPECT_EQ(engine.State(), kStatePaused);
-        if (frames == 40) {
-            EXPECT_TRUE(Restarts(log).empty());
-        }
-    }
-    stream.SetDownloading(false);
-    engine.PlayCurrent();
-    ASSERT_TRUE(WaitFor([&] {
-        audio.PlayOnLast(1);
-        return window.endNotices > 0;
-    }));
-    EXPECT_EQ(decoder.decoded, 200);
-    EXPECT_EQ(audio.Recording(0), Expected(t, 0, 200));
-}
-
 // A busy device: after two seconds of retries the user is told, the player
 // stops and nothing is queued.
 TEST_F(EngineTest, BusyDeviceIsReportedAndStops)
