@@ -96,14 +96,12 @@ protected:
         return path;
     }
 
-    // A fresh engine with the track opened (and started when play is set).
-    Engine& Open(const std::string& name, const FakeTrack& track, bool play = true, int32_t offset = 0)
+    // A fresh engine with the track opened and started.
+    Engine& Open(const std::string& name, const FakeTrack& track)
     {
         Engine& engine = MakeEngine();
-        std::string path = Track(name, track);
-        engine.OpenCurrent(path.c_str(), offset);
-        if (play)
-            engine.PlayCurrent();
+        engine.OpenCurrent(Track(name, track).c_str(), 0);
+        engine.PlayCurrent();
         return engine;
     }
 
