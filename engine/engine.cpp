@@ -384,6 +384,8 @@ bool Engine::OpenWaveOutput()
             int64_t target = static_cast<int64_t>(kQueueSeconds) * m_item.sampleRate;
             int64_t frames = (target + m_item.samplesPerFrame - 1) / m_item.samplesPerFrame;
             m_pool.Allocate(static_cast<std::size_t>(frames + 2), kBlockBytes);
+            m_refillAt.store(static_cast<int32_t>((target - m_item.sampleRate * kRefillMs / 1000) / m_item.samplesPerFrame));
+            m_returnsPending.store(0);
             m_deviceOpen = true;
             return true;
         }
@@ -526,9 +528,21 @@ void Engine::NotPlayableLocked()
 
 void Engine::BufferDone(WaveOutDevice* device, WaveHeader* header)
 {
-    // Buffers played together are taken together: one wake-up for the lot.
-    m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)},
-                 !device || !device->MoreDoneFollow());
+    // The position and the meter follow every played buffer at once; the buffer
+    // itself goes back to the pool later (the buffer thread does not touch it
+    // before). A reset hands back buffers that were never heard.
+    if (!m_stopRequest.load()) {
+        m_playedPosition.store(static_cast<int64_t>(header->user));
+        if (State() == kStatePlaying)
+            m_level.store(BufferLevel(*header));
+    }
+    // The buffer thread wakes for the last of the buffers played together, and
+    // only once the queue is short of kRefillMs, so it refills in few, larger
+    // steps; a stop, the end and an underrun still see every buffer at once.
+    int32_t pending = m_returnsPending.fetch_add(1) + 1;
+    bool wake = !(device && device->MoreDoneFollow()) &&
+                (m_stopRequest.load() || m_queued.load() - pending <= m_refillAt.load());
+    m_queue.Post({kMsgBufferDone, reinterpret_cast<intptr_t>(device), reinterpret_cast<intptr_t>(header)}, wake);
 }
 
 void Engine::BufferThreadMain()
@@ -551,16 +565,14 @@ void Engine::BufferThreadMain()
 void Engine::HandleBufferDone(WaveHeader* header)
 {
     std::lock_guard lock(m_lock);
+    --m_returnsPending;
     if (!m_pool.Owns(header)) {
         PostWindowMessage(m_mainWindow.load(), kMsgEngineBox, kBoxWaveOutError, 0);
         return;
     }
-    m_playedPosition = static_cast<int64_t>(header->user);
     --m_queued;
     if (m_device)
         m_device->Unprepare(header);
-    if (State() == kStatePlaying)
-        m_level = BufferLevel(*header);
     m_pool.Give(header);
 
     if (m_queued < 1) {

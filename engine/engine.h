@@ -33,6 +33,8 @@ class MciSources;
 enum PlayerState : int32_t { kStateIdle = 0, kStatePlaying = 1, kStateStopped = 2, kStatePaused = 3 };
 
 inline constexpr int kQueueSeconds = 3;
+// Played buffers are replaced once the queue is this much short of its target.
+inline constexpr int kRefillMs = 500;
 inline constexpr std::chrono::milliseconds kShutdownWait{2000};
 // The feeder pauses a downloading stream when it reads this close to the received end.
 inline constexpr int64_t kStreamMarginBytes = 10240;
@@ -150,6 +152,8 @@ private:
     std::atomic<int64_t> m_playedPosition{0};
     std::atomic<int32_t> m_level{0};
     std::atomic<int32_t> m_queued{0};
+    std::atomic<int32_t> m_returnsPending{0}; // handed back, not yet taken by the buffer thread
+    std::atomic<int32_t> m_refillAt{0};       // queued buffers at which the buffer thread refills
     std::atomic<bool> m_deviceOpen{false};
     std::atomic<bool> m_outputStarted{false};
     std::atomic<bool> m_stopRequest{false};

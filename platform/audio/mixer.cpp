@@ -9,7 +9,7 @@ namespace lumetra::platform::audio {
 namespace {
 
 // A meter whose line has not been fed for this long reads 0. Samples are fed as
-// they go to the sink, which holds up to 150 ms before they are heard.
+// they go to the sink, at least every 150 ms while it plays.
 constexpr int64_t kMeterHoldMs = 300;
 
 int Index(MixerLine line)

@@ -180,7 +180,7 @@ public:
     {
         using std::chrono::microseconds;
         auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec)); };
-        int64_t sleepUs = kSteadyRequestMs * 1000;
+        int64_t sleepUs = 2 * kSteadyRequestMs * 1000;
         if (!morePending && dueOffset != UINT64_MAX) {
             uint64_t played = PlayedBytes();
             sleepUs = dueOffset > played ? usFor(dueOffset - played) : 0;

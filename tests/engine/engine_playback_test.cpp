@@ -42,20 +42,22 @@ TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
     EXPECT_EQ(engine.State(), kStatePlaying);
     EXPECT_EQ(decoder.decoded, c.buffers - 1);
 
-    // Ten buffers played (the priming one first) are replaced at once.
-    audio.LastDevice()->PlayBuffers(10);
+    // Half the queue played (the priming buffer first): more than the refill
+    // step, so every played buffer is replaced.
+    const int played = c.buffers / 2;
+    audio.LastDevice()->PlayBuffers(played);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard g(lock);
-        return engine.PlayedPosition() == 9 * t.samplesPerFrame;
+        return decoder.decoded == c.buffers - 1 + played;
     }));
     {
         std::lock_guard g(lock);
+        EXPECT_EQ(engine.PlayedPosition(), (played - 1) * t.samplesPerFrame);
         EXPECT_EQ(engine.QueuedCount(), c.buffers);
-        EXPECT_EQ(decoder.decoded, c.buffers - 1 + 10);
         // The meter shows the last returned frame's peak over every 32nd sample, / 4.
         int32_t peak = 0;
         for (int32_t i = 0; i < t.samplesPerFrame * t.channels; i += 32)
-            peak = std::max(peak, std::abs(static_cast<int32_t>(FakeSample(8, i))));
+            peak = std::max(peak, std::abs(static_cast<int32_t>(FakeSample(played - 2, i))));
         EXPECT_EQ(engine.Level(), peak / 4);
     }
 
