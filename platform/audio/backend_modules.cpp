@@ -10,22 +10,30 @@
 namespace lumetra::platform::audio {
 namespace {
 
+// A backend's module, loaded at most once, on first use.
+struct BackendModule {
+    explicit BackendModule(const char* name) : fileName(name) {}
+    const char* fileName;
+    std::once_flag once;
+    const AudioModuleTable* table = nullptr;
+};
+
 // nullptr, said once on standard error, when the module cannot be loaded.
-const AudioModuleTable* Load(const char* fileName, std::once_flag& once, const AudioModuleTable*& table)
+const AudioModuleTable* Load(BackendModule& module)
 {
-    std::call_once(once, [fileName, &table] {
+    std::call_once(module.once, [&module] {
         std::string error;
         auto loaded = static_cast<const AudioModuleTable*>(
-            LoadModuleTable(fileName, LUMETRA_MODULE_DIR, "lumetra_audio_module", error));
+            LoadModuleTable(module.fileName, LUMETRA_MODULE_DIR, "lumetra_audio_module", error));
         if (loaded && loaded->size == sizeof(AudioModuleTable) && loaded->answers && loaded->makeSink) {
             loaded->useStreamDescription(CurrentStreamDescription, StreamDescriptionGeneration);
-            table = loaded;
+            module.table = loaded;
         } else {
             std::fprintf(stderr, "lumetra: %s\n",
-                         loaded ? (std::string(fileName) + ": not a matching module").c_str() : error.c_str());
+                         loaded ? (std::string(module.fileName) + ": not a matching module").c_str() : error.c_str());
         }
     });
-    return table;
+    return module.table;
 }
 
 } // namespace
@@ -34,9 +42,8 @@ const AudioModuleTable* Load(const char* fileName, std::once_flag& once, const A
 namespace {
 const AudioModuleTable* Pulse()
 {
-    static std::once_flag once;
-    static const AudioModuleTable* table = nullptr;
-    return Load("lumetra-audio-pulse.so", once, table);
+    static BackendModule module("lumetra-audio-pulse.so");
+    return Load(module);
 }
 } // namespace
 
@@ -57,9 +64,8 @@ std::unique_ptr<AudioSink> MakePulseSink(const std::string& clientName)
 namespace {
 const AudioModuleTable* Alsa()
 {
-    static std::once_flag once;
-    static const AudioModuleTable* table = nullptr;
-    return Load("lumetra-audio-alsa.so", once, table);
+    static BackendModule module("lumetra-audio-alsa.so");
+    return Load(module);
 }
 } // namespace
 
