@@ -43,9 +43,14 @@ TEST_P(QueueTargetTest, StartsAtThreeSecondsAndStopsWithoutEndNotice)
     EXPECT_EQ(decoder.decoded, c.buffers - 1);
 
     // Half the queue played (the priming buffer first): more than the refill
-    // step, so every played buffer is replaced.
+    // step, so every played buffer is replaced. They are played under the engine
+    // lock, as one batch: a buffer thread still awake would otherwise take the
+    // first returns at once and leave the rest, too few to wake it, for later.
     const int played = c.buffers / 2;
-    audio.LastDevice()->PlayBuffers(played);
+    {
+        std::lock_guard g(lock);
+        audio.LastDevice()->PlayBuffers(played);
+    }
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard g(lock);
         return decoder.decoded == c.buffers - 1 + played;
