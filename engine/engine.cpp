@@ -86,9 +86,9 @@ void Engine::Shutdown()
         m_mci->CloseAll();
     if (!m_bufferThread.joinable())
         return;
-    m_decoder.Close();
     {
         std::lock_guard lock(m_lock);
+        m_decoder.Close();
         if (m_deviceOpen)
             RequestStopLocked();
     }
@@ -184,9 +184,10 @@ void Engine::SetState(PlayerState state)
 
 int Engine::OpenCurrent(const char* path, int64_t startPosition)
 {
-    m_decoder.Close();
     {
+        // Under the lock, as in StopAll: the buffer thread may be decoding.
         std::lock_guard lock(m_lock);
+        m_decoder.Close();
         if (m_deviceOpen)
             RequestStopLocked();
     }
@@ -283,8 +284,10 @@ void Engine::StopAll()
     SetState(kStateStopped);
     m_decodePosition = 0;
     m_playedPosition = 0;
-    m_decoder.Close();
+    // The decoder is closed under the lock: the buffer thread may be decoding
+    // a refill from it right now.
     std::lock_guard lock(m_lock);
+    m_decoder.Close();
     // A feed that read the state before the change above may have set playing
     // again on its way out; a play that follows would then take the stopping item
     // for the one to resume.
