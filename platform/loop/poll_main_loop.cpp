@@ -1,0 +1,159 @@
+#include "platform/loop/poll_main_loop.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+namespace lumetra::platform {
+
+PollMainLoop::PollMainLoop() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PollMainLoop::~PollMainLoop()
+{
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void PollMainLoop::Wake()
+{
+    uint64_t one = 1;
+    // A full counter already means "wake up"; nothing is lost when the write fails.
+    [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void PollMainLoop::Post(LoopTask task)
+{
+    {
+        std::lock_guard<std::mutex> hold(m_postedLock);
+        m_posted.push_back(std::move(task));
+    }
+    Wake();
+}
+
+MainLoop::Id PollMainLoop::StartTimer(int ms, bool repeat, LoopTask task)
+{
+    std::chrono::milliseconds interval(ms < 0 ? 0 : ms);
+    Id id = m_nextId++;
+    m_timers.emplace(id, Timer{Clock::now() + interval, interval, repeat, std::make_shared<LoopTask>(std::move(task))});
+    return id;
+}
+
+void PollMainLoop::StopTimer(Id timer)
+{
+    m_timers.erase(timer);
+}
+
+MainLoop::Id PollMainLoop::WatchReadable(int fd, LoopTask onReadable)
+{
+    Id id = m_nextId++;
+    m_watches.emplace(id, Watch{fd, std::make_shared<LoopTask>(std::move(onReadable))});
+    return id;
+}
+
+void PollMainLoop::Unwatch(Id watch)
+{
+    m_watches.erase(watch);
+}
+
+int PollMainLoop::Run()
+{
+    m_quit = false;
+    while (!m_quit)
+        Step(-1);
+    return m_status.load();
+}
+
+void PollMainLoop::Quit(int status)
+{
+    m_status = status;
+    m_quit = true;
+    Wake();
+}
+
+void PollMainLoop::ProcessEvents(int maxWaitMs)
+{
+    Step(maxWaitMs < 0 ? 0 : maxWaitMs);
+}
+
+void PollMainLoop::Step(int maxWaitMs)
+{
+    int timeout = maxWaitMs;
+    if (!m_timers.empty()) {
+        Clock::time_point next = Clock::time_point::max();
+        for (const auto& [id, timer] : m_timers)
+            next = std::min(next, timer.due);
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+        wait = std::clamp<decltype(wait)>(wait, 0, INT_MAX);
+        if (timeout < 0 || wait < timeout)
+            timeout = static_cast<int>(wait);
+    }
+
+    std::vector<pollfd> fds;
+    std::vector<Id> ids;
+    fds.reserve(m_watches.size() + 1);
+    fds.push_back({m_wakeFd, POLLIN, 0});
+    for (const auto& [id, watch] : m_watches) {
+        fds.push_back({watch.fd, POLLIN, 0});
+        ids.push_back(id);
+    }
+    int ready = ::poll(fds.data(), fds.size(), timeout);
+    if (ready < 0 && errno != EINTR)
+        ready = 0;
+
+    if (fds[0].revents) {
+        uint64_t count;
+        [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    }
+    RunPosted();
+    RunDueTimers();
+    for (std::size_t i = 1; ready > 0 && i < fds.size(); ++i) {
+        if (!fds[i].revents)
+            continue;
+        // A handler run before may have removed this watch, or the loop may be ending.
+        auto it = m_watches.find(ids[i - 1]);
+        if (it == m_watches.end() || m_quit)
+            continue;
+        std::shared_ptr<LoopTask> task = it->second.task;
+        (*task)();
+    }
+}
+
+void PollMainLoop::RunPosted()
+{
+    // Only what was posted before this step: a task that posts again runs next step.
+    std::deque<LoopTask> batch;
+    {
+        std::lock_guard<std::mutex> hold(m_postedLock);
+        batch.swap(m_posted);
+    }
+    for (LoopTask& task : batch)
+        if (task)
+            task();
+}
+
+void PollMainLoop::RunDueTimers()
+{
+    Clock::time_point now = Clock::now();
+    std::vector<Id> due;
+    for (const auto& [id, timer] : m_timers)
+        if (timer.due <= now)
+            due.push_back(id);
+    for (Id id : due) {
+        auto it = m_timers.find(id);
+        if (it == m_timers.end())
+            continue;
+        std::shared_ptr<LoopTask> task = it->second.task;
+        if (it->second.repeat)
+            it->second.due = now + std::max(it->second.interval, std::chrono::milliseconds(1));
+        else
+            m_timers.erase(it);
+        (*task)();
+    }
+}
+
+} // namespace lumetra::platform

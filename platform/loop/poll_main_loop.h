@@ -1,0 +1,61 @@
+#pragma once
+// The main loop of the player without a window, on poll(2) and an eventfd: no
+// toolkit, no thread of its own, and no wake-up unless a task, a timer or a file
+// asks for one.
+
+#include "platform/loop/main_loop.h"
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace lumetra::platform {
+
+class PollMainLoop final : public MainLoop {
+public:
+    PollMainLoop();
+    ~PollMainLoop() override;
+    PollMainLoop(const PollMainLoop&) = delete;
+    PollMainLoop& operator=(const PollMainLoop&) = delete;
+
+    void Post(LoopTask task) override;
+    Id StartTimer(int ms, bool repeat, LoopTask task) override;
+    void StopTimer(Id timer) override;
+    Id WatchReadable(int fd, LoopTask onReadable) override;
+    void Unwatch(Id watch) override;
+    int Run() override;
+    void Quit(int status) override;
+    void ProcessEvents(int maxWaitMs) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Timer {
+        Clock::time_point due;
+        std::chrono::milliseconds interval;
+        bool repeat;
+        std::shared_ptr<LoopTask> task;
+    };
+    struct Watch {
+        int fd;
+        std::shared_ptr<LoopTask> task;
+    };
+
+    // Waits at most maxWaitMs (-1: until something arrives), then runs what is due.
+    void Step(int maxWaitMs);
+    void Wake();
+    void RunPosted();
+    void RunDueTimers();
+
+    int m_wakeFd = -1;
+    std::mutex m_postedLock;
+    std::deque<LoopTask> m_posted;
+    std::map<Id, Timer> m_timers;
+    std::map<Id, Watch> m_watches;
+    Id m_nextId = 1;
+    std::atomic<bool> m_quit{false};
+    std::atomic<int> m_status{0};
+};
+
+} // namespace lumetra::platform
