@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 
 namespace lumetra::ui {
@@ -80,7 +81,15 @@ void QtMainLoop::ProcessEvents(int maxWaitMs)
     QTimer wake;
     wake.setSingleShot(true);
     wake.start(maxWaitMs < 0 ? 0 : maxWaitMs);
+    ++m_processing;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    --m_processing;
+}
+
+int QtMainLoop::Level() const
+{
+    // exec counts Qt's own loops (the main one, a dialog's); ProcessEvents is no loop to Qt.
+    return QThread::currentThread()->loopLevel() + m_processing;
 }
 
 } // namespace lumetra::ui

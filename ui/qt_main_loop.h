@@ -27,12 +27,14 @@ public:
     int Run() override;
     void Quit(int status) override;
     void ProcessEvents(int maxWaitMs) override;
+    int Level() const override;
 
 private:
     QObject m_context;
     std::map<Id, std::unique_ptr<QTimer>> m_timers;
     std::map<Id, std::unique_ptr<QSocketNotifier>> m_watches;
     Id m_nextId = 1;
+    int m_processing = 0;
 };
 
 } // namespace lumetra::ui

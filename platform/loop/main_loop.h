@@ -31,7 +31,12 @@ public:
     virtual void Quit(int status) = 0;
     // For the waits that keep the program alive inside a handler (a fetch, a
     // modal step): runs what is due, waiting at most maxWaitMs for something to arrive.
+    // Tasks keep their order across such waits; a timer or watch whose task is
+    // under way does not run again inside it.
     virtual void ProcessEvents(int maxWaitMs) = 0;
+    // Main thread only: how many Run and ProcessEvents calls are under way; above 1
+    // inside a handler's own wait.
+    virtual int Level() const = 0;
 };
 
 // The installed loop; only valid between InstallMainLoop and its removal.

@@ -62,9 +62,13 @@ void PollMainLoop::Unwatch(Id watch)
 
 int PollMainLoop::Run()
 {
-    m_quit = false;
+    // A Quit that came before Run (from another thread, or a task run by
+    // ProcessEvents) still ends it; the next Run starts afresh.
+    ++m_level;
     while (!m_quit)
         Step(-1);
+    --m_level;
+    m_quit = false;
     return m_status.load();
 }
 
@@ -77,7 +81,9 @@ void PollMainLoop::Quit(int status)
 
 void PollMainLoop::ProcessEvents(int maxWaitMs)
 {
+    ++m_level;
     Step(maxWaitMs < 0 ? 0 : maxWaitMs);
+    --m_level;
 }
 
 void PollMainLoop::Step(int maxWaitMs)
@@ -86,11 +92,14 @@ void PollMainLoop::Step(int maxWaitMs)
     if (!m_timers.empty()) {
         Clock::time_point next = Clock::time_point::max();
         for (const auto& [id, timer] : m_timers)
-            next = std::min(next, timer.due);
-        auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-        wait = std::clamp<decltype(wait)>(wait, 0, INT_MAX);
-        if (timeout < 0 || wait < timeout)
-            timeout = static_cast<int>(wait);
+            if (!timer.running)
+                next = std::min(next, timer.due);
+        if (next != Clock::time_point::max()) {
+            auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+            wait = std::clamp<decltype(wait)>(wait, 0, INT_MAX);
+            if (timeout < 0 || wait < timeout)
+                timeout = static_cast<int>(wait);
+        }
     }
 
     std::vector<pollfd> fds;
@@ -98,42 +107,46 @@ void PollMainLoop::Step(int maxWaitMs)
     fds.reserve(m_watches.size() + 1);
     fds.push_back({m_wakeFd, POLLIN, 0});
     for (const auto& [id, watch] : m_watches) {
+        if (watch.running)
+            continue;
         fds.push_back({watch.fd, POLLIN, 0});
         ids.push_back(id);
     }
-    int ready = ::poll(fds.data(), fds.size(), timeout);
-    if (ready < 0 && errno != EINTR)
-        ready = 0;
-
+    if (::poll(fds.data(), fds.size(), timeout) <= 0) {
+        for (pollfd& fd : fds)
+            fd.revents = 0;
+    }
     if (fds[0].revents) {
         uint64_t count;
         [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
     }
     RunPosted();
     RunDueTimers();
-    for (std::size_t i = 1; ready > 0 && i < fds.size(); ++i) {
-        if (!fds[i].revents)
-            continue;
-        // A handler run before may have removed this watch, or the loop may be ending.
-        auto it = m_watches.find(ids[i - 1]);
-        if (it == m_watches.end() || m_quit)
-            continue;
-        std::shared_ptr<LoopTask> task = it->second.task;
-        (*task)();
-    }
+    RunReadyWatches(fds, ids);
 }
 
 void PollMainLoop::RunPosted()
 {
-    // Only what was posted before this step: a task that posts again runs next step.
-    std::deque<LoopTask> batch;
+    // Only what was posted before this step, so a task that posts again cannot
+    // starve the timers and files. One at a time: a task that waits inside
+    // (ProcessEvents) sees the ones after it run first, in their order.
+    std::size_t count;
     {
         std::lock_guard<std::mutex> hold(m_postedLock);
-        batch.swap(m_posted);
+        count = m_posted.size();
     }
-    for (LoopTask& task : batch)
+    for (; count > 0; --count) {
+        LoopTask task;
+        {
+            std::lock_guard<std::mutex> hold(m_postedLock);
+            if (m_posted.empty())
+                return;
+            task = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
         if (task)
             task();
+    }
 }
 
 void PollMainLoop::RunDueTimers()
@@ -141,18 +154,48 @@ void PollMainLoop::RunDueTimers()
     Clock::time_point now = Clock::now();
     std::vector<Id> due;
     for (const auto& [id, timer] : m_timers)
-        if (timer.due <= now)
+        if (timer.due <= now && !timer.running)
             due.push_back(id);
     for (Id id : due) {
         auto it = m_timers.find(id);
         if (it == m_timers.end())
             continue;
         std::shared_ptr<LoopTask> task = it->second.task;
-        if (it->second.repeat)
-            it->second.due = now + std::max(it->second.interval, std::chrono::milliseconds(1));
-        else
+        if (!it->second.repeat) {
             m_timers.erase(it);
+            (*task)();
+            continue;
+        }
+        // Keeps its cadence; one that fell behind (a long handler) skips what it missed.
+        Timer& timer = it->second;
+        auto interval = std::max(timer.interval, std::chrono::milliseconds(1));
+        timer.due += interval;
+        if (timer.due <= now)
+            timer.due = now + interval;
+        timer.running = true;
         (*task)();
+        // The task may have stopped it, or stopped it and started others.
+        it = m_timers.find(id);
+        if (it != m_timers.end())
+            it->second.running = false;
+    }
+}
+
+void PollMainLoop::RunReadyWatches(const std::vector<pollfd>& fds, const std::vector<Id>& ids)
+{
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (!fds[i].revents)
+            continue;
+        // A handler run before may have removed this watch.
+        auto it = m_watches.find(ids[i - 1]);
+        if (it == m_watches.end() || it->second.running)
+            continue;
+        std::shared_ptr<LoopTask> task = it->second.task;
+        it->second.running = true;
+        (*task)();
+        it = m_watches.find(ids[i - 1]);
+        if (it != m_watches.end())
+            it->second.running = false;
     }
 }
 

@@ -10,6 +10,9 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
+
+struct pollfd;
 
 namespace lumetra::platform {
 
@@ -28,6 +31,7 @@ public:
     int Run() override;
     void Quit(int status) override;
     void ProcessEvents(int maxWaitMs) override;
+    int Level() const override { return m_level; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -36,10 +40,12 @@ private:
         std::chrono::milliseconds interval;
         bool repeat;
         std::shared_ptr<LoopTask> task;
+        bool running = false;
     };
     struct Watch {
         int fd;
         std::shared_ptr<LoopTask> task;
+        bool running = false;
     };
 
     // Waits at most maxWaitMs (-1: until something arrives), then runs what is due.
@@ -47,6 +53,7 @@ private:
     void Wake();
     void RunPosted();
     void RunDueTimers();
+    void RunReadyWatches(const std::vector<pollfd>& fds, const std::vector<Id>& ids);
 
     int m_wakeFd = -1;
     std::mutex m_postedLock;
@@ -54,6 +61,7 @@ private:
     std::map<Id, Timer> m_timers;
     std::map<Id, Watch> m_watches;
     Id m_nextId = 1;
+    int m_level = 0;
     std::atomic<bool> m_quit{false};
     std::atomic<int> m_status{0};
 };
