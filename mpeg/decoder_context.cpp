@@ -23,6 +23,13 @@ namespace {
 constexpr int kReaderBufferSize = 4096;
 constexpr int kSyncBits = 12;
 constexpr int kSyncSearchSteps = 16384;
+// Targets nearer than this to the first sound frame are found by stepping over
+// every frame, which is exact for any stream; farther ones of a constant bit
+// rate are reached by a jump.
+constexpr int64_t kJumpMinBytes = int64_t{1} << 20;
+// How far past a jump's landing point a frame boundary is looked for: more
+// than two of the longest frames.
+constexpr int64_t kJumpSearchBytes = 8192;
 
 const char* const kVersionNames[] = {"MPEG-2 LSF", "MPEG-1", "MPEG-2.5"};
 const char* const kLayerNames[] = {"I", "II", "III"};
@@ -126,6 +133,8 @@ struct DecoderContext::State {
     }
 
     int64_t ScanToTarget(int64_t target);
+    std::optional<int64_t> JumpToTarget(int64_t target);
+    int64_t PlaceReader(int64_t at);
     int FrameBits(const FrameHeader& h) const;
     int Trim(int16_t* out, int written, int channels);
     void ShowHeader() const;
@@ -242,10 +251,73 @@ int64_t DecoderContext::State::ScanToTarget(int64_t target)
     int64_t at = in.Pos();
     if (layout.vbr && at == layout.firstFrame && layout.firstFrameBytes > 0)
         at += layout.firstFrameBytes;
+    PlaceReader(at);
+    return startSample;
+}
+
+int64_t DecoderContext::State::PlaceReader(int64_t at)
+{
+    FILE* f = reader.File();
     std::fseek(f, static_cast<long>(at), SEEK_SET);
     reader.SetBitPosition(8 * static_cast<uint64_t>(std::ftell(f)));
     reader.Resync();
-    return startSample;
+    return at;
+}
+
+// A constant bit rate stream (no VBR header, or the "Info" header of a constant
+// one) has frames of a fixed average length, so the frame at a far target is
+// found by going straight to it, and the samples before it follow from the
+// bytes: a seek in an hours-long stream file reads a few kilobytes, not the
+// whole file. A landing place is taken when its header and the next one agree
+// with the first frame; nothing of the kind near the target means the rate is
+// not constant after all, and the caller steps over the frames instead.
+std::optional<int64_t> DecoderContext::State::JumpToTarget(int64_t target)
+{
+    const FrameHeader& first = layout.first;
+    if (layout.firstFrame < 0 || first.bitrateIndex == 0 || first.id != format.version ||
+        first.layer != format.layer || (layout.vbr && layout.vbr->kind != VbrHeader::Kind::Info))
+        return std::nullopt;
+    const int hz = SampleRateHz(first.id, first.samplingFrequency);
+    const int64_t bitsPerSecond = int64_t{1000} * BitrateKbps(first.id, first.layer, first.bitrateIndex);
+    const int spf = SamplesPerFrame(first.id, first.layer);
+    const int64_t soundStart = layout.firstFrame + (layout.vbr ? layout.firstFrameBytes : 0);
+    // The scan takes the first frame whose sync byte lies at or after this place.
+    const int64_t tagSize = layout.audioStart > 0 ? layout.audioStart - 10 : 0;
+    const int64_t from = std::max(target + tagSize - 1, soundStart);
+    if (hz <= 0 || bitsPerSecond <= 0 || from - soundStart < kJumpMinBytes)
+        return std::nullopt;
+
+    auto matches = [&](const uint8_t* bytes, FrameHeader& h) {
+        return ParseHeaderBytes(bytes, h) && h.id == first.id && h.layer == first.layer &&
+               h.bitrateIndex == first.bitrateIndex && h.samplingFrequency == first.samplingFrequency;
+    };
+    ScanCursor in(reader.File(), scanBuffer, sizeof scanBuffer, from);
+    for (int64_t at = from; at < from + kJumpSearchBytes; in.Seek(++at)) {
+        uint8_t h[4];
+        FrameHeader fh{};
+        if (in.Read(h, 4) < 4)
+            return std::nullopt;
+        if (!matches(h, fh))
+            continue;
+        const int bytes = FrameLengthBits(fh) / 8;
+        in.Seek(at + bytes);
+        FrameHeader next{};
+        const std::size_t got = in.Read(h, 4);
+        // A growing stream may not hold the next frame yet.
+        if (got == 4 && !matches(h, next))
+            continue;
+        // Frames before this one: bytes x rate / (bits per frame), to the nearest.
+        const int64_t perFrame = int64_t{spf} * bitsPerSecond;
+        const int64_t index = ((at - soundStart) * 8 * hz + perFrame / 2) / perFrame;
+        slotBits = SlotBits(fh.layer);
+        samplesPerFrame = spf;
+        nominalBits = 8 * bytes;
+        frameCounter = static_cast<unsigned long>(index + (layout.vbr ? 1 : 0));
+        audioFrame = index;
+        PlaceReader(at);
+        return index * spf;
+    }
+    return std::nullopt;
 }
 
 // With gapless decoding, keeps only the part of the frame just decoded that
@@ -310,6 +382,9 @@ std::optional<int64_t> DecoderContext::Open(const char* path, const StreamFormat
     if (s.layout.freeFormatBytes > 0)
         s.nominalBits = 8 * s.layout.freeFormatBytes;
     s.layer3.SetFreeFormatBytes(s.layout.freeFormatBytes);
+    if (!s.reader.IsHexText())
+        if (const auto start = s.JumpToTarget(targetOffset))
+            return *start;
     return s.ScanToTarget(targetOffset);
 }
 
