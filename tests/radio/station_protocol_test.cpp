@@ -72,11 +72,15 @@ public:
         char line[1024];
         while (m_out && std::fgets(line, sizeof line, m_out)) {
             std::string l(line);
-            if (auto at = l.find("127.0.0.1:"); at != std::string::npos && m_port == 0)
-                m_port = static_cast<uint16_t>(std::stoi(l.substr(at + 10)));
+            auto at = l.find("127.0.0.1:");
+            if (at != std::string::npos && l.starts_with("station "))
+                m_ports.push_back(static_cast<uint16_t>(std::stoi(l.substr(at + 10))));
+            else if (at != std::string::npos)
+                m_directoryPort = static_cast<uint16_t>(std::stoi(l.substr(at + 10)));
             if (l == "ready\n")
                 break;
         }
+        m_port = m_ports.empty() ? 0 : m_ports[0];
     }
     ~StationProcess()
     {
@@ -88,11 +92,15 @@ public:
             std::fclose(m_out);
     }
     uint16_t Port() const { return m_port; }
+    const std::vector<uint16_t>& Ports() const { return m_ports; }
+    uint16_t DirectoryPort() const { return m_directoryPort; }
+    void Signal(int sig) const { kill(m_pid, sig); }
 
 private:
     pid_t m_pid = -1;
     FILE* m_out = nullptr;
-    uint16_t m_port = 0;
+    uint16_t m_port = 0, m_directoryPort = 0;
+    std::vector<uint16_t> m_ports;
 };
 
 class Client {
@@ -299,6 +307,117 @@ TEST(StationFaults, DuplicateAndReorderShapeTheAudioSequence)
         ASSERT_GE(audio.size(), 6u) << fault;
         for (std::size_t k = 0; k + 1 < audio.size(); k += 2)
             EXPECT_EQ(audio[k].seq, audio[k + 1].seq + step) << fault;
+    }
+}
+
+// Sign changes of the decoded sound (past a small dead band), counted over the
+// datagram's 2048 samples.
+int Crossings(const Datagram& d)
+{
+    std::array<uint8_t, lumetra::radio::kFrameSamples> s{};
+    lumetra::radio::DecodeFrame(d.payload, false, 2, s);
+    int crossings = 0, side = 0;
+    for (uint8_t v : s) {
+        const int now = v > 136 ? 1 : v < 120 ? -1 : side;
+        crossings += side != 0 && now != side;
+        side = now;
+    }
+    return crossings;
+}
+
+// A 1 kHz MP3 at 44.1 kHz decodes, through the codec, to 1 kHz at every coded
+// rate: the file is resampled to the coded rate, never played at its own.
+TEST(StationFile, MpegFileIsResampledToTheCodedRate)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("station_mp3_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string wav = (dir / "tone.wav").string(), mp3 = (dir / "tone.mp3").string();
+    if (std::system(("sox -q -n -r 44100 -c 2 " + wav + " synth 3 sine 1000 vol 0.5 && lame --quiet -b 128 " + wav +
+                     " " + mp3)
+                        .c_str()) != 0)
+        GTEST_SKIP() << "sox and lame are needed";
+    for (auto [rate, native] : {std::pair{8000, false}, {32000, false}, {22050, true}}) {
+        std::vector<std::string> args{"--file", mp3, "--rate", std::to_string(rate), "--speed-factor", "4"};
+        if (native)
+            args.push_back("--native");
+        StationProcess station(args);
+        Client client(station.Port());
+        client.Logon();
+        const auto audio = OfKind(client.Collect(1000), 0x8000);
+        ASSERT_GE(audio.size(), 4u) << rate;
+        int crossings = 0;
+        for (const auto& d : audio)
+            crossings += Crossings(d);
+        EXPECT_NEAR(crossings / 2.0 * rate / (2048.0 * audio.size()), 1000, 50) << rate;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// --delay holds every first sending back by its time, in order; SIGUSR1 takes
+// the station off the air and SIGUSR2 brings it back to the same listener, its
+// numbers having run on.
+TEST(StationTiming, DelayHoldsAudioBackAndSignalsPauseAndResumeIt)
+{
+    StationProcess delayed({"--speed-factor", "8", "--songtext-every", "0", "--delay", "2100"});
+    Client client(delayed.Port());
+    client.Logon();
+    ASSERT_TRUE(client.WaitFor(0x0004, 2000));
+    const auto loggedOn = Clock::now();
+    ASSERT_TRUE(client.WaitFor(0x8000, 5000));
+    EXPECT_GE(Clock::now() - loggedOn, std::chrono::milliseconds(2000));
+    const auto later = OfKind(client.Collect(300), 0x8000);
+    for (std::size_t k = 1; k < later.size(); ++k)
+        EXPECT_EQ(later[k].seq, later[k - 1].seq + 1);
+
+    StationProcess live({"--speed-factor", "8", "--songtext-every", "0"});
+    Client listener(live.Port());
+    listener.Logon();
+    auto last = listener.WaitFor(0x8000, 2000);
+    ASSERT_TRUE(last);
+    live.Signal(SIGUSR1);
+    for (const auto& d : OfKind(listener.Collect(500), 0x8000)) // what was under way
+        last = d;
+    // Longer than a silent listener is kept (30 s sped up 8 times): off the air
+    // the station keeps it all the same.
+    EXPECT_TRUE(OfKind(listener.Collect(4000), 0x8000).empty());
+    live.Signal(SIGUSR2);
+    const auto back = listener.WaitFor(0x8000, 2000);
+    ASSERT_TRUE(back);
+    EXPECT_GT(back->seq, last->seq + 100); // 4 s at 32 ms a datagram went by unsent
+}
+
+// --demo with --port 0: three stations on free ports at the three coded rates,
+// each listed with its port by the directory service.
+TEST(StationDemo, ThreeStationsAtTheirRatesListedByTheDirectory)
+{
+    StationProcess demo({"--demo", "--directory-port", "0"});
+    ASSERT_EQ(demo.Ports().size(), 3u);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(demo.DirectoryPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const std::string request = "GET /cgi-local/kvo_list_stations.prl\r\n\r\n";
+    ASSERT_EQ(send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    std::string listing;
+    char buf[4096];
+    for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;)
+        listing.append(buf, static_cast<std::size_t>(n));
+    close(fd);
+    for (auto [k, name, rateBits] : {std::tuple{0, "Lumetra Demo", 0x0000},
+                                     {1, "Lumetra Demo FM", 0x0100},
+                                     {2, "Lumetra Demo Hi-Fi", 0x0200}}) {
+        const std::string port = std::to_string(demo.Ports()[k]);
+        EXPECT_NE(listing.find("+* 7F000001:" + port + " "), std::string::npos) << listing;
+        EXPECT_NE(listing.find(" " + std::string(name) + "\n"), std::string::npos) << listing;
+        Client client(demo.Ports()[k]);
+        client.Logon();
+        const auto start = client.WaitFor(0x0004, 2000);
+        ASSERT_TRUE(start) << name;
+        EXPECT_EQ(start->Words(), (std::vector<std::string>{"STARTSEQ", name, "Lumetra Demo Loop"}));
+        EXPECT_EQ(start->kind, 0x0004 | rateBits) << name;
+        EXPECT_TRUE(client.WaitFor(0x8000, 2000)) << name;
     }
 }
 

@@ -7,6 +7,11 @@
 #include <QStringList>
 
 namespace lumetra::station {
+namespace {
+
+constexpr int kMaxSourceSeconds = 20 * 60;
+
+} // namespace
 
 bool AudioSource::Load(const std::string& path, int sampleRate, std::string& error)
 {
@@ -26,12 +31,22 @@ bool AudioSource::Load(const std::string& path, int sampleRate, std::string& err
         error = "cannot run ffmpeg to read " + path;
         return false;
     }
+    // The station loops what it holds, so a long file is cut rather than held whole.
+    const qsizetype limit = qsizetype{2} * sampleRate * kMaxSourceSeconds;
     QByteArray data;
-    while (ffmpeg.waitForReadyRead(60000))
+    bool cut = false;
+    while (!cut && ffmpeg.waitForReadyRead(60000)) {
         data += ffmpeg.readAllStandardOutput();
+        cut = data.size() >= limit;
+    }
+    if (cut) {
+        ffmpeg.kill();
+        data.truncate(limit);
+    }
     ffmpeg.waitForFinished(60000);
-    data += ffmpeg.readAllStandardOutput();
-    if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0 || data.size() < 2) {
+    if (!cut)
+        data += ffmpeg.readAllStandardOutput();
+    if (!cut && (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0 || data.size() < 2)) {
         error = "cannot decode " + path + ": " + ffmpeg.readAllStandardError().trimmed().toStdString();
         return false;
     }

@@ -13,7 +13,8 @@ namespace lumetra::station {
 
 namespace {
 
-// A listener that has sent nothing (not even a reception report) for this long is gone.
+// A listener that has sent nothing (not even a reception report) for this long
+// is gone (sped up with the station).
 constexpr qint64 kListenerTimeoutMs = 30000;
 // After a stall, frames older than this many are skipped rather than sent in a burst.
 constexpr int64_t kMaxCatchUpFrames = 16;
@@ -240,8 +241,14 @@ bool Station::PausedNow() const
 void Station::OnClock()
 {
     const qint64 now = m_elapsed.elapsed();
+    // Off the air a listener has nothing to report on, so its silence then is
+    // no sign that it has gone: it hears the station again when it comes back.
+    if (PausedNow())
+        for (Listener& l : m_listeners)
+            l.lastHeardMs = now;
+    const auto timeoutMs = static_cast<qint64>(kListenerTimeoutMs / m_config.speedFactor);
     std::erase_if(m_listeners, [&](const Listener& l) {
-        const bool gone = now - l.lastHeardMs > kListenerTimeoutMs;
+        const bool gone = now - l.lastHeardMs > timeoutMs;
         if (gone)
             std::printf("listener %s timed out\n", Peer(l.address, l.port).c_str());
         return gone;
@@ -296,7 +303,9 @@ void Station::SendAudio(Listener& l, uint32_t sequence, const std::vector<uint8_
     const QHostAddress to = l.address;
     const quint16 port = l.port;
     if (m_config.delayMs > 0) {
-        QTimer::singleShot(m_config.delayMs, this, [this, to, port, out] {
+        // Precise even for long delays: a coarse timer would bunch the datagrams
+        // up instead of keeping their spacing.
+        QTimer::singleShot(m_config.delayMs, Qt::PreciseTimer, this, [this, to, port, out] {
             for (const auto& d : out)
                 Send(to, port, d);
         });

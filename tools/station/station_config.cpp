@@ -54,9 +54,11 @@ const char* StationUsage()
            "Station (before any --station they shape the first station; each --station starts afresh):\n"
            "  --station NAME      start another station\n"
            "  --address A         IPv4 address to serve on (default 127.0.0.1)\n"
-           "  --port N            UDP port (default 3456; 0 picks a free one)\n"
+           "  --port N            UDP port (default 3456; 0 picks a free one); with --demo, before any\n"
+           "                      --station, the demo set takes N, N+1, N+2 (0: free ones)\n"
            "  --category T --speed T --description T   directory fields\n"
-           "  --file PATH         audio file (WAV, MP3, ... through ffmpeg), looped; default demo music\n"
+           "  --file PATH         audio file (WAV, MP3, ... through ffmpeg; its first 20 minutes), looped;\n"
+           "                      default demo music\n"
            "  --title T           song title for STARTSEQ and SONGTEXT\n"
            "  --rate HZ           coded rate 8000, 16000 or 32000 (11025, 22050, 44100 with --native)\n"
            "  --native            the coded rate is the output rate\n"
@@ -120,7 +122,8 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
 {
     help = false;
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (std::find(args.begin(), args.end(), "--demo") != args.end()) {
+    const bool demo = std::find(args.begin(), args.end(), "--demo") != args.end();
+    if (demo) {
         config = DemoStations();
     } else {
         config.stations = {StationConfig{}};
@@ -192,6 +195,13 @@ bool ParseStationArguments(int argc, char** argv, StationSetConfig& config, std:
         else if (opt == "--port") {
             ok = ToInt(value, i, 0, 65535);
             s.port = static_cast<uint16_t>(i);
+            // Before any --station it moves the whole demo set: ports N, N+1, ...
+            // (0: each a free one).
+            if (demo && !named && current == 0) {
+                ok = ok && (i == 0 || i + static_cast<long long>(config.stations.size()) - 1 <= 65535);
+                for (std::size_t k = 0; ok && k < config.stations.size(); ++k)
+                    config.stations[k].port = static_cast<uint16_t>(i == 0 ? 0 : i + static_cast<long long>(k));
+            }
         } else if (opt == "--category")
             s.category = value;
         else if (opt == "--speed")
