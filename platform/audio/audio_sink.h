@@ -29,10 +29,13 @@ public:
     // How long the backend thread may sleep while sound is playing.
     virtual std::chrono::microseconds PollInterval() const { return std::chrono::milliseconds(5); }
     // How long the backend thread may sleep while sound plays, when the next
-    // buffer is due back at offset dueOffset (UINT64_MAX: none is due) and more
-    // bytes wait to be written (morePending). Sinks that can tell when that
-    // happens sleep until then instead of polling.
-    virtual std::chrono::microseconds SleepHint(uint64_t /*dueOffset*/, bool /*morePending*/) { return PollInterval(); }
+    // buffer is due back at offset nextDue and the last one written at lastDue
+    // (UINT64_MAX: none is due) and more bytes wait to be written (morePending).
+    // Sinks that can tell when that happens sleep until then instead of polling.
+    virtual std::chrono::microseconds SleepHint(uint64_t /*nextDue*/, uint64_t /*lastDue*/, bool /*morePending*/)
+    {
+        return PollInterval();
+    }
     // A sink with an event loop of its own (a sound server's connection) has the
     // backend thread wait in WaitEvents rather than on its own condition. The
     // wait ends when the sink wants data, when Interrupt is called (from any

@@ -11,9 +11,10 @@ int ClockSink::Open(const WaveFormat& format)
 {
     m_bytesPerSec = std::max<uint32_t>(1, format.avgBytesPerSec);
     m_blockAlign = std::max<uint32_t>(1, format.blockAlign);
-    // 300 ms ahead of the clock: the thread refills half of it about seven times
-    // a second and rides over a late wake-up.
-    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec * 3 / 10 / m_blockAlign * m_blockAlign);
+    // A second ahead of the clock: the thread refills half of it twice a second,
+    // handing back what played meanwhile, and rides over any late wake-up. No
+    // one listens, so nothing asks for a short lead.
+    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec / m_blockAlign * m_blockAlign);
     m_unplayed.reserve(m_leadBytes + 65536);
     m_anchorTime = Clock::now();
     return kWaveOk;
@@ -105,7 +106,7 @@ std::chrono::microseconds ClockSink::PollInterval() const
     return m_fast ? std::chrono::microseconds(0) : std::chrono::microseconds(5000);
 }
 
-std::chrono::microseconds ClockSink::SleepHint(uint64_t dueOffset, bool morePending)
+std::chrono::microseconds ClockSink::SleepHint(uint64_t /*nextDue*/, uint64_t lastDue, bool morePending)
 {
     using std::chrono::microseconds;
     if (m_fast)
@@ -116,14 +117,16 @@ std::chrono::microseconds ClockSink::SleepHint(uint64_t dueOffset, bool morePend
     auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(bytes * 1000000 / m_bytesPerSec); };
     // With more to write, wake once half the lead has played and refill it,
     // handing back every buffer played meanwhile in one go. With nothing more,
-    // wake when the last buffers are due, so the end is not late.
+    // wake at the same pace, or when the last buffer is due, so the end is not
+    // late.
+    const uint64_t half = m_leadBytes / 2;
     uint64_t ahead = m_written - m_played;
-    int64_t sleepUs = 200000;
+    int64_t sleepUs = usFor(half);
     if (morePending)
-        sleepUs = ahead > m_leadBytes / 2 ? usFor(ahead - m_leadBytes / 2) : 0;
-    else if (dueOffset != UINT64_MAX && dueOffset > m_played)
-        sleepUs = usFor(dueOffset - m_played);
-    return microseconds(std::clamp<int64_t>(sleepUs, 500, 200000));
+        sleepUs = ahead > half ? usFor(ahead - half) : 0;
+    else if (lastDue != UINT64_MAX)
+        sleepUs = usFor(std::min(half, lastDue - std::min(lastDue, m_played)));
+    return microseconds(std::clamp<int64_t>(sleepUs, 500, usFor(half) + 500));
 }
 
 } // namespace lumetra::platform::audio

@@ -27,7 +27,7 @@ public:
     void Resume() override;
     void Flush() override;
     std::chrono::microseconds PollInterval() const override;
-    std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override;
+    std::chrono::microseconds SleepHint(uint64_t nextDue, uint64_t lastDue, bool morePending) override;
 
 private:
     using Clock = std::chrono::steady_clock;

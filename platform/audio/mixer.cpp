@@ -9,8 +9,8 @@ namespace lumetra::platform::audio {
 namespace {
 
 // A meter whose line has not been fed for this long reads 0. Samples are fed as
-// they go to the sink, at least every 150 ms while it plays.
-constexpr int64_t kMeterHoldMs = 300;
+// they go to the sink, at least every half second while it plays.
+constexpr int64_t kMeterHoldMs = 600;
 
 int Index(MixerLine line)
 {
@@ -28,6 +28,37 @@ void RaisePeak(std::atomic<int32_t>& peak, int32_t value)
     int32_t current = peak.load(std::memory_order_relaxed);
     while (value > current && !peak.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
     }
+}
+
+constexpr size_t kBlock = 16;
+
+template <size_t N>
+int32_t PeakOf(const uint8_t* data)
+{
+    int32_t peak = 0;
+    for (size_t i = 0; i < N; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, data + 2 * i, 2);
+        int32_t v = sample;
+        peak = std::max(peak, v < 0 ? -v : v);
+    }
+    return peak;
+}
+
+template <size_t N>
+int32_t ScaleBlock(uint8_t* data, int32_t gain)
+{
+    int32_t peak = 0;
+    for (size_t i = 0; i < N; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, data + 2 * i, 2);
+        // Truncation toward zero keeps the scale symmetric around silence.
+        int32_t v = sample * gain / 65536;
+        sample = static_cast<int16_t>(v);
+        std::memcpy(data + 2 * i, &sample, 2);
+        peak = std::max(peak, v < 0 ? -v : v);
+    }
+    return peak;
 }
 
 } // namespace
@@ -141,20 +172,21 @@ int32_t ScaleSamples(uint8_t* data, size_t bytes, int bitsPerSample, uint32_t ga
         return peak;
     }
     // 16-bit little-endian samples, as the host stores them. Below unity the
-    // product fits 32 bits, which lets the loop run on vector lanes.
+    // product fits 32 bits; in blocks of a fixed length the loops run on vector
+    // lanes (this is on every byte played).
     const size_t count = bytes / 2;
     const int32_t gain32 = static_cast<int32_t>(std::min<int64_t>(gain, 65536));
-    for (size_t i = 0; i < count; ++i) {
-        int16_t sample;
-        std::memcpy(&sample, data + 2 * i, 2);
-        int32_t v = sample;
-        if (gain32 != 65536) {
-            // Truncation toward zero keeps the scale symmetric around silence.
-            v = v * gain32 / 65536;
-            sample = static_cast<int16_t>(v);
-            std::memcpy(data + 2 * i, &sample, 2);
-        }
-        peak = std::max(peak, v < 0 ? -v : v);
+    size_t i = 0;
+    if (gain32 == 65536) {
+        for (; i + kBlock <= count; i += kBlock)
+            peak = std::max(peak, PeakOf<kBlock>(data + 2 * i));
+        for (; i < count; ++i)
+            peak = std::max(peak, PeakOf<1>(data + 2 * i));
+    } else {
+        for (; i + kBlock <= count; i += kBlock)
+            peak = std::max(peak, ScaleBlock<kBlock>(data + 2 * i, gain32));
+        for (; i < count; ++i)
+            peak = std::max(peak, ScaleBlock<1>(data + 2 * i, gain32));
     }
     return peak;
 }

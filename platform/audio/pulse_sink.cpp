@@ -176,7 +176,7 @@ public:
     // The server's request for data ends the wait (see WaitEvents), and played
     // buffers go back then; until then it sleeps, at most two steady requests'
     // worth. With everything written, it wakes when the next buffer is due.
-    std::chrono::microseconds SleepHint(uint64_t dueOffset, bool morePending) override
+    std::chrono::microseconds SleepHint(uint64_t dueOffset, uint64_t /*lastDue*/, bool morePending) override
     {
         using std::chrono::microseconds;
         auto usFor = [this](uint64_t bytes) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, &m_spec)); };

@@ -328,7 +328,8 @@ void QueuedWaveOut::Run()
                 m_sink->Drain();
             const bool morePending = m_sendIndex < m_queue.size();
             const uint64_t due = m_queue.front().sent ? m_queue.front().endOffset : UINT64_MAX;
-            Sleep(lock, m_sink->SleepHint(due, morePending));
+            const uint64_t lastDue = m_sendIndex > 0 ? m_queue[m_sendIndex - 1].endOffset : UINT64_MAX;
+            Sleep(lock, m_sink->SleepHint(due, lastDue, morePending));
         }
     }
 }

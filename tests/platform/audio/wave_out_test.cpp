@@ -101,8 +101,10 @@ TEST_P(ClockBackendTest, ResetReturnsEveryQueuedBufferBeforeItReturnsAndAllowsCl
 
 TEST_P(ClockBackendTest, PauseHoldsTheQueueAndThePositionUntilRestart)
 {
+    // Longer than the lead the clock backends write ahead, so that buffers are
+    // still queued when the first ones come back.
     const auto format = MakePcmFormat(1, 11025, 16);
-    BufferSet set(testing::Tone16(1, 11025, 0.5), 1102);
+    BufferSet set(testing::Tone16(1, 11025, 1.2), 1102);
     DoneLog log;
     auto device = Open(format, log);
     ASSERT_EQ(device->Pause(), kWaveOk);
