@@ -1,10 +1,16 @@
 // ALSA output: a non-blocking PCM with about 100 ms of buffer. Pause uses the
 // hardware pause where the PCM has one; otherwise the unplayed tail is kept,
-// dropped from the PCM and written again on resume.
+// dropped from the PCM and written again on resume. The backend thread sleeps in
+// poll(2) on the PCM's descriptors, woken once a period has room, and on an
+// eventfd that a stop or close raises.
 
 #include "platform/audio/backends.h"
 
 #include <alsa/asoundlib.h>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +30,8 @@ public:
     explicit AlsaSink(std::string pcm) : m_name(std::move(pcm)) {}
     ~AlsaSink() override
     {
+        if (m_wake >= 0)
+            close(m_wake);
         if (!m_pcm)
             return;
         // A plugin PCM (a sound server behind it) may report sound as played that
@@ -75,6 +83,15 @@ public:
         m_rate = std::max(1u, rate);
         m_history.assign(bufferFrames * m_blockAlign, 0);
         m_held.reserve(m_history.size());
+        m_bufferUs = std::chrono::microseconds(uint64_t{bufferFrames} * 1000000 / m_rate);
+        m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        int count = snd_pcm_poll_descriptors_count(m_pcm);
+        if (m_wake < 0 || count < 0)
+            return kWaveError;
+        m_polls.assign(1 + static_cast<size_t>(count), pollfd{});
+        m_polls[0] = pollfd{m_wake, POLLIN, 0};
+        if (count > 0 && snd_pcm_poll_descriptors(m_pcm, &m_polls[1], static_cast<unsigned>(count)) != count)
+            return kWaveError;
         return kWaveOk;
     }
 
@@ -197,6 +214,49 @@ public:
             snd_pcm_start(m_pcm);
     }
 
+    // With more to write, the PCM is full: sleep until it has a period of room,
+    // at most a buffer's time. Otherwise sleep until the next buffer is due.
+    std::chrono::microseconds SleepHint(uint64_t nextDue, uint64_t /*lastDue*/, bool morePending) override
+    {
+        using std::chrono::microseconds;
+        m_wantRoom = morePending && !m_paused && !m_dead;
+        if (m_wantRoom || nextDue == UINT64_MAX)
+            return m_bufferUs;
+        uint64_t played = PlayedBytes();
+        auto left = static_cast<int64_t>((nextDue - std::min(nextDue, played)) / m_blockAlign * 1000000 / m_rate);
+        return microseconds(std::clamp<int64_t>(left, 1000, m_bufferUs.count()));
+    }
+
+    bool OwnsWait() const override { return true; }
+
+    void WaitEvents(std::chrono::microseconds timeout) override
+    {
+        int ms = -1;
+        if (timeout != std::chrono::microseconds::max())
+            ms = static_cast<int>(std::clamp<int64_t>((timeout.count() + 999) / 1000, 0, INT32_MAX));
+        const nfds_t count = m_wantRoom ? m_polls.size() : 1;
+        m_wantRoom = false;
+        for (pollfd& p : m_polls)
+            p.revents = 0;
+        if (poll(m_polls.data(), count, ms) <= 0)
+            return;
+        if (m_polls[0].revents) {
+            uint64_t value = 0;
+            [[maybe_unused]] ssize_t n = read(m_wake, &value, sizeof value);
+        }
+        if (count > 1) {
+            // Lets the PCM (a plugin above all) clear what woke it.
+            unsigned short revents = 0;
+            snd_pcm_poll_descriptors_revents(m_pcm, &m_polls[1], static_cast<unsigned>(count - 1), &revents);
+        }
+    }
+
+    void Interrupt() override
+    {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(m_wake, &one, sizeof one);
+    }
+
 private:
     void Recover(int error)
     {
@@ -260,6 +320,10 @@ private:
     std::chrono::steady_clock::time_point m_dryUntil;
     std::vector<uint8_t> m_history;
     std::vector<uint8_t> m_held;
+    int m_wake = -1; // eventfd raised by Interrupt
+    std::vector<pollfd> m_polls; // m_wake, then the PCM's descriptors
+    bool m_wantRoom = false;     // the next wait also ends when the PCM has room
+    std::chrono::microseconds m_bufferUs{kBufferUs};
 };
 
 } // namespace
