@@ -11,10 +11,12 @@ int ClockSink::Open(const WaveFormat& format)
 {
     m_bytesPerSec = std::max<uint32_t>(1, format.avgBytesPerSec);
     m_blockAlign = std::max<uint32_t>(1, format.blockAlign);
-    // A second ahead of the clock: the thread refills half of it twice a second,
-    // handing back what played meanwhile, and rides over any late wake-up. No
-    // one listens, so nothing asks for a short lead.
-    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec / m_blockAlign * m_blockAlign);
+    // Ahead of the clock by a second with nothing recorded: the thread refills
+    // half of it twice a second, handing back what played meanwhile, and rides
+    // over any late wake-up. A recording hears a volume change as a listener
+    // would, so there the lead is 300 ms, refilled about seven times a second.
+    const uint64_t leadMs = m_writer ? 300 : 1000;
+    m_leadBytes = std::max<size_t>(m_blockAlign, m_bytesPerSec * leadMs / 1000 / m_blockAlign * m_blockAlign);
     m_unplayed.reserve(m_leadBytes + 65536);
     m_anchorTime = Clock::now();
     return kWaveOk;
