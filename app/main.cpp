@@ -10,7 +10,23 @@
 
 #include "app/start_up.h"
 
+#include <csignal>
+
+namespace {
+
+extern "C" void IgnoreBrokenPipe(int) {}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // A reader of the events that goes away must not kill the player at its next
+    // event: it would end without its orderly shutdown and leave the stream file
+    // behind. The write fails instead, and a quit still shuts down in order. A
+    // handler rather than SIG_IGN, so programs started from here get the default.
+    struct sigaction action {};
+    action.sa_handler = IgnoreBrokenPipe;
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
     return lumetra::app::RunProgram(argc, argv);
 }

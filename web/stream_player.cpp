@@ -101,11 +101,13 @@ void StreamThread(std::shared_ptr<StreamJob> job)
                 job->progress(total, true);
         },
         &job->limits);
+    // Reported while a stop request still shows: a job left running after a stop
+    // must not write its count over the next stream's.
+    if (job->progress)
+        job->progress(job->received.load(), false);
     job->running = false;
     job->done = 1;
     job->stop = 0;
-    if (job->progress)
-        job->progress(job->received.load(), false);
 }
 
 int StartPlaylistStream(const std::string& file, StreamContext& context)
