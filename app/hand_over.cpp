@@ -9,8 +9,6 @@
 #include "web/station_directory.h"
 #include "web/stream_playlist.h"
 
-#include <QTimer>
-
 #include <array>
 #include <strings.h>
 
@@ -42,7 +40,8 @@ HandOverSide ClassifyHandOver(std::string_view path)
     return HandOverSide::Ignored;
 }
 
-HandOverReceiver::HandOverReceiver(PlayerControl& player, QObject* mainWindow, FrontEndView* view)
+HandOverReceiver::HandOverReceiver(PlayerControl& player, engine::WindowMessageTarget* mainWindow,
+                                   FrontEndView* view)
     : m_player(player), m_window(mainWindow), m_view(view)
 {
 }
@@ -57,8 +56,7 @@ bool HandOverReceiver::Offer(const std::string& path)
     m_buffer = path;
     EmitEvent("handover", path);
     // The sender is answered first; the path is acted on once that is done.
-    QMetaObject::invokeMethod(
-        &m_context, [this] { Sort(); }, Qt::QueuedConnection);
+    m_scope.Post([this] { Sort(); });
     return true;
 }
 
@@ -114,8 +112,7 @@ bool HandOverReceiver::WaitForMode(intptr_t side, bool radioWanted)
         FrontEndStationDirectory().SetRunning(false);
         return true;
     }
-    QTimer::singleShot(kModeWaitMs, &m_context,
-                       [this, side] { engine::PostWindowMessage(m_window, kMsgHandOverOpen, side, 0); });
+    m_scope.After(kModeWaitMs, [this, side] { engine::PostWindowMessage(m_window, kMsgHandOverOpen, side, 0); });
     return true;
 }
 

@@ -5,11 +5,15 @@
 // station file in radio mode (17). Main thread only: the socket is read on the
 // main thread's event loop, so the pending counter needs no lock of its own.
 
-#include <QObject>
+#include "platform/loop/main_loop.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace lumetra::engine {
+class WindowMessageTarget;
+}
 
 namespace lumetra::app {
 
@@ -30,7 +34,7 @@ HandOverSide ClassifyHandOver(std::string_view path);
 class HandOverReceiver {
 public:
     // mainWindow receives the 1035 messages; view may be null (no window).
-    HandOverReceiver(PlayerControl& player, QObject* mainWindow, FrontEndView* view);
+    HandOverReceiver(PlayerControl& player, engine::WindowMessageTarget* mainWindow, FrontEndView* view);
 
     // A complete request from another start: true accepts it (the sender ends),
     // false answers busy (the sender asks again).
@@ -47,14 +51,14 @@ private:
     bool WaitForMode(intptr_t side, bool radioWanted);
 
     PlayerControl& m_player;
-    QObject* m_window;
+    engine::WindowMessageTarget* m_window;
     FrontEndView* m_view;
-    QObject m_context;
     // Raised from acceptance until the play that follows (or until a station
     // file or an ignored name has been dispatched).
     int m_pending = 0;
     std::string m_buffer;
     int m_modeWaits = 0;
+    platform::LoopScope m_scope;
 };
 
 } // namespace lumetra::app

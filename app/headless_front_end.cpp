@@ -23,9 +23,6 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,9 +38,12 @@ namespace {
 constexpr int kMsgOpenCommandLine = 1057;
 constexpr const char* kProductCaption = "Lumetra Media Player (tm)";
 // The hooks count ticks of 50 ms. A window animates on each; without one, the
-// timer wakes four times a second and runs the hooks for the ticks that passed.
+// timer wakes once a second (as often as the position event comes) and runs the
+// hooks for the ticks that passed, or four times a second while something is busy
+// (a fetch, a stream, a media-control source, the receiver, the library).
 constexpr int kTickMs = 50;
-constexpr int kTicksPerWakeHeadless = 5;
+constexpr int kTicksPerWakeIdle = 20;
+constexpr int kTicksPerWakeBusy = 5;
 constexpr int kPanelPlaylist = 0;
 constexpr int kPanelInfo = 1;
 constexpr int kPanelLibrary = 2;
@@ -125,10 +125,9 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
     if (device < 0)
         return 1;
     m_engine.SetDeviceNumber(device);
-    m_ticksPerWake = view ? 1 : kTicksPerWakeHeadless;
-    m_timer.setInterval(kTickMs * m_ticksPerWake);
-    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
-    m_timer.start();
+    m_ticksPerWake = view ? 1 : kTicksPerWakeBusy;
+    m_timer.SetCallback([this] { Tick(); });
+    m_timer.Start(kTickMs * m_ticksPerWake);
 
     PlayerControl player(m_engine);
     m_player = &player;
@@ -138,7 +137,7 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
             EmitEvent("end");
         m_endWaitStart = {};
         m_player->EndOfTrack(wParam);
-        QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
+        m_scope.Post([this] { ShutdownIfInputDone(); });
     });
     m_window.SetHandler(engine::kMsgEngineBox, [](intptr_t wParam, intptr_t) { engine::ShowEngineBox(wParam); });
     m_window.SetHandler(kMsgOpenCommandLine, [this](intptr_t, intptr_t) { OpenCommandLineFile(); });
@@ -166,7 +165,8 @@ int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view
     if (readInput)
         StartReadingInput();
 
-    QCoreApplication::exec();
+    platform::TheMainLoop().Run();
+    m_timer.Stop();
     m_handOverServer.reset();
     m_window.SetHandler(kMsgHandOverOpen, nullptr);
     m_handOver.reset();
@@ -264,16 +264,12 @@ void HeadlessFrontEnd::StartReadingInput()
             // The main thread may be inside a wait for a busy sound device.
             if (IsQuitLine(line))
                 m_engine.AbandonDeviceWaits();
-            QMetaObject::invokeMethod(
-                this, [this, line] { HandleLine(line); }, Qt::QueuedConnection);
+            m_scope.Post([this, line] { HandleLine(line); });
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_inputEnded = true;
-                QTimer::singleShot(0, this, [this] { ShutdownIfInputDone(); });
-            },
-            Qt::QueuedConnection);
+        m_scope.Post([this] {
+            m_inputEnded = true;
+            m_scope.Post([this] { ShutdownIfInputDone(); });
+        });
     }).detach();
 }
 
@@ -303,6 +299,13 @@ void HeadlessFrontEnd::Tick()
     if (m_view)
         m_view->Tick();
     ShutdownIfInputDone();
+    if (m_view || m_closing)
+        return;
+    int ticks = AnyBusy() ? kTicksPerWakeBusy : kTicksPerWakeIdle;
+    if (ticks != m_ticksPerWake) {
+        m_ticksPerWake = ticks;
+        m_timer.Start(kTickMs * ticks);
+    }
 }
 
 void HeadlessFrontEnd::ShutdownIfInputDone()
@@ -342,7 +345,7 @@ void HeadlessFrontEnd::Shutdown()
     m_closing = true;
     // Later starts find no listener from here on and wait for the lock instead.
     m_handOverServer.reset();
-    m_timer.stop();
+    m_timer.Stop();
     SetPanelShower(nullptr);
     if (m_view)
         m_view->Detach();
@@ -350,13 +353,13 @@ void HeadlessFrontEnd::Shutdown()
     RunShutdownSteps();
     // Waits for the device to close and the buffer thread to end, not a fixed time.
     m_engine.Shutdown();
-    if (QThread::currentThread()->loopLevel() > 1) {
+    if (platform::TheMainLoop().Level() > 1) {
         // Quit arrived inside a fetch's or a wait's own loop: everything is shut
         // down, so end here rather than let that command run on.
         std::fflush(stdout);
         std::_Exit(0);
     }
-    QCoreApplication::quit();
+    platform::TheMainLoop().Quit(0);
 }
 
 } // namespace lumetra::app

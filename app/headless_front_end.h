@@ -5,9 +5,7 @@
 #include "app/main_window.h"
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
-
-#include <QObject>
-#include <QTimer>
+#include "platform/loop/main_loop.h"
 
 #include <chrono>
 #include <memory>
@@ -23,10 +21,12 @@ class FrontEndView;
 class HandOverReceiver;
 class PlayerControl;
 
-class HeadlessFrontEnd : public QObject {
+class HeadlessFrontEnd {
 public:
     HeadlessFrontEnd(engine::Engine& engine, platform::audio::AudioSystem& audio);
-    ~HeadlessFrontEnd() override;
+    ~HeadlessFrontEnd();
+    HeadlessFrontEnd(const HeadlessFrontEnd&) = delete;
+    HeadlessFrontEnd& operator=(const HeadlessFrontEnd&) = delete;
     // Paths handed over by later starts arrive on listenFd (ListenForHandOvers)
     // once Run has set up the player; the socket file goes when the player ends.
     void TakeHandOvers(int listenFd, std::string socketPath);
@@ -51,7 +51,7 @@ private:
     engine::Engine& m_engine;
     platform::audio::AudioSystem& m_audio;
     MainWindow m_window;
-    QTimer m_timer;
+    platform::LoopTimer m_timer;
     PlayerControl* m_player = nullptr;
     FrontEndView* m_view = nullptr;
     std::string m_commandLineFile;
@@ -66,6 +66,7 @@ private:
     // When the player, idle at the end of input, began to wait for an end-of-track
     // message still in the queue; zero while not waiting.
     std::chrono::steady_clock::time_point m_endWaitStart{};
+    platform::LoopScope m_scope;
 };
 
 } // namespace lumetra::app

@@ -3,7 +3,7 @@
 // engine, the notices of the other subsystems) are handed to the handler
 // registered for their number, on the main thread.
 
-#include <QObject>
+#include "engine/window_message.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,13 +11,12 @@
 
 namespace lumetra::app {
 
-class MainWindow : public QObject {
+class MainWindow : public engine::WindowMessageTarget {
 public:
     using Handler = std::function<void(intptr_t wParam, intptr_t lParam)>;
     void SetHandler(int message, Handler handler) { m_handlers[message] = std::move(handler); }
 
-protected:
-    bool event(QEvent* e) override;
+    void HandleWindowMessage(int message, intptr_t wParam, intptr_t lParam) override;
 
 private:
     std::map<int, Handler> m_handlers;

@@ -7,10 +7,9 @@
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "platform/drives/program_directory.h"
+#include "platform/loop/poll_main_loop.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
-
-#include <QCoreApplication>
 
 #ifdef LUMETRA_WITH_WINDOW
 #include "app/window_entry.h"
@@ -153,7 +152,9 @@ int RunProgram(int argc, char** argv)
         return 1;
 #endif
     }
-    QCoreApplication application(argc, argv);
+    // No toolkit here: the player without a window maps no Qt library at all.
+    platform::PollMainLoop loop;
+    platform::InstallMainLoop(&loop);
     HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
     frontEnd.TakeHandOvers(claim.listenFd, claim.socketPath);
     End(frontEnd.Run(file));

@@ -114,7 +114,7 @@ void Engine::SetDeviceNumber(int device)
         m_mci->SetDeviceNumber(device);
 }
 
-void Engine::SetMainWindow(QObject* window)
+void Engine::SetMainWindow(WindowMessageTarget* window)
 {
     m_mainWindow.store(window);
     if (m_mci)

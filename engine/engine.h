@@ -24,11 +24,10 @@
 #include <thread>
 #include <vector>
 
-class QObject;
-
 namespace lumetra::engine {
 
 class MciSources;
+class WindowMessageTarget;
 
 enum PlayerState : int32_t { kStateIdle = 0, kStatePlaying = 1, kStateStopped = 2, kStatePaused = 3 };
 
@@ -68,12 +67,12 @@ public:
     int DeviceNumber() const { return m_deviceNumber; }
     // The main window: receives 953 when an MPEG item has played to its end.
     // The media-control sources also post their completions (953) to it.
-    void SetMainWindow(QObject* window);
+    void SetMainWindow(WindowMessageTarget* window);
     // WAV, ASF/WMA, MIDI and CD items play through these; without them (tests of
     // the MPEG path) those items start nothing.
     void SetMciSources(MciSources* mci);
     MciSources* Mci() const { return m_mci; }
-    QObject* MainWindow() const { return m_mainWindow.load(); }
+    WindowMessageTarget* MainWindow() const { return m_mainWindow.load(); }
 
     int OpenCurrent(const char* path, int64_t startPosition);
     void PlayCurrent();
@@ -170,7 +169,7 @@ private:
 
     ThreadMessageQueue m_queue;
     std::thread m_bufferThread;
-    std::atomic<QObject*> m_mainWindow{nullptr};
+    std::atomic<WindowMessageTarget*> m_mainWindow{nullptr};
 
     MciSources* m_mci = nullptr;
     std::function<void(PlayerState)> m_stateObserver;

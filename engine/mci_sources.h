@@ -22,8 +22,6 @@
 #include <thread>
 #include <vector>
 
-class QObject;
-
 namespace lumetra::platform::media {
 class CdDrive;
 class FfmpegVideo;
@@ -31,6 +29,8 @@ class MediaPlayback;
 } // namespace lumetra::platform::media
 
 namespace lumetra::engine {
+
+class WindowMessageTarget;
 
 struct CdTmsf {
     int track = 0;
@@ -46,7 +46,7 @@ public:
     MciSources& operator=(const MciSources&) = delete;
 
     void SetDeviceNumber(int device) { m_deviceNumber = device; }
-    void SetMainWindow(QObject* window) { m_mainWindow.store(window); }
+    void SetMainWindow(WindowMessageTarget* window) { m_mainWindow.store(window); }
     // The thread whose CD device is slot 0; the constructing thread until set.
     void SetMainThread(std::thread::id id) { m_mainThread = id; }
     // Why an open or play failed, for the user ("cannot open ...").
@@ -122,7 +122,7 @@ private:
 
     platform::audio::AudioSystem& m_audio;
     int m_deviceNumber = 0;
-    std::atomic<QObject*> m_mainWindow{nullptr};
+    std::atomic<WindowMessageTarget*> m_mainWindow{nullptr};
     std::thread::id m_mainThread;
     std::function<void(const std::string&)> m_report;
     std::function<std::string()> m_httpProxy;

@@ -1,12 +1,10 @@
 #pragma once
-// Window messages between threads and windows: a posted Qt event that carries the
-// message number and its two parameters, as the window procedures expect them.
-
-#include <QEvent>
+// Window messages between threads and windows: a task posted to the main loop that
+// carries the message number and its two parameters, as the window procedures
+// expect them.
 
 #include <cstdint>
-
-class QObject;
+#include <memory>
 
 namespace lumetra::engine {
 
@@ -22,21 +20,26 @@ enum EngineBox : intptr_t { kBoxDeviceBusy = 1, kBoxWaveOutError = 2, kBoxNoSoun
 // on the main thread with no lock held.
 void ShowEngineBox(intptr_t box);
 
-class WindowMessageEvent : public QEvent {
-public:
-    WindowMessageEvent(int message, intptr_t wParam, intptr_t lParam);
-    ~WindowMessageEvent() override;
-    WindowMessageEvent(const WindowMessageEvent&) = delete;
-    WindowMessageEvent& operator=(const WindowMessageEvent&) = delete;
-    static QEvent::Type EventType();
+struct WindowMessageChannel;
 
-    int message;
-    intptr_t wParam;
-    intptr_t lParam;
+// What receives window messages (the main window's message side), on the main
+// loop. Messages still on their way when it goes are dropped.
+class WindowMessageTarget {
+public:
+    WindowMessageTarget();
+    virtual ~WindowMessageTarget();
+    WindowMessageTarget(const WindowMessageTarget&) = delete;
+    WindowMessageTarget& operator=(const WindowMessageTarget&) = delete;
+
+    virtual void HandleWindowMessage(int message, intptr_t wParam, intptr_t lParam) = 0;
+
+private:
+    friend void PostWindowMessage(WindowMessageTarget*, int, intptr_t, intptr_t);
+    std::shared_ptr<WindowMessageChannel> m_channel;
 };
 
-// Thread-safe; the event is delivered on the target's thread.
-void PostWindowMessage(QObject* target, int message, intptr_t wParam, intptr_t lParam);
+// Thread-safe; the message is handled on the main loop (platform/loop/main_loop.h).
+void PostWindowMessage(WindowMessageTarget* target, int message, intptr_t wParam, intptr_t lParam);
 
 // End-of-track messages posted and not yet handled (nor dropped with their target).
 int PendingEndOfTrackMessages();

@@ -6,6 +6,7 @@
 #include "ui/dialog_presenters.h"
 #include "ui/player_window.h"
 #include "ui/program_icon.h"
+#include "ui/qt_main_loop.h"
 #include "ui/settings_dialogs.h"
 
 #include <QApplication>
@@ -103,6 +104,9 @@ int RunWindow(int& argc, char** argv, const std::string& commandLineFile, bool c
         return 1;
     }
     MakeApplication(argc, argv);
+    // The player's tasks, timers and files share the window's loop; it lives until the exit.
+    static ui::QtMainLoop loop;
+    platform::InstallMainLoop(&loop);
     SetEventsEnabled(control);
     // Boxes before the window is up (the sound device's questions) have no owner.
     ui::InstallDialogPresenters(nullptr, control);

@@ -1,9 +1,6 @@
 #include "platform/instance/hand_over_server.h"
 #include "platform/instance/hand_over_wire.h"
 
-#include <QSocketNotifier>
-#include <QTimer>
-
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -65,19 +62,17 @@ int ListenForHandOvers(const std::string& socketPath, std::string* error)
 HandOverServer::HandOverServer(int listenFd, std::string socketPath, Handler handler)
     : m_listenFd(listenFd), m_socketPath(std::move(socketPath)), m_handler(std::move(handler))
 {
-    m_listenNotifier = new QSocketNotifier(static_cast<qintptr>(m_listenFd), QSocketNotifier::Read, this);
-    connect(m_listenNotifier, &QSocketNotifier::activated, this, [this] { AcceptPending(); });
-    m_timeout = new QTimer(this);
-    m_timeout->setSingleShot(true);
-    connect(m_timeout, &QTimer::timeout, this, [this] { DropCurrent(); });
+    m_listenWatch = std::make_unique<FdWatch>(m_listenFd, [this] { AcceptPending(); });
+    m_timeout.SetSingleShot(true);
+    m_timeout.SetCallback([this] { DropCurrent(); });
     // Peers that connected before the event loop ran are waiting in the backlog.
-    QTimer::singleShot(0, this, [this] { AcceptPending(); });
+    m_scope.Post([this] { AcceptPending(); });
 }
 
 HandOverServer::~HandOverServer()
 {
     DropCurrent();
-    delete m_listenNotifier;
+    m_listenWatch.reset();
     ::close(m_listenFd);
     ::unlink(m_socketPath.c_str());
 }
@@ -99,9 +94,8 @@ void HandOverServer::AcceptPending()
         }
         m_fd = fd;
         m_reader = std::make_unique<HandOverRequestReader>();
-        m_readNotifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, this);
-        connect(m_readNotifier, &QSocketNotifier::activated, this, [this] { ReadRequest(); });
-        m_timeout->start(kRequestTimeoutMs);
+        m_readWatch = std::make_unique<FdWatch>(m_fd, [this] { ReadRequest(); });
+        m_timeout.Start(kRequestTimeoutMs);
         ReadRequest();
     }
 }
@@ -146,9 +140,8 @@ void HandOverServer::Answer(char answer)
 
 void HandOverServer::DropCurrent()
 {
-    m_timeout->stop();
-    delete m_readNotifier;
-    m_readNotifier = nullptr;
+    m_timeout.Stop();
+    m_readWatch.reset();
     m_reader.reset();
     if (m_fd >= 0)
         ::close(m_fd);

@@ -5,14 +5,11 @@
 // What arrives is bounded: the request's size (hand_over_wire.h), the time a
 // peer may take to send it, and the peers (this user's processes only).
 
-#include <QObject>
+#include "platform/loop/main_loop.h"
 
 #include <functional>
 #include <memory>
 #include <string>
-
-class QSocketNotifier;
-class QTimer;
 
 namespace lumetra::platform {
 
@@ -23,7 +20,7 @@ class HandOverRequestReader;
 // set. Peers may connect from here on; they wait until a server takes the socket.
 int ListenForHandOvers(const std::string& socketPath, std::string* error);
 
-class HandOverServer : public QObject {
+class HandOverServer {
 public:
     // Answers a complete request: true accepts it, false answers busy.
     using Handler = std::function<bool(const std::string& path)>;
@@ -31,7 +28,9 @@ public:
     // Takes listenFd (from ListenForHandOvers); the socket file is removed again
     // when the server ends.
     HandOverServer(int listenFd, std::string socketPath, Handler handler);
-    ~HandOverServer() override;
+    ~HandOverServer();
+    HandOverServer(const HandOverServer&) = delete;
+    HandOverServer& operator=(const HandOverServer&) = delete;
 
     // How long a peer may take from connecting to the end of its request.
     static constexpr int kRequestTimeoutMs = 2000;
@@ -45,12 +44,13 @@ private:
     int m_listenFd;
     std::string m_socketPath;
     Handler m_handler;
-    QSocketNotifier* m_listenNotifier = nullptr;
+    std::unique_ptr<FdWatch> m_listenWatch;
     // The connection being read, if any.
     int m_fd = -1;
-    QSocketNotifier* m_readNotifier = nullptr;
-    QTimer* m_timeout = nullptr;
+    std::unique_ptr<FdWatch> m_readWatch;
+    LoopTimer m_timeout;
     std::unique_ptr<HandOverRequestReader> m_reader;
+    LoopScope m_scope;
 };
 
 } // namespace lumetra::platform

@@ -59,7 +59,7 @@ void LoopScope::After(int ms, LoopTask task)
     });
 }
 
-LoopTimer::LoopTimer(LoopTask onTimeout) : m_onTimeout(std::move(onTimeout)) {}
+LoopTimer::LoopTimer(LoopTask onTimeout) : m_onTimeout(std::make_shared<LoopTask>(std::move(onTimeout))) {}
 
 LoopTimer::~LoopTimer()
 {
@@ -77,11 +77,11 @@ void LoopTimer::Start()
     Stop();
     if (!HasMainLoop())
         return;
-    m_id = TheMainLoop().StartTimer(m_intervalMs, !m_singleShot, [this] {
+    m_id = TheMainLoop().StartTimer(m_intervalMs, !m_singleShot, [this, callback = m_onTimeout] {
         if (m_singleShot)
             m_id = 0;
-        if (m_onTimeout)
-            m_onTimeout();
+        if (*callback)
+            (*callback)();
     });
 }
 
@@ -92,7 +92,7 @@ void LoopTimer::Stop()
     m_id = 0;
 }
 
-FdWatch::FdWatch(int fd, LoopTask onReadable) : m_fd(fd), m_onReadable(std::move(onReadable))
+FdWatch::FdWatch(int fd, LoopTask onReadable) : m_fd(fd), m_onReadable(std::make_shared<LoopTask>(std::move(onReadable)))
 {
     SetEnabled(true);
 }
@@ -107,7 +107,7 @@ void FdWatch::SetEnabled(bool enabled)
     if (!HasMainLoop())
         return;
     if (enabled && m_id == 0)
-        m_id = TheMainLoop().WatchReadable(m_fd, [this] { m_onReadable(); });
+        m_id = TheMainLoop().WatchReadable(m_fd, [callback = m_onReadable] { (*callback)(); });
     else if (!enabled && m_id != 0) {
         TheMainLoop().Unwatch(m_id);
         m_id = 0;

@@ -27,7 +27,7 @@ public:
     virtual void Unwatch(Id watch) = 0;
     // Runs until Quit; returns the status Quit gave.
     virtual int Run() = 0;
-    // Thread-safe. Run returns once the task that called it has finished.
+    // Thread-safe. Run returns once the tasks posted before the call have run.
     virtual void Quit(int status) = 0;
     // For the waits that keep the program alive inside a handler (a fetch, a
     // modal step): runs what is due, waiting at most maxWaitMs for something to arrive.
@@ -74,7 +74,7 @@ public:
     LoopTimer(const LoopTimer&) = delete;
     LoopTimer& operator=(const LoopTimer&) = delete;
 
-    void SetCallback(LoopTask onTimeout) { m_onTimeout = std::move(onTimeout); }
+    void SetCallback(LoopTask onTimeout) { *m_onTimeout = std::move(onTimeout); }
     void SetSingleShot(bool singleShot) { m_singleShot = singleShot; }
     void SetInterval(int ms) { m_intervalMs = ms; }
     int Interval() const { return m_intervalMs; }
@@ -85,7 +85,8 @@ public:
     bool IsActive() const { return m_id != 0; }
 
 private:
-    LoopTask m_onTimeout;
+    // Shared with the running timer, so a callback may delete its holder.
+    std::shared_ptr<LoopTask> m_onTimeout;
     int m_intervalMs = 0;
     bool m_singleShot = false;
     MainLoop::Id m_id = 0;
@@ -103,7 +104,8 @@ public:
 
 private:
     int m_fd;
-    LoopTask m_onReadable;
+    // Shared with the loop's watch, so a callback may delete its holder.
+    std::shared_ptr<LoopTask> m_onReadable;
     MainLoop::Id m_id = 0;
 };
 

@@ -74,9 +74,11 @@ int PollMainLoop::Run()
 
 void PollMainLoop::Quit(int status)
 {
-    m_status = status;
-    m_quit = true;
-    Wake();
+    // As a task: what was posted before it (a notice posted during shutdown) still runs.
+    Post([this, status] {
+        m_status = status;
+        m_quit = true;
+    });
 }
 
 void PollMainLoop::ProcessEvents(int maxWaitMs)

@@ -2,8 +2,7 @@
 #include "app/headless_registry.h"
 #include "app/main_window.h"
 #include "engine/window_message.h"
-
-#include <QCoreApplication>
+#include "platform/loop/poll_main_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +30,8 @@ TEST(HeadlessLines, FirstWordNamesTheCommandAndTheRestIsItsArgument)
 // the window's thread, with their parameters.
 TEST(HeadlessRegistry, WindowMessagesReachRegisteredHandlers)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    platform::PollMainLoop loop;
+    platform::InstallMainLoop(&loop);
     MainWindow window;
     std::vector<std::pair<intptr_t, intptr_t>> notices;
     RegisterWindowMessageHandler(1025, [&](intptr_t w, intptr_t l) { notices.emplace_back(w, l); });
@@ -45,11 +42,14 @@ TEST(HeadlessRegistry, WindowMessagesReachRegisteredHandlers)
     engine::PostWindowMessage(&window, 4242, 0, 0);
     {
         // An end-of-track message is pending until handled, or dropped with its target.
-        QObject gone;
+        MainWindow gone;
+        gone.SetHandler(engine::kMsgEndOfTrack, [&](intptr_t, intptr_t) { ++ends; });
         engine::PostWindowMessage(&gone, engine::kMsgEndOfTrack, 0, 0);
         EXPECT_EQ(engine::PendingEndOfTrackMessages(), 2);
     }
-    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(engine::PendingEndOfTrackMessages(), 1);
+    loop.ProcessEvents(0);
+    platform::InstallMainLoop(nullptr);
     EXPECT_EQ(notices, (std::vector<std::pair<intptr_t, intptr_t>>{{6874, 42}}));
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(engine::PendingEndOfTrackMessages(), 0);

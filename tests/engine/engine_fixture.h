@@ -9,8 +9,7 @@
 #include "engine/mixer_access.h"
 #include "platform/dialogs/message_box.h"
 
-#include <QCoreApplication>
-#include <QObject>
+#include "platform/loop/poll_main_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -23,39 +22,24 @@
 
 namespace lumetra::engine::testing {
 
-class NoticeCounter : public QObject {
+class NoticeCounter : public WindowMessageTarget {
 public:
     std::atomic<int> endNotices{0};
 
-protected:
-    bool event(QEvent* e) override
+    void HandleWindowMessage(int message, intptr_t wParam, intptr_t) override
     {
-        if (e->type() == WindowMessageEvent::EventType()) {
-            auto* m = static_cast<WindowMessageEvent*>(e);
-            if (m->message == kMsgEndOfTrack && m->wParam == 0)
-                ++endNotices;
-            if (m->message == kMsgEngineBox)
-                ShowEngineBox(m->wParam);
-            return true;
-        }
-        return QObject::event(e);
+        if (message == kMsgEndOfTrack && wParam == 0)
+            ++endNotices;
+        if (message == kMsgEngineBox)
+            ShowEngineBox(wParam);
     }
 };
 
 class EngineTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "engine_test";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
-
     void SetUp() override
     {
+        platform::InstallMainLoop(&m_loop);
         m_dir =
             std::filesystem::temp_directory_path() / ("lumetra-engine-" + std::to_string(::getpid()) + "-" +
                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -72,6 +56,7 @@ protected:
     {
         m_engine.reset();
         platform::SetMessageBoxPresenter(nullptr);
+        platform::InstallMainLoop(nullptr);
         std::filesystem::remove_all(m_dir);
     }
 
@@ -135,7 +120,7 @@ protected:
         for (int i = 0; i < 60000; ++i) {
             if (audio.clock)
                 audio.PlayOnLast(4);
-            QCoreApplication::sendPostedEvents();
+            m_loop.ProcessEvents(0);
             if (pred())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -147,14 +132,14 @@ protected:
     void Settle()
     {
         for (int i = 0; i < 50; ++i) {
-            QCoreApplication::sendPostedEvents();
+            m_loop.ProcessEvents(0);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
 
     std::vector<std::string> Messages()
     {
-        QCoreApplication::sendPostedEvents();
+        m_loop.ProcessEvents(0);
         std::lock_guard g(m_messageLock);
         return m_messages;
     }
@@ -164,6 +149,7 @@ protected:
     FakeDecoder decoder{log};
     StreamProgress stream;
     std::recursive_mutex lock;
+    platform::PollMainLoop m_loop;
     NoticeCounter window;
 
 private:

@@ -7,6 +7,7 @@
 #include "platform/audio/wave_out.h"
 #include "ui/control_ids.h"
 #include "ui/player_window.h"
+#include "ui/qt_main_loop.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -51,6 +52,8 @@ protected:
         static char name[] = "window_transport_test";
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
+        static QtMainLoop loop;
+        platform::InstallMainLoop(&loop);
     }
     static void TearDownTestSuite() { fs::remove_all(s_dir); }
 
