@@ -7,7 +7,7 @@
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "platform/drives/program_directory.h"
-#include "platform/loop/poll_main_loop.h"
+#include "platform/loop/main_loop.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
@@ -21,9 +21,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace lumetra::app {
+
+// The loop of the player without a window. On Qt's loop while the web, radio and
+// bus sides still have Qt objects that need it (ui/headless_qt_loop.cpp).
+std::unique_ptr<platform::MainLoop> MakeHeadlessLoop(int& argc, char** argv);
+
 namespace {
 
 // The longest command-line file kept; a longer argument is cut there, as the
@@ -152,9 +158,8 @@ int RunProgram(int argc, char** argv)
         return 1;
 #endif
     }
-    // No toolkit here: the player without a window maps no Qt library at all.
-    platform::PollMainLoop loop;
-    platform::InstallMainLoop(&loop);
+    std::unique_ptr<platform::MainLoop> loop = MakeHeadlessLoop(argc, argv);
+    platform::InstallMainLoop(loop.get());
     HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
     frontEnd.TakeHandOvers(claim.listenFd, claim.socketPath);
     End(frontEnd.Run(file));
