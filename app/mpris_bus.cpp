@@ -1,29 +1,42 @@
-// The module's side of the MPRIS service: the object on the session bus.
+// The module's side of the MPRIS service: the object on the session bus, on
+// sd-bus, driven by the main thread's loop (a readable watch on the connection
+// and a timer for what sd-bus wants done later).
 #include "app/mpris_bus.h"
+#include "platform/loop/main_loop.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
-#include <QTimer>
-#include <QUrl>
-
+#include <poll.h>
+#include <systemd/sd-bus.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string_view>
 
 namespace lumetra::app {
 namespace {
 
-const QString kObjectPath = "/org/mpris/MediaPlayer2";
-const QString kRootInterface = "org.mpris.MediaPlayer2";
-const QString kPlayerInterface = "org.mpris.MediaPlayer2.Player";
-const QString kPropertiesInterface = "org.freedesktop.DBus.Properties";
-const QString kServiceName = "org.mpris.MediaPlayer2.lumetra";
-const QString kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+constexpr std::string_view kRootInterface = "org.mpris.MediaPlayer2";
+constexpr std::string_view kPlayerInterface = "org.mpris.MediaPlayer2.Player";
+constexpr std::string_view kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr std::string_view kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
+constexpr const char* kServiceName = "org.mpris.MediaPlayer2.lumetra";
+constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+
+constexpr const char* kIntrospectionHead = R"(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
+"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
+<node>
+)";
 
 constexpr const char* kIntrospection = R"(<interface name="org.mpris.MediaPlayer2">
 <method name="Raise"/><method name="Quit"/>
@@ -49,121 +62,427 @@ constexpr const char* kIntrospection = R"(<interface name="org.mpris.MediaPlayer
 <property name="CanPause" type="b" access="read"/><property name="CanSeek" type="b" access="read"/>
 <property name="CanControl" type="b" access="read"/>
 </interface>
+  <interface name="org.freedesktop.DBus.Properties">
+    <method name="Get">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="property_name" type="s" direction="in"/>
+      <arg name="value" type="v" direction="out"/>
+    </method>
+    <method name="Set">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="property_name" type="s" direction="in"/>
+      <arg name="value" type="v" direction="in"/>
+    </method>
+    <method name="GetAll">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="values" type="a{sv}" direction="out"/>
+    </method>
+    <signal name="PropertiesChanged">
+      <arg name="interface_name" type="s" direction="out"/>
+      <arg name="changed_properties" type="a{sv}" direction="out"/>
+      <arg name="invalidated_properties" type="as" direction="out"/>
+    </signal>
+  </interface>
 )";
 
-QVariant ObjectPath(const QString& path)
+// Every node has these two.
+constexpr const char* kIntrospectionTail = R"(  <interface name="org.freedesktop.DBus.Introspectable">
+    <method name="Introspect">
+      <arg name="xml_data" type="s" direction="out"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.DBus.Peer">
+    <method name="Ping"/>
+    <method name="GetMachineId">
+      <arg name="machine_uuid" type="s" direction="out"/>
+    </method>
+  </interface>
+)";
+
+// A property value: b, s, d, x, o, A (as) or M (a{sv}).
+struct Value {
+    char type = 's';
+    bool boolean = false;
+    double real = 0;
+    int64_t integer = 0;
+    std::string text;
+    std::vector<std::string> list;
+    std::map<std::string, Value> map;
+
+    bool operator==(const Value&) const = default;
+};
+using ValueMap = std::map<std::string, Value>;
+
+Value Make(char type)
 {
-    return QVariant::fromValue(QDBusObjectPath(path));
+    Value value;
+    value.type = type;
+    return value;
+}
+Value Bool(bool b)
+{
+    Value value = Make('b');
+    value.boolean = b;
+    return value;
+}
+Value Real(double d)
+{
+    Value value = Make('d');
+    value.real = d;
+    return value;
+}
+Value Int64(int64_t x)
+{
+    Value value = Make('x');
+    value.integer = x;
+    return value;
+}
+Value Text(std::string s, char type = 's')
+{
+    Value value = Make(type);
+    value.text = std::move(s);
+    return value;
+}
+Value Path(std::string s) { return Text(std::move(s), 'o'); }
+Value List(std::vector<std::string> l)
+{
+    Value value = Make('A');
+    value.list = std::move(l);
+    return value;
+}
+Value Map(ValueMap m)
+{
+    Value value = Make('M');
+    value.map = std::move(m);
+    return value;
 }
 
-} // namespace
+// The bus takes only valid UTF-8; each byte that is not part of a valid
+// sequence becomes U+FFFD.
+std::string ValidUtf8(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size();) {
+        auto byte = static_cast<unsigned char>(in[i]);
+        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= in.size() && byte != 0;
+        uint32_t code = length == 1 ? byte : byte & (0x7F >> length);
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            auto next = static_cast<unsigned char>(in[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF.
+        static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= kLeast[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (valid) {
+            out.append(in.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
 
-class MprisObject final : public QDBusVirtualObject, public MprisBus {
+// A local path as a file: address, each byte outside the path characters of an
+// address written %XX.
+std::string FileUrl(std::string_view path)
+{
+    static constexpr std::string_view kKept = "-._~/!$&'()*+,;=:@[]";
+    std::string url = "file://";
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) && byte < 0x80) {
+            url += c;
+        } else if (kKept.find(c) != std::string_view::npos) {
+            url += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            url += escaped;
+        }
+    }
+    return url;
+}
+
+// The local path a file: address names ("//host/path" with a host); false for
+// any other scheme.
+bool LocalPath(std::string_view url, std::string& path)
+{
+    std::size_t colon = url.find(':');
+    if (colon != 4 || strncasecmp(url.data(), "file", 4) != 0)
+        return false;
+    std::string_view rest = url.substr(5);
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    if (rest.starts_with("//")) {
+        std::size_t end = rest.find('/', 2);
+        std::string_view host = rest.substr(2, end == std::string_view::npos ? std::string_view::npos : end - 2);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+        if (!host.empty())
+            path = "//" + std::string(host);
+    }
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+            path += static_cast<char>(std::strtol(std::string(rest.substr(i + 1, 2)).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            path += rest[i];
+        }
+    }
+    return true;
+}
+
+int AppendValue(sd_bus_message* m, const Value& value);
+
+int AppendBare(sd_bus_message* m, const Value& value)
+{
+    switch (value.type) {
+    case 'b': {
+        int b = value.boolean;
+        return sd_bus_message_append_basic(m, 'b', &b);
+    }
+    case 'd':
+        return sd_bus_message_append_basic(m, 'd', &value.real);
+    case 'x':
+        return sd_bus_message_append_basic(m, 'x', &value.integer);
+    case 's':
+    case 'o':
+        return sd_bus_message_append_basic(m, value.type, value.text.c_str());
+    case 'A': {
+        int r = sd_bus_message_open_container(m, 'a', "s");
+        for (const std::string& item : value.list)
+            r = r < 0 ? r : sd_bus_message_append_basic(m, 's', item.c_str());
+        return r < 0 ? r : sd_bus_message_close_container(m);
+    }
+    default: {
+        int r = sd_bus_message_open_container(m, 'a', "{sv}");
+        for (const auto& [key, item] : value.map) {
+            r = r < 0 ? r : sd_bus_message_open_container(m, 'e', "sv");
+            r = r < 0 ? r : sd_bus_message_append_basic(m, 's', key.c_str());
+            r = r < 0 ? r : AppendValue(m, item);
+            r = r < 0 ? r : sd_bus_message_close_container(m);
+        }
+        return r < 0 ? r : sd_bus_message_close_container(m);
+    }
+    }
+}
+
+int AppendValue(sd_bus_message* m, const Value& value)
+{
+    const char* signature = value.type == 'A' ? "as" : value.type == 'M' ? "a{sv}" : nullptr;
+    char single[2] = {value.type, 0};
+    int r = sd_bus_message_open_container(m, 'v', signature ? signature : single);
+    r = r < 0 ? r : AppendBare(m, value);
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+// What a Set carries, read loosely as the variant's number, truth or text.
+struct SetValue {
+    double number = 0;
+    bool truth = false;
+    std::string text;
+};
+
+int ReadSetValue(sd_bus_message* m, SetValue& value)
+{
+    const char* contents = nullptr;
+    int r = sd_bus_message_peek_type(m, nullptr, &contents);
+    if (r < 0 || !contents)
+        return r < 0 ? r : -EINVAL;
+    if (std::strlen(contents) != 1 || !std::strchr("ybnqiuxtdsog", contents[0]))
+        return sd_bus_message_skip(m, "v"); // a container: no number, false, no text
+    char type = contents[0];
+    r = sd_bus_message_enter_container(m, 'v', contents);
+    if (r < 0)
+        return r;
+    union {
+        uint8_t y;
+        int b;
+        int16_t n;
+        uint16_t q;
+        int32_t i;
+        uint32_t u;
+        int64_t x;
+        uint64_t t;
+        double d;
+        const char* s;
+    } raw{};
+    r = sd_bus_message_read_basic(m, type, &raw);
+    if (r < 0)
+        return r;
+    switch (type) {
+    case 'y': value.number = raw.y; break;
+    case 'b': value.number = raw.b ? 1 : 0; break;
+    case 'n': value.number = raw.n; break;
+    case 'q': value.number = raw.q; break;
+    case 'i': value.number = raw.i; break;
+    case 'u': value.number = raw.u; break;
+    case 'x': value.number = static_cast<double>(raw.x); break;
+    case 't': value.number = static_cast<double>(raw.t); break;
+    case 'd': value.number = raw.d; break;
+    default: {
+        value.text = raw.s;
+        char* end = nullptr;
+        double number = std::strtod(raw.s, &end);
+        value.number = *raw.s && end && !*end ? number : 0;
+        std::string lower = value.text;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        value.truth = !lower.empty() && lower != "0" && lower != "false";
+        return sd_bus_message_exit_container(m);
+    }
+    }
+    value.truth = value.number != 0;
+    if (type == 'b')
+        value.text = raw.b ? "true" : "false";
+    return sd_bus_message_exit_container(m);
+}
+
+int64_t MonotonicUs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+class MprisBusObject final : public MprisBus, public std::enable_shared_from_this<MprisBusObject> {
 public:
-    MprisObject(MprisPlayer& player, QDBusConnection bus) : m_player(player), m_bus(std::move(bus)) {}
-    ~MprisObject() override
+    MprisBusObject(MprisPlayer& player, platform::MainLoop& loop, sd_bus* bus)
+        : m_player(player), m_loop(loop), m_bus(bus)
+    {
+    }
+    ~MprisBusObject() override { Leave(); }
+
+    bool Register();
+    void Poll() override;
+    void Close() override
     {
         m_closed = true;
-        m_bus.unregisterObject(kObjectPath);
-        m_bus.unregisterService(kServiceName);
-        m_bus.unregisterService(kServiceName + ".instance" + QString::number(::getpid()));
+        if (!m_processing)
+            Leave();
     }
 
-    QString introspect(const QString& path) const override { return path == kObjectPath ? kIntrospection : ""; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
-    void Poll() override;
-    void Close() override { m_closed = true; }
-
 private:
-    QVariantMap RootProperties() const;
-    QVariantMap PlayerProperties();
-    QVariantMap Metadata(const MprisState& state);
-    bool RunPlayerMethod(const QDBusMessage& message, QDBusMessage& reply);
-    bool SetProperty(const QString& name, const QVariant& value);
+    static int OnMessage(sd_bus_message* m, void* self, sd_bus_error*)
+    {
+        return static_cast<MprisBusObject*>(self)->Handle(m);
+    }
+    int Handle(sd_bus_message* m);
+    int HandleProperties(sd_bus_message* m, std::string_view member, std::string_view signature);
+    int Introspect(sd_bus_message* m, std::string_view path);
+    ValueMap RootProperties() const;
+    ValueMap PlayerProperties();
+    Value Metadata(const MprisState& state);
+    bool RunPlayerMethod(sd_bus_message* m, std::string_view member, std::string_view signature, int& replied);
+    bool SetProperty(std::string_view name, const SetValue& value);
     void Command(const std::string& line) { m_player.Command(line); }
-    void SeekToUs(qlonglong position);
+    void SeekToUs(int64_t position);
+    void Send(sd_bus_message* m);
+
+    // The connection on the loop.
+    void Drive();
+    void Rearm();
+    void Leave();
 
     MprisPlayer& m_player;
-    QDBusConnection m_bus;
+    platform::MainLoop& m_loop;
+    sd_bus* m_bus;
+    sd_bus_slot* m_slot = nullptr;
+    platform::MainLoop::Id m_watch = 0;
+    platform::MainLoop::Id m_timer = 0;
+    bool m_processing = false;
     bool m_closed = false;
     // What was last announced, to send only changes.
-    QVariantMap m_announced;
+    ValueMap m_announced;
     std::string m_trackPath;
     int m_trackNumber = 0;
 };
 
-QVariantMap MprisObject::Metadata(const MprisState& state)
+Value MprisBusObject::Metadata(const MprisState& state)
 {
-    QVariantMap map;
+    ValueMap map;
     if (!state.loaded) {
-        map["mpris:trackid"] = ObjectPath(kNoTrack);
-        return map;
+        map["mpris:trackid"] = Path(kNoTrack);
+        return Map(std::move(map));
     }
     // A new path is a new track; the number keeps the ids apart.
     if (m_trackPath != state.path) {
         m_trackPath = state.path;
         ++m_trackNumber;
     }
-    map["mpris:trackid"] = ObjectPath("/org/lumetra/track/" + QString::number(m_trackNumber));
-    map["xesam:title"] = QString::fromStdString(state.title);
+    map["mpris:trackid"] = Path("/org/lumetra/track/" + std::to_string(m_trackNumber));
+    map["xesam:title"] = Text(ValidUtf8(state.title));
     if (!state.performer.empty())
-        map["xesam:artist"] = QStringList{QString::fromStdString(state.performer)};
-    QString path = QString::fromLocal8Bit(state.path.c_str());
-    map["xesam:url"] = path.startsWith('/') ? QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) : path;
+        map["xesam:artist"] = List({ValidUtf8(state.performer)});
+    map["xesam:url"] = Text(state.path.starts_with('/') ? FileUrl(state.path) : ValidUtf8(state.path));
     if (state.lengthUs > 0)
-        map["mpris:length"] = static_cast<qlonglong>(state.lengthUs);
-    return map;
+        map["mpris:length"] = Int64(state.lengthUs);
+    return Map(std::move(map));
 }
 
-QVariantMap MprisObject::RootProperties() const
+ValueMap MprisBusObject::RootProperties() const
 {
-    QStringList types;
+    std::vector<std::string> types;
     for (const std::string& type : m_player.MimeTypes())
-        types << QString::fromStdString(type);
-    return {{"CanQuit", true},
-            {"CanRaise", m_player.CanRaise()},
-            {"HasTrackList", false},
-            {"Identity", "Lumetra Media Player"},
-            {"DesktopEntry", "lumetra"},
-            {"SupportedUriSchemes", QStringList{"file"}},
-            {"SupportedMimeTypes", types}};
+        types.push_back(ValidUtf8(type));
+    return {{"CanQuit", Bool(true)},
+            {"CanRaise", Bool(m_player.CanRaise())},
+            {"HasTrackList", Bool(false)},
+            {"Identity", Text("Lumetra Media Player")},
+            {"DesktopEntry", Text("lumetra")},
+            {"SupportedUriSchemes", List({"file"})},
+            {"SupportedMimeTypes", List(std::move(types))}};
 }
 
-QVariantMap MprisObject::PlayerProperties()
+ValueMap MprisBusObject::PlayerProperties()
 {
     const MprisState state = m_player.State();
     const char* status = state.playback == MprisState::Playing  ? "Playing"
                          : state.playback == MprisState::Paused ? "Paused"
                                                                 : "Stopped";
-    return {{"PlaybackStatus", status},
-            {"LoopStatus", state.repeat ? "Playlist" : "None"},
-            {"Rate", 1.0},
-            {"Shuffle", state.shuffle},
+    return {{"PlaybackStatus", Text(status)},
+            {"LoopStatus", Text(state.repeat ? "Playlist" : "None")},
+            {"Rate", Real(1.0)},
+            {"Shuffle", Bool(state.shuffle)},
             {"Metadata", Metadata(state)},
-            {"Volume", state.volume / 65535.0},
-            {"Position", static_cast<qlonglong>(state.positionUs)},
-            {"MinimumRate", 1.0},
-            {"MaximumRate", 1.0},
-            {"CanGoNext", true},
-            {"CanGoPrevious", true},
-            {"CanPlay", state.loaded || state.rowCount > 0},
-            {"CanPause", true},
-            {"CanSeek", state.loaded && state.lengthUs > 0},
-            {"CanControl", true}};
+            {"Volume", Real(state.volume / 65535.0)},
+            {"Position", Int64(state.positionUs)},
+            {"MinimumRate", Real(1.0)},
+            {"MaximumRate", Real(1.0)},
+            {"CanGoNext", Bool(true)},
+            {"CanGoPrevious", Bool(true)},
+            {"CanPlay", Bool(state.loaded || state.rowCount > 0)},
+            {"CanPause", Bool(true)},
+            {"CanSeek", Bool(state.loaded && state.lengthUs > 0)},
+            {"CanControl", Bool(true)}};
 }
 
-void MprisObject::SeekToUs(qlonglong position)
+void MprisBusObject::Send(sd_bus_message* m)
+{
+    sd_bus_send(m_bus, m, nullptr);
+    sd_bus_message_unref(m);
+    if (!m_processing)
+        Rearm();
+}
+
+void MprisBusObject::SeekToUs(int64_t position)
 {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(position) / 1e6);
     Command(std::string("seek ") + seconds);
-    m_bus.send(QDBusMessage::createSignal(kObjectPath, kPlayerInterface, "Seeked") << static_cast<qlonglong>(m_player.State().positionUs));
+    sd_bus_message* signal = nullptr;
+    if (sd_bus_message_new_signal(m_bus, &signal, kObjectPath, kPlayerInterface.data(), "Seeked") < 0)
+        return;
+    int64_t now = m_player.State().positionUs;
+    sd_bus_message_append_basic(signal, 'x', &now);
+    Send(signal);
 }
 
-bool MprisObject::RunPlayerMethod(const QDBusMessage& message, QDBusMessage& reply)
+bool MprisBusObject::RunPlayerMethod(sd_bus_message* m, std::string_view member, std::string_view signature, int& replied)
 {
-    const QString member = message.member();
-    const QVariantList args = message.arguments();
     if (member == "Play") {
         Command("play");
     } else if (member == "Pause") {
@@ -176,30 +495,34 @@ bool MprisObject::RunPlayerMethod(const QDBusMessage& message, QDBusMessage& rep
         Command("next");
     } else if (member == "Previous") {
         Command("prev");
-    } else if (member == "Seek" && message.signature() == "x") {
+    } else if (member == "Seek" && signature == "x") {
+        int64_t offset = 0;
+        sd_bus_message_read_basic(m, 'x', &offset);
         const MprisState state = m_player.State();
         if (!state.loaded)
             return true;
-        qlonglong target = state.positionUs + args[0].toLongLong();
+        int64_t target = state.positionUs + std::clamp<int64_t>(offset, INT64_MIN / 2, INT64_MAX / 2);
         if (target >= state.lengthUs)
             Command("next");
         else
-            SeekToUs(std::max<qlonglong>(0, target));
-    } else if (member == "SetPosition" && message.signature() == "ox") {
-        QString track = qvariant_cast<QDBusObjectPath>(args[0]).path();
-        qlonglong position = args[1].toLongLong();
+            SeekToUs(std::max<int64_t>(0, target));
+    } else if (member == "SetPosition" && signature == "ox") {
+        const char* track = "";
+        int64_t position = 0;
+        sd_bus_message_read(m, "ox", &track, &position);
         const MprisState state = m_player.State();
-        QVariant current = Metadata(state).value("mpris:trackid");
-        if (track == qvariant_cast<QDBusObjectPath>(current).path() && position >= 0 && position <= state.lengthUs)
+        Value current = Metadata(state).map["mpris:trackid"];
+        if (current.text == track && position >= 0 && position <= state.lengthUs)
             SeekToUs(position);
-    } else if (member == "OpenUri" && message.signature() == "s") {
-        QUrl url(args[0].toString());
-        if (!url.isLocalFile()) {
-            reply = message.createErrorReply(QDBusError::NotSupported, "only file: addresses are opened");
+    } else if (member == "OpenUri" && signature == "s") {
+        const char* uri = "";
+        sd_bus_message_read_basic(m, 's', &uri);
+        std::string path;
+        if (!LocalPath(uri, path)) {
+            replied = sd_bus_reply_method_errorf(m, SD_BUS_ERROR_NOT_SUPPORTED, "only file: addresses are opened");
             return true;
         }
-        std::string path = url.toLocalFile().toLocal8Bit().toStdString();
-        if (path.find('\n') == std::string::npos && path.size() <= 4096)
+        if (path.find_first_of(std::string_view("\n\r\0", 3)) == std::string::npos && path.size() <= 4096)
             Command("play " + path);
     } else {
         return false;
@@ -207,17 +530,17 @@ bool MprisObject::RunPlayerMethod(const QDBusMessage& message, QDBusMessage& rep
     return true;
 }
 
-bool MprisObject::SetProperty(const QString& name, const QVariant& value)
+bool MprisBusObject::SetProperty(std::string_view name, const SetValue& value)
 {
     if (name == "Volume") {
-        double volume = std::clamp(value.toDouble(), 0.0, 1.0);
+        double volume = std::clamp(value.number, 0.0, 1.0);
         if (std::isfinite(volume))
             Command("volume " + std::to_string(std::lround(volume * 65535)));
     } else if (name == "Shuffle") {
-        if (value.toBool() != m_player.State().shuffle)
+        if (value.truth != m_player.State().shuffle)
             Command("shuffle");
     } else if (name == "LoopStatus") {
-        if ((value.toString() != "None") != m_player.State().repeat)
+        if ((value.text != "None") != m_player.State().repeat)
             Command("repeat");
     } else if (name != "Rate") {
         return false;
@@ -225,104 +548,281 @@ bool MprisObject::SetProperty(const QString& name, const QVariant& value)
     return true;
 }
 
-bool MprisObject::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
+int ReplyProperties(sd_bus_message* call, const ValueMap& properties)
 {
-    if (message.type() != QDBusMessage::MethodCallMessage || m_closed)
-        return false;
-    const QString interface = message.interface();
-    const QString member = message.member();
-    const QVariantList args = message.arguments();
-    QDBusMessage reply = message.createReply();
-    if (interface == kPropertiesInterface) {
-        QString target = args.value(0).toString();
-        QVariantMap properties = target == kRootInterface     ? RootProperties()
-                                 : target == kPlayerInterface ? PlayerProperties()
-                                                              : QVariantMap();
-        if (member == "GetAll" && message.signature() == "s") {
-            reply = message.createReply(QVariant(properties));
-        } else if (member == "Get" && message.signature() == "ss") {
-            QString name = args[1].toString();
-            if (properties.contains(name))
-                reply = message.createReply(QVariant::fromValue(QDBusVariant(properties[name])));
-            else
-                reply = message.createErrorReply(QDBusError::InvalidArgs, "no such property: " + name);
-        } else if (member == "Set" && message.signature() == "ssv") {
-            QVariant value = qvariant_cast<QDBusVariant>(args[2]).variant();
-            if (target != kPlayerInterface || !SetProperty(args[1].toString(), value))
-                reply = message.createErrorReply(QDBusError::PropertyReadOnly, "read-only: " + args[1].toString());
-            Poll();
-        } else {
-            return false;
-        }
-    } else if (interface == kRootInterface || (interface.isEmpty() && (member == "Raise" || member == "Quit"))) {
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_message_new_method_return(call, &reply);
+    r = r < 0 ? r : AppendBare(reply, Map(properties));
+    r = r < 0 ? r : sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return r;
+}
+
+int NoSuchMethod(sd_bus_message* m, std::string_view interface)
+{
+    std::string where = interface.empty() ? "any interface" : "interface '" + std::string(interface) + "'";
+    return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_UNKNOWN_METHOD,
+                                      "No such method '%s' in %s at object path '%s' (signature '%s')",
+                                      sd_bus_message_get_member(m), where.c_str(), sd_bus_message_get_path(m),
+                                      sd_bus_message_get_signature(m, 1));
+}
+
+int NoSuchInterface(sd_bus_message* m, std::string_view interface)
+{
+    if (interface.empty())
+        return NoSuchMethod(m, interface);
+    return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_UNKNOWN_INTERFACE, "No such interface '%s' at object path '%s'",
+                                      std::string(interface).c_str(), sd_bus_message_get_path(m));
+}
+
+int MprisBusObject::HandleProperties(sd_bus_message* m, std::string_view member, std::string_view signature)
+{
+    const char* target = "";
+    if (!signature.empty() && signature[0] == 's')
+        sd_bus_message_read_basic(m, 's', &target);
+    ValueMap properties = target == kRootInterface     ? RootProperties()
+                          : target == kPlayerInterface ? PlayerProperties()
+                                                       : ValueMap();
+    if (member == "GetAll" && signature == "s")
+        return ReplyProperties(m, properties);
+    if (member == "Get" && signature == "ss") {
+        const char* name = "";
+        sd_bus_message_read_basic(m, 's', &name);
+        auto it = properties.find(name);
+        if (it == properties.end())
+            return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_INVALID_ARGS, "no such property: %s", name);
+        sd_bus_message* reply = nullptr;
+        int r = sd_bus_message_new_method_return(m, &reply);
+        r = r < 0 ? r : AppendValue(reply, it->second);
+        r = r < 0 ? r : sd_bus_send(nullptr, reply, nullptr);
+        sd_bus_message_unref(reply);
+        return r;
+    }
+    if (member == "Set" && signature == "ssv") {
+        const char* name = "";
+        SetValue value;
+        std::string nameCopy;
+        int r = sd_bus_message_read_basic(m, 's', &name);
+        nameCopy = r < 0 ? "" : name;
+        r = r < 0 ? r : ReadSetValue(m, value);
+        if (r < 0 || target != kPlayerInterface || !SetProperty(nameCopy, value))
+            r = sd_bus_reply_method_errorf(m, SD_BUS_ERROR_PROPERTY_READ_ONLY, "read-only: %s", nameCopy.c_str());
+        else
+            r = sd_bus_reply_method_return(m, "");
+        Poll();
+        return r;
+    }
+    return NoSuchMethod(m, kPropertiesInterface);
+}
+
+int MprisBusObject::Introspect(sd_bus_message* m, std::string_view path)
+{
+    std::string xml = kIntrospectionHead;
+    if (path == kObjectPath) {
+        xml += kIntrospection;
+        xml += kIntrospectionTail;
+    } else {
+        // An ancestor of the object: it names the next step down.
+        std::string_view below = std::string_view(kObjectPath).substr(path.size() == 1 ? 1 : path.size() + 1);
+        xml += kIntrospectionTail;
+        xml += "  <node name=\"" + std::string(below.substr(0, below.find('/'))) + "\"/>\n";
+    }
+    xml += "</node>\n";
+    return sd_bus_reply_method_return(m, "s", xml.c_str());
+}
+
+int MprisBusObject::Handle(sd_bus_message* m)
+{
+    std::string_view path = sd_bus_message_get_path(m);
+    const char* interfaceText = sd_bus_message_get_interface(m);
+    std::string_view interface = interfaceText ? interfaceText : "";
+    std::string_view member = sd_bus_message_get_member(m);
+    std::string_view signature = sd_bus_message_get_signature(m, 1);
+    if (m_closed)
+        return 0;
+    bool object = path == kObjectPath;
+    bool ancestor = path.size() < std::strlen(kObjectPath) && std::string_view(kObjectPath).starts_with(path) &&
+                    (path == "/" || kObjectPath[path.size()] == '/');
+    if (!object && !ancestor)
+        return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "No such object path '%s'",
+                                          std::string(path).c_str());
+    if (interface.empty() || interface == kIntrospectableInterface) {
+        if (member == "Introspect" && signature.empty())
+            return Introspect(m, path);
+        if (!interface.empty())
+            return NoSuchMethod(m, interface);
+    }
+    if (ancestor)
+        return NoSuchInterface(m, interface);
+    if (interface == kPropertiesInterface)
+        return HandleProperties(m, member, signature);
+    if (interface == kRootInterface || (interface.empty() && (member == "Raise" || member == "Quit"))) {
         if (member == "Raise") {
             if (m_player.CanRaise())
                 m_player.Raise();
         } else if (member == "Quit") {
             // Answer first: the shutdown ends the event loop.
-            connection.send(reply);
-            QTimer::singleShot(0, this, [this] { m_player.Quit(); });
-            return true;
+            int r = sd_bus_reply_method_return(m, "");
+            m_loop.Post([self = weak_from_this()] {
+                if (auto object = self.lock())
+                    object->m_player.Quit();
+            });
+            return r;
         } else {
-            return false;
+            return NoSuchInterface(m, interface);
         }
-    } else if (interface == kPlayerInterface || interface.isEmpty()) {
-        if (!RunPlayerMethod(message, reply))
-            return false;
+        return sd_bus_reply_method_return(m, "");
+    }
+    if (interface == kPlayerInterface || interface.empty()) {
+        int replied = 0;
+        if (!RunPlayerMethod(m, member, signature, replied))
+            return NoSuchInterface(m, interface);
         Poll();
-    } else {
+        return replied ? replied : sd_bus_reply_method_return(m, "");
+    }
+    return NoSuchInterface(m, interface);
+}
+
+void MprisBusObject::Poll()
+{
+    if (m_closed || !m_bus)
+        return;
+    ValueMap now = PlayerProperties();
+    now.erase("Position"); // announced through Seeked only
+    ValueMap changed;
+    for (const auto& [name, value] : now) {
+        auto it = m_announced.find(name);
+        if (it == m_announced.end() || !(it->second == value))
+            changed.emplace(name, value);
+    }
+    if (changed.empty())
+        return;
+    bool first = m_announced.empty();
+    m_announced = std::move(now);
+    if (first)
+        return;
+    sd_bus_message* signal = nullptr;
+    if (sd_bus_message_new_signal(m_bus, &signal, kObjectPath, kPropertiesInterface.data(), "PropertiesChanged") < 0)
+        return;
+    int r = sd_bus_message_append_basic(signal, 's', kPlayerInterface.data());
+    r = r < 0 ? r : AppendBare(signal, Map(std::move(changed)));
+    r = r < 0 ? r : sd_bus_message_append_strv(signal, nullptr);
+    if (r < 0) {
+        sd_bus_message_unref(signal);
+        return;
+    }
+    Send(signal);
+}
+
+bool MprisBusObject::Register()
+{
+    // Every path, so that the nodes above the object answer Introspect too.
+    if (sd_bus_add_fallback(m_bus, &m_slot, "/", &MprisBusObject::OnMessage, this) < 0) {
+        std::fprintf(stderr, "lumetra: %s is taken on the session bus: no MPRIS control\n", kObjectPath);
         return false;
     }
-    connection.send(reply);
+    // A second player on the same bus takes the name with its process id.
+    int r = sd_bus_request_name(m_bus, kServiceName, 0);
+    if (r == -EEXIST) {
+        std::string instance = std::string(kServiceName) + ".instance" + std::to_string(::getpid());
+        r = sd_bus_request_name(m_bus, instance.c_str(), 0);
+    }
+    if (r < 0) {
+        std::fprintf(stderr, "lumetra: no MPRIS name on the session bus: %s\n", std::strerror(-r));
+        return false;
+    }
+    Poll();
+    Rearm();
     return true;
 }
 
-void MprisObject::Poll()
+void MprisBusObject::Drive()
 {
-    if (m_closed)
+    if (!m_bus)
         return;
-    QVariantMap now = PlayerProperties();
-    now.remove("Position"); // announced through Seeked only
-    QVariantMap changed;
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (m_announced.value(it.key()) != it.value())
-            changed.insert(it.key(), it.value());
+    if (m_processing) {
+        // A handler runs a nested loop (a dialog): sd-bus may not be entered
+        // again, and the still readable connection would spin it.
+        m_loop.Unwatch(m_watch);
+        m_watch = 0;
+        return;
     }
-    if (changed.isEmpty())
-        return;
-    bool first = m_announced.isEmpty();
-    m_announced = now;
-    if (first)
-        return;
-    m_bus.send(QDBusMessage::createSignal(kObjectPath, kPropertiesInterface, "PropertiesChanged")
-               << kPlayerInterface << changed << QStringList());
+    m_processing = true;
+    int r;
+    do
+        r = sd_bus_process(m_bus, nullptr);
+    while (r > 0 && !m_closed);
+    m_processing = false;
+    if (r < 0) {
+        std::fprintf(stderr, "lumetra: the session bus connection ended (%s): no MPRIS control\n", std::strerror(-r));
+        m_closed = true;
+    }
+    if (m_closed)
+        Leave();
+    else
+        Rearm();
 }
 
-namespace {
+void MprisBusObject::Rearm()
+{
+    if (!m_bus)
+        return;
+    if (!m_watch)
+        m_watch = m_loop.WatchReadable(sd_bus_get_fd(m_bus), [this] { Drive(); });
+    if (m_timer)
+        m_loop.StopTimer(m_timer);
+    m_timer = 0;
+    uint64_t due = UINT64_MAX;
+    sd_bus_get_timeout(m_bus, &due);
+    int64_t ms = -1;
+    // The socket is full: try the rest again shortly.
+    if (sd_bus_get_events(m_bus) & POLLOUT)
+        ms = 10;
+    if (due != UINT64_MAX) {
+        int64_t left = due == 0 ? 0 : (static_cast<int64_t>(due) - MonotonicUs() + 999) / 1000;
+        left = std::clamp<int64_t>(left, 0, 24 * 3600 * 1000);
+        ms = ms < 0 ? left : std::min(ms, left);
+    }
+    if (ms >= 0)
+        m_timer = m_loop.StartTimer(static_cast<int>(ms), false, [this] {
+            m_timer = 0;
+            Drive();
+        });
+}
+
+void MprisBusObject::Leave()
+{
+    if (!m_bus)
+        return;
+    // The loop may be gone when the program ends without the shutdown step.
+    if (m_player.Loop() == &m_loop) {
+        if (m_watch)
+            m_loop.Unwatch(m_watch);
+        if (m_timer)
+            m_loop.StopTimer(m_timer);
+    }
+    m_watch = m_timer = 0;
+    m_slot = sd_bus_slot_unref(m_slot);
+    // Sends what is queued (the reply to Quit), then leaves: the names go with the connection.
+    m_bus = sd_bus_flush_close_unref(m_bus);
+}
 
 std::shared_ptr<MprisBus> Start(MprisPlayer& player)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        std::fprintf(stderr, "lumetra: the session bus does not answer (%s): no MPRIS control\n",
-                     bus.lastError().message().toLocal8Bit().constData());
+    platform::MainLoop* loop = player.Loop();
+    if (!loop) {
+        std::fprintf(stderr, "lumetra: no event loop: no MPRIS control\n");
         return nullptr;
     }
-    auto object = std::make_shared<MprisObject>(player, bus);
-    if (!bus.registerVirtualObject(kObjectPath, object.get())) {
-        std::fprintf(stderr, "lumetra: %s is taken on the session bus: no MPRIS control\n",
-                     kObjectPath.toLocal8Bit().constData());
+    sd_bus* bus = nullptr;
+    int r = sd_bus_open_user(&bus);
+    if (r < 0) {
+        std::fprintf(stderr, "lumetra: the session bus does not answer (%s): no MPRIS control\n", std::strerror(-r));
         return nullptr;
     }
-    // A second player on the same bus takes the name with its process id.
-    if (!bus.registerService(kServiceName) &&
-        !bus.registerService(kServiceName + ".instance" + QString::number(::getpid()))) {
-        std::fprintf(stderr, "lumetra: no MPRIS name on the session bus: %s\n",
-                     bus.lastError().message().toLocal8Bit().constData());
-        bus.unregisterObject(kObjectPath);
+    auto object = std::make_shared<MprisBusObject>(player, *loop, bus);
+    if (!object->Register())
         return nullptr;
-    }
-    object->Poll();
     return object;
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 // The bus side of the MPRIS service (mpris_service.h). It lives in the module
 // "lumetra-mpris.so", loaded only when a session bus is configured, so a player
-// without one never maps Qt's D-Bus library. The module sees the player only
-// through MprisPlayer.
+// without one never maps the bus library. The module sees the player only
+// through MprisPlayer, and runs on the main thread's loop.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace lumetra::platform {
+class MainLoop;
+}
 
 namespace lumetra::app {
 
@@ -37,6 +41,8 @@ public:
     // The orderly shutdown; called from the event loop after the reply went out.
     virtual void Quit() = 0;
     virtual std::vector<std::string> MimeTypes() const = 0;
+    // The loop the bus connection is watched on; nullptr once none is installed.
+    virtual platform::MainLoop* Loop() const = 0;
 
 protected:
     ~MprisPlayer() = default;
@@ -48,7 +54,7 @@ public:
     virtual ~MprisBus() = default;
     // Sends PropertiesChanged for what changed since the last call.
     virtual void Poll() = 0;
-    // Answers nothing more (shutdown has begun).
+    // Answers nothing more and leaves the bus (shutdown has begun).
     virtual void Close() = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "app/player_control.h"
 #include "engine/media_item_text.h"
 #include "platform/desktop/desktop_integration.h"
+#include "platform/loop/main_loop.h"
 #include "platform/module_loader.h"
 
 #include <sys/stat.h>
@@ -79,6 +80,7 @@ public:
     }
     void Quit() override { m_hooks.quit(); }
     std::vector<std::string> MimeTypes() const override { return platform::DesktopMimeTypes(); }
+    platform::MainLoop* Loop() const override { return platform::HasMainLoop() ? &platform::TheMainLoop() : nullptr; }
 
     std::shared_ptr<MprisBus> bus;
 
@@ -94,7 +96,7 @@ MprisService::MprisService(PlayerControl& player, Hooks hooks)
                              "no MPRIS control\n");
         return;
     }
-    // Qt's D-Bus library comes in only now, with a bus to talk to.
+    // The bus library comes in only now, with a bus to talk to.
     std::string error;
     auto module = static_cast<const MprisModuleTable*>(
         platform::LoadModuleTable("lumetra-mpris.so", LUMETRA_MODULE_DIR, "lumetra_mpris_module", error));

@@ -5,8 +5,8 @@
 // read the player control and the engine, and PropertiesChanged goes out when
 // the state, the item, the volume, shuffle or repeat change (looked at every
 // fourth 50 ms tick and after each call). Without a session bus it says so
-// once on standard error and stays off, never loading Qt's D-Bus library
-// (mpris_bus.h). Runs on the main thread's event loop.
+// once on standard error and stays off, never loading the bus library
+// (mpris_bus.h). Runs on the main thread's loop.
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 // Libraries that only some runs need (FFmpeg, FluidSynth, libcdio, the sound
-// servers, Qt's network and bus) live in modules of our own, loaded on first use,
+// servers, Qt's network, sd-bus) live in modules of our own, loaded on first use,
 // so a run that never needs one neither maps it nor pays for its start-up. A
 // module exports one C function that returns its table of functions.
 

@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins
   xvfb xdotool imagemagick fonts-liberation python3-pil tinyproxy python3 curl procps
-  dbus-daemon playerctl libglib2.0-bin desktop-file-utils
+  libsystemd-dev dbus-daemon playerctl libglib2.0-bin desktop-file-utils
 )
 
 missing=()
