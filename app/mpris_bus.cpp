@@ -417,7 +417,8 @@ Value MprisBusObject::Metadata(const MprisState& state)
     map["xesam:title"] = Text(ValidUtf8(state.title));
     if (!state.performer.empty())
         map["xesam:artist"] = List({ValidUtf8(state.performer)});
-    map["xesam:url"] = Text(state.path.starts_with('/') ? FileUrl(state.path) : ValidUtf8(state.path));
+    if (!state.station)
+        map["xesam:url"] = Text(state.path.starts_with('/') ? FileUrl(state.path) : ValidUtf8(state.path));
     if (state.lengthUs > 0)
         map["mpris:length"] = Int64(state.lengthUs);
     return Map(std::move(map));

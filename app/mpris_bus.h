@@ -19,7 +19,8 @@ namespace lumetra::app {
 // The player as the bus shows it, read at one moment.
 struct MprisState {
     enum Playback { Stopped, Playing, Paused } playback = Stopped;
-    bool loaded = false; // an item is open
+    bool loaded = false;  // an item is open, or a station plays
+    bool station = false; // path is the station's address, title its name
     std::string path;
     std::string title;
     std::string performer; // empty: none

@@ -1,5 +1,7 @@
 #include "app/mpris_service.h"
+#include "app/event_text.h"
 #include "app/headless.h"
+#include "app/headless_radio.h"
 #include "app/headless_registry.h"
 #include "app/mpris_bus.h"
 #include "app/player_control.h"
@@ -7,6 +9,7 @@
 #include "platform/desktop/desktop_integration.h"
 #include "platform/loop/main_loop.h"
 #include "platform/module_loader.h"
+#include "radio/receiver/receiver.h"
 
 #include <sys/stat.h>
 
@@ -38,32 +41,15 @@ public:
 
     MprisState State() override
     {
-        engine::Engine& engine = m_player.Engine();
-        std::lock_guard lock(engine.Lock());
-        MprisState state;
-        switch (engine.State()) {
-        case engine::kStatePlaying:
+        MprisState state = EngineState();
+        // A station plays beside the engine's item: its name stands for the title.
+        radio::Receiver* receiver = radio::CurrentReceiver();
+        if (!state.loaded && receiver && !receiver->Closed()) {
+            const char* name = RadioDisplayBlock().stationName;
             state.playback = MprisState::Playing;
-            break;
-        case engine::kStatePaused:
-            state.playback = MprisState::Paused;
-            break;
-        default:
-            break;
-        }
-        const MediaItem& item = engine.CurrentItem();
-        state.loaded = item.layer != -1 && item.path[0] != '\0';
-        if (state.loaded) {
-            state.path = item.path;
-            state.title = engine::ItemDisplayName(item, item.path);
-            std::string performer(item.performer, strnlen(item.performer, sizeof item.performer));
-            if (performer != "performer n/a")
-                state.performer = performer;
-            if (item.sampleRate > 0) {
-                if (item.totalSamples > 0)
-                    state.lengthUs = static_cast<int64_t>(item.totalSamples) * 1000000 / item.sampleRate;
-                state.positionUs = static_cast<int64_t>(engine.PlayedPosition()) * 1000000 / item.sampleRate;
-            }
+            state.loaded = state.station = true;
+            state.path = receiver->StationAddress();
+            state.title = AnsiToUtf8(std::string_view(name, strnlen(name, sizeof RadioDisplayBlock().stationName)));
         }
         state.repeat = m_player.Repeat();
         state.shuffle = m_player.Shuffle();
@@ -85,6 +71,38 @@ public:
     std::shared_ptr<MprisBus> bus;
 
 private:
+    MprisState EngineState()
+    {
+        engine::Engine& engine = m_player.Engine();
+        std::lock_guard lock(engine.Lock());
+        MprisState state;
+        switch (engine.State()) {
+        case engine::kStatePlaying:
+            state.playback = MprisState::Playing;
+            break;
+        case engine::kStatePaused:
+            state.playback = MprisState::Paused;
+            break;
+        default:
+            break;
+        }
+        const MediaItem& item = engine.CurrentItem();
+        state.loaded = item.layer != -1 && item.path[0] != '\0';
+        if (state.loaded) {
+            state.path = item.path;
+            state.title = AnsiToUtf8(engine::ItemDisplayName(item, item.path));
+            std::string performer(item.performer, strnlen(item.performer, sizeof item.performer));
+            if (performer != "performer n/a")
+                state.performer = AnsiToUtf8(performer);
+            if (item.sampleRate > 0) {
+                if (item.totalSamples > 0)
+                    state.lengthUs = static_cast<int64_t>(item.totalSamples) * 1000000 / item.sampleRate;
+                state.positionUs = static_cast<int64_t>(engine.PlayedPosition()) * 1000000 / item.sampleRate;
+            }
+        }
+        return state;
+    }
+
     PlayerControl& m_player;
     MprisService::Hooks m_hooks;
 };

@@ -68,7 +68,12 @@ TEST(MprisBusTest, DesktopCallsRunCommandsOrAnswerErrors)
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
 
     FakePlayer player;
-    player.state = {MprisState::Playing, true, "/tmp/a b\xff.mp3", "T\xe9", "", 10'000'000, 1'000'000};
+    player.state.playback = MprisState::Playing;
+    player.state.loaded = true;
+    player.state.path = "/tmp/a b\xff.mp3";
+    player.state.title = "T\xe9";
+    player.state.lengthUs = 10'000'000;
+    player.state.positionUs = 1'000'000;
     std::string error;
     auto table = static_cast<const MprisModuleTable*>(
         platform::LoadModuleTable("lumetra-mpris.so", LUMETRA_MPRIS_DIR, "lumetra_mpris_module", error));
