@@ -39,6 +39,12 @@ std::mutex& OutputLock()
 
 std::atomic<bool> g_eventsEnabled{true};
 
+std::function<void()>& EventObserver()
+{
+    static std::function<void()> observer;
+    return observer;
+}
+
 void WriteEventLine(const std::string& line)
 {
     if (line.rfind("error", 0) == 0)
@@ -49,6 +55,8 @@ void WriteEventLine(const std::string& line)
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+    if (EventObserver())
+        EventObserver()();
 }
 
 template <typename T>
@@ -59,6 +67,12 @@ std::vector<T> Snapshot(std::vector<T>& list)
 }
 
 } // namespace
+
+void SetEventObserver(std::function<void()> observer)
+{
+    std::lock_guard guard(OutputLock());
+    EventObserver() = std::move(observer);
+}
 
 void RegisterHeadlessCommand(std::string name, std::function<void(const std::string& arg)> handler)
 {

@@ -73,6 +73,11 @@ void RegisterStartHook(std::function<void(const std::string& file)> hook);
 void ShowPanel(int view);
 void SetPanelShower(std::function<void(int view)> shower);
 
+// Run after each event line is written, on the thread that wrote it and under the
+// output lock, so it only hands work on (posts to the main loop). One observer;
+// an empty function removes it.
+void SetEventObserver(std::function<void()> observer);
+
 // Run on the main thread every 50 ms (the player's timer).
 void RegisterTimerHook(std::function<void()> hook);
 

@@ -3,10 +3,10 @@
 // interface desktops, media keys and status applets use to control players:
 // its methods run the same commands as the headless protocol, its properties
 // read the player control and the engine, and PropertiesChanged goes out when
-// the state, the item, the volume, shuffle or repeat change (looked at every
-// fourth 50 ms tick and after each call). Without a session bus it says so
-// once on standard error and stays off, never loading the bus library
-// (mpris_bus.h). Runs on the main thread's loop.
+// the state, the item, the volume, shuffle or repeat change (looked at after
+// each event, each call and every fourth tick of the player's timer). Without a
+// session bus it says so once on standard error and stays off, never loading
+// the bus library (mpris_bus.h). Runs on the main thread's loop.
 
 #include <functional>
 #include <memory>
