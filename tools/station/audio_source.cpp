@@ -24,9 +24,11 @@ bool AudioSource::Load(const std::string& path, int sampleRate, std::string& err
         m_samples = MakeDemoMusic(sampleRate);
         return true;
     }
+    // Through ffmpeg's file protocol only: a name that looks like an address
+    // ("http://...", "udp:...") is a file name here, never a fetch from the network.
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-i", QString::fromStdString(path), "-f", "s16le", "-ac", "1",
-                            "-ar", QString::number(sampleRate), "-"});
+    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-i", QString::fromStdString("file:" + path), "-f", "s16le",
+                            "-ac", "1", "-ar", QString::number(sampleRate), "-"});
     if (!ffmpeg.waitForStarted(10000)) {
         error = "cannot run ffmpeg to read " + path;
         return false;
