@@ -10,6 +10,7 @@
 #include "engine/stream_progress.h"
 #include "mpeg/stream_info.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/loop/main_loop.h"
 #include "radio/receiver/receiver.h"
 #include "settings/registry_values.h"
 #include "settings/settings.h"
@@ -22,12 +23,9 @@
 #include "web/stream_playlist.h"
 #include "web/stream_timer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -75,10 +73,9 @@ public:
     void OpenAddress(const std::string& address) override { EmitEvent("open", address); }
     void Wait(int milliseconds) override
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end)
+            platform::TheMainLoop().ProcessEvents(20);
     }
 
 private:

@@ -47,10 +47,20 @@ void QtMainLoop::StopTimer(Id timer)
 
 platform::MainLoop::Id QtMainLoop::WatchReadable(int fd, platform::LoopTask onReadable)
 {
+    return Watch(fd, false, std::move(onReadable));
+}
+
+platform::MainLoop::Id QtMainLoop::WatchWritable(int fd, platform::LoopTask onWritable)
+{
+    return Watch(fd, true, std::move(onWritable));
+}
+
+platform::MainLoop::Id QtMainLoop::Watch(int fd, bool writable, platform::LoopTask task)
+{
     Id id = m_nextId++;
-    auto notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd), QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, &m_context,
-                     [task = std::move(onReadable)] { task(); });
+    auto notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(fd),
+                                                      writable ? QSocketNotifier::Write : QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &m_context, [task = std::move(task)] { task(); });
     m_watches.emplace(id, std::move(notifier));
     return id;
 }

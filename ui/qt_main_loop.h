@@ -23,6 +23,7 @@ public:
     Id StartTimer(int ms, bool repeat, platform::LoopTask task) override;
     void StopTimer(Id timer) override;
     Id WatchReadable(int fd, platform::LoopTask onReadable) override;
+    Id WatchWritable(int fd, platform::LoopTask onWritable) override;
     void Unwatch(Id watch) override;
     int Run() override;
     void Quit(int status) override;
@@ -30,6 +31,8 @@ public:
     int Level() const override;
 
 private:
+    Id Watch(int fd, bool writable, platform::LoopTask task);
+
     QObject m_context;
     std::map<Id, std::unique_ptr<QTimer>> m_timers;
     std::map<Id, std::unique_ptr<QSocketNotifier>> m_watches;

@@ -1,18 +1,13 @@
 #include "web/http_get.h"
 
 #include "platform/dialogs/message_box.h"
+#include "platform/loop/main_loop.h"
 #include "web/directory_server.h"
+#include "web/http_session.h"
 #include "web/http_text.h"
 #include "web/proxy_settings.h"
 
-#include "platform/module_loader.h"
-#include "web/http_session.h"
-
-#include <QCoreApplication>
-
-#include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 namespace lumetra::web {
 
@@ -32,24 +27,6 @@ private:
 };
 
 namespace {
-
-// The module with Qt's sockets, loaded at the first fetch; nullptr (said once) when it cannot be.
-const HttpModuleTable* HttpModule()
-{
-    static const HttpModuleTable* module = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::string error;
-        auto table = static_cast<const HttpModuleTable*>(
-            platform::LoadModuleTable("lumetra-web-http.so", LUMETRA_MODULE_DIR, "lumetra_web_http_module", error));
-        if (table && table->size == sizeof(HttpModuleTable))
-            module = table;
-        else
-            std::fprintf(stderr, "lumetra: web fetches are not available: %s\n",
-                         table ? "lumetra-web-http.so: not a matching module" : error.c_str());
-    });
-    return module;
-}
 
 int TimeoutFromEnvironment()
 {
@@ -85,9 +62,8 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
 {
     if (m_running)
         return -1;
-    // The program owns the application object; without one there is no event loop to fetch in.
-    const HttpModuleTable* module = HttpModule();
-    if (!QCoreApplication::instance() || !module)
+    // The program installs the main loop; without one there is nothing to fetch in.
+    if (!platform::HasMainLoop())
         return 0;
     m_running = true;
     int result = 0;
@@ -124,12 +100,11 @@ int HttpFetcher::Get(const std::string& caption, const std::string& host, uint16
         bool stopped = false;
         {
             FetcherHost host(*this);
-            std::unique_ptr<HttpSession> session =
-                module->openSession(host, {caption, lookupHost, connectPort, request, m_timeoutMs}, buffer, capacity);
-            m_session = session.get();
-            session->Run();
+            HttpSession session(host, {caption, lookupHost, connectPort, request, m_timeoutMs}, buffer, capacity);
+            m_session = &session;
+            session.Run();
             m_session = nullptr;
-            stopped = session->Stopped();
+            stopped = session.Stopped();
         }
         if (buffer.empty())
             break;

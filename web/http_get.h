@@ -1,8 +1,8 @@
 #pragma once
 // The asynchronous HTTP/1.0 fetch of small documents (directory, station
 // records, links), optionally through a proxy with Basic authorization. The
-// caller blocks in a local event loop while look-up, connect, send and receive
-// run as events, so the rest of the program keeps running; a second fetch
+// caller waits in the main loop while look-up, connect, send and receive run as
+// its events, so the rest of the program keeps running; a second fetch
 // meanwhile is refused with -1.
 
 #include <cstdint>

@@ -1,202 +1,249 @@
-// The module's side of a fetch: the attempt over Qt's sockets and the table.
-#include "web/http_get.h"
 #include "web/http_session.h"
 
-#include <QEventLoop>
-#include <QHostAddress>
-#include <QHostInfo>
-#include <QObject>
-#include <QTcpSocket>
-#include <QTimer>
+#include "web/http_get.h"
 
-#include <chrono>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace lumetra::web {
 namespace {
 
-// One attempt: look-up, connect, send, receive, close. Stands in for the
-// hidden fetch window; its event loop ends when the window would close.
-class HttpFetchSession : public QObject, public HttpSession {
-public:
-    HttpFetchSession(HttpSessionHost& host, const HttpSessionRequest& request, std::string& buffer, size_t capacity)
-        : m_host(host), m_caption(request.caption), m_lookupHost(request.lookupHost),
-          m_connectPort(request.connectPort), m_request(request.request), m_timeoutMs(request.timeoutMs),
-          m_buffer(buffer), m_remaining(capacity)
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { TimedOut(); });
+constexpr int kChunksPerNotice = 64; // then the loop's other work gets a turn
+constexpr int kLongWaitMs = 1000;    // a nested wait ends sooner when anything arrives
+constexpr int kCloseDelayMs = 1000;  // a timed-out connection stays this long
+
+bool ParseLiteral(const std::string& host, uint16_t port, sockaddr_storage& out, socklen_t& length)
+{
+    std::memset(&out, 0, sizeof out);
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        length = sizeof(sockaddr_in);
+        return true;
     }
-
-    ~HttpFetchSession() override { Close(); }
-
-    void Run() override
-    {
-        m_host.Log(m_caption);
-        m_host.Log("Looking up " + m_lookupHost + "...\n");
-        QHostAddress literal;
-        if (literal.setAddress(QString::fromStdString(m_lookupHost))) {
-            // A dotted address needs no look-up; finish it from the loop like one.
-            QTimer::singleShot(0, this, [this, literal] { Connect(literal); });
-        } else {
-            m_lookupId = QHostInfo::lookupHost(QString::fromStdString(m_lookupHost), this,
-                                               [this](const QHostInfo& info) { LookedUp(info); });
-        }
-        if (!m_closed)
-            m_loop.exec();
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        length = sizeof(sockaddr_in6);
+        return true;
     }
+    return false;
+}
 
-    void Cancel() override
-    {
-        if (m_closed)
-            return;
-        m_stopped = true;
-        m_host.Log("Stopped by User\n");
-        Close();
+std::string ContactingLine(const sockaddr_storage& address)
+{
+    char text[INET6_ADDRSTRLEN] = "?";
+    if (address.ss_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+    else
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr, text, sizeof text);
+    char line[64];
+    std::snprintf(line, sizeof line, "Contacting %.40s...\n", text);
+    return line;
+}
+
+} // namespace
+
+// The session as its look-up thread sees it: cleared on the main thread when the
+// session closes, so a late answer finds no one.
+struct HttpSession::Lookup {
+    HttpSession* session = nullptr;
+};
+
+HttpSession::HttpSession(HttpSessionHost& host, const HttpSessionRequest& request, std::string& buffer,
+                         size_t capacity)
+    : m_host(host), m_request(request), m_buffer(buffer), m_remaining(capacity)
+{
+    m_timer.SetSingleShot(true);
+    m_timer.SetCallback([this] { TimedOut(); });
+}
+
+HttpSession::~HttpSession()
+{
+    Close();
+}
+
+void HttpSession::Run()
+{
+    m_host.Log(m_request.caption);
+    m_host.Log("Looking up " + m_request.lookupHost + "...\n");
+    Address literal;
+    if (ParseLiteral(m_request.lookupHost, m_request.connectPort, literal.bytes, literal.length)) {
+        // A literal address needs no look-up; go on from the loop as after one.
+        m_scope.Post([this, literal] { Connect(literal); });
+    } else {
+        StartLookup();
     }
+    while (!m_closed)
+        platform::TheMainLoop().ProcessEvents(kLongWaitMs);
+}
 
-    // Ended by the time-out or a cancel rather than by the server.
-    bool Stopped() const override { return m_stopped; }
-
-private:
-    void LookedUp(const QHostInfo& info)
-    {
-        m_lookupId = -1;
-        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-            Close();
-            return;
-        }
-        QHostAddress chosen = info.addresses().first();
-        for (const QHostAddress& a : info.addresses())
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                chosen = a;
-                break;
+void HttpSession::StartLookup()
+{
+    m_lookup = std::make_shared<Lookup>();
+    m_lookup->session = this;
+    std::string host = m_request.lookupHost;
+    uint16_t port = m_request.connectPort;
+    // getaddrinfo cannot be stopped: the thread finishes on its own and its answer is dropped.
+    std::thread([lookup = m_lookup, host, port] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        std::string service = std::to_string(port);
+        Address chosen;
+        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
+            // IPv4 first, as the addresses were always dotted.
+            const addrinfo* pick = nullptr;
+            for (int family : {AF_INET, AF_INET6})
+                for (const addrinfo* a = found; a && !pick; a = a->ai_next)
+                    if (a->ai_family == family)
+                        pick = a;
+            if (pick && pick->ai_addrlen <= sizeof chosen.bytes) {
+                std::memcpy(&chosen.bytes, pick->ai_addr, pick->ai_addrlen);
+                chosen.length = pick->ai_addrlen;
             }
-        Connect(chosen);
-    }
-
-    void Connect(const QHostAddress& address)
-    {
-        if (m_closed)
-            return;
-        m_socket = new QTcpSocket(this);
-        QObject::connect(m_socket, &QTcpSocket::connected, this, [this] { Connected(); });
-        QObject::connect(m_socket, &QTcpSocket::readyRead, this, [this] { Receive(); });
-        QObject::connect(m_socket, &QTcpSocket::disconnected, this, [this] { PeerClosed(); });
-        QObject::connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-            if (e == QAbstractSocket::RemoteHostClosedError)
-                PeerClosed();
-            else
-                Close();
-        });
-        bool ok = false;
-        quint32 v4 = address.toIPv4Address(&ok);
-        char line[64];
-        if (ok)
-            std::snprintf(line, sizeof line, "Contacting %u.%u.%u.%u...\n", v4 >> 24, (v4 >> 16) & 255, (v4 >> 8) & 255,
-                          v4 & 255);
-        else
-            std::snprintf(line, sizeof line, "Contacting %.40s...\n", address.toString().toUtf8().constData());
-        m_host.Log(line);
-        // The time-out covers a connect left pending and a server that never answers.
-        m_timer.start(m_timeoutMs);
-        m_socket->connectToHost(address, m_connectPort);
-    }
-
-    void Connected()
-    {
-        m_buffer.clear();
-        m_host.Sent(m_request);
-        if (m_socket->write(m_request.data(), static_cast<qint64>(m_request.size())) !=
-            static_cast<qint64>(m_request.size())) {
-            Close();
-            return;
+            freeaddrinfo(found);
         }
-        m_host.Log("Waiting for a reply...\n");
-    }
+        platform::PostToMainLoop([lookup, chosen] {
+            HttpSession* session = lookup->session;
+            if (!session)
+                return;
+            lookup->session = nullptr;
+            if (chosen.length == 0)
+                session->Close();
+            else
+                session->Connect(chosen);
+        });
+    }).detach();
+}
 
-    void Receive()
-    {
-        char chunk[kReceiveChunk];
-        while (m_socket && m_socket->bytesAvailable() > 0) {
-            qint64 n = m_socket->read(chunk, sizeof chunk);
-            if (n <= 0)
-                break;
+void HttpSession::Connect(const Address& address)
+{
+    if (m_closed)
+        return;
+    m_fd = ::socket(address.bytes.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) {
+        Close();
+        return;
+    }
+    m_host.Log(ContactingLine(address.bytes));
+    // The time-out covers a connect left pending and a server that never answers.
+    m_timer.Start(m_request.timeoutMs);
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&address.bytes), address.length) == 0) {
+        m_scope.Post([this] { ConnectDone(); });
+        return;
+    }
+    if (errno != EINPROGRESS) {
+        Close();
+        return;
+    }
+    m_connectWatch = platform::TheMainLoop().WatchWritable(m_fd, [this] { ConnectDone(); });
+}
+
+void HttpSession::ConnectDone()
+{
+    if (m_connectWatch) {
+        platform::TheMainLoop().Unwatch(m_connectWatch);
+        m_connectWatch = 0;
+    }
+    if (m_closed)
+        return;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        Close();
+        return;
+    }
+    Connected();
+}
+
+void HttpSession::Connected()
+{
+    m_buffer.clear();
+    m_host.Sent(m_request.request);
+    // A request is a few hundred bytes: a fresh connection's send buffer takes it whole.
+    ssize_t sent = ::send(m_fd, m_request.request.data(), m_request.request.size(), MSG_NOSIGNAL);
+    if (sent != static_cast<ssize_t>(m_request.request.size())) {
+        Close();
+        return;
+    }
+    m_host.Log("Waiting for a reply...\n");
+    m_readWatch = std::make_unique<platform::FdWatch>(m_fd, [this] { Receive(); });
+}
+
+void HttpSession::Receive()
+{
+    char chunk[kReceiveChunk];
+    for (int i = 0; i < kChunksPerNotice && !m_closed; ++i) {
+        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        if (n > 0) {
             // A chunk that no longer fits (with its terminating NUL) is dropped.
             if (m_remaining > static_cast<size_t>(n)) {
                 m_remaining -= static_cast<size_t>(n);
                 m_buffer.append(chunk, static_cast<size_t>(n));
             }
+            continue;
         }
-    }
-
-    void PeerClosed()
-    {
-        if (m_closed)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
             return;
-        Receive();
-        m_host.Log("Closing connection...\n");
+        // The end of the reply, or the server reset the connection: either way it has closed.
+        if (n == 0 || errno == ECONNRESET)
+            m_host.Log("Closing connection...\n");
         Close();
+        return;
     }
-
-    void TimedOut()
-    {
-        m_host.TimedOut(m_caption);
-        if (m_closed)
-            return;
-        m_stopped = true;
-        m_host.Log("Stopped by User\n");
-        // The connection stays a second longer, with the event loop running.
-        QTimer::singleShot(std::chrono::seconds(1), this, [this] { Close(); });
-    }
-
-    void Close()
-    {
-        if (m_closed)
-            return;
-        m_closed = true;
-        m_timer.stop();
-        if (m_lookupId >= 0) {
-            QHostInfo::abortHostLookup(m_lookupId);
-            m_lookupId = -1;
-        }
-        if (m_socket) {
-            m_socket->disconnect(this);
-            m_socket->abort();
-            m_socket->deleteLater();
-            m_socket = nullptr;
-        }
-        m_loop.quit();
-    }
-
-    HttpSessionHost& m_host;
-    std::string m_caption;
-    std::string m_lookupHost;
-    uint16_t m_connectPort;
-    std::string m_request;
-    int m_timeoutMs;
-    std::string& m_buffer;
-    size_t m_remaining;
-    QEventLoop m_loop;
-    QTimer m_timer;
-    QTcpSocket* m_socket = nullptr;
-    int m_lookupId = -1;
-    bool m_closed = false;
-    bool m_stopped = false;
-};
-
-} // namespace
-} // namespace lumetra::web
-
-using namespace lumetra::web;
-
-extern "C" __attribute__((visibility("default"))) const void* lumetra_web_http_module()
-{
-    static const HttpModuleTable table{
-        sizeof(HttpModuleTable),
-        [](HttpSessionHost& host, const HttpSessionRequest& request, std::string& buffer,
-           std::size_t capacity) -> std::unique_ptr<HttpSession> {
-            return std::make_unique<HttpFetchSession>(host, request, buffer, capacity);
-        }};
-    return &table;
 }
+
+void HttpSession::TimedOut()
+{
+    m_host.TimedOut(m_request.caption);
+    if (m_closed)
+        return;
+    m_stopped = true;
+    m_host.Log("Stopped by User\n");
+    // The connection stays a second longer, with the loop running.
+    m_scope.After(kCloseDelayMs, [this] { Close(); });
+}
+
+void HttpSession::Cancel()
+{
+    if (m_closed)
+        return;
+    m_stopped = true;
+    m_host.Log("Stopped by User\n");
+    Close();
+}
+
+void HttpSession::Close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_timer.Stop();
+    if (m_lookup) {
+        m_lookup->session = nullptr;
+        m_lookup.reset();
+    }
+    if (m_connectWatch) {
+        platform::TheMainLoop().Unwatch(m_connectWatch);
+        m_connectWatch = 0;
+    }
+    if (m_readWatch)
+        m_readWatch->SetEnabled(false);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+} // namespace lumetra::web

@@ -1,13 +1,15 @@
 #pragma once
-// One HTTP attempt (look-up, connect, send, receive, close) over Qt's sockets. It
-// lives in the module "lumetra-web-http.so", loaded at the first fetch, so a run
-// that fetches nothing never maps Qt's network library and what that pulls in
-// (Kerberos, libproxy, brotli).
+// One HTTP attempt (look-up, connect, send, receive, close) on a non-blocking
+// socket driven by the main loop. The name look-up blocks, so it runs on a thread
+// of its own and posts its answer back; a literal address needs none.
+
+#include "platform/loop/main_loop.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/socket.h>
 
 namespace lumetra::web {
 
@@ -31,24 +33,48 @@ struct HttpSessionRequest {
     int timeoutMs = 0;
 };
 
+// Stands in for the hidden fetch window: Run returns when the window would close.
 class HttpSession {
 public:
-    virtual ~HttpSession() = default;
-    // Returns when the attempt has ended; the rest of the program runs meanwhile.
-    virtual void Run() = 0;
-    virtual void Cancel() = 0;
-    // Ended by the time-out or a cancel rather than by the server.
-    virtual bool Stopped() const = 0;
-};
-
-struct HttpModuleTable {
-    std::size_t size; // sizeof(HttpModuleTable) where the module was built
     // The reply goes into buffer while it stays under capacity bytes.
-    std::unique_ptr<HttpSession> (*openSession)(HttpSessionHost&, const HttpSessionRequest&, std::string& buffer,
-                                                std::size_t capacity);
+    HttpSession(HttpSessionHost& host, const HttpSessionRequest& request, std::string& buffer, size_t capacity);
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+
+    // Returns when the attempt has ended; the rest of the program runs meanwhile.
+    void Run();
+    void Cancel();
+    // Ended by the time-out or a cancel rather than by the server.
+    bool Stopped() const { return m_stopped; }
+
+    struct Lookup; // shared with the look-up thread
+
+private:
+    struct Address {
+        sockaddr_storage bytes{};
+        socklen_t length = 0;
+    };
+    void StartLookup();
+    void Connect(const Address& address);
+    void ConnectDone();
+    void Connected();
+    void Receive();
+    void TimedOut();
+    void Close();
+
+    HttpSessionHost& m_host;
+    HttpSessionRequest m_request;
+    std::string& m_buffer;
+    size_t m_remaining;
+    int m_fd = -1;
+    platform::MainLoop::Id m_connectWatch = 0;
+    std::unique_ptr<platform::FdWatch> m_readWatch;
+    std::shared_ptr<Lookup> m_lookup;
+    platform::LoopTimer m_timer;
+    platform::LoopScope m_scope;
+    bool m_closed = false;
+    bool m_stopped = false;
 };
 
 } // namespace lumetra::web
-
-// The module's one exported symbol.
-extern "C" const void* lumetra_web_http_module();

@@ -1,13 +1,11 @@
 #include "web/station_directory.h"
 
 #include "platform/dialogs/message_box.h"
+#include "platform/loop/main_loop.h"
 #include "platform/regular_file.h"
 #include "settings/registry_values.h"
 #include "settings/settings.h"
 #include "web/http_get.h"
-
-#include <QCoreApplication>
-#include <QEventLoop>
 
 #include <array>
 #include <chrono>
@@ -255,7 +253,7 @@ void StationDirectory::FetchStationInfo(StationNode& node)
     int got;
     while ((got = m_fetcher.Get("Getting station information...", "", 80, path, reply, kStationRecordCapacity)) == -1 &&
            std::chrono::steady_clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        platform::TheMainLoop().ProcessEvents(50);
     if (got != 1)
         return;
     StationRecord record = ParseStationRecord(reply);

@@ -24,6 +24,8 @@ public:
     virtual void StopTimer(Id timer) = 0;
     // Main thread only. Runs onReadable whenever fd is readable (or hung up), until Unwatch.
     virtual Id WatchReadable(int fd, LoopTask onReadable) = 0;
+    // The same for writable (or failed): a non-blocking connect's end.
+    virtual Id WatchWritable(int fd, LoopTask onWritable) = 0;
     virtual void Unwatch(Id watch) = 0;
     // Runs until Quit; returns the status Quit gave.
     virtual int Run() = 0;

@@ -48,11 +48,21 @@ void PollMainLoop::StopTimer(Id timer)
     m_timers.erase(timer);
 }
 
-MainLoop::Id PollMainLoop::WatchReadable(int fd, LoopTask onReadable)
+MainLoop::Id PollMainLoop::AddWatch(int fd, short events, LoopTask task)
 {
     Id id = m_nextId++;
-    m_watches.emplace(id, Watch{fd, std::make_shared<LoopTask>(std::move(onReadable))});
+    m_watches.emplace(id, Watch{fd, events, std::make_shared<LoopTask>(std::move(task))});
     return id;
+}
+
+MainLoop::Id PollMainLoop::WatchReadable(int fd, LoopTask onReadable)
+{
+    return AddWatch(fd, POLLIN, std::move(onReadable));
+}
+
+MainLoop::Id PollMainLoop::WatchWritable(int fd, LoopTask onWritable)
+{
+    return AddWatch(fd, POLLOUT, std::move(onWritable));
 }
 
 void PollMainLoop::Unwatch(Id watch)
@@ -111,7 +121,7 @@ void PollMainLoop::Step(int maxWaitMs)
     for (const auto& [id, watch] : m_watches) {
         if (watch.running)
             continue;
-        fds.push_back({watch.fd, POLLIN, 0});
+        fds.push_back({watch.fd, watch.events, 0});
         ids.push_back(id);
     }
     if (::poll(fds.data(), fds.size(), timeout) <= 0) {

@@ -27,6 +27,7 @@ public:
     Id StartTimer(int ms, bool repeat, LoopTask task) override;
     void StopTimer(Id timer) override;
     Id WatchReadable(int fd, LoopTask onReadable) override;
+    Id WatchWritable(int fd, LoopTask onWritable) override;
     void Unwatch(Id watch) override;
     int Run() override;
     void Quit(int status) override;
@@ -44,6 +45,7 @@ private:
     };
     struct Watch {
         int fd;
+        short events;
         std::shared_ptr<LoopTask> task;
         bool running = false;
     };
@@ -51,6 +53,7 @@ private:
     // Waits at most maxWaitMs (-1: until something arrives), then runs what is due.
     void Step(int maxWaitMs);
     void Wake();
+    Id AddWatch(int fd, short events, LoopTask task);
     void RunPosted();
     void RunDueTimers();
     void RunReadyWatches(const std::vector<pollfd>& fds, const std::vector<Id>& ids);

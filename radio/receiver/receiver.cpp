@@ -1,10 +1,5 @@
 #include "radio/receiver/receiver.h"
 
-#include <QCoreApplication>
-
-#include <QDir>
-#include <QSettings>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +7,7 @@
 
 #include "platform/audio/sound_player.h"
 #include "platform/dialogs/message_box.h"
-#include "platform/xdg_directories.h"
+#include "platform/profile/profile_file.h"
 
 namespace lumetra::radio {
 namespace {
@@ -20,25 +15,24 @@ namespace {
 constexpr int kTimerMs = 200;
 constexpr int kDatagramsPerNotice = 64; // read at most this many per read notice
 // The hidden window never moves from where it is created.
-constexpr int kWindowX = 100;
-constexpr int kWindowY = 50;
+constexpr const char* kWindowX = "100";
+constexpr const char* kWindowY = "50";
 
 Receiver* s_receiver = nullptr;
 
 } // namespace
 
-Receiver::Receiver(RadioDisplay& display, std::recursive_mutex& playerLock, QObject* parent)
-    : QObject(parent), m_display(display), m_playerLock(playerLock)
+Receiver::Receiver(RadioDisplay& display, std::recursive_mutex& playerLock)
+    : m_display(display), m_playerLock(playerLock), m_timer([this] { m_session->TimerTick(); })
 {
     m_session = std::make_unique<RadioSession>(*this, m_decoder, platform::audio::TheAudioSystem(), m_display);
-    m_timer.setInterval(kTimerMs);
-    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { m_session->TimerTick(); });
+    m_timer.SetInterval(kTimerMs);
 }
 
 Receiver::~Receiver()
 {
     if (!m_closed) {
-        m_timer.stop();
+        m_timer.Stop();
         m_session->Destroy();
     }
 }
@@ -48,7 +42,7 @@ bool Receiver::Create()
     const ProtocolState& rates = m_session->Protocol().State();
     if (!m_session->Output().CheckDevice(rates.codedRate, rates.outputRate))
         return false;
-    m_timer.start();
+    m_timer.Start();
     return true;
 }
 
@@ -64,8 +58,7 @@ void Receiver::Command(int id)
         m_session->Stop();
         break;
     case kCommandExit:
-        QMetaObject::invokeMethod(
-            this, [this] { Close(); }, Qt::QueuedConnection);
+        m_scope.Post([this] { Close(); });
         break;
     default:
         break;
@@ -74,8 +67,7 @@ void Receiver::Command(int id)
 
 void Receiver::PostCommand(int id)
 {
-    QMetaObject::invokeMethod(
-        this, [this, id] { Command(id); }, Qt::QueuedConnection);
+    m_scope.Post([this, id] { Command(id); });
 }
 
 void Receiver::Close()
@@ -83,7 +75,7 @@ void Receiver::Close()
     if (m_closed)
         return;
     WritePosition();
-    m_timer.stop();
+    m_timer.Stop();
     const RadioOutput& output = m_session->Output();
     std::fprintf(stderr, "radio: concealed %d of %d sub-blocks\n", output.LostTotal(),
                  output.BlocksFlushed() * kSubBlocksPerBlock);
@@ -118,12 +110,9 @@ bool Receiver::Receiving() const
 
 void Receiver::WritePosition()
 {
-    std::string dir = platform::ConfigDirectory();
-    QDir().mkpath(QString::fromStdString(dir));
-    QSettings profile(QString::fromStdString(dir + "zeph.ini"), QSettings::IniFormat);
-    profile.setValue("Stations/RadioX", QString::number(kWindowX));
-    profile.setValue("Stations/RadioY", QString::number(kWindowY));
-    profile.sync();
+    std::string file = platform::ProfilePath("zeph.ini");
+    platform::WriteProfileString(file, "Stations", "RadioX", kWindowX);
+    platform::WriteProfileString(file, "Stations", "RadioY", kWindowY);
 }
 
 uint32_t Receiver::TickMs()
@@ -142,8 +131,7 @@ SocketResult Receiver::OpenSocket(bool multicast)
     m_notifier.reset();
     if (SocketResult opened = m_socket.Open(multicast); !opened)
         return opened;
-    m_notifier = std::make_unique<QSocketNotifier>(m_socket.Fd(), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    m_notifier = std::make_unique<platform::FdWatch>(m_socket.Fd(), [this] { OnReadable(); });
     return SocketResult::Done();
 }
 
@@ -190,18 +178,16 @@ SocketResult Receiver::LeaveGroup(std::string_view group)
 // thread's event loop, where no lock is held.
 void Receiver::ShowMessage(const std::string& caption, const std::string& text)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) {
+    if (!platform::HasMainLoop()) {
         platform::ShowMessageBox(caption, text);
         return;
     }
-    QMetaObject::invokeMethod(
-        app, [caption, text] { platform::ShowMessageBox(caption, text); }, Qt::QueuedConnection);
+    platform::PostToMainLoop([caption, text] { platform::ShowMessageBox(caption, text); });
 }
 
 void Receiver::PostFromDevice(std::function<void()> task)
 {
-    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    m_scope.Post(std::move(task));
 }
 
 void Receiver::StartIdleSound()
@@ -227,7 +213,7 @@ Receiver* OpenReceiver(RadioDisplay& display, const std::string& address, const 
     receiver->onClosed = [receiver] {
         if (s_receiver == receiver)
             s_receiver = nullptr;
-        receiver->deleteLater();
+        platform::PostToMainLoop([receiver] { delete receiver; });
     };
     s_receiver = receiver;
     receiver->SetStationAddress(address);

@@ -5,16 +5,13 @@
 // the radio's half of the host; the player's front end derives from it for the
 // other half. There is at most one per process (OpenReceiver).
 
-#include <QObject>
-#include <QSocketNotifier>
-#include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/loop/main_loop.h"
 #include "radio/receiver/radio_host.h"
 #include "radio/receiver/radio_session.h"
 #include "radio/receiver/station_address.h"
@@ -25,10 +22,10 @@ namespace lumetra::radio {
 
 enum class ReceiverKey { Left, Right, Up, Other };
 
-class Receiver : public QObject, public RadioHost {
+class Receiver : public RadioHost {
 public:
     // playerLock: the engine's lock, which the reception shares.
-    Receiver(RadioDisplay& display, std::recursive_mutex& playerLock, QObject* parent = nullptr);
+    Receiver(RadioDisplay& display, std::recursive_mutex& playerLock);
     ~Receiver() override;
 
     // The window's creation: device check and timer. False when reception cannot work.
@@ -72,11 +69,12 @@ private:
     std::recursive_mutex& m_playerLock;
     std::string m_address;
     UdpSocket m_socket;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    QTimer m_timer;
+    std::unique_ptr<platform::FdWatch> m_notifier;
+    platform::LoopTimer m_timer;
     WaveletFrameDecoder m_decoder;
     std::unique_ptr<RadioSession> m_session;
     bool m_closed = false;
+    platform::LoopScope m_scope; // last: its tasks die first
 };
 
 // The process's receiver: unless one exists (which is returned unchanged), makes

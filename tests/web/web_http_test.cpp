@@ -4,6 +4,7 @@
 // playback are checked through the player (headless_web_e2e.py).
 
 #include "platform/dialogs/message_box.h"
+#include "platform/loop/poll_main_loop.h"
 #include "platform/registry/registry_store.h"
 #include "settings/registry_values.h"
 #include "settings/settings.h"
@@ -13,12 +14,10 @@
 #include "web/proxy_settings.h"
 #include "web/stream_player.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cstring>
@@ -175,6 +174,9 @@ TEST_F(WebTest, FetchesWithTheSimpleRequestForm)
         EXPECT_EQ(Fetch(path, body), 0) << path;
     EXPECT_EQ(m_fetcher.Get("x", "127.0.0.1", static_cast<uint16_t>(FreeLoopbackPort()), "/", body, 100), 0);
     EXPECT_EQ(m_fetcher.Get("x", "no-such-host.invalid", 80, "/", body, 100), 0);
+    // A name is looked up off the main thread, IPv4 first.
+    ASSERT_EQ(m_fetcher.Get("x", "localhost", static_cast<uint16_t>(m_port), "/echo", body, 100), 1);
+    EXPECT_NE(m_fetcher.ProgressLog().find("Contacting 127.0.0.1...\n"), std::string::npos) << m_fetcher.ProgressLog();
     EXPECT_TRUE(m_messages.empty());
     EXPECT_TRUE(m_dialogs.empty());
     ASSERT_EQ(Fetch("/big/200000", body, 16384), 1);
@@ -221,7 +223,7 @@ TEST_F(WebTest, SecondFetchWhileOneRunsIsRefused)
 {
     m_fetcher.SetTimeoutMs(5000);
     int inner = 99;
-    QTimer::singleShot(100, [&] {
+    platform::TheMainLoop().StartTimer(100, false, [&] {
         std::string other;
         inner = m_fetcher.Get("inner", "127.0.0.1", static_cast<uint16_t>(m_port), "/echo", other, 100);
         m_fetcher.Cancel();
@@ -352,7 +354,10 @@ TEST_F(StreamTest, StopAndASecondStreamEndTheFirst)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    platform::PollMainLoop loop;
+    platform::InstallMainLoop(&loop);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int status = RUN_ALL_TESTS();
+    platform::InstallMainLoop(nullptr);
+    return status;
 }
