@@ -14,16 +14,16 @@
 #include "web/proxy_settings.h"
 #include "web/stream_player.h"
 
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
-
 #include <arpa/inet.h>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace lumetra;
@@ -34,44 +34,81 @@ namespace {
 // open on a pipe, so it ends with the test; killed on destruction.
 class ChildProcess {
 public:
-    ChildProcess(const QStringList& argv, bool readFirstLine)
+    ChildProcess(std::vector<std::string> argv, bool readFirstLine)
     {
-        if (!readFirstLine)
-            m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(argv[0], argv.mid(1));
-        while (readFirstLine && !m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], 0);
+            dup2(readFirstLine ? out[1] : open("/dev/null", O_WRONLY), 1);
+            std::vector<char*> args;
+            for (std::string& a : argv)
+                args.push_back(a.data());
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
         }
-        if (readFirstLine)
-            m_firstLine = m_process.readLine().trimmed().toStdString();
+        close(in[0]);
+        close(out[1]);
+        m_stdin = in[1];
+        m_stdout = out[0];
+        pollfd ready{m_stdout, POLLIN, 0};
+        char c;
+        while (readFirstLine && poll(&ready, 1, 10000) > 0 && read(m_stdout, &c, 1) == 1 && c != '\n')
+            m_firstLine += c;
     }
     ~ChildProcess() { Stop(); }
     const std::string& FirstLine() const { return m_firstLine; }
     void Stop()
     {
-        m_process.kill();
-        m_process.waitForFinished();
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            close(m_stdin);
+            close(m_stdout);
+        }
+        m_pid = -1;
     }
 
 private:
-    QProcess m_process;
+    pid_t m_pid = -1;
+    int m_stdin = -1;
+    int m_stdout = -1;
     std::string m_firstLine;
 };
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    return a;
+}
 
 // A port on 127.0.0.1 that was free a moment ago.
 int FreeLoopbackPort()
 {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = Loopback(0);
+    socklen_t length = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    close(fd);
+    return ntohs(a.sin_port);
 }
 
 // Waits until something accepts on 127.0.0.1:port (up to about 5 s).
 bool WaitForListener(int port)
 {
     for (int i = 0; i < 50; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        if (socket.waitForConnected(100))
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = Loopback(port);
+        bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        if (accepted)
             return true;
         usleep(100000);
     }
@@ -106,13 +143,15 @@ class WebTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = m_temp.path().toStdString();
+        char pattern[] = "/tmp/web_http_test.XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        m_dir = pattern;
         m_root = m_dir + "/www";
         ::mkdir(m_root.c_str(), 0700);
         platform::BindRegistry(m_dir + "/config/lumetra/registry.reg");
         settings::CurrentSettings() = settings::Settings{};
         std::string script = std::string(LUMETRA_TEST_SOURCE_DIR) + "/http_fixture_server.py";
-        m_server = std::make_unique<ChildProcess>(QStringList{"python3", script.c_str(), m_root.c_str()}, true);
+        m_server = std::make_unique<ChildProcess>(std::vector<std::string>{"python3", script, m_root}, true);
         m_port = std::atoi(m_server->FirstLine().c_str());
         ASSERT_GT(m_port, 0);
         setenv("LUMETRA_DIRECTORY", ("127.0.0.1:" + std::to_string(m_port)).c_str(), 1);
@@ -133,6 +172,7 @@ protected:
         platform::SetDialogPresenter({});
         SetProxyDialogHandler({});
         m_server.reset();
+        std::filesystem::remove_all(m_dir);
     }
 
     void Serve(const std::string& target, const std::string& body)
@@ -145,7 +185,6 @@ protected:
         return m_fetcher.Get("Testing...", "127.0.0.1", static_cast<uint16_t>(m_port), path, out, capacity);
     }
 
-    QTemporaryDir m_temp;
     std::string m_dir;
     std::string m_root;
     std::unique_ptr<ChildProcess> m_server;
@@ -200,9 +239,7 @@ TEST_F(WebTest, SilentStalledEndlessAndPendingRepliesTimeOutWithTheMessage)
     EXPECT_EQ(Fetch("/endless", body, 16384), 0);
     EXPECT_EQ(m_messages.size(), 3u);
     int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = Loopback(0);
     socklen_t length = sizeof a;
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), length), 0);
     ASSERT_EQ(listen(listener, 0), 0);
