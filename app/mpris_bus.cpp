@@ -370,6 +370,8 @@ private:
     {
         return static_cast<MprisBusObject*>(self)->Handle(m);
     }
+    static int OnName(sd_bus_message* m, void* self, sd_bus_error*);
+    bool RequestName(const std::string& name);
     int Handle(sd_bus_message* m);
     int HandleProperties(sd_bus_message* m, std::string_view member, std::string_view signature);
     int Introspect(sd_bus_message* m, std::string_view path);
@@ -391,6 +393,8 @@ private:
     platform::MainLoop& m_loop;
     sd_bus* m_bus;
     sd_bus_slot* m_slot = nullptr;
+    sd_bus_slot* m_nameSlot = nullptr;
+    bool m_instanceAsked = false;
     platform::MainLoop::Id m_watch = 0;
     platform::MainLoop::Id m_timer = 0;
     bool m_processing = false;
@@ -722,19 +726,43 @@ bool MprisBusObject::Register()
         std::fprintf(stderr, "lumetra: %s is taken on the session bus: no MPRIS control\n", kObjectPath);
         return false;
     }
-    // A second player on the same bus takes the name with its process id.
-    int r = sd_bus_request_name(m_bus, kServiceName, 0);
-    if (r == -EEXIST) {
-        std::string instance = std::string(kServiceName) + ".instance" + std::to_string(::getpid());
-        r = sd_bus_request_name(m_bus, instance.c_str(), 0);
-    }
-    if (r < 0) {
-        std::fprintf(stderr, "lumetra: no MPRIS name on the session bus: %s\n", std::strerror(-r));
+    // Asked without waiting: a bus that is slow to answer never holds the player up.
+    if (!RequestName(kServiceName))
         return false;
-    }
     Poll();
     Rearm();
     return true;
+}
+
+bool MprisBusObject::RequestName(const std::string& name)
+{
+    m_nameSlot = sd_bus_slot_unref(m_nameSlot);
+    int r = sd_bus_request_name_async(m_bus, &m_nameSlot, name.c_str(), 0, &MprisBusObject::OnName, this);
+    if (r < 0)
+        std::fprintf(stderr, "lumetra: no MPRIS name on the session bus: %s\n", std::strerror(-r));
+    return r >= 0;
+}
+
+int MprisBusObject::OnName(sd_bus_message* m, void* self, sd_bus_error*)
+{
+    auto* object = static_cast<MprisBusObject*>(self);
+    constexpr uint32_t kExists = 3; // another process owns the name
+    uint32_t result = 0;
+    const sd_bus_error* error = sd_bus_message_get_error(m);
+    if (!error)
+        sd_bus_message_read_basic(m, 'u', &result);
+    if (!error && result != kExists)
+        return 1;
+    if (!error && !object->m_instanceAsked) {
+        // A second player on the same bus takes the name with its process id.
+        object->m_instanceAsked = true;
+        if (!object->RequestName(std::string(kServiceName) + ".instance" + std::to_string(::getpid())))
+            object->Close();
+        return 1;
+    }
+    std::fprintf(stderr, "lumetra: no MPRIS name on the session bus: %s\n", error ? error->message : "taken");
+    object->Close();
+    return 1;
 }
 
 void MprisBusObject::Drive()
@@ -804,8 +832,15 @@ void MprisBusObject::Leave()
     }
     m_watch = m_timer = 0;
     m_slot = sd_bus_slot_unref(m_slot);
-    // Sends what is queued (the reply to Quit), then leaves: the names go with the connection.
-    m_bus = sd_bus_flush_close_unref(m_bus);
+    m_nameSlot = sd_bus_slot_unref(m_nameSlot);
+    // Sends what is queued (the reply to Quit), for a second at most, then leaves:
+    // the names go with the connection.
+    for (int i = 0; i < 100 && sd_bus_is_ready(m_bus) > 0 && (sd_bus_get_events(m_bus) & POLLOUT); ++i) {
+        pollfd out{sd_bus_get_fd(m_bus), POLLOUT, 0};
+        ::poll(&out, 1, 10);
+        sd_bus_process(m_bus, nullptr);
+    }
+    m_bus = sd_bus_close_unref(m_bus);
 }
 
 std::shared_ptr<MprisBus> Start(MprisPlayer& player)

@@ -102,12 +102,20 @@ TEST(MprisBusTest, DesktopCallsRunCommandsOrAnswerErrors)
         {"/nope", p, "Play", "", "", 0, "org.freedesktop.DBus.Error.UnknownObject No such object path '/nope'"},
     };
     std::string metadata;
+    // The name is asked for without waiting: the loop takes it.
+    sd_bus* c = nullptr;
+    ASSERT_GE(sd_bus_open_user(&c), 0);
+    int owned = 0;
+    for (int i = 0; i < 500 && !owned; ++i) {
+        player.loop.ProcessEvents(10);
+        sd_bus_message* reply = nullptr;
+        sd_bus_call_method(c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+                           nullptr, &reply, "s", "org.mpris.MediaPlayer2.lumetra");
+        sd_bus_message_read(reply, "b", &owned);
+        sd_bus_message_unref(reply);
+    }
+    ASSERT_TRUE(owned);
     std::thread client([&] {
-        sd_bus* c = nullptr;
-        if (sd_bus_open_user(&c) < 0) {
-            ADD_FAILURE() << "no client connection";
-            return player.loop.Quit(0);
-        }
         for (const Call& call : calls) {
             sd_bus_message *m = nullptr, *reply = nullptr;
             sd_bus_error e = SD_BUS_ERROR_NULL;
