@@ -51,19 +51,6 @@ TEST(StationConfig, EachStationStartsAfreshOnTheNextPort)
     EXPECT_EQ(two.dropSequences, (std::set<uint32_t>{3, 9}));
 }
 
-TEST(StationConfig, PortBeforeAnyStationMovesTheDemoSet)
-{
-    for (auto [port, expected] : {std::pair{"5000", std::vector<int>{5000, 5001, 5002}}, {"0", {0, 0, 0}}}) {
-        const Parsed p = Parse({"--demo", "--port", port});
-        ASSERT_TRUE(p.ok) << p.error;
-        std::vector<int> ports;
-        for (const StationConfig& s : p.config.stations)
-            ports.push_back(s.port);
-        EXPECT_EQ(ports, expected) << port;
-    }
-    EXPECT_FALSE(Parse({"--demo", "--port", "65535"}).ok);
-}
-
 TEST(StationConfig, BudgetStaysWithinOneDatagram)
 {
     StationConfig s;
