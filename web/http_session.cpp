@@ -6,8 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -53,10 +56,22 @@ std::string ContactingLine(const sockaddr_storage& address)
 
 } // namespace
 
-// The session as its look-up thread sees it: cleared on the main thread when the
-// session closes, so a late answer finds no one.
+// What the session and its look-up thread share. The thread writes the answer and
+// one byte into the pipe; whichever side lets go last closes it, so a thread that
+// outlives its session (or the loop) touches nothing else.
 struct HttpSession::Lookup {
-    HttpSession* session = nullptr;
+    Lookup() { ok = ::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) == 0; }
+    ~Lookup()
+    {
+        if (ok) {
+            ::close(pipe[0]);
+            ::close(pipe[1]);
+        }
+    }
+    bool ok = false;
+    int pipe[2] = {-1, -1};
+    std::mutex lock;
+    Address answer;
 };
 
 HttpSession::HttpSession(HttpSessionHost& host, const HttpSessionRequest& request, std::string& buffer,
@@ -90,41 +105,53 @@ void HttpSession::Run()
 void HttpSession::StartLookup()
 {
     m_lookup = std::make_shared<Lookup>();
-    m_lookup->session = this;
-    std::string host = m_request.lookupHost;
-    uint16_t port = m_request.connectPort;
-    // getaddrinfo cannot be stopped: the thread finishes on its own and its answer is dropped.
-    std::thread([lookup = m_lookup, host, port] {
+    if (!m_lookup->ok) {
+        m_scope.Post([this] { Close(); });
+        return;
+    }
+    m_lookupWatch = std::make_unique<platform::FdWatch>(m_lookup->pipe[0], [this] { LookedUp(); });
+    // getaddrinfo cannot be stopped: a thread whose session has closed finishes unheard.
+    auto lookUp = [lookup = m_lookup, host = m_request.lookupHost, port = m_request.connectPort] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
-        std::string service = std::to_string(port);
-        Address chosen;
-        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0) {
+        if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) == 0) {
             // IPv4 first, as the addresses were always dotted.
             const addrinfo* pick = nullptr;
             for (int family : {AF_INET, AF_INET6})
                 for (const addrinfo* a = found; a && !pick; a = a->ai_next)
                     if (a->ai_family == family)
                         pick = a;
-            if (pick && pick->ai_addrlen <= sizeof chosen.bytes) {
-                std::memcpy(&chosen.bytes, pick->ai_addr, pick->ai_addrlen);
-                chosen.length = pick->ai_addrlen;
+            if (pick && pick->ai_addrlen <= sizeof lookup->answer.bytes) {
+                std::lock_guard<std::mutex> hold(lookup->lock);
+                std::memcpy(&lookup->answer.bytes, pick->ai_addr, pick->ai_addrlen);
+                lookup->answer.length = pick->ai_addrlen;
             }
             freeaddrinfo(found);
         }
-        platform::PostToMainLoop([lookup, chosen] {
-            HttpSession* session = lookup->session;
-            if (!session)
-                return;
-            lookup->session = nullptr;
-            if (chosen.length == 0)
-                session->Close();
-            else
-                session->Connect(chosen);
-        });
-    }).detach();
+        [[maybe_unused]] ssize_t n = ::write(lookup->pipe[1], "", 1);
+    };
+    try {
+        std::thread(std::move(lookUp)).detach();
+    } catch (const std::system_error&) {
+        m_scope.Post([this] { Close(); }); // no thread to be had: the look-up fails
+    }
+}
+
+void HttpSession::LookedUp()
+{
+    m_lookupWatch->SetEnabled(false);
+    Address answer;
+    {
+        std::lock_guard<std::mutex> hold(m_lookup->lock);
+        answer = m_lookup->answer;
+    }
+    m_lookup.reset();
+    if (answer.length == 0)
+        Close();
+    else
+        Connect(answer);
 }
 
 void HttpSession::Connect(const Address& address)
@@ -230,10 +257,9 @@ void HttpSession::Close()
         return;
     m_closed = true;
     m_timer.Stop();
-    if (m_lookup) {
-        m_lookup->session = nullptr;
-        m_lookup.reset();
-    }
+    if (m_lookupWatch)
+        m_lookupWatch->SetEnabled(false);
+    m_lookup.reset();
     if (m_connectWatch) {
         platform::TheMainLoop().Unwatch(m_connectWatch);
         m_connectWatch = 0;

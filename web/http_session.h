@@ -48,14 +48,14 @@ public:
     // Ended by the time-out or a cancel rather than by the server.
     bool Stopped() const { return m_stopped; }
 
-    struct Lookup; // shared with the look-up thread
-
 private:
     struct Address {
         sockaddr_storage bytes{};
         socklen_t length = 0;
     };
+    struct Lookup; // shared with the look-up thread
     void StartLookup();
+    void LookedUp();
     void Connect(const Address& address);
     void ConnectDone();
     void Connected();
@@ -71,6 +71,7 @@ private:
     platform::MainLoop::Id m_connectWatch = 0;
     std::unique_ptr<platform::FdWatch> m_readWatch;
     std::shared_ptr<Lookup> m_lookup;
+    std::unique_ptr<platform::FdWatch> m_lookupWatch;
     platform::LoopTimer m_timer;
     platform::LoopScope m_scope;
     bool m_closed = false;
