@@ -2,6 +2,8 @@
 // sd-bus, driven by the main thread's loop (a readable watch on the connection
 // and a timer for what sd-bus wants done later).
 #include "app/mpris_bus.h"
+#include "app/mpris_introspection.h"
+#include "app/mpris_values.h"
 #include "platform/loop/main_loop.h"
 
 #include <poll.h>
@@ -9,10 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +24,8 @@
 namespace lumetra::app {
 namespace {
 
+using namespace mpris;
+
 constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 constexpr std::string_view kRootInterface = "org.mpris.MediaPlayer2";
 constexpr std::string_view kPlayerInterface = "org.mpris.MediaPlayer2.Player";
@@ -32,314 +33,6 @@ constexpr std::string_view kPropertiesInterface = "org.freedesktop.DBus.Properti
 constexpr std::string_view kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kServiceName = "org.mpris.MediaPlayer2.lumetra";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
-
-constexpr const char* kIntrospectionHead = R"(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
-"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
-<node>
-)";
-
-constexpr const char* kIntrospection = R"(<interface name="org.mpris.MediaPlayer2">
-<method name="Raise"/><method name="Quit"/>
-<property name="CanQuit" type="b" access="read"/><property name="CanRaise" type="b" access="read"/>
-<property name="HasTrackList" type="b" access="read"/><property name="Identity" type="s" access="read"/>
-<property name="DesktopEntry" type="s" access="read"/>
-<property name="SupportedUriSchemes" type="as" access="read"/>
-<property name="SupportedMimeTypes" type="as" access="read"/>
-</interface>
-<interface name="org.mpris.MediaPlayer2.Player">
-<method name="Next"/><method name="Previous"/><method name="Pause"/><method name="PlayPause"/>
-<method name="Stop"/><method name="Play"/>
-<method name="Seek"><arg name="Offset" type="x" direction="in"/></method>
-<method name="SetPosition"><arg name="TrackId" type="o" direction="in"/><arg name="Position" type="x" direction="in"/></method>
-<method name="OpenUri"><arg name="Uri" type="s" direction="in"/></method>
-<signal name="Seeked"><arg name="Position" type="x"/></signal>
-<property name="PlaybackStatus" type="s" access="read"/><property name="LoopStatus" type="s" access="readwrite"/>
-<property name="Rate" type="d" access="readwrite"/><property name="Shuffle" type="b" access="readwrite"/>
-<property name="Metadata" type="a{sv}" access="read"/><property name="Volume" type="d" access="readwrite"/>
-<property name="Position" type="x" access="read"/><property name="MinimumRate" type="d" access="read"/>
-<property name="MaximumRate" type="d" access="read"/><property name="CanGoNext" type="b" access="read"/>
-<property name="CanGoPrevious" type="b" access="read"/><property name="CanPlay" type="b" access="read"/>
-<property name="CanPause" type="b" access="read"/><property name="CanSeek" type="b" access="read"/>
-<property name="CanControl" type="b" access="read"/>
-</interface>
-  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="property_name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="out"/>
-    </method>
-    <method name="Set">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="property_name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="in"/>
-    </method>
-    <method name="GetAll">
-      <arg name="interface_name" type="s" direction="in"/>
-      <arg name="values" type="a{sv}" direction="out"/>
-    </method>
-    <signal name="PropertiesChanged">
-      <arg name="interface_name" type="s" direction="out"/>
-      <arg name="changed_properties" type="a{sv}" direction="out"/>
-      <arg name="invalidated_properties" type="as" direction="out"/>
-    </signal>
-  </interface>
-)";
-
-// Every node has these two.
-constexpr const char* kIntrospectionTail = R"(  <interface name="org.freedesktop.DBus.Introspectable">
-    <method name="Introspect">
-      <arg name="xml_data" type="s" direction="out"/>
-    </method>
-  </interface>
-  <interface name="org.freedesktop.DBus.Peer">
-    <method name="Ping"/>
-    <method name="GetMachineId">
-      <arg name="machine_uuid" type="s" direction="out"/>
-    </method>
-  </interface>
-)";
-
-// A property value: b, s, d, x, o, A (as) or M (a{sv}).
-struct Value {
-    char type = 's';
-    bool boolean = false;
-    double real = 0;
-    int64_t integer = 0;
-    std::string text;
-    std::vector<std::string> list;
-    std::map<std::string, Value> map;
-
-    bool operator==(const Value&) const = default;
-};
-using ValueMap = std::map<std::string, Value>;
-
-Value Make(char type)
-{
-    Value value;
-    value.type = type;
-    return value;
-}
-Value Bool(bool b)
-{
-    Value value = Make('b');
-    value.boolean = b;
-    return value;
-}
-Value Real(double d)
-{
-    Value value = Make('d');
-    value.real = d;
-    return value;
-}
-Value Int64(int64_t x)
-{
-    Value value = Make('x');
-    value.integer = x;
-    return value;
-}
-Value Text(std::string s, char type = 's')
-{
-    Value value = Make(type);
-    value.text = std::move(s);
-    return value;
-}
-Value Path(std::string s) { return Text(std::move(s), 'o'); }
-Value List(std::vector<std::string> l)
-{
-    Value value = Make('A');
-    value.list = std::move(l);
-    return value;
-}
-Value Map(ValueMap m)
-{
-    Value value = Make('M');
-    value.map = std::move(m);
-    return value;
-}
-
-// The bus takes only valid UTF-8; each byte that is not part of a valid
-// sequence becomes U+FFFD.
-std::string ValidUtf8(std::string_view in)
-{
-    std::string out;
-    out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size();) {
-        auto byte = static_cast<unsigned char>(in[i]);
-        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
-        bool valid = length > 0 && i + length <= in.size() && byte != 0;
-        uint32_t code = length == 1 ? byte : byte & (0x7F >> length);
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            auto next = static_cast<unsigned char>(in[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and code points past U+10FFFF.
-        static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kLeast[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-        if (valid) {
-            out.append(in.substr(i, length));
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
-
-// A local path as a file: address, each byte outside the path characters of an
-// address written %XX.
-std::string FileUrl(std::string_view path)
-{
-    static constexpr std::string_view kKept = "-._~/!$&'()*+,;=:@[]";
-    std::string url = "file://";
-    for (char c : path) {
-        auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) && byte < 0x80) {
-            url += c;
-        } else if (kKept.find(c) != std::string_view::npos) {
-            url += c;
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
-            url += escaped;
-        }
-    }
-    return url;
-}
-
-// The local path a file: address names ("//host/path" with a host); false for
-// any other scheme.
-bool LocalPath(std::string_view url, std::string& path)
-{
-    std::size_t colon = url.find(':');
-    if (colon != 4 || strncasecmp(url.data(), "file", 4) != 0)
-        return false;
-    std::string_view rest = url.substr(5);
-    rest = rest.substr(0, rest.find_first_of("?#"));
-    if (rest.starts_with("//")) {
-        std::size_t end = rest.find('/', 2);
-        std::string_view host = rest.substr(2, end == std::string_view::npos ? std::string_view::npos : end - 2);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
-        if (!host.empty())
-            path = "//" + std::string(host);
-    }
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
-            path += static_cast<char>(std::strtol(std::string(rest.substr(i + 1, 2)).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            path += rest[i];
-        }
-    }
-    return true;
-}
-
-int AppendValue(sd_bus_message* m, const Value& value);
-
-int AppendBare(sd_bus_message* m, const Value& value)
-{
-    switch (value.type) {
-    case 'b': {
-        int b = value.boolean;
-        return sd_bus_message_append_basic(m, 'b', &b);
-    }
-    case 'd':
-        return sd_bus_message_append_basic(m, 'd', &value.real);
-    case 'x':
-        return sd_bus_message_append_basic(m, 'x', &value.integer);
-    case 's':
-    case 'o':
-        return sd_bus_message_append_basic(m, value.type, value.text.c_str());
-    case 'A': {
-        int r = sd_bus_message_open_container(m, 'a', "s");
-        for (const std::string& item : value.list)
-            r = r < 0 ? r : sd_bus_message_append_basic(m, 's', item.c_str());
-        return r < 0 ? r : sd_bus_message_close_container(m);
-    }
-    default: {
-        int r = sd_bus_message_open_container(m, 'a', "{sv}");
-        for (const auto& [key, item] : value.map) {
-            r = r < 0 ? r : sd_bus_message_open_container(m, 'e', "sv");
-            r = r < 0 ? r : sd_bus_message_append_basic(m, 's', key.c_str());
-            r = r < 0 ? r : AppendValue(m, item);
-            r = r < 0 ? r : sd_bus_message_close_container(m);
-        }
-        return r < 0 ? r : sd_bus_message_close_container(m);
-    }
-    }
-}
-
-int AppendValue(sd_bus_message* m, const Value& value)
-{
-    const char* signature = value.type == 'A' ? "as" : value.type == 'M' ? "a{sv}" : nullptr;
-    char single[2] = {value.type, 0};
-    int r = sd_bus_message_open_container(m, 'v', signature ? signature : single);
-    r = r < 0 ? r : AppendBare(m, value);
-    return r < 0 ? r : sd_bus_message_close_container(m);
-}
-
-// What a Set carries, read loosely as the variant's number, truth or text.
-struct SetValue {
-    double number = 0;
-    bool truth = false;
-    std::string text;
-};
-
-int ReadSetValue(sd_bus_message* m, SetValue& value)
-{
-    const char* contents = nullptr;
-    int r = sd_bus_message_peek_type(m, nullptr, &contents);
-    if (r < 0 || !contents)
-        return r < 0 ? r : -EINVAL;
-    if (std::strlen(contents) != 1 || !std::strchr("ybnqiuxtdsog", contents[0]))
-        return sd_bus_message_skip(m, "v"); // a container: no number, false, no text
-    char type = contents[0];
-    r = sd_bus_message_enter_container(m, 'v', contents);
-    if (r < 0)
-        return r;
-    union {
-        uint8_t y;
-        int b;
-        int16_t n;
-        uint16_t q;
-        int32_t i;
-        uint32_t u;
-        int64_t x;
-        uint64_t t;
-        double d;
-        const char* s;
-    } raw{};
-    r = sd_bus_message_read_basic(m, type, &raw);
-    if (r < 0)
-        return r;
-    switch (type) {
-    case 'y': value.number = raw.y; break;
-    case 'b': value.number = raw.b ? 1 : 0; break;
-    case 'n': value.number = raw.n; break;
-    case 'q': value.number = raw.q; break;
-    case 'i': value.number = raw.i; break;
-    case 'u': value.number = raw.u; break;
-    case 'x': value.number = static_cast<double>(raw.x); break;
-    case 't': value.number = static_cast<double>(raw.t); break;
-    case 'd': value.number = raw.d; break;
-    default: {
-        value.text = raw.s;
-        char* end = nullptr;
-        double number = std::strtod(raw.s, &end);
-        value.number = *raw.s && end && !*end ? number : 0;
-        std::string lower = value.text;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        value.truth = !lower.empty() && lower != "0" && lower != "false";
-        return sd_bus_message_exit_container(m);
-    }
-    }
-    value.truth = value.number != 0;
-    if (type == 'b')
-        value.text = raw.b ? "true" : "false";
-    return sd_bus_message_exit_container(m);
-}
 
 int64_t MonotonicUs()
 {
@@ -409,23 +102,23 @@ Value MprisBusObject::Metadata(const MprisState& state)
 {
     ValueMap map;
     if (!state.loaded) {
-        map["mpris:trackid"] = Path(kNoTrack);
-        return Map(std::move(map));
+        map["mpris:trackid"] = Value::Path(kNoTrack);
+        return Value::Map(std::move(map));
     }
     // A new path is a new track; the number keeps the ids apart.
     if (m_trackPath != state.path) {
         m_trackPath = state.path;
         ++m_trackNumber;
     }
-    map["mpris:trackid"] = Path("/org/lumetra/track/" + std::to_string(m_trackNumber));
-    map["xesam:title"] = Text(ValidUtf8(state.title));
+    map["mpris:trackid"] = Value::Path("/org/lumetra/track/" + std::to_string(m_trackNumber));
+    map["xesam:title"] = Value::Text(ValidUtf8(state.title));
     if (!state.performer.empty())
-        map["xesam:artist"] = List({ValidUtf8(state.performer)});
+        map["xesam:artist"] = Value::List({ValidUtf8(state.performer)});
     if (!state.station)
-        map["xesam:url"] = Text(state.path.starts_with('/') ? FileUrl(state.path) : ValidUtf8(state.path));
+        map["xesam:url"] = Value::Text(state.path.starts_with('/') ? FileUrl(state.path) : ValidUtf8(state.path));
     if (state.lengthUs > 0)
-        map["mpris:length"] = Int64(state.lengthUs);
-    return Map(std::move(map));
+        map["mpris:length"] = Value::Int64(state.lengthUs);
+    return Value::Map(std::move(map));
 }
 
 ValueMap MprisBusObject::RootProperties() const
@@ -433,13 +126,13 @@ ValueMap MprisBusObject::RootProperties() const
     std::vector<std::string> types;
     for (const std::string& type : m_player.MimeTypes())
         types.push_back(ValidUtf8(type));
-    return {{"CanQuit", Bool(true)},
-            {"CanRaise", Bool(m_player.CanRaise())},
-            {"HasTrackList", Bool(false)},
-            {"Identity", Text("Lumetra Media Player")},
-            {"DesktopEntry", Text("lumetra")},
-            {"SupportedUriSchemes", List({"file"})},
-            {"SupportedMimeTypes", List(std::move(types))}};
+    return {{"CanQuit", Value::Bool(true)},
+            {"CanRaise", Value::Bool(m_player.CanRaise())},
+            {"HasTrackList", Value::Bool(false)},
+            {"Identity", Value::Text("Lumetra Media Player")},
+            {"DesktopEntry", Value::Text("lumetra")},
+            {"SupportedUriSchemes", Value::List({"file"})},
+            {"SupportedMimeTypes", Value::List(std::move(types))}};
 }
 
 ValueMap MprisBusObject::PlayerProperties()
@@ -448,21 +141,21 @@ ValueMap MprisBusObject::PlayerProperties()
     const char* status = state.playback == MprisState::Playing  ? "Playing"
                          : state.playback == MprisState::Paused ? "Paused"
                                                                 : "Stopped";
-    return {{"PlaybackStatus", Text(status)},
-            {"LoopStatus", Text(state.repeat ? "Playlist" : "None")},
-            {"Rate", Real(1.0)},
-            {"Shuffle", Bool(state.shuffle)},
+    return {{"PlaybackStatus", Value::Text(status)},
+            {"LoopStatus", Value::Text(state.repeat ? "Playlist" : "None")},
+            {"Rate", Value::Real(1.0)},
+            {"Shuffle", Value::Bool(state.shuffle)},
             {"Metadata", Metadata(state)},
-            {"Volume", Real(state.volume / 65535.0)},
-            {"Position", Int64(state.positionUs)},
-            {"MinimumRate", Real(1.0)},
-            {"MaximumRate", Real(1.0)},
-            {"CanGoNext", Bool(true)},
-            {"CanGoPrevious", Bool(true)},
-            {"CanPlay", Bool(state.loaded || state.rowCount > 0)},
-            {"CanPause", Bool(true)},
-            {"CanSeek", Bool(state.loaded && state.lengthUs > 0)},
-            {"CanControl", Bool(true)}};
+            {"Volume", Value::Real(state.volume / 65535.0)},
+            {"Position", Value::Int64(state.positionUs)},
+            {"MinimumRate", Value::Real(1.0)},
+            {"MaximumRate", Value::Real(1.0)},
+            {"CanGoNext", Value::Bool(true)},
+            {"CanGoPrevious", Value::Bool(true)},
+            {"CanPlay", Value::Bool(state.loaded || state.rowCount > 0)},
+            {"CanPause", Value::Bool(true)},
+            {"CanSeek", Value::Bool(state.loaded && state.lengthUs > 0)},
+            {"CanControl", Value::Bool(true)}};
 }
 
 void MprisBusObject::Send(sd_bus_message* m)
@@ -486,7 +179,8 @@ void MprisBusObject::SeekToUs(int64_t position)
     Send(signal);
 }
 
-bool MprisBusObject::RunPlayerMethod(sd_bus_message* m, std::string_view member, std::string_view signature, int& replied)
+bool MprisBusObject::RunPlayerMethod(sd_bus_message* m, std::string_view member, std::string_view signature,
+                                     int& replied)
 {
     if (member == "Play") {
         Command("play");
@@ -557,7 +251,7 @@ int ReplyProperties(sd_bus_message* call, const ValueMap& properties)
 {
     sd_bus_message* reply = nullptr;
     int r = sd_bus_message_new_method_return(call, &reply);
-    r = r < 0 ? r : AppendBare(reply, Map(properties));
+    r = r < 0 ? r : AppendBare(reply, Value::Map(properties));
     r = r < 0 ? r : sd_bus_send(nullptr, reply, nullptr);
     sd_bus_message_unref(reply);
     return r;
@@ -566,10 +260,9 @@ int ReplyProperties(sd_bus_message* call, const ValueMap& properties)
 int NoSuchMethod(sd_bus_message* m, std::string_view interface)
 {
     std::string where = interface.empty() ? "any interface" : "interface '" + std::string(interface) + "'";
-    return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_UNKNOWN_METHOD,
-                                      "No such method '%s' in %s at object path '%s' (signature '%s')",
-                                      sd_bus_message_get_member(m), where.c_str(), sd_bus_message_get_path(m),
-                                      sd_bus_message_get_signature(m, 1));
+    return sd_bus_reply_method_errorf(
+        m, SD_BUS_ERROR_UNKNOWN_METHOD, "No such method '%s' in %s at object path '%s' (signature '%s')",
+        sd_bus_message_get_member(m), where.c_str(), sd_bus_message_get_path(m), sd_bus_message_get_signature(m, 1));
 }
 
 int NoSuchInterface(sd_bus_message* m, std::string_view interface)
@@ -710,7 +403,7 @@ void MprisBusObject::Poll()
     if (sd_bus_message_new_signal(m_bus, &signal, kObjectPath, kPropertiesInterface.data(), "PropertiesChanged") < 0)
         return;
     int r = sd_bus_message_append_basic(signal, 's', kPlayerInterface.data());
-    r = r < 0 ? r : AppendBare(signal, Map(std::move(changed)));
+    r = r < 0 ? r : AppendBare(signal, Value::Map(std::move(changed)));
     r = r < 0 ? r : sd_bus_message_append_strv(signal, nullptr);
     if (r < 0) {
         sd_bus_message_unref(signal);

@@ -9,8 +9,8 @@
 #include <systemd/sd-bus.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <thread>
