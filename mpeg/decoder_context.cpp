@@ -291,31 +291,34 @@ std::optional<int64_t> DecoderContext::State::JumpToTarget(int64_t target)
         return ParseHeaderBytes(bytes, h) && h.id == first.id && h.layer == first.layer &&
                h.bitrateIndex == first.bitrateIndex && h.samplingFrequency == first.samplingFrequency;
     };
+    // Frames before the one at `at`: bytes x rate / (bits per frame), to the nearest.
+    auto land = [&](int64_t at) {
+        const int64_t perFrame = int64_t{spf} * bitsPerSecond;
+        const int64_t index = ((at - soundStart) * 8 * hz + perFrame / 2) / perFrame;
+        slotBits = SlotBits(first.layer);
+        samplesPerFrame = spf;
+        nominalBits = FrameLengthBits(first);
+        frameCounter = static_cast<unsigned long>(index + (layout.vbr ? 1 : 0));
+        audioFrame = index;
+        PlaceReader(at);
+        return index * spf;
+    };
     ScanCursor in(reader.File(), scanBuffer, sizeof scanBuffer, from);
     for (int64_t at = from; at < from + kJumpSearchBytes; in.Seek(++at)) {
         uint8_t h[4];
         FrameHeader fh{};
+        // Past the last frame (a seek to the end): playing ends there.
         if (in.Read(h, 4) < 4)
-            return std::nullopt;
+            return land(std::min(at, layout.audioEnd));
         if (!matches(h, fh))
             continue;
         const int bytes = FrameLengthBits(fh) / 8;
         in.Seek(at + bytes);
         FrameHeader next{};
-        const std::size_t got = in.Read(h, 4);
         // A growing stream may not hold the next frame yet.
-        if (got == 4 && !matches(h, next))
+        if (in.Read(h, 4) == 4 && !matches(h, next))
             continue;
-        // Frames before this one: bytes x rate / (bits per frame), to the nearest.
-        const int64_t perFrame = int64_t{spf} * bitsPerSecond;
-        const int64_t index = ((at - soundStart) * 8 * hz + perFrame / 2) / perFrame;
-        slotBits = SlotBits(fh.layer);
-        samplesPerFrame = spf;
-        nominalBits = 8 * bytes;
-        frameCounter = static_cast<unsigned long>(index + (layout.vbr ? 1 : 0));
-        audioFrame = index;
-        PlaceReader(at);
-        return index * spf;
+        return land(at);
     }
     return std::nullopt;
 }
