@@ -7,7 +7,7 @@
 #include "engine/engine.h"
 #include "platform/audio/wave_out.h"
 #include "platform/drives/program_directory.h"
-#include "platform/loop/main_loop.h"
+#include "platform/loop/poll_main_loop.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
@@ -21,14 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <optional>
 
 namespace lumetra::app {
-
-// The loop of the player without a window. On Qt's loop while the web, radio and
-// bus sides still have Qt objects that need it (ui/headless_qt_loop.cpp).
-std::unique_ptr<platform::MainLoop> MakeHeadlessLoop(int& argc, char** argv);
 
 namespace {
 
@@ -158,8 +153,9 @@ int RunProgram(int argc, char** argv)
         return 1;
 #endif
     }
-    std::unique_ptr<platform::MainLoop> loop = MakeHeadlessLoop(argc, argv);
-    platform::InstallMainLoop(loop.get());
+    // No toolkit here: the player without a window maps no Qt library at all.
+    platform::PollMainLoop loop;
+    platform::InstallMainLoop(&loop);
     HeadlessFrontEnd frontEnd(engine::TheEngine(), platform::audio::TheAudioSystem());
     frontEnd.TakeHandOvers(claim.listenFd, claim.socketPath);
     End(frontEnd.Run(file));
