@@ -8,6 +8,10 @@ import shutil
 import subprocess
 import time
 
+# The lowest latency asked of the sink, so the sink's own: a cork takes back at
+# most this much of what the sink had mixed, and the monitor may repeat it.
+RECORDER_LATENCY_MS = 10
+
 
 class PulseServer:
     def __init__(self, folder, rate, channels):
@@ -52,7 +56,7 @@ class PulseServer:
         self.recording = path
         self.recorder = subprocess.Popen(
             ["parec", "--raw", "--device=rec.monitor", "--format=s16le", "--rate=%d" % rate,
-             "--channels=%d" % channels, "--latency-msec=10", path],
+             "--channels=%d" % channels, "--latency-msec=%d" % RECORDER_LATENCY_MS, path],
             env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
             if self.run("pactl list short source-outputs | grep -q ."):

@@ -21,6 +21,9 @@ namespace lumetra::platform::audio::testing {
 
 class PulseServer {
 public:
+    // The lowest latency asked of a sink, so the sink's own latency.
+    static constexpr int kRecorderLatencyMs = 10;
+
     explicit PulseServer(const std::string& dir) : m_dir(dir)
     {
         for (const char* sub : {"/config", "/runtime", "/home"})
@@ -86,7 +89,7 @@ public:
     {
         m_recorder = Spawn({"parec", "--raw", "--device=" + sink + ".monitor", "--format=" + format,
                             "--rate=" + std::to_string(rate), "--channels=" + std::to_string(channels),
-                            "--latency-msec=10", file});
+                            "--latency-msec=" + std::to_string(kRecorderLatencyMs), file});
         for (int i = 0; i < 100 && m_recorder > 0; ++i) {
             if (Run("pactl list short source-outputs | grep -q ."))
                 return true;
