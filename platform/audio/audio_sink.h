@@ -36,6 +36,11 @@ public:
     {
         return PollInterval();
     }
+    // Sinks that hold much sound ahead (a sound server's stream) can take the
+    // unplayed part again, written over from stream offset offset up to
+    // WrittenBytes() in one piece, so that a volume change is heard at once.
+    virtual bool CanRewrite() const { return false; }
+    virtual void Rewrite(uint64_t /*offset*/, const uint8_t* /*data*/, size_t /*bytes*/) {}
     // A sink with an event loop of its own (a sound server's connection) has the
     // backend thread wait in WaitEvents rather than on its own condition. The
     // wait ends when the sink wants data, when Interrupt is called (from any

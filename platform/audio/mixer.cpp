@@ -149,7 +149,12 @@ void Mixer::FeedMeter8(MixerLine line, const uint8_t* samples, int count)
 
 void Mixer::Apply(MixerLine line, uint8_t* data, size_t bytes, int bitsPerSample)
 {
-    int32_t peak = ScaleSamples(data, bytes, bitsPerSample, GainQ16(line));
+    Apply(line, data, bytes, bitsPerSample, GainQ16(line));
+}
+
+void Mixer::Apply(MixerLine line, uint8_t* data, size_t bytes, int bitsPerSample, uint32_t gainQ16)
+{
+    int32_t peak = ScaleSamples(data, bytes, bitsPerSample, gainQ16);
     if (HasMeter(line) && bytes > 0) {
         RaisePeak(m_peak[Index(line)], peak);
         m_lastFeedMs[Index(line)].store(NowMs());

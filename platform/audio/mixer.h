@@ -9,7 +9,7 @@
 // Meters (MIDI and wave): signed, -32768..32767, the peak |sample| of what the
 // line's devices output (after gain) on a 16-bit scale; 8-bit samples count as
 // (x - 128) x 256. A reading is the peak since the previous reading (0 when the line
-// has been silent for more than 200 ms), so |reading| / 4 is a level 0..8191.
+// has been silent for more than 600 ms), so |reading| / 4 is a level 0..8191.
 //
 // All members are safe to call from any thread.
 
@@ -53,6 +53,8 @@ public:
     // Scales PCM bytes in place by the line's gain (8-bit unsigned or 16-bit signed
     // little-endian) and feeds the line's meter with the result.
     void Apply(MixerLine line, uint8_t* data, size_t bytes, int bitsPerSample);
+    // The same at a gain read before (GainQ16).
+    void Apply(MixerLine line, uint8_t* data, size_t bytes, int bitsPerSample, uint32_t gainQ16);
 
 private:
     static constexpr int kLines = 4;

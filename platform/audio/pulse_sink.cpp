@@ -108,7 +108,9 @@ public:
             Describe();
         if (!m_steady && m_written >= pa_usec_to_bytes(kSteadyAfterMs * PA_USEC_PER_MSEC, &m_spec))
             BecomeSteady();
-        return pa_stream_write(m_stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0 ? kWaveError : kWaveOk;
+        const int64_t seek = static_cast<int64_t>(m_written - bytes) - static_cast<int64_t>(m_serverAt);
+        m_serverAt = m_written;
+        return pa_stream_write(m_stream, data, bytes, nullptr, seek, PA_SEEK_RELATIVE) < 0 ? kWaveError : kWaveOk;
     }
 
     uint64_t WrittenBytes() override { return m_written; }
@@ -158,7 +160,22 @@ public:
         const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
         uint64_t readIndex = timing && timing->read_index > 0 ? static_cast<uint64_t>(timing->read_index) : 0;
         m_written = std::max(m_played, std::min(m_written, readIndex));
+        m_serverAt = m_written; // the server goes on writing where it reads now
         m_underflow = false;
+    }
+
+    bool CanRewrite() const override { return true; }
+
+    // Written over where the server holds it, by a seek back from where it
+    // writes next; what it has played already it drops, and what its sink has
+    // mixed ahead it mixes again.
+    void Rewrite(uint64_t offset, const uint8_t* data, size_t bytes) override
+    {
+        if (StreamGood() && offset + bytes <= m_written) {
+            pa_stream_write(m_stream, data, bytes, nullptr,
+                            static_cast<int64_t>(offset) - static_cast<int64_t>(m_serverAt), PA_SEEK_RELATIVE);
+            m_serverAt = offset + bytes;
+        }
     }
 
     void Drain() override
@@ -398,6 +415,7 @@ private:
     std::atomic<bool> m_interrupt{false}; // set from any thread
     uint64_t m_written = 0;
     uint64_t m_played = 0;
+    uint64_t m_serverAt = 0;  // where the server writes next, as an offset of this stream
     uint64_t m_described = 0; // the description generation the stream carries
     size_t m_wakeBytes = 0;   // writable bytes that end a wait
     size_t m_lowBytes = 0;    // unplayed bytes below which the clock is checked

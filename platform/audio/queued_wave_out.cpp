@@ -214,6 +214,35 @@ void QueuedWaveOut::DoReset(std::unique_lock<std::mutex>& lock)
     }
 }
 
+void QueuedWaveOut::RewriteAtGain(std::unique_lock<std::mutex>& lock)
+{
+    // One write, so that the server never sees its write position stepped back
+    // near what it reads (it would count that as running dry). What lies beyond
+    // the scratch buffer's reach plays at once at the old gain.
+    const uint32_t blockAlign = std::max<uint32_t>(1, m_format.blockAlign);
+    const uint64_t written = m_sink->WrittenBytes();
+    uint64_t from = std::max(m_sink->PlayedBytes(), written - std::min<uint64_t>(written, m_scratch.size()));
+    from += (blockAlign - from % blockAlign) % blockAlign;
+    if (from >= written)
+        return;
+    // Entries before m_sendIndex end at their endOffset; the one at it has
+    // m_sendPos bytes in the sink, ending at what was written.
+    for (size_t index = 0; index <= m_sendIndex && index < m_queue.size(); ++index) {
+        const Entry& entry = m_queue[index];
+        const uint32_t length = entry.header->bufferLength / blockAlign * blockAlign;
+        const uint64_t end = index < m_sendIndex ? entry.endOffset : written;
+        const uint64_t start = end - (index < m_sendIndex ? length : m_sendPos);
+        const uint64_t first = std::max(start, from);
+        if (end > first)
+            std::memcpy(m_scratch.data() + (first - from), entry.header->data + (first - start), end - first);
+    }
+    const size_t bytes = static_cast<size_t>(written - from);
+    ScaleSamples(m_scratch.data(), bytes, m_format.bitsPerSample, m_gain);
+    lock.unlock();
+    m_sink->Rewrite(from, m_scratch.data(), bytes);
+    lock.lock();
+}
+
 void QueuedWaveOut::Run()
 {
     // Feeding the sink must not starve behind the user interface.
@@ -224,10 +253,19 @@ void QueuedWaveOut::Run()
     const uint32_t blockAlign = std::max<uint32_t>(1, m_format.blockAlign);
     const int bits = m_format.bitsPerSample;
 
+    const bool rewrites = m_sink->CanRewrite();
+    m_gain = m_mixer.GainQ16(m_line);
     while (true) {
         if (m_resetPending) {
             DoReset(lock);
             continue;
+        }
+        if (const uint32_t gain = m_mixer.GainQ16(m_line); gain != m_gain) {
+            m_gain = gain;
+            if (rewrites) {
+                RewriteAtGain(lock);
+                continue;
+            }
         }
         if (m_paused != m_sinkPaused) {
             if (m_paused)
@@ -294,7 +332,7 @@ void QueuedWaveOut::Run()
             if (filled > 0 || index > m_sendIndex) {
                 uint64_t offset = m_sink->WrittenBytes();
                 if (filled > 0) {
-                    m_mixer.Apply(m_line, m_scratch.data(), filled, bits);
+                    m_mixer.Apply(m_line, m_scratch.data(), filled, bits, m_gain);
                     lock.unlock();
                     m_sink->Write(m_scratch.data(), filled);
                     lock.lock();

@@ -54,6 +54,8 @@ private:
     // The backend thread's wait (the lock held on entry and on return).
     void Sleep(std::unique_lock<std::mutex>& lock, std::chrono::microseconds timeout);
     void DoReset(std::unique_lock<std::mutex>& lock);
+    // Writes what the sink holds unplayed again at the line's new gain.
+    void RewriteAtGain(std::unique_lock<std::mutex>& lock);
     // Waits until the backend thread has acted on every request made so far.
     void WaitForWorker(std::unique_lock<std::mutex>& lock);
     bool OnWorker() const { return std::this_thread::get_id() == m_workerId; }
@@ -82,6 +84,7 @@ private:
     uint64_t m_positionBase = 0; // sink offset where position 0 lies
     std::atomic<uint64_t> m_positionFrames{0};
     bool m_sinkWaits = false; // the sink owns the wait (set before the thread starts)
+    uint32_t m_gain = 0;      // the line's gain on what the sink holds; backend thread only
     std::vector<uint8_t> m_scratch;
     std::vector<WaveHeader*> m_returning; // handed back in this pass; reserved once
     size_t m_doneFollow = 0;              // callbacks of this pass still to come; backend thread only

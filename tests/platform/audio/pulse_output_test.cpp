@@ -228,6 +228,47 @@ TEST_P(ServerOutputTest, PauseIsSilentAndRestartPlaysOnWithoutLoss)
     EXPECT_LE(static_cast<size_t>(set.bytes.end() - ends.second), EdgeFrames() * align);
 }
 
+// A volume change while the server holds sound ahead: what it holds is written
+// again at the new gain (through ALSA, the PCM's short buffer plays out), so the
+// recording turns from the old gain to the new at one frame, with nothing lost
+// and at most the sink's mixed-ahead part repeated.
+TEST_P(ServerOutputTest, VolumeChangeTakesHoldOfTheSoundAlreadyQueued)
+{
+    BufferSet set(Tone(2.0), m_format.avgBytesPerSec / 20);
+    DoneLog log;
+    std::unique_ptr<WaveOutDevice> device;
+    ASSERT_EQ(m_system->Open(0, m_format, log.Callback(), device), kWaveOk);
+    ASSERT_TRUE(testing::WriteAll(*device, set));
+    ASSERT_TRUE(log.WaitFor(set.headers.size() / 2));
+    m_mixer.SetVolumeValue(MixerLine::Wave, 32768);
+    ASSERT_TRUE(log.WaitFor(set.headers.size()));
+    EXPECT_EQ(device->Close(), kWaveOk);
+    auto rec = StopAndRead(&set.bytes);
+    auto scaled = set.bytes;
+    ScaleSamples(scaled.data(), scaled.size(), m_format.bitsPerSample, m_mixer.GainQ16(MixerLine::Wave));
+    auto found = FindTone(rec, set.bytes);
+    ASSERT_TRUE(found);
+    const size_t align = m_format.blockAlign;
+    const size_t changed = MatchingFrames(rec, set.bytes, *found);
+    EXPECT_GT(changed, set.bytes.size() / align / 2 - EdgeFrames());
+    // Where the new gain's sound lies, at most that repeat before the tone frame
+    // the recording has reached (the tone itself repeats every half second).
+    const long mayRepeat = m_format.samplesPerSec * testing::PulseServer::kRecorderLatencyMs / 1000;
+    const long probeAt = *found + static_cast<long>(changed) + mayRepeat;
+    const long window = std::max(0L, probeAt - *found - mayRepeat - 1);
+    ASSERT_LE(static_cast<size_t>(probeAt + 200) * align, rec.size());
+    auto key = rec.begin() + probeAt * static_cast<long>(align);
+    auto from = scaled.begin() + window * static_cast<long>(align);
+    auto hit = std::search(from, from + (mayRepeat + 202) * static_cast<long>(align), key,
+                           key + 200 * static_cast<long>(align));
+    ASSERT_NE(hit, from + (mayRepeat + 202) * static_cast<long>(align)) << "the new gain's sound follows on";
+    const long repeated = probeAt - *found - (hit - scaled.begin()) / static_cast<long>(align);
+    auto recAt = rec.begin() + (*found + static_cast<long>(changed)) * static_cast<long>(align);
+    auto toneAt = scaled.begin() + (static_cast<long>(changed) - repeated) * static_cast<long>(align);
+    auto ends = std::mismatch(recAt, rec.end(), toneAt, scaled.end());
+    EXPECT_LE(static_cast<size_t>(scaled.end() - ends.second), EdgeFrames() * align);
+}
+
 TEST_P(ServerOutputTest, ResetReturnsEveryBufferAndSilencesTheRest)
 {
     BufferSet set(Tone(2.0), m_format.avgBytesPerSec / 10);
