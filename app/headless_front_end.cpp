@@ -10,6 +10,7 @@
 #include "app/headless_registry.h"
 #include "app/mpris_service.h"
 #include "app/player_control.h"
+#include "app/quit_signals.h"
 #include "engine/cd_watcher.h"
 #include "engine/mci_sources.h"
 #include "engine/wave_device_choice.h"
@@ -100,6 +101,8 @@ void HeadlessFrontEnd::TakeHandOvers(int listenFd, std::string socketPath)
 int HeadlessFrontEnd::Run(const std::string& commandLineFile, FrontEndView* view, bool readInput)
 {
     m_commandLineFile = commandLineFile;
+    // Ended by a signal, as by quit (or, with a window, as by closing it).
+    QuitSignals quitSignals(m_engine, [this] { Shutdown(); });
 
     // A window shows its boxes and dialogs itself.
     if (!view) {

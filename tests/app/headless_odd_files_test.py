@@ -1,10 +1,12 @@
 """Odd paths given as media: a FIFO and a folder are refused at once as not regular
 files (the player and the decoder tool alike), a free-format stream plays from its
-first frame to its end, and quit is answered while a fetch hangs. (A file from which
-no frame decodes is covered by the engine's own test with a decoder that yields none.)"""
+first frame to its end, and quit or Ctrl-C is answered while a fetch hangs. (A file
+from which no frame decodes is covered by the engine's own test with a decoder that
+yields none.)"""
 
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -56,21 +58,25 @@ class OddFiles(unittest.TestCase):
             self.assertEqual((status, total, events[-1]), (0, [str(size // 16000)], "end"), events)
             self.assertEqual(read_wav(out)[2][len(PRIMING):len(PRIMING) + len(ref)], ref)
 
-    def test_quit_while_a_fetch_waits_for_its_server(self):
-        with socket.socket() as server:
-            server.bind(("127.0.0.1", 0))
-            server.listen(4)  # connections complete but nothing is ever answered
-            env = {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % server.getsockname()[1], "LUMETRA_HTTP_TIMEOUT_MS": "600000"}
-            player = Player(self.scratch, "null", extra_env=env)
-            player.send("directory")
-            player.send("status")
-            player.send("links")  # replaces the directory fetch, whose rows are never printed
-            player.wait_for(lambda e: e.startswith("item "))
-            player.send("quit")
-            status, events = player.finish(limit=20)
-        self.assertEqual(status, 0)
-        self.assertFalse([e for e in events if e.startswith("row ")], events)
-
+    def test_quit_or_ctrl_c_while_a_fetch_waits_for_its_server(self):
+        for end in ("quit", signal.SIGINT):
+            with self.subTest(end=end), socket.socket() as server:
+                server.bind(("127.0.0.1", 0))
+                server.listen(4)  # connections complete but nothing is ever answered
+                env = {"LUMETRA_DIRECTORY": "127.0.0.1:%d" % server.getsockname()[1],
+                       "LUMETRA_HTTP_TIMEOUT_MS": "600000"}
+                player = Player(self.scratch, "null", extra_env=env)
+                player.send("directory")
+                player.send("status")
+                player.send("links")  # replaces the directory fetch, whose rows are never printed
+                player.wait_for(lambda e: e.startswith("item "))
+                if end == "quit":
+                    player.send(end)
+                else:
+                    player.proc.send_signal(end)
+                status, events = player.finish(limit=20)
+                self.assertEqual(status, 0)
+                self.assertFalse([e for e in events if e.startswith("row ")], events)
 
 if __name__ == "__main__":
     unittest.main()

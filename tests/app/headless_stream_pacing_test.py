@@ -1,8 +1,10 @@
 """A stream server that sends as fast as it can is held back: after 10 s of
 playing, the stream file holds less than two minutes of sound. Nobody reads the
-events meanwhile: that must not kill the player, whose quit deletes the file."""
+events meanwhile: that must not kill the player. SIGTERM then shuts down in order
+as quit does: the file goes and the playlist is saved."""
 
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -54,10 +56,10 @@ class StreamPacing(unittest.TestCase):
         time.sleep(10)
         stream = os.path.join(self.scratch.env["XDG_DATA_HOME"], "lumetra", " Streaming MP3")
         size = os.path.getsize(stream)
-        player.stdin.write("quit\n")
-        player.stdin.close()
+        player.send_signal(signal.SIGTERM)
         self.assertEqual(player.wait(60), 0)
         self.assertFalse(os.path.exists(stream))
+        self.assertTrue(os.path.exists(os.path.join(os.path.dirname(stream), "lastplay.lst")))
         self.assertLess(size, 120 * KBPS * 125)
 
 
