@@ -52,7 +52,8 @@ void SetEventsEnabled(bool enabled);
 bool RefuseIfNotRegular(const std::string& path);
 
 // At end of input the program waits while any check returns true (polled on the
-// main thread every 50 ms).
+// main thread at each wake of the player's timer, four times a second while one
+// holds, and after each end of track).
 void RegisterBusyCheck(std::function<bool()> check);
 
 // Run on the main thread during the orderly shutdown, after the decoder is closed
@@ -78,7 +79,10 @@ void SetPanelShower(std::function<void(int view)> shower);
 // an empty function removes it.
 void SetEventObserver(std::function<void()> observer);
 
-// Run on the main thread every 50 ms (the player's timer).
+// Run on the main thread once per 50 ms tick of the player's timer. With a window
+// the timer wakes every tick; without one it wakes once a second when idle (four
+// times a second while something is busy) and runs the hooks once for each tick
+// that passed, back to back.
 void RegisterTimerHook(std::function<void()> hook);
 
 // Window messages posted to the main window (engine::PostWindowMessage to
