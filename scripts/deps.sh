@@ -9,7 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libcdio-dev libcdio-paranoia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins
+  mpg123 ffmpeg lame twolame sox madplay pulseaudio pulseaudio-utils libasound2-plugins time
   xvfb xdotool imagemagick fonts-liberation python3-pil tinyproxy python3 curl procps
   libsystemd-dev dbus-daemon playerctl libglib2.0-bin desktop-file-utils
 )

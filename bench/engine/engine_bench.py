@@ -51,33 +51,54 @@ def thread_cpu(pid, seen):
         pass
 
 
+# GNU time reaps the program and reports its ru_maxrss. The rusage of a program
+# started straight from here is no good for memory: the kernel carries this
+# Python's own peak across the exec into it. Sampling /proc instead misses a
+# program that ends at once (an idle start and quit).
+GNU_TIME = "/usr/bin/time"
+
+
 def child_usage(cmd, env=None, stdin_lines=None, threads=None):
     """Runs cmd, feeding it stdin_lines (a float is a pause in seconds); returns
     (cpu seconds, peak RSS in MB, wall seconds)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(cmd, env=env, stdin=subprocess.PIPE if stdin_lines is not None else subprocess.DEVNULL,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, text=True)
-    peak = 0.0
-    if stdin_lines is not None:
-        for line in stdin_lines:
-            if isinstance(line, float):
-                time.sleep(line)
-                continue
-            proc.stdin.write(line + "\n")
-            proc.stdin.flush()
-        proc.stdin.close()
-    while True:
-        peak = max(peak, peak_rss_mb(proc.pid))
-        if threads is not None:
-            thread_cpu(proc.pid, threads)
-        pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
-        if pid:
-            break
-        time.sleep(0.005)
-    wall = time.perf_counter() - start
-    if status != 0:
-        sys.exit("%s failed with status %d" % (cmd[0], status))
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit("missing tool: %s (the time package)" % GNU_TIME)
+    with tempfile.NamedTemporaryFile("r", prefix="lumetra-bench-rss-") as report:
+        start = time.perf_counter()
+        proc = subprocess.Popen([GNU_TIME, "-f", "%M", "-o", report.name, *cmd], env=env,
+                                stdin=subprocess.PIPE if stdin_lines is not None else subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, text=True)
+        if stdin_lines is not None:
+            for line in stdin_lines:
+                if isinstance(line, float):
+                    time.sleep(line)
+                    continue
+                proc.stdin.write(line + "\n")
+                proc.stdin.flush()
+            proc.stdin.close()
+        while True:
+            if threads is not None:
+                for program in program_pids(proc.pid):
+                    thread_cpu(program, threads)
+            # time's own rusage holds the program's, which it has reaped.
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            time.sleep(0.005)
+        wall = time.perf_counter() - start
+        if status != 0:
+            sys.exit("%s failed with status %d" % (cmd[0], status))
+        peak = int(report.read().split()[-1]) / 1024.0
     return usage.ru_utime + usage.ru_stime, peak, wall
+
+
+def program_pids(time_pid):
+    """The program that time runs (its child), once started."""
+    try:
+        with open("/proc/%d/task/%d/children" % (time_pid, time_pid)) as f:
+            return [int(pid) for pid in f.read().split()]
+    except OSError:
+        return []
 
 
 def main():
