@@ -115,6 +115,9 @@ def main():
             os.makedirs(os.path.join(tmp, var), mode=0o700)
             env[var] = os.path.join(tmp, var)
         env["LUMETRA_AUDIO"] = "null"
+        # The library is built at the first start: from this empty folder, not the drives.
+        env["LUMETRA_DRIVES"] = os.path.join(tmp, "XDG_DATA_HOME")
+        env["LUMETRA_CDROM"] = ""
         wav = os.path.join(tmp, "a.wav")
         mp3 = os.path.join(tmp, "a.mp3")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "60", "pinknoise",
