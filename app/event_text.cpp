@@ -78,23 +78,43 @@ void AppendEscapedByte(std::string& out, uint8_t byte)
 
 } // namespace
 
-std::string EscapeEventText(std::string_view text, bool fieldSeparators)
+std::string TextToUtf8(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         uint8_t byte = uint8_t(text[i]);
+        size_t n = byte >= 0x80 ? ValidSequence(text.substr(i)) : 1;
+        if (n > 0) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        if (uint32_t cp = Windows1252(byte))
+            AppendUtf8(out, cp);
+        else
+            out += char(byte);
+        ++i;
+    }
+    return out;
+}
+
+std::string EscapeEventText(std::string_view text, bool fieldSeparators)
+{
+    const std::string utf8 = TextToUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        uint8_t byte = uint8_t(utf8[i]);
         if (byte >= 0x80) {
-            if (size_t n = ValidSequence(text.substr(i))) {
-                out.append(text.substr(i, n));
+            // Valid sequences, and the undefined Windows-1252 bytes left alone.
+            if (size_t n = ValidSequence(std::string_view(utf8).substr(i))) {
+                out.append(utf8, i, n);
                 i += n;
-                continue;
-            }
-            if (uint32_t cp = Windows1252(byte))
-                AppendUtf8(out, cp);
-            else
+            } else {
                 AppendEscapedByte(out, byte);
-            ++i;
+                ++i;
+            }
             continue;
         }
         switch (byte) {

@@ -14,6 +14,11 @@ namespace lumetra::app {
 // fieldSeparators, "|" is written "\|" (the fields of `item`).
 std::string EscapeEventText(std::string_view text, bool fieldSeparators = false);
 
+// Text that may be UTF-8 or 8-bit (tags, file names) as UTF-8: valid UTF-8 is
+// kept, and any other byte is read as Windows-1252; the five bytes it leaves
+// undefined stay as they are.
+std::string TextToUtf8(std::string_view text);
+
 // This program's 8-bit ANSI strings (ID3v1 and ID3v2 Latin-1 frames, the radio
 // protocol, directory and link lists, settings) read as Windows-1252, as UTF-8.
 // The five undefined bytes stay as they are, so the escaping shows them.

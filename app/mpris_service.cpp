@@ -92,10 +92,10 @@ private:
         state.loaded = item.layer != -1 && item.path[0] != '\0';
         if (state.loaded) {
             state.path = item.path;
-            state.title = AnsiToUtf8(engine::ItemDisplayName(item, item.path));
+            state.title = TextToUtf8(engine::ItemDisplayName(item, item.path));
             std::string performer(item.performer, strnlen(item.performer, sizeof item.performer));
             if (performer != "performer n/a")
-                state.performer = AnsiToUtf8(performer);
+                state.performer = TextToUtf8(performer);
             if (item.sampleRate > 0) {
                 if (item.totalSamples > 0)
                     state.lengthUs = static_cast<int64_t>(item.totalSamples) * 1000000 / item.sampleRate;

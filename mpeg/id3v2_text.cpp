@@ -76,12 +76,27 @@ public:
         m_out[m_len] = '\0';
         return true;
     }
+    // A byte as it is (not UTF-8 on its own), for the caller's escaping to show.
+    bool PutByte(uint8_t byte)
+    {
+        if (m_len + 2 > m_cap)
+            return false;
+        m_out[m_len++] = static_cast<char>(byte);
+        m_out[m_len] = '\0';
+        return true;
+    }
 
 private:
     char* m_out;
     std::size_t m_cap;
     std::size_t m_len = 0;
 };
+
+// Code points of Windows-1252 bytes 0x80..0x9F; 0 marks the five it leaves undefined.
+constexpr uint16_t kWindows1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                           0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void DecodeUtf16(std::span<const uint8_t> t, bool bigEndian, Utf8Out& out)
 {
@@ -231,10 +246,12 @@ void DecodeId3Text(std::span<const uint8_t> body, char* out, std::size_t cap)
     case 3:
         DecodeUtf8(t, o);
         break;
-    default: // 0, and unknown encodings read as ISO-8859-1
-        for (uint8_t b : t)
-            if (b == 0 || !o.Put(b))
+    default: // 0, and unknown encodings: this program's 8-bit text, Windows-1252
+        for (uint8_t b : t) {
+            const uint32_t cp = b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : b;
+            if (b == 0 || !(cp ? o.Put(cp) : o.PutByte(b)))
                 break;
+        }
         break;
     }
 }

@@ -30,7 +30,8 @@ struct Id3v2Texts {
 Id3v2Texts ReadId3v2Texts(const TagReader& read);
 
 // One text frame's body (encoding byte, then text) as UTF-8 into out (cap
-// bytes with the terminating zero): encodings 0 ISO-8859-1, 1 UTF-16 with a
+// bytes with the terminating zero): encodings 0 Windows-1252 (its five undefined
+// bytes are kept as they are, for the event escaping to show), 1 UTF-16 with a
 // byte order mark (big-endian without one), 2 UTF-16BE, 3 UTF-8. Stops at the
 // first terminator; never cuts a character in two.
 void DecodeId3Text(std::span<const uint8_t> body, char* out, std::size_t cap);

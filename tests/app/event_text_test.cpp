@@ -42,6 +42,8 @@ TEST(EventText, AnsiTextIsReadAsWindows1252EvenWhereItLooksLikeUtf8)
     EXPECT_EQ(AnsiToUtf8("\xC3\xA9"), "\xC3\x83\xC2\xA9");
     EXPECT_EQ(AnsiToUtf8("\x80\x9F\xFF"), "\xE2\x82\xAC\xC5\xB8\xC3\xBF");
     EXPECT_EQ(EscapeEventText(AnsiToUtf8("\x81\n")), "\\x81\\n");
+    // Tags and file names (what MPRIS shows) keep their UTF-8.
+    EXPECT_EQ(TextToUtf8("\xC3\xA9\xE9\x81"), "\xC3\xA9\xC3\xA9\x81");
 }
 
 } // namespace

@@ -63,7 +63,7 @@ TEST_P(Id3TextTest, DecodesToUtf8)
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, Id3TextTest,
-    ::testing::Values(TextCase{B({0, 'C', 0xE9, 0, 'x'}), 128, "C\xC3\xA9"},           // ISO-8859-1
+    ::testing::Values(TextCase{B({0, 'C', 0xE9, 0x93, 0x81, 0, 'x'}), 128, "C\xC3\xA9\xE2\x80\x9C\x81"}, // Windows-1252
                       TextCase{B({1, 0xFF, 0xFE, 'C', 0, 0xE9, 0}), 128, "C\xC3\xA9"}, // UTF-16LE, BOM
                       TextCase{B({1, 0xFE, 0xFF, 0, 'C', 0xD8, 0x3D, 0xDE, 0}), 128, "C\xF0\x9F\x98\x80"},
                       TextCase{B({1, 0, 'C', 0, 'D', 0}), 128, "CD"},    // no BOM, odd length
