@@ -124,7 +124,10 @@ int StartPlaylistStream(const std::string& file, StreamContext& context)
     MakeDirectories(context.m_programDirectory);
     std::string path = context.FilePath();
     auto job = std::make_shared<StreamJob>();
-    job->file = std::fopen(path.c_str(), "w+b");
+    // Made afresh: whatever is left under the name (even a FIFO, where the
+    // download would block for ever) is not opened.
+    std::remove(path.c_str());
+    job->file = std::fopen(path.c_str(), "w+bx");
     if (job->file)
         ::chmod(path.c_str(), 0600);
     job->caption = kStreamCaption;

@@ -1,4 +1,5 @@
 #include "platform/profile/profile_file.h"
+#include "platform/regular_file.h"
 #include "platform/xdg_directories.h"
 
 #include <cctype>
@@ -37,7 +38,8 @@ bool SameNoCase(const std::string& a, const std::string& b)
 std::vector<std::string> ReadLines(const std::string& file)
 {
     std::vector<std::string> lines;
-    FILE* f = std::fopen(file.c_str(), "rb");
+    // A FIFO in its place would hold the player at its open.
+    FILE* f = OpenRegularFile(file.c_str());
     if (!f)
         return lines;
     std::string text(kMaxProfileBytes, '\0');
@@ -150,7 +152,9 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
     }
     MakeParents(file);
     std::string temp = file + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
+    // Made afresh: whatever was left under that name (even a FIFO) is not opened.
+    std::remove(temp.c_str());
+    FILE* f = std::fopen(temp.c_str(), "wbx");
     if (!f)
         return false;
     bool ok = true;

@@ -1,7 +1,8 @@
 """A stream server that sends as fast as it can is held back: after 10 s of
 playing, the stream file holds less than two minutes of sound. Nobody reads the
 events meanwhile: that must not kill the player. SIGTERM then shuts down in order
-as quit does: the file goes and the playlist is saved."""
+as quit does: the file goes and the playlist is saved. A FIFO left under the
+stream file's name is replaced, not written into."""
 
 import os
 import signal
@@ -47,6 +48,9 @@ class StreamPacing(unittest.TestCase):
         playlist = self.scratch.path("s.m3u")
         with open(playlist, "w") as f:
             f.write("http://127.0.0.1:%d/\n" % server.getsockname()[1])
+        stream = os.path.join(self.scratch.env["XDG_DATA_HOME"], "lumetra", " Streaming MP3")
+        os.makedirs(os.path.dirname(stream), exist_ok=True)
+        os.mkfifo(stream)
         player = subprocess.Popen([PLAYER, "--headless"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                                   stderr=subprocess.DEVNULL, env=dict(self.scratch.env, LUMETRA_AUDIO="null"))
         player.stdin.write("play %s\n" % playlist)
@@ -54,7 +58,7 @@ class StreamPacing(unittest.TestCase):
         next(line for line in player.stdout if line.startswith("state playing"))
         player.stdout.close()
         time.sleep(10)
-        stream = os.path.join(self.scratch.env["XDG_DATA_HOME"], "lumetra", " Streaming MP3")
+        self.assertTrue(os.path.isfile(stream))
         size = os.path.getsize(stream)
         player.send_signal(signal.SIGTERM)
         self.assertEqual(player.wait(60), 0)
