@@ -148,11 +148,17 @@ bool RegistryStore::Save(const RegistryData& data)
     std::string dir = DirectoryOf(m_filePath);
     if (!MakeDirectories(dir))
         return false;
+    std::string text = FormatRegistryText(data);
+    // Written, it would be refused at the next start and the settings lost.
+    if (text.size() > kRegistryMaxFileBytes) {
+        errno = EFBIG;
+        return false;
+    }
     std::string temp = m_filePath + ".tmp." + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    bool ok = WriteAll(fd, FormatRegistryText(data)) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temp.c_str(), m_filePath.c_str()) != 0) {
         int error = errno;

@@ -234,6 +234,24 @@ TEST_F(RegistryStoreTest, FailedSaveKeepsTheChangeAndTriesAgainAtTheNext)
     EXPECT_EQ(reader.QueryValue(RegistryRoot::CurrentUser, "K", "W"), Sz("w"));
 }
 
+// A change whose file the next start would refuse as too large is not written:
+// the file on disk stays the last one that loads.
+TEST_F(RegistryStoreTest, SaveLargerThanTheLoadLimitIsRefused)
+{
+    RegistryStore store(m_path);
+    const std::string binary(1 << 20, '\x01'); // written as hex, three characters a byte
+    int saved = 0;
+    while (saved < 8 && store.SetValue(RegistryRoot::CurrentUser, "K", std::to_string(saved), Sz(binary)))
+        ++saved;
+    EXPECT_EQ(saved, 5);
+    auto notices = store.TakeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, m_path + ": File too large");
+    RegistryStore reader(m_path);
+    EXPECT_EQ(reader.QueryValue(RegistryRoot::CurrentUser, "K", "4"), Sz(binary));
+    EXPECT_TRUE(reader.TakeNotices().empty());
+}
+
 std::string HexBytes(int count)
 {
     std::string text = "00";
