@@ -28,7 +28,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <pthread.h>
 #include <strings.h>
 #include <thread>
@@ -51,6 +50,27 @@ constexpr int kPanelLibrary = 2;
 // How long an idle player at the end of input waits for an end-of-track message
 // that is posted but not handled; ample for a queue that is moving.
 constexpr std::chrono::seconds kEndWaitLimit{2};
+// An input line is a command and a path or two: anything longer is refused whole
+// rather than held in memory and echoed back.
+constexpr std::size_t kMaxInputLineBytes = 64 * 1024;
+
+// One line of standard input without its "\n"; a line past the limit comes back
+// empty with tooLong set. False at the end of input.
+bool ReadInputLine(std::string& line, bool& tooLong)
+{
+    line.clear();
+    tooLong = false;
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (line.size() < kMaxInputLineBytes)
+            line += static_cast<char>(c);
+        else
+            tooLong = true;
+    }
+    if (tooLong)
+        line.clear();
+    return c != EOF || !line.empty() || tooLong;
+}
 
 bool EndsWithNoCase(const std::string& text, const char* end)
 {
@@ -263,7 +283,12 @@ void HeadlessFrontEnd::StartReadingInput()
     std::thread([this] {
         pthread_setname_np(pthread_self(), "lumetra-input");
         std::string line;
-        while (std::getline(std::cin, line)) {
+        bool tooLong = false;
+        while (ReadInputLine(line, tooLong)) {
+            if (tooLong) {
+                m_scope.Post([] { EmitEvent("error", "line too long (over 65536 bytes)"); });
+                continue;
+            }
             // The main thread may be inside a wait for a busy sound device.
             if (IsQuitLine(line))
                 m_engine.AbandonDeviceWaits();

@@ -1,8 +1,8 @@
 """Odd paths given as media: a FIFO and a folder are refused at once as not regular
-files (the player and the decoder tool alike), a free-format stream plays from its
-first frame to its end, and quit or Ctrl-C is answered while a fetch hangs. (A file
-from which no frame decodes is covered by the engine's own test with a decoder that
-yields none.)"""
+files (the player and the decoder tool alike), an overlong input line is refused
+whole, a free-format stream plays from its first frame to its end, and quit or
+Ctrl-C is answered while a fetch hangs. (A file from which no frame decodes is
+covered by the engine's own test with a decoder that yields none.)"""
 
 import os
 import shutil
@@ -31,11 +31,11 @@ class OddFiles(unittest.TestCase):
         free = self.scratch.path("free.mp3")
         subprocess.run(["lame", "--quiet", "--freeformat", "-b", "320", make_tone(self.scratch, "t", 44100, 2, 3), free],
                        check=True)
-        status, events = run_script(self.scratch, "null", ["play " + fifo, "add " + folder, "play " + free],
-                                    args=[fifo])
+        status, events = run_script(self.scratch, "null", ["play " + fifo, "add " + folder, "x" * 70000,
+                                                           "play " + free], args=[fifo])
         self.assertEqual(status, 1)  # the argument could not be played
-        self.assertEqual(events[:3], ["error not a regular file: " + fifo] * 2 +
-                         ["error not a regular file: " + folder])
+        self.assertEqual(events[:4], ["error not a regular file: " + fifo] * 2 +
+                         ["error not a regular file: " + folder, "error line too long (over 65536 bytes)"])
         self.assertIn("item free.mp3|n/a|320|44100|4", events)  # bit rate measured from the frame length
         self.assertEqual(events[-1], "end")
         tool = subprocess.run([DECODE, fifo, self.scratch.path("out.wav")], capture_output=True, text=True, timeout=60)
