@@ -24,7 +24,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view start)
     return text.size() >= start.size() && std::equal(start.begin(), start.end(), text.begin(), SameNoCase);
 }
 
-std::vector<std::string_view> SplitLines(std::string_view bytes)
+// The first maxLines lines that are not empty.
+std::vector<std::string_view> SplitLines(std::string_view bytes, std::size_t maxLines = 4 * kMaxForeignEntries)
 {
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
@@ -42,6 +43,8 @@ std::vector<std::string_view> SplitLines(std::string_view bytes)
         line = line.substr(0, line.find('\0'));
         if (!line.empty())
             lines.push_back(line);
+        if (lines.size() == maxLines)
+            break;
         if (i + 1 < bytes.size() && bytes[i] == '\r' && bytes[i + 1] == '\n')
             ++i;
         start = i + 1;
@@ -98,6 +101,8 @@ std::vector<std::string> ParseM3u(std::string_view bytes)
             continue;
         if (std::string path = EntryPath(line); !path.empty())
             entries.push_back(std::move(path));
+        if (entries.size() == kMaxForeignEntries)
+            break;
     }
     return entries;
 }
@@ -120,6 +125,8 @@ std::vector<std::string> ParsePls(std::string_view bytes)
         std::string_view value = line.substr(equals + 1);
         if (std::string path = EntryPath(value); digits && !path.empty())
             numbered.emplace(number, std::move(path));
+        if (numbered.size() == kMaxForeignEntries)
+            break;
     }
     std::vector<std::string> entries;
     for (auto& [number, path] : numbered)

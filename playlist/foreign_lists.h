@@ -14,6 +14,10 @@ enum class ForeignListKind { None, M3u, Pls };
 // By the name's extension, in any letter case: ".m3u" and ".m3u8", ".pls".
 ForeignListKind ForeignListKindOf(std::string_view path);
 
+// Lists are read to their first 100,000 entries: a hostile list of millions of
+// short lines held the player for many seconds and hundreds of megabytes.
+inline constexpr std::size_t kMaxForeignEntries = 100000;
+
 // Lines end at LF, CR LF or CR; a UTF-8 byte order mark, "#" lines and empty lines
 // are skipped; "file://" addresses become paths.
 std::vector<std::string> ParseM3u(std::string_view bytes);

@@ -87,6 +87,10 @@ TEST(ForeignLists, M3uAndPlsEntriesInOrder)
     std::string written = FormatM3u8({{"/a.mp3", 5, "A"}, {"/b\n.mp3", 1, "B"}});
     EXPECT_EQ(written, "#EXTM3U\n#EXTINF:5,A\n/a.mp3\n");
     EXPECT_EQ(ParseM3u(written), (Entries{"/a.mp3"}));
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxForeignEntries; ++i)
+        many += "a\n";
+    EXPECT_EQ(ParseM3u(many).size(), kMaxForeignEntries);
     EXPECT_EQ(ForeignListKindOf("/x/L.M3U8"), ForeignListKind::M3u);
     EXPECT_EQ(ForeignListKindOf("/x/l.pls"), ForeignListKind::Pls);
     EXPECT_EQ(ForeignListKindOf("/x/l.lst"), ForeignListKind::None);
