@@ -12,6 +12,7 @@
 #include "platform/regular_file.h"
 #include "web/proxy_settings.h"
 
+#include <cmath>
 #include <cctype>
 
 #include <sys/stat.h>
@@ -136,7 +137,8 @@ bool ParseNumber(const std::string& text, double& value)
         return false;
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return end && *end == '\0';
+    // "nan" and "inf" parse too, and no seek or volume is made of them.
+    return end && *end == '\0' && std::isfinite(value);
 }
 
 } // namespace

@@ -140,7 +140,7 @@ int64_t VbrSeekOffset(const VbrHeader& vbr, double fraction, int64_t audioBytes)
     if (audioBytes <= 0)
         return 0;
     const int64_t bytes = vbr.bytes > 0 ? std::min<int64_t>(vbr.bytes, audioBytes) : audioBytes;
-    fraction = std::clamp(fraction, 0.0, 1.0);
+    fraction = fraction > 0 ? std::min(fraction, 1.0) : 0.0; // NaN too: an index is made of it
     double at;
     if (vbr.hasToc) {
         const double pct = fraction * 100.0;

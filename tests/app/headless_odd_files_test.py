@@ -32,11 +32,12 @@ class OddFiles(unittest.TestCase):
         subprocess.run(["lame", "--quiet", "--freeformat", "-b", "320", make_tone(self.scratch, "t", 44100, 2, 3), free],
                        check=True)
         status, events = run_script(self.scratch, "null", ["play " + fifo, "add " + folder, "x" * 70000,
-                                                           "play " + free], args=[fifo])
+                                                           "play " + free, "seek nan"], args=[fifo])
         self.assertEqual(status, 1)  # the argument could not be played
         self.assertEqual(events[:4], ["error not a regular file: " + fifo] * 2 +
                          ["error not a regular file: " + folder, "error line too long (over 65536 bytes)"])
         self.assertIn("item free.mp3|n/a|320|44100|4", events)  # bit rate measured from the frame length
+        self.assertIn("error bad seek time: nan", events)  # it had crashed the seek through the VBR table
         self.assertEqual(events[-1], "end")
         tool = subprocess.run([DECODE, fifo, self.scratch.path("out.wav")], capture_output=True, text=True, timeout=60)
         self.assertEqual((tool.returncode, tool.stderr), (1, "lumetra-decode: not a regular file: %s\n" % fifo))
