@@ -100,10 +100,16 @@ public:
     }
     int Restart() override
     {
-        std::lock_guard g(m_lock);
-        if (m_paused)
-            m_log.Add("restart " + std::to_string(m_queue.size()));
-        m_paused = false;
+        {
+            std::lock_guard g(m_lock);
+            if (m_paused)
+                m_log.Add("restart " + std::to_string(m_queue.size()));
+            m_paused = false;
+        }
+        // A running device plays on by itself: what queued during the pause
+        // must not wait for a write that may never come (the last one may be in).
+        if (m_behaviour.drainOnWrite)
+            PlayBuffers(1 << 20);
         return pa::kWaveOk;
     }
     int Reset() override
