@@ -22,26 +22,6 @@ constexpr int kChunksPerNotice = 64; // then the loop's other work gets a turn
 constexpr int kLongWaitMs = 1000;    // a nested wait ends sooner when anything arrives
 constexpr int kCloseDelayMs = 1000;  // a timed-out connection stays this long
 
-bool ParseLiteral(const std::string& host, uint16_t port, sockaddr_storage& out, socklen_t& length)
-{
-    std::memset(&out, 0, sizeof out);
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
-    if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(port);
-        length = sizeof(sockaddr_in);
-        return true;
-    }
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
-    if (inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        length = sizeof(sockaddr_in6);
-        return true;
-    }
-    return false;
-}
-
 std::string ContactingLine(const sockaddr_storage& address)
 {
     char text[INET6_ADDRSTRLEN] = "?";
@@ -91,10 +71,9 @@ void HttpSession::Run()
 {
     m_host.Log(m_request.caption);
     m_host.Log("Looking up " + m_request.lookupHost + "...\n");
-    Address literal;
-    if (ParseLiteral(m_request.lookupHost, m_request.connectPort, literal.bytes, literal.length)) {
+    if (std::optional<Address> literal = ResolveHost(m_request.lookupHost, m_request.connectPort, true)) {
         // A literal address needs no look-up; go on from the loop as after one.
-        m_scope.Post([this, literal] { Connect(literal); });
+        m_scope.Post([this, address = *literal] { Connect(address); });
     } else {
         StartLookup();
     }
@@ -112,23 +91,9 @@ void HttpSession::StartLookup()
     m_lookupWatch = std::make_unique<platform::FdWatch>(m_lookup->pipe[0], [this] { LookedUp(); });
     // getaddrinfo cannot be stopped: a thread whose session has closed finishes unheard.
     auto lookUp = [lookup = m_lookup, host = m_request.lookupHost, port = m_request.connectPort] {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) == 0) {
-            // IPv4 first, as the addresses were always dotted.
-            const addrinfo* pick = nullptr;
-            for (int family : {AF_INET, AF_INET6})
-                for (const addrinfo* a = found; a && !pick; a = a->ai_next)
-                    if (a->ai_family == family)
-                        pick = a;
-            if (pick && pick->ai_addrlen <= sizeof lookup->answer.bytes) {
-                std::lock_guard<std::mutex> hold(lookup->lock);
-                std::memcpy(&lookup->answer.bytes, pick->ai_addr, pick->ai_addrlen);
-                lookup->answer.length = pick->ai_addrlen;
-            }
-            freeaddrinfo(found);
+        if (std::optional<Address> answer = ResolveHost(host, port)) {
+            std::lock_guard<std::mutex> hold(lookup->lock);
+            lookup->answer = *answer;
         }
         [[maybe_unused]] ssize_t n = ::write(lookup->pipe[1], "", 1);
     };

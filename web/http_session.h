@@ -4,10 +4,12 @@
 // of its own and posts its answer back; a literal address needs none.
 
 #include "platform/loop/main_loop.h"
+#include "web/host_address.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
 
@@ -49,10 +51,7 @@ public:
     bool Stopped() const { return m_stopped; }
 
 private:
-    struct Address {
-        sockaddr_storage bytes{};
-        socklen_t length = 0;
-    };
+    using Address = HostAddress;
     struct Lookup; // shared with the look-up thread
     void StartLookup();
     void LookedUp();

@@ -1,4 +1,5 @@
 #include "web/stream_get.h"
+#include "web/host_address.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -23,27 +24,13 @@ bool Stopped(const std::atomic<int32_t>& stop)
 // Non-blocking connect polled in short steps so a stop request ends it.
 int ConnectWatching(const std::string& host, uint16_t port, const std::atomic<int32_t>& stop)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+    std::optional<HostAddress> address = ResolveHost(host, port);
+    if (!address)
         return -1;
-    // The first IPv4 address, as the stream host's first address.
-    addrinfo* chosen = found;
-    for (addrinfo* a = found; a; a = a->ai_next)
-        if (a->ai_family == AF_INET) {
-            chosen = a;
-            break;
-        }
-    int fd = ::socket(chosen->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        ::freeaddrinfo(found);
+    int fd = ::socket(address->bytes.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
         return -1;
-    }
-    int rc = ::connect(fd, chosen->ai_addr, chosen->ai_addrlen);
-    ::freeaddrinfo(found);
+    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address->bytes), address->length);
     if (rc != 0 && errno != EINPROGRESS) {
         ::close(fd);
         return -1;
