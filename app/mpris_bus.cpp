@@ -2,7 +2,7 @@
 // sd-bus, driven by the main thread's loop (a readable watch on the connection
 // and a timer for what sd-bus wants done later).
 #include "app/mpris_bus.h"
-#include "app/mpris_introspection.h"
+#include "app/mpris_object_xml.h"
 #include "app/mpris_values.h"
 #include "platform/loop/main_loop.h"
 
@@ -30,7 +30,7 @@ constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 constexpr std::string_view kRootInterface = "org.mpris.MediaPlayer2";
 constexpr std::string_view kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 constexpr std::string_view kPropertiesInterface = "org.freedesktop.DBus.Properties";
-constexpr std::string_view kIntrospectableInterface = "org.freedesktop.DBus.Introspectable";
+constexpr std::string_view kObjectXmlInterface = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kServiceName = "org.mpris.MediaPlayer2.lumetra";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
@@ -67,7 +67,7 @@ private:
     bool RequestName(const std::string& name);
     int Handle(sd_bus_message* m);
     int HandleProperties(sd_bus_message* m, std::string_view member, std::string_view signature);
-    int Introspect(sd_bus_message* m, std::string_view path);
+    int AnswerObjectXml(sd_bus_message* m, std::string_view path);
     ValueMap RootProperties() const;
     ValueMap PlayerProperties();
     Value Metadata(const MprisState& state);
@@ -313,16 +313,16 @@ int MprisBusObject::HandleProperties(sd_bus_message* m, std::string_view member,
     return NoSuchMethod(m, kPropertiesInterface);
 }
 
-int MprisBusObject::Introspect(sd_bus_message* m, std::string_view path)
+int MprisBusObject::AnswerObjectXml(sd_bus_message* m, std::string_view path)
 {
-    std::string xml = kIntrospectionHead;
+    std::string xml = kObjectXmlHead;
     if (path == kObjectPath) {
-        xml += kIntrospection;
-        xml += kIntrospectionTail;
+        xml += kObjectXml;
+        xml += kObjectXmlTail;
     } else {
         // An ancestor of the object: it names the next step down.
         std::string_view below = std::string_view(kObjectPath).substr(path.size() == 1 ? 1 : path.size() + 1);
-        xml += kIntrospectionTail;
+        xml += kObjectXmlTail;
         xml += "  <node name=\"" + std::string(below.substr(0, below.find('/'))) + "\"/>\n";
     }
     xml += "</node>\n";
@@ -344,9 +344,9 @@ int MprisBusObject::Handle(sd_bus_message* m)
     if (!object && !ancestor)
         return sd_bus_reply_method_errorf(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "No such object path '%s'",
                                           std::string(path).c_str());
-    if (interface.empty() || interface == kIntrospectableInterface) {
+    if (interface.empty() || interface == kObjectXmlInterface) {
         if (member == "Introspect" && signature.empty())
-            return Introspect(m, path);
+            return AnswerObjectXml(m, path);
         if (!interface.empty())
             return NoSuchMethod(m, interface);
     }
@@ -414,7 +414,7 @@ void MprisBusObject::Poll()
 
 bool MprisBusObject::Register()
 {
-    // Every path, so that the nodes above the object answer Introspect too.
+    // Every path, so that the nodes above the object describe themselves too.
     if (sd_bus_add_fallback(m_bus, &m_slot, "/", &MprisBusObject::OnMessage, this) < 0) {
         std::fprintf(stderr, "lumetra: %s is taken on the session bus: no MPRIS control\n", kObjectPath);
         return false;

@@ -1,15 +1,15 @@
 #pragma once
-// What Introspect answers: the XML of the object and of the nodes above it.
+// The XML that describes the object and the nodes above it, as the bus asks for it.
 
 namespace lumetra::app::mpris {
 
-inline constexpr const char* kIntrospectionHead =
+inline constexpr const char* kObjectXmlHead =
     R"(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
 "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
 <node>
 )";
 
-inline constexpr const char* kIntrospection = R"(<interface name="org.mpris.MediaPlayer2">
+inline constexpr const char* kObjectXml = R"(<interface name="org.mpris.MediaPlayer2">
 <method name="Raise"/><method name="Quit"/>
 <property name="CanQuit" type="b" access="read"/><property name="CanRaise" type="b" access="read"/>
 <property name="HasTrackList" type="b" access="read"/><property name="Identity" type="s" access="read"/>
@@ -57,7 +57,7 @@ inline constexpr const char* kIntrospection = R"(<interface name="org.mpris.Medi
 )";
 
 // Every node has these two.
-inline constexpr const char* kIntrospectionTail = R"(  <interface name="org.freedesktop.DBus.Introspectable">
+inline constexpr const char* kObjectXmlTail = R"(  <interface name="org.freedesktop.DBus.Introspectable">
     <method name="Introspect">
       <arg name="xml_data" type="s" direction="out"/>
     </method>
